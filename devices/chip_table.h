@@ -1,0 +1,58 @@
+// The constant tables of supported chips. Row order and row indices are part of the
+// settings file format (DEVICE/ID stores a row index), so rows never move.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace velkor {
+
+struct FuseBitNames;  // fuse_bit_names.h
+
+struct ChipRecord {
+    const char* name;  // without the manufacturer prefix; null only in the terminating row
+    std::uint8_t chipCode;
+    std::uint8_t signature[3];
+    std::uint32_t flashSize;
+    std::uint32_t pageSize;  // 0: flash is written byte by byte
+    std::uint32_t eepromSize;
+    std::uint16_t flashWaitMs;
+    std::uint16_t eepromWaitMs;
+    std::uint8_t pollValue;
+    std::uint8_t defaultLock;
+    std::uint8_t fuseKind;
+    std::uint8_t calibrationCount;
+    std::uint8_t fuseMask[3];     // low, high, extended
+    std::uint8_t fuseDefault[3];  // low, high, extended
+    const FuseBitNames* fuseNames;
+};
+
+struct At89ChipRecord {
+    const char* name;
+    std::uint8_t signature[3];
+    std::uint16_t flashSize;
+    std::uint8_t commandFormat;  // 4: four-byte instructions and pages; 3: three-byte, bytes
+};
+
+constexpr std::uint32_t kChipTableRows = 45;
+constexpr std::uint32_t kAt89ChipTableRows = 5;
+constexpr std::uint32_t kLockedChipRow = 43;
+constexpr std::uint32_t kNoChipRow = 44;
+
+extern const ChipRecord ChipTable[kChipTableRows];
+extern const At89ChipRecord At89ChipTable[kAt89ChipTableRows];
+
+// Row of the first chip with exactly these signature bytes, or kNoChipRow.
+std::uint32_t FindChipBySignature(const std::uint8_t signature[3]);
+
+// Names listed for a family (0 = AVR, 1 = 89S5x): rows from 0 up to the "L" row.
+std::vector<std::string> ChipList(std::uint32_t family);
+
+// The log line that announces the chip a signature search found.
+std::string ChipIdentificationLine(const ChipRecord& record, const std::uint8_t signature[3]);
+
+// Row of the chip with this name in a family's list, or -1.
+int FindChipByName(std::uint32_t family, const std::string& name);
+
+}  // namespace velkor

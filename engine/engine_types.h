@@ -1,0 +1,66 @@
+// Small value types shared by every layer of the programming engine.
+#pragma once
+
+#include <cstdint>
+
+namespace velkor {
+
+// Window messages the engine posts to its owner (values as on Windows: WM_USER + 20 / + 21).
+constexpr unsigned WM_ISP_PROGRESS = 0x400 + 20;
+constexpr unsigned WM_ISP_LOG = 0x400 + 21;
+
+// Which instruction set and pin patterns the target speaks.
+enum TargetFamily : std::uint32_t {
+    kFamilyAvr = 0,
+    kFamily89S5x = 1,
+};
+
+// Cable codes as detected by their loopback wiring; 0 means "no cable in use".
+enum CableKind : std::uint8_t {
+    kCableNone = 0,
+    kCableUnnamed = 7,
+    kCableStk200 = 8,
+    kCableXilinx = 9,
+    kCableLattice = 10,
+    kCableByteBlaster = 11,
+};
+
+// Outcome of a port and cable search.
+enum PortResult : std::uint8_t {
+    kPortReady = 0,
+    kPortNoPower = 1,
+    kPortNoCable = 2,
+    kPortMissing = 3,
+    kPortNoCounter = 5,
+};
+
+// Selector of the byte read and write operations.
+enum MemoryKind : std::uint8_t {
+    kMemFlash = 0,
+    kMemFlashForced = 1,
+    kMemEeprom = 2,
+    kMemSignature = 3,
+};
+
+// Selector of WriteConfigByte.
+enum ConfigByte : std::uint8_t {
+    kFuseLow = 0,
+    kFuseHigh = 1,
+    kFuseExtended = 2,
+    kLockBits = 3,
+};
+
+// Result of a whole programming run.
+enum SequenceResult : int {
+    kSeqDone = 0,
+    kSeqFlashFailed = 1,
+    kSeqPortNotReady = 3,
+    kSeqNoConnection = 4,
+    kSeqSignatureMismatch = 6,
+};
+
+// Size of the two memory images: the largest flash and EEPROM of any supported chip.
+constexpr std::uint32_t kFlashImageSize = 131072;
+constexpr std::uint32_t kEepromImageSize = 4096;
+
+}  // namespace velkor

@@ -1,0 +1,121 @@
+// IspProgrammer: the one engine object. It holds the port and cable state, the options and
+// command flags, the chip index, both memory images and the log, and carries the operations
+// of port access, serial transfer, target connection, memory operations and the sequence.
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdarg>
+#include <cstdint>
+#include <string>
+
+#include "engine/engine_log.h"
+#include "engine/engine_seams.h"
+#include "engine/engine_types.h"
+#include "engine/port_backend.h"
+
+namespace velkor {
+
+struct ChipRecord;
+struct At89ChipRecord;
+
+// The port search record: where the search starts and what it found.
+struct PortRequest {
+    std::uint16_t lptIndex = 0;  // 0 = LPT1, 1 = LPT2, 2 = LPT3
+    std::uint16_t delayRequest = 6;
+    std::uint16_t portBase = 0;
+    std::uint8_t result = 0;     // PortResult
+    std::uint8_t cableKind = 0;  // CableKind
+};
+
+// One-byte command flags, in their stored order. Each is 0 (off) or nonzero (on).
+struct ProgramCommandSet {
+    std::uint8_t readFlash = 0;  // settings keys InitPort / ReadFlash; no step reads it
+    std::uint8_t writeFlash = 0;
+    std::uint8_t writeEeprom = 0;
+    std::uint8_t spare = 0;
+    std::uint8_t readFuse = 0;
+    std::uint8_t writeFuse = 0;
+    std::uint8_t lock = 0;
+    std::uint8_t erase = 0;
+    std::uint8_t checkId = 0;
+    std::uint8_t autoSelchip = 0;
+    std::uint8_t verify = 0;
+    std::uint8_t readCal = 0;  // only the calibration command sets it; never persisted
+    std::uint8_t copyCal = 0;
+};
+static_assert(sizeof(ProgramCommandSet) == 13);
+
+class IspProgrammer {
+public:
+    IspProgrammer();
+    virtual ~IspProgrammer();
+    IspProgrammer(const IspProgrammer&) = delete;
+    IspProgrammer& operator=(const IspProgrammer&) = delete;
+
+    // ---- wiring to the outside world ----
+    void SetOwner(EngineNotifier* owner) { ownerWindow = owner; }
+    void SetClock(Clock* clock) { clock_ = clock; }
+    PortBackend& Backend() { return backend_; }
+
+    // ---- log and progress ----
+    void AppendLog(const char* text);
+    void AppendLogF(const char* format, ...) __attribute__((format(printf, 2, 3)));
+    // Appends without a notification (the Reset MCU line, the emptying at the start of a run).
+    void AppendLogQuiet(const char* text);
+    void PostProgress(int percent);
+    std::string LogText() const { return log_.Text(); }
+
+    // ---- port access and cables ----
+    std::uint8_t ReadPort(std::uint16_t address);
+    void WritePort(std::uint16_t address, std::uint8_t value);
+    void DelayMs(int ms);
+    void PortWait();
+    int CheckPort();
+    void DetectCable(PortRequest& request);
+    int OpenPort();
+    void ReleasePort();
+
+    // ---- serial instruction transfer ----
+    void SendByte(std::uint8_t value);
+    std::uint8_t ReceiveByte();
+    void ResetTarget();
+    void ExtraClock();
+
+    // ---- fields (public: the window and the settings file fill them directly) ----
+    EngineNotifier* ownerWindow = nullptr;
+    PortRequest portRequest;
+    std::uint32_t eepromImageLength = 0;
+    std::uint32_t flashImageLength = 0;
+    ProgramCommandSet commands;
+    std::uint32_t useDriver = 0;
+    std::uint16_t portBase = 0;
+    std::uint16_t delayCount = 0;
+    std::uint8_t cableKind = 0;
+    std::uint32_t targetFamily = kFamilyAvr;
+    std::array<std::uint8_t, kFlashImageSize> flashImage;
+    std::array<std::uint8_t, kEepromImageSize> eepromImage;
+    std::array<std::uint8_t, 4> calibrationBytes{};
+    std::uint8_t fuseLow = 0;
+    std::uint8_t fuseHigh = 0;
+    std::uint8_t fuseExtended = 0;
+    std::array<std::uint8_t, 3> signature{};
+    std::uint8_t lockSelect = 0;
+    std::uint8_t customLockByte = 0;
+    std::uint8_t calibrationSelect = 0;
+    std::uint8_t calibrationSaveLocation = 0;  // 0 = flash image, nonzero = EEPROM image
+    std::uint32_t calibrationAddress = 0;
+    std::uint32_t chipIndex = 44;
+    std::uint32_t speedSelection = 0;
+    std::uint32_t userPortDelay = 0;
+
+private:
+    void WriteData(std::uint8_t value) { WritePort(portBase, value); }
+
+    Clock* clock_ = nullptr;
+    PortBackend backend_;
+    EngineLog log_;
+    int lastProgress_ = 0;
+};
+
+}  // namespace velkor

@@ -1,0 +1,180 @@
+// Port access and cables: the waits, the port check, the cable search and the release.
+#include <string>
+
+#include "engine/cable_pins.h"
+#include "engine/isp_programmer.h"
+
+namespace velkor {
+namespace {
+
+struct Candidate {
+    const char* name;
+    std::uint16_t base;
+};
+constexpr Candidate kCandidates[3] = {{"LPT1", 0x378}, {"LPT2", 0x278}, {"LPT3", 0x3BC}};
+
+const char* DeviceLine(std::uint8_t kind) {
+    switch (kind) {
+        case kCableStk200:
+            return "设备:STK200/STK300 .\r\n";
+        case kCableXilinx:
+            return "设备:Xilinx下载线 .\r\n";
+        case kCableLattice:
+            return "设备:Lattice下载线.\r\n";
+        case kCableByteBlaster:
+            return "设备:Altera ByteBlasterMV .\r\n";
+        default:
+            return nullptr;
+    }
+}
+
+bool Bit(std::uint8_t value, int bit) { return ((value >> bit) & 1) != 0; }
+
+}  // namespace
+
+void IspProgrammer::DelayMs(int ms) {
+    if (clock_ == nullptr) return;
+    const std::int64_t start = clock_->Counter();
+    const std::int64_t frequency = clock_->Frequency();
+    const std::int64_t target = start + (static_cast<std::int64_t>(ms) * frequency) / 1000;
+    // Busy-wait: the counter is read until it reaches the target, without sleeping.
+    while (clock_->Counter() < target) {
+    }
+}
+
+void IspProgrammer::PortWait() {
+    for (std::uint16_t i = 0; i < delayCount; ++i) (void)ReadPort(portBase);
+}
+
+int IspProgrammer::CheckPort() {
+    WritePort(static_cast<std::uint16_t>(portBase + 2), 0x00);
+    WritePort(portBase, 0x08);
+    if (ReadPort(portBase) != 0x08) return -1;
+    WritePort(portBase, 0x40);
+    return ReadPort(portBase) == 0x40 ? 0 : -1;
+}
+
+void IspProgrammer::DetectCable(PortRequest& request) {
+    request.cableKind = kCableNone;
+    if (clock_ == nullptr || clock_->Frequency() == 0) {
+        request.result = kPortNoCounter;
+        return;
+    }
+    request.result = kPortMissing;
+
+    auto take = [&](std::uint16_t index) {
+        delayCount = request.delayRequest;
+        portBase = kCandidates[index % 3].base;
+        request.portBase = portBase;
+    };
+    request.lptIndex %= 3;
+    take(request.lptIndex);
+    bool found = CheckPort() == 0;
+    for (int tried = 1; !found && tried < 3; ++tried) {
+        request.lptIndex = static_cast<std::uint16_t>((request.lptIndex + 1) % 3);
+        take(request.lptIndex);
+        found = CheckPort() == 0;
+    }
+    if (!found) return;
+
+    const std::uint16_t status = static_cast<std::uint16_t>(portBase + 1);
+    // One loopback test: drive `high`, expect `wantHigh(status)`, then drive 0x00 and expect
+    // `wantLow(status)`. The test fails at its first read that does not match.
+    auto loopback = [&](std::uint8_t high, auto wantHigh, auto wantLow) {
+        WritePort(portBase, high);
+        if (!wantHigh(ReadPort(status))) return false;
+        WritePort(portBase, 0x00);
+        return static_cast<bool>(wantLow(ReadPort(status)));
+    };
+    auto store = [&](std::uint8_t kind) {
+        request.cableKind = kind;
+        cableKind = kind;
+    };
+    auto powerCheck = [&] {
+        request.result = Bit(ReadPort(status), 3) ? kPortReady : kPortNoPower;
+    };
+
+    if (loopback(0x20, [](std::uint8_t s) { return Bit(s, 6); },
+                 [](std::uint8_t s) { return !Bit(s, 6); })) {
+        WritePort(static_cast<std::uint16_t>(portBase + 2), 0x02);
+        store(kCableByteBlaster);
+        request.result = kPortReady;  // the ByteBlasterMV has no power sense line
+        return;
+    }
+    if (loopback(0x01, [](std::uint8_t s) { return Bit(s, 5); },
+                 [](std::uint8_t s) { return !Bit(s, 5); })) {
+        store(kCableStk200);
+        powerCheck();
+        return;
+    }
+    if (loopback(0x80, [](std::uint8_t s) { return Bit(s, 5); },
+                 [](std::uint8_t s) { return !Bit(s, 5); })) {
+        WritePort(portBase, 0x08);
+        store(kCableUnnamed);
+        powerCheck();
+        return;
+    }
+    if (loopback(0x40, [](std::uint8_t s) { return !Bit(s, 7) && Bit(s, 5); },
+                 [](std::uint8_t s) { return Bit(s, 7) && !Bit(s, 5); })) {
+        store(kCableXilinx);
+        powerCheck();
+        return;
+    }
+    if (loopback(0x40, [](std::uint8_t s) { return Bit(s, 5); },
+                 [](std::uint8_t s) { return !Bit(s, 5); })) {
+        store(kCableLattice);
+        powerCheck();
+        return;
+    }
+    request.result = kPortNoCable;
+}
+
+int IspProgrammer::OpenPort() {
+    if (useDriver == 0 && backend_.Direct() != nullptr) {
+        // Without the right to use the ports every read floats and the search ends with
+        // "port missing"; say why first, so the user knows what to change.
+        const std::string problem = backend_.Direct()->AccessProblem();
+        if (!problem.empty()) AppendLog(problem.c_str());
+    }
+    DetectCable(portRequest);
+    if (const char* line = DeviceLine(portRequest.cableKind)) AppendLog(line);
+    const char* name = kCandidates[portRequest.lptIndex % 3].name;
+    switch (portRequest.result) {
+        case kPortReady:
+            return 0;
+        case kPortNoPower:
+            AppendLog("没有正常供电.\r\n");
+            return 1;
+        case kPortNoCable:
+            AppendLogF("无法找到适用的ISP下载线 %s.\n", name);
+            return 1;
+        case kPortMissing:
+            AppendLogF(" %s(0x%X) 端口不存在\n", name, portRequest.portBase);
+            return 1;
+        default:
+            AppendLog("不支持精确时钟.\r\n");
+            return 1;
+    }
+}
+
+void IspProgrammer::ReleasePort() {
+    for (const ReleaseStep* step = ReleaseSteps(cableKind, targetFamily);
+         step->kind != ReleaseStep::kEnd; ++step) {
+        switch (step->kind) {
+            case ReleaseStep::kData:
+                WritePort(portBase, step->value);
+                break;
+            case ReleaseStep::kControl:
+                WritePort(static_cast<std::uint16_t>(portBase + 2), step->value);
+                break;
+            case ReleaseStep::kWait:
+                PortWait();
+                break;
+            case ReleaseStep::kEnd:
+                break;
+        }
+    }
+    cableKind = kCableNone;
+}
+
+}  // namespace velkor
