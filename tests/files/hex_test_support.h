@@ -1,0 +1,98 @@
+// Helpers shared by the HEX reader and loader tests: text as an open stream, scratch folders.
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velkor::testing {
+
+struct FileCloser {
+    void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
+
+// An open stream holding exactly `text`, NUL bytes included, positioned at its start.
+inline FilePtr StreamOf(const std::string& text) {
+    FilePtr file(std::tmpfile());
+    if (file && !text.empty()) std::fwrite(text.data(), 1, text.size(), file.get());
+    if (file) std::rewind(file.get());
+    return file;
+}
+
+// A fresh folder under the system's temporary folder, removed with everything in it.
+class ScratchDir {
+  public:
+    ScratchDir() {
+        std::string pattern = (std::filesystem::temp_directory_path() / "velkor-files-XXXXXX");
+        if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+    }
+    ~ScratchDir() {
+        std::error_code ignored;
+        if (!path_.empty()) std::filesystem::remove_all(path_, ignored);
+    }
+    ScratchDir(const ScratchDir&) = delete;
+    ScratchDir& operator=(const ScratchDir&) = delete;
+
+    bool Ok() const { return !path_.empty(); }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+
+  private:
+    std::filesystem::path path_;
+};
+
+// An Intel HEX record line with a correct checksum.
+inline std::string IntelRecord(unsigned type, unsigned address,
+                               const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> bytes = {
+        static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+        static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(type)};
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    for (auto b : bytes) sum += b;
+    bytes.push_back(static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
+    std::string line = ":";
+    char digits[3];
+    for (auto b : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", b);
+        line += digits;
+    }
+    return line + "\n";
+}
+
+// An S1, S2 or S3 record line (addressBytes 2, 3 or 4) with a correct checksum.
+inline std::string SRecord(int addressBytes, std::uint32_t address,
+                           const std::vector<std::uint8_t>& data) {
+    std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(data.size() + addressBytes + 1)};
+    for (int i = addressBytes - 1; i >= 0; --i)
+        bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
+    bytes.insert(bytes.end(), data.begin(), data.end());
+    unsigned sum = 0;
+    for (auto b : bytes) sum += b;
+    bytes.push_back(static_cast<std::uint8_t>(~sum));
+    std::string line = "S" + std::to_string(addressBytes - 1);
+    char digits[3];
+    for (auto b : bytes) {
+        std::snprintf(digits, sizeof digits, "%02X", b);
+        line += digits;
+    }
+    return line + "\n";
+}
+
+inline void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+inline std::vector<std::uint8_t> ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+}  // namespace velkor::testing
