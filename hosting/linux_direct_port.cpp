@@ -1,0 +1,66 @@
+#include "hosting/linux_direct_port.h"
+
+#include <cerrno>
+#include <cstring>
+
+#if defined(__linux__) && (defined(__x86_64__) || defined(__i386__))
+#include <sys/io.h>
+#define VELKOR_HAVE_IOPERM 1
+#else
+#define VELKOR_HAVE_IOPERM 0
+#endif
+
+namespace velkor {
+namespace {
+constexpr unsigned short kBases[3] = {0x378, 0x278, 0x3BC};
+}
+
+LinuxDirectPortIo::LinuxDirectPortIo() {
+#if VELKOR_HAVE_IOPERM
+    int error = 0;
+    for (int i = 0; i < 3; ++i) {
+        granted_[i] = ioperm(kBases[i], 3, 1) == 0;
+        if (!granted_[i]) error = errno;
+    }
+    if (!granted_[0] && !granted_[1] && !granted_[2]) {
+        problem_ = std::string("无法直接访问并口端口: ioperm 失败 (") + std::strerror(error) +
+                   "). 需要 root 权限 (CAP_SYS_RAWIO); 普通用户请使用 ppdev (--backend ppdev).\r\n";
+    }
+#else
+    problem_ = "本平台不支持直接执行端口指令; 请使用 ppdev 或驱动.\r\n";
+#endif
+}
+
+LinuxDirectPortIo::~LinuxDirectPortIo() {
+#if VELKOR_HAVE_IOPERM
+    for (int i = 0; i < 3; ++i) {
+        if (granted_[i]) ioperm(kBases[i], 3, 0);
+    }
+#endif
+}
+
+bool LinuxDirectPortIo::Granted(std::uint16_t address) const {
+    for (int i = 0; i < 3; ++i) {
+        if (granted_[i] && address >= kBases[i] && address < kBases[i] + 3) return true;
+    }
+    return false;
+}
+
+std::uint8_t LinuxDirectPortIo::In(std::uint16_t address) {
+#if VELKOR_HAVE_IOPERM
+    // Without the permission the instruction would fault; read as an undriven bus instead.
+    if (Granted(address)) return inb(address);
+#endif
+    (void)address;
+    return 0xFF;
+}
+
+void LinuxDirectPortIo::Out(std::uint16_t address, std::uint8_t value) {
+#if VELKOR_HAVE_IOPERM
+    if (Granted(address)) outb(value, address);
+#endif
+    (void)address;
+    (void)value;
+}
+
+}  // namespace velkor

@@ -1,0 +1,241 @@
+#include "sim/avr_chip.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace velkor::sim {
+
+AvrChip::AvrChip(AvrChipSpec spec, AvrChipFaults faults)
+    : spec_(std::move(spec)),
+      faults_(faults),
+      flash_(spec_.flashSize, 0xFF),
+      eeprom_(spec_.eepromSize, 0xFF),
+      pageBuffer_(spec_.pageSize, 0xFF),
+      fuseLow_(spec_.fuseLow),
+      fuseHigh_(spec_.fuseHigh),
+      fuseExtended_(spec_.fuseExtended),
+      lock_(spec_.lock) {}
+
+void AvrChip::SetPower(bool on, std::uint64_t /*nowNs*/) {
+    powered_ = on;
+    if (!on) {
+        // Everything volatile is gone; a write in progress leaves what it had done.
+        resetLow_ = false;
+        enabled_ = false;
+        busy_ = Busy::kIdle;
+        misoLatch_ = false;
+    }
+}
+
+Level AvrChip::Miso() const {
+    if (!InterfaceOn()) return Level::kFloating;
+    return misoLatch_ ? Level::kHigh : Level::kLow;
+}
+
+void AvrChip::SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) {
+    if (!powered_) return;
+    // RESET has an internal pull-up: a floating line lets the part run normally.
+    const bool resetLow = reset == Level::kLow;
+    const bool sckHigh = sck == Level::kHigh;
+    if (resetLow && !resetLow_) {
+        // The serial interface starts (or restarts) counting bits at the reset edge; a
+        // glitch on SCK at that moment leaves it some bits into a frame.
+        bitIndex_ = faults_.outOfStepBits % 32;
+        inWord_ = 0;
+        outWord_ = 0;
+        misoLatch_ = false;
+        enabled_ = false;
+    } else if (!resetLow && resetLow_) {
+        enabled_ = false;
+    }
+    resetLow_ = resetLow;
+    if (resetLow_) {
+        if (sckHigh && !sck_) {
+            RisingEdge(mosi == Level::kHigh, nowNs);
+        } else if (!sckHigh && sck_) {
+            misoLatch_ = bitIndex_ < 32 && ((outWord_ >> (31 - bitIndex_)) & 1) != 0;
+        }
+    }
+    sck_ = sckHigh;
+}
+
+void AvrChip::RisingEdge(bool mosi, std::uint64_t nowNs) {
+    inWord_ = (inWord_ << 1) | (mosi ? 1u : 0u);
+    ++bitIndex_;
+    if (bitIndex_ == 16 && !faults_.neverInStep && (inWord_ & 0xFFFF) == 0xAC53) {
+        outWord_ |= 0x53u << 8;  // Programming Enable echoes its second byte during the third
+    } else if (bitIndex_ == 24) {
+        outWord_ |= Answer(inWord_ << 8, nowNs);
+    } else if (bitIndex_ == 32) {
+        Execute(inWord_, nowNs);
+        bitIndex_ = 0;
+        inWord_ = 0;
+        outWord_ = 0;
+    }
+}
+
+std::uint8_t AvrChip::ReadFlash(std::uint32_t address, std::uint64_t nowNs) const {
+    if (flash_.empty()) return 0xFF;
+    address %= static_cast<std::uint32_t>(flash_.size());
+    if (IsBusy(nowNs)) {
+        const bool inPage = busy_ == Busy::kFlashPage && spec_.pageSize != 0 &&
+                            address / spec_.pageSize == busyAddress_ / spec_.pageSize;
+        if (busy_ == Busy::kErase || inPage ||
+            (busy_ == Busy::kFlashByte && address == busyAddress_)) {
+            return spec_.flashBusyValue;
+        }
+    }
+    return flash_[address];
+}
+
+std::uint8_t AvrChip::ReadEeprom(std::uint32_t address, std::uint64_t nowNs) const {
+    if (eeprom_.empty()) return 0xFF;
+    address %= static_cast<std::uint32_t>(eeprom_.size());
+    if (IsBusy(nowNs) && (busy_ == Busy::kErase ||
+                          (busy_ == Busy::kEeprom && address == busyAddress_))) {
+        return spec_.eepromBusyValue;
+    }
+    return eeprom_[address];
+}
+
+std::uint8_t AvrChip::Answer(std::uint32_t word, std::uint64_t nowNs) const {
+    if (!enabled_) return 0x00;
+    const std::uint8_t b1 = static_cast<std::uint8_t>(word >> 24);
+    const std::uint8_t b2 = static_cast<std::uint8_t>(word >> 16);
+    const std::uint8_t b3 = static_cast<std::uint8_t>(word >> 8);
+    const std::uint32_t wordAddress = (static_cast<std::uint32_t>(b2) << 8) | b3;
+    const AvrFuseSet set = spec_.fuseSet;
+    switch (b1) {
+        case 0x20:
+        case 0x28:
+            return ReadFlash(wordAddress * 2 + (b1 == 0x28 ? 1 : 0), nowNs);
+        case 0xA0:
+            return ReadEeprom(wordAddress, nowNs);
+        case 0x30: {
+            const unsigned index = b3 & 0x03;
+            if (index > 2) return 0xFF;
+            if (faults_.locked) return static_cast<std::uint8_t>(index);
+            return spec_.signature[index];
+        }
+        case 0x38:
+            return (b3 & 0x03) < spec_.calibrationCount ? spec_.calibration[b3 & 0x03] : 0xFF;
+        case 0x50:
+            if (b2 == 0x00 && set >= AvrFuseSet::kLegacyLow) return fuseLow_;
+            if (b2 == 0x08 && set >= AvrFuseSet::kLowHighExt) return fuseExtended_;
+            return 0xFF;
+        case 0x58:
+            if (b2 == 0x08 && set >= AvrFuseSet::kLowHigh) return fuseHigh_;
+            if (b2 == 0x00 && set == AvrFuseSet::kCombinedLegacy) {
+                // Lock bits 2..1 and the single fuse bit 0 in one byte.
+                return static_cast<std::uint8_t>(0xF8 | (lock_ & 0x06) | (fuseLow_ & 0x01));
+            }
+            if (b2 == 0x00) return lock_;
+            return 0xFF;
+        default:
+            return 0xFF;
+    }
+}
+
+void AvrChip::StartBusy(Busy what, std::uint32_t address, std::uint64_t nowNs, std::uint64_t ns) {
+    busy_ = what;
+    busyAddress_ = address;
+    busyUntil_ = nowNs + ns;
+}
+
+void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
+    ++instructionCount_;
+    const std::uint8_t b1 = static_cast<std::uint8_t>(word >> 24);
+    const std::uint8_t b2 = static_cast<std::uint8_t>(word >> 16);
+    const std::uint8_t b3 = static_cast<std::uint8_t>(word >> 8);
+    const std::uint8_t b4 = static_cast<std::uint8_t>(word);
+    if (b1 == 0xAC && b2 == 0x53) {
+        if (!faults_.neverInStep) {
+            enabled_ = true;
+            ++enableCount_;
+        }
+        return;
+    }
+    if (!enabled_) return;  // nothing but Programming Enable is heard before it
+
+    const bool writes = b1 == 0xAC || b1 == 0x40 || b1 == 0x48 || b1 == 0x4C || b1 == 0xC0;
+    if (writes && IsBusy(nowNs)) {
+        ++lostInstructions_;  // the part ignores instructions while it programs
+        return;
+    }
+    const std::uint32_t wordAddress = (static_cast<std::uint32_t>(b2) << 8) | b3;
+    switch (b1) {
+        case 0xAC:
+            ExecuteFuseOrLock(b2, b4, nowNs);
+            break;
+        case 0x40:
+        case 0x48: {
+            const std::uint32_t odd = b1 == 0x48 ? 1 : 0;
+            if (spec_.pageSize != 0) {
+                const std::uint32_t wordsPerPage = spec_.pageSize / 2;
+                pageBuffer_[(wordAddress % wordsPerPage) * 2 + odd] = b4;
+            } else if (!flash_.empty()) {
+                const std::uint32_t address =
+                    (wordAddress * 2 + odd) % static_cast<std::uint32_t>(flash_.size());
+                flash_[address] &= b4;  // programming only clears bits; erase sets them
+                StartBusy(Busy::kFlashByte, address, nowNs, spec_.flashWriteNs);
+            }
+            break;
+        }
+        case 0x4C:
+            if (spec_.pageSize != 0 && !flash_.empty()) {
+                const std::uint32_t start = (wordAddress * 2) %
+                                            static_cast<std::uint32_t>(flash_.size()) /
+                                            spec_.pageSize * spec_.pageSize;
+                for (std::uint32_t i = 0; i < spec_.pageSize; ++i) {
+                    flash_[start + i] &= pageBuffer_[i];
+                }
+                std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
+                ++pageWriteCount_;
+                StartBusy(Busy::kFlashPage, start, nowNs, spec_.flashWriteNs);
+            }
+            break;
+        case 0xC0:
+            if (!eeprom_.empty()) {
+                const std::uint32_t address =
+                    wordAddress % static_cast<std::uint32_t>(eeprom_.size());
+                eeprom_[address] = b4;  // EEPROM cells erase themselves before writing
+                StartBusy(Busy::kEeprom, address, nowNs, spec_.eepromWriteNs);
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void AvrChip::ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t nowNs) {
+    const AvrFuseSet set = spec_.fuseSet;
+    if (b2 == 0x80) {
+        std::fill(flash_.begin(), flash_.end(), 0xFF);
+        std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
+        lock_ = 0xFF;
+        ++eraseCount_;
+        StartBusy(Busy::kErase, 0, nowNs, spec_.eraseNs);
+        return;
+    }
+    const bool modernFuses = set >= AvrFuseSet::kLow;
+    if (modernFuses && b2 == 0xA0) {
+        fuseLow_ = b4;
+    } else if (set >= AvrFuseSet::kLowHigh && b2 == 0xA8) {
+        fuseHigh_ = b4;
+    } else if (set >= AvrFuseSet::kLowHighExt && b2 == 0xA4) {
+        fuseExtended_ = b4;
+    } else if (set >= AvrFuseSet::kLowNewLock && b2 == 0xE0) {
+        lock_ &= b4;  // lock bits can only be programmed; chip erase clears them
+    } else if (set <= AvrFuseSet::kLow && (b2 & 0xE0) == 0xE0) {
+        lock_ &= static_cast<std::uint8_t>(0xF9 | (b2 & 0x06));
+    } else if ((set == AvrFuseSet::kLegacyLow || set == AvrFuseSet::kCombinedLegacy) &&
+               (b2 & 0xE0) == 0xA0) {
+        const std::uint8_t mask = set == AvrFuseSet::kLegacyLow ? 0x1F : 0x01;
+        fuseLow_ = static_cast<std::uint8_t>((fuseLow_ & ~mask) | (b2 & mask));
+    } else {
+        return;
+    }
+    StartBusy(Busy::kFuse, 0, nowNs, spec_.fuseWriteNs);
+}
+
+}  // namespace velkor::sim
