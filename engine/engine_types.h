@@ -57,6 +57,7 @@ enum SequenceResult : int {
     kSeqPortNotReady = 3,
     kSeqNoConnection = 4,
     kSeqSignatureMismatch = 6,
+    kSeqInvalidChip = 7,  // the chip index is not a row of the family's table; nothing ran
 };
 
 // Size of the two memory images: the largest flash and EEPROM of any supported chip.

@@ -82,6 +82,38 @@ public:
     void ResetTarget();
     void ExtraClock();
 
+    // ---- target connection ----
+    int EnterProgramming();  // 0 = in programming mode, 1 = no connection
+    void ReadFuseBytes();
+    void ReadCalibrationBytes();
+    void ExitProgramming();
+
+    // ---- memory operations ----
+    std::uint8_t ReadMemoryByte(std::uint8_t kind, std::uint32_t address);
+    int WriteMemoryByte(std::uint8_t kind, std::uint32_t address, std::uint8_t value);
+    void WriteFlashPage(std::uint32_t address, const std::uint8_t* bytes);
+    int ReadFlashPage(std::uint32_t address, std::uint8_t* bytes256);
+    void WriteConfigByte(std::uint8_t selector, std::uint8_t value);
+    int EraseChip();         // 0 = erased and back in programming mode, 4 = connection lost
+    int WriteEepromImage();  // 0 = done, 1 = failed, 4 = no EEPROM row
+
+    // ---- programming sequence and the commands that run it ----
+    int RunSequence();
+    // Each command returns kEngineBusy, without touching anything, while another runs.
+    static constexpr int kEngineBusy = -1;
+    int ProgramCommand();        // RunSequence, ExitProgramming; the caller posts the end
+    int FuseReadCommand();       // reads signature and fuses, selecting the chip by signature
+    int FuseWriteCommand();      // writes the masked fuse bytes to the selected chip
+    int OscCalCommand(bool* openCalibrationDialog = nullptr);
+    int ResetMcuCommand();
+    bool Running() const { return running_.load(); }
+
+    // The record of the selected chip. Out-of-range indices give the terminating row; a run
+    // refuses such an index before it starts.
+    const ChipRecord& AvrRecord() const;
+    const At89ChipRecord& At89Record() const;
+    bool ChipIndexValid() const;
+
     // ---- fields (public: the window and the settings file fill them directly) ----
     EngineNotifier* ownerWindow = nullptr;
     PortRequest portRequest;
@@ -108,14 +140,27 @@ public:
     std::uint32_t chipIndex = 44;
     std::uint32_t speedSelection = 0;
     std::uint32_t userPortDelay = 0;
+    // Result of the last run's EEPROM step (the run goes on after an EEPROM failure, but a
+    // front end still wants to tell the user); -1 when the step did not run.
+    int lastEepromResult = -1;
 
 private:
+    friend class RunGuard;
+    int RunCommand(int (IspProgrammer::*body)());
+    int FuseReadBody();
+    int FuseWriteBody();
+    int OscCalBody();
+    int ResetMcuBody();
+    int ProgramBody();
+    int PollUntil(std::uint8_t kind, std::uint32_t address, std::uint8_t value);
+    void DriverSetParams(std::uint32_t pageSize);
     void WriteData(std::uint8_t value) { WritePort(portBase, value); }
 
     Clock* clock_ = nullptr;
     PortBackend backend_;
     EngineLog log_;
     int lastProgress_ = 0;
+    std::atomic<bool> running_{false};
 };
 
 }  // namespace velkor

@@ -49,8 +49,9 @@ std::unique_ptr<sim::AvrChip> MakeSimAvrChip(unsigned row, sim::AvrChipFaults fa
     spec.fuseSet = FuseSetOf(r.fuseKind);
     const bool hasDefaults = r.fuseDefault[0] | r.fuseDefault[1] | r.fuseDefault[2];
     spec.fuseLow = hasDefaults ? r.fuseDefault[0] : 0xFF;
-    spec.fuseHigh = hasDefaults ? r.fuseDefault[1] : 0xFF;
-    spec.fuseExtended = hasDefaults ? r.fuseDefault[2] : 0xFF;
+    // Fuse bytes a part does not have read as unprogrammed bits.
+    spec.fuseHigh = hasDefaults && r.fuseKind >= 5 ? r.fuseDefault[1] : 0xFF;
+    spec.fuseExtended = hasDefaults && r.fuseKind >= 6 ? r.fuseDefault[2] : 0xFF;
     spec.lock = 0xFF;
     spec.calibrationCount = r.calibrationCount;
     for (unsigned i = 0; i < 4; ++i) spec.calibration[i] = static_cast<std::uint8_t>(0xA1 + 0x11 * i);

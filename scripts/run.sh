@@ -7,4 +7,8 @@ cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 cmake --preset default >/dev/null
 cmake --build --preset default --target velkorisp-cli
+if [ $# -eq 0 ]; then
+  # The demo job: erase, write and verify the example firmware and its EEPROM data.
+  set -- program --chip mega8 --flash examples/blink.hex --eeprom examples/blink.eep
+fi
 exec build/default/cli/velkorisp-cli "$@"

@@ -1,0 +1,278 @@
+#include "cli/cli_app.h"
+
+#include <filesystem>
+#include <memory>
+#include <string>
+
+#include "cli/chip_listing.h"
+#include "cli/cli_options.h"
+#include "cli/log_printer.h"
+#include "cli/sim_dump.h"
+#include "devices/chip_table.h"
+#include "engine/isp_programmer.h"
+#include "files/image_loader.h"
+#include "hosting/linux_direct_port.h"
+#include "hosting/linux_ppdev_port.h"
+#include "hosting/sim_bench.h"
+#include "hosting/steady_clock.h"
+
+namespace velkor::cli {
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitFailed = 1;
+constexpr int kExitUsage = 2;
+
+bool AnyParportNode() {
+    std::error_code ec;
+    for (int n = 0; n < 8; ++n) {
+        if (std::filesystem::exists("/dev/parport" + std::to_string(n), ec)) return true;
+    }
+    return false;
+}
+
+const char* CableName(std::uint8_t kind) {
+    switch (kind) {
+        case kCableStk200: return "STK200/STK300";
+        case kCableXilinx: return "Xilinx download cable";
+        case kCableLattice: return "Lattice download cable";
+        case kCableByteBlaster: return "Altera ByteBlasterMV";
+        case kCableUnnamed: return "unnamed cable (kind 7)";
+        default: return "none";
+    }
+}
+
+// Everything one invocation owns: the engine, its printer and the port path in use.
+struct Session {
+    std::unique_ptr<IspProgrammer> engine = std::make_unique<IspProgrammer>();
+    std::unique_ptr<LogPrinter> printer;
+    std::unique_ptr<SimBench> bench;
+    std::unique_ptr<PortIo> io;
+    SteadyClock clock;
+    HexFile flashFile;
+    HexFile eepromFile;
+};
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           std::ostream* progress) {
+    const ParseResult parsed = ParseCommandLine(argc, argv);
+    if (!parsed.error.empty()) {
+        err << "velkorisp-cli: " << parsed.error << "\nTry 'velkorisp-cli --help'.\n";
+        return kExitUsage;
+    }
+    Options o = parsed.options;
+    if (o.command == Command::kHelp) {
+        out << HelpText();
+        return kExitOk;
+    }
+    if (o.command == Command::kChips) {
+        if (o.allChips) {
+            PrintAllChipRows(out);
+        } else {
+            PrintChipNames(out);
+        }
+        return kExitOk;
+    }
+    if (!o.iniFile.empty()) {
+        err << "velkorisp-cli: --ini is not available in this build\n";
+        return kExitUsage;
+    }
+
+    Session s;
+    IspProgrammer& engine = *s.engine;
+    s.printer = std::make_unique<LogPrinter>(engine, out, o.noProgressBar ? nullptr : progress);
+    engine.SetOwner(s.printer.get());
+
+    // ---- chip ----
+    bool chipGiven = !o.chip.empty();
+    if (chipGiven) {
+        if (const int row = FindChipByName(kFamilyAvr, o.chip); row >= 0) {
+            engine.targetFamily = kFamilyAvr;
+            engine.chipIndex = static_cast<std::uint32_t>(row);
+        } else if (const int row89 = FindChipByName(kFamily89S5x, o.chip); row89 >= 0) {
+            engine.targetFamily = kFamily89S5x;
+            engine.chipIndex = static_cast<std::uint32_t>(row89);
+        } else {
+            err << "velkorisp-cli: unknown chip '" << o.chip
+                << "' (see 'velkorisp-cli chips')\n";
+            return kExitUsage;
+        }
+    }
+    if (engine.targetFamily == kFamilyAvr && engine.chipIndex < kLockedChipRow) {
+        // Choosing a chip loads its factory fuse values, as the window does.
+        const ChipRecord& chip = ChipTable[engine.chipIndex];
+        engine.fuseLow = chip.fuseDefault[0];
+        engine.fuseHigh = chip.fuseDefault[1];
+        engine.fuseExtended = chip.fuseDefault[2];
+    }
+    if (o.fuseLow) engine.fuseLow = *o.fuseLow;
+    if (o.fuseHigh) engine.fuseHigh = *o.fuseHigh;
+    if (o.fuseExtended) engine.fuseExtended = *o.fuseExtended;
+    if (o.lockByte) {
+        engine.lockSelect = 1;
+        engine.customLockByte = *o.lockByte;
+    }
+    if (o.calSelect) engine.calibrationSelect = *o.calSelect;
+    if (o.calToEeprom) engine.calibrationSaveLocation = *o.calToEeprom ? 1 : 0;
+    if (o.calAddress) engine.calibrationAddress = *o.calAddress;
+    if (o.speedDelay) {
+        engine.speedSelection = 1;
+        engine.userPortDelay = *o.speedDelay;
+    } else if (o.speedFastest) {
+        engine.speedSelection = 0;
+    }
+
+    // ---- program steps and files ----
+    if (o.command == Command::kProgram) {
+        if (!o.steps.Any()) {
+            o.steps.erase = o.steps.writeFlash = o.steps.verify = true;
+            o.steps.writeEeprom = !o.eepromFile.empty();
+        }
+        if (!chipGiven && !o.steps.autoSelect) {
+            // Without a named chip the signature decides which chip is on the cable.
+            o.steps.autoSelect = true;
+        }
+        if (o.steps.writeFlash && o.flashFile.empty()) {
+            err << "velkorisp-cli: writing flash needs a flash file (-f FILE)\n";
+            return kExitUsage;
+        }
+        if (o.steps.writeEeprom && o.eepromFile.empty()) {
+            err << "velkorisp-cli: writing EEPROM needs an EEPROM file (-e FILE)\n";
+            return kExitUsage;
+        }
+        ProgramCommandSet& c = engine.commands;
+        c.erase = o.steps.erase;
+        c.writeFlash = o.steps.writeFlash;
+        c.writeEeprom = o.steps.writeEeprom;
+        c.verify = o.steps.verify;
+        c.writeFuse = o.steps.writeFuse;
+        c.lock = o.steps.lock;
+        c.copyCal = o.steps.copyCal;
+        c.checkId = o.steps.checkId;
+        c.autoSelchip = o.steps.autoSelect;
+    } else if ((o.command == Command::kFuseWrite) && !chipGiven) {
+        err << "velkorisp-cli: fuse-write needs the chip (-p NAME); its changeable bits decide "
+               "what is written\n";
+        return kExitUsage;
+    }
+    auto load = [&](bool flash, const std::string& path) {
+        if (path.empty()) return true;
+        const int result = flash ? LoadFlashImage(engine, s.flashFile, path)
+                                 : LoadEepromImage(engine, s.eepromFile, path);
+        s.printer->Flush();
+        if (result == kHexLoadOpenFailed) {
+            err << "velkorisp-cli: cannot read " << (flash ? "flash" : "EEPROM") << " file '"
+                << path << "'\n";
+            return false;
+        }
+        if (result > 0) {
+            // Programming half a file is worse than not programming: refuse it.
+            err << "velkorisp-cli: " << path << ": faulty record at line " << result << "\n";
+            return false;
+        }
+        return true;
+    };
+    if (!load(true, o.flashFile) || !load(false, o.eepromFile)) return kExitUsage;
+
+    // ---- port path ----
+    Backend backend = o.backend;
+    if (backend == Backend::kAuto) {
+        backend = AnyParportNode() ? Backend::kPpdev : Backend::kSim;
+    }
+    if (backend == Backend::kSim) {
+        SimBenchOptions bench;
+        bench.chip = o.simNoTarget ? "" : !o.simChip.empty() ? o.simChip
+                                       : chipGiven           ? o.chip
+                                                             : "mega8";
+        bench.cable = o.simCable;
+        bench.base = o.simBase;
+        bench.targetPower = !o.simNoPower;
+        bench.faults.outOfStepBits = o.simOutOfStep;
+        bench.faults.neverInStep = o.simNeverInStep;
+        bench.faults.locked = o.simLocked;
+        std::string problem;
+        s.bench = std::make_unique<SimBench>(engine, bench, &problem);
+        if (!problem.empty()) {
+            err << "velkorisp-cli: " << problem << " for the simulated bench\n";
+            return kExitUsage;
+        }
+        if (o.simPowerCut) s.bench->Machine().CutPowerAfter(*o.simPowerCut);
+        if (o.backend == Backend::kAuto) {
+            err << "velkorisp-cli: no parallel port found; using the built-in simulated "
+                << (bench.chip.empty() ? "bench" : bench.chip) << " on a " << bench.cable
+                << " cable\n";
+        }
+    } else {
+        if (backend == Backend::kPpdev) {
+            LinuxPpdevPortIo::Paths paths;
+            paths.explicitDevices[0] = o.ppdevDevice;
+            s.io = std::make_unique<LinuxPpdevPortIo>(paths);
+        } else {
+            s.io = std::make_unique<LinuxDirectPortIo>();
+        }
+        engine.Backend().BindDirect(s.io.get());
+        engine.SetClock(&s.clock);
+    }
+
+    // ---- the command ----
+    int status = kExitOk;
+    switch (o.command) {
+        case Command::kProgram: {
+            const int result = engine.ProgramCommand();
+            const bool identified = !o.steps.autoSelect || engine.AvrRecord().chipCode > 1;
+            const bool eepromOk = engine.lastEepromResult <= 0;
+            status = result == kSeqDone && eepromOk && identified ? kExitOk : kExitFailed;
+            break;
+        }
+        case Command::kFuseRead: {
+            const int result = engine.FuseReadCommand();
+            status = result == kSeqDone && engine.AvrRecord().chipCode > 1 ? kExitOk : kExitFailed;
+            break;
+        }
+        case Command::kFuseWrite:
+            status = engine.FuseWriteCommand() == kSeqDone ? kExitOk : kExitFailed;
+            break;
+        case Command::kCalRead: {
+            bool dialog = false;
+            const int result = engine.OscCalCommand(&dialog);
+            status = result == kSeqDone ? kExitOk : kExitFailed;
+            break;
+        }
+        case Command::kReset:
+            engine.ResetMcuCommand();
+            status = engine.portRequest.result == kPortReady ? kExitOk : kExitFailed;
+            break;
+        case Command::kDetect: {
+            const int result = engine.OpenPort();
+            if (engine.portRequest.result == kPortReady ||
+                engine.portRequest.result == kPortNoPower) {
+                out << "port: LPT" << engine.portRequest.lptIndex + 1 << " (0x" << std::hex
+                    << std::uppercase << engine.portRequest.portBase << std::dec << ")\ncable: "
+                    << CableName(engine.portRequest.cableKind) << "\npower: "
+                    << (engine.portRequest.result == kPortReady ? "ok" : "missing") << "\n";
+            }
+            engine.ReleasePort();
+            status = result == 0 ? kExitOk : kExitFailed;
+            break;
+        }
+        default:
+            break;
+    }
+    s.printer->Flush();
+
+    if (!o.simDump.empty()) {
+        if (s.bench == nullptr) {
+            err << "velkorisp-cli: --sim-dump needs the simulated bench (--backend sim)\n";
+            return kExitUsage;
+        }
+        if (const std::string problem = DumpSimChip(*s.bench, o.simDump); !problem.empty()) {
+            err << "velkorisp-cli: " << problem << "\n";
+            return kExitUsage;
+        }
+    }
+    return status;
+}
+
+}  // namespace velkor::cli

@@ -1,0 +1,285 @@
+#include "cli/cli_options.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <string_view>
+
+namespace velkor::cli {
+namespace {
+
+bool ParseNumber(std::string_view text, int base, std::uint64_t max, std::uint64_t* out) {
+    if (text.empty()) return false;
+    std::string s(text);
+    if (base == 0 && s.size() > 2 && s[0] == '0' && (s[1] == 'x' || s[1] == 'X')) {
+        s = s.substr(2);
+        base = 16;
+    }
+    errno = 0;
+    char* end = nullptr;
+    const unsigned long long value = std::strtoull(s.c_str(), &end, base == 0 ? 10 : base);
+    if (errno != 0 || end == s.c_str() || *end != '\0' || s[0] == '-' || value > max) return false;
+    *out = value;
+    return true;
+}
+
+bool ParseHexByte(std::string_view text, std::uint8_t* out) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    std::uint64_t v = 0;
+    if (!ParseNumber(text, 16, 0xFF, &v)) return false;
+    *out = static_cast<std::uint8_t>(v);
+    return true;
+}
+
+}  // namespace
+
+const char* HelpText() {
+    return R"(Usage: velkorisp-cli [COMMAND] [OPTIONS]
+
+In-system programmer for AVR and AT89S5x chips on a PC parallel port. Without a
+parallel port the built-in simulated cable and chip are used.
+
+Commands:
+  program            (default) run the programming sequence with the steps below
+  fuse-read          read the signature (selecting the chip by it) and the fuse bytes
+  fuse-write         write the fuse bytes given with --fuses to the chosen chip
+  cal-read           read the oscillator calibration bytes
+  reset              pulse the target's RESET line
+  detect             find the port and the cable and check the target's power
+  chips [--all]      list the supported chips (--all: every table row, all fields)
+
+Program steps (with none given: --erase --write-flash --verify, and --write-eeprom
+when an EEPROM file is given):
+  -E, --erase              erase the chip
+  -W, --write-flash        write the flash image (whole chip)
+  -R, --write-eeprom       write the EEPROM image
+  -V, --verify             verify what was written
+  -F, --write-fuses        write the fuse bytes (masked by the chip's changeable bits)
+  -L, --lock               write the lock byte (the chip's default, or --lock-byte)
+  -C, --copy-cal           read the calibration bytes and copy one into the image
+  -S, --check-signature    stop unless the signature matches the chosen chip
+  -A, --auto-select        select the chip by its signature (AVR only)
+
+Files and chip:
+  -p, --chip NAME          chip name as listed by 'chips' (mega8, tiny13, 89S52, ...)
+  -f, --flash FILE         flash image: Intel HEX or Motorola S-record
+  -e, --eeprom FILE        EEPROM image: Intel HEX or Motorola S-record
+      --ini FILE           take everything the command line does not say from this
+                           settings file (chip, family, fuses, options, steps, files)
+
+Fuse, lock and calibration options:
+      --fuses L[,H[,E]]    fuse bytes low, high, extended in hex (e.g. E1,D9,FF)
+      --fuse-low HH, --fuse-high HH, --fuse-ext HH
+      --lock-byte HH       write this lock byte instead of the chip's default
+      --cal-select N       calibration byte to copy: 0..3 (1, 2, 4, 8 MHz)
+      --cal-to flash|eeprom
+                           memory the calibration byte is copied into
+      --cal-address ADDR   byte address for it (0: the memory's last byte)
+
+Speed:
+      --speed fastest      shortest clock half-period (default)
+      --speed N            N port reads per clock half-period (custom delay)
+
+Port access:
+      --backend auto|sim|ppdev|direct
+                           auto (default): ppdev when /dev/parport* can be used,
+                           else port instructions when allowed, else the simulator
+      --ppdev-device PATH  parport device node for LPT1 (default: by base address)
+
+Simulated bench (--backend sim):
+      --sim-chip NAME      chip on the bench (default: --chip, else mega8)
+      --sim-cable stk200|byteblaster|xilinx|lattice|plain
+                           cable kinds 8, 11, 9, 10, 7 (default stk200)
+      --sim-port lpt1|lpt2|lpt3|none
+                           where the simulated port sits (default lpt1)
+      --sim-no-power       the target has no supply
+      --sim-no-target      no chip on the cable
+      --sim-out-of-step N  the chip's serial interface starts N bits out of step
+      --sim-never-in-step  the chip never accepts Programming Enable
+      --sim-locked         the chip answers 00 01 02 as its signature
+      --sim-power-cut N    cut the target's supply after N port accesses
+      --sim-dump DIR       afterwards write DIR/flash.bin, DIR/eeprom.bin, DIR/state.txt
+
+Output:
+      --no-progress        no progress bar on a terminal
+  -h, --help               this text
+
+Exit status: 0 when everything asked for succeeded, 1 when a step failed (an
+EEPROM failure included), 2 for a usage error or a file that cannot be read.
+)";
+}
+
+ParseResult ParseCommandLine(int argc, const char* const* argv) {
+    ParseResult result;
+    Options& o = result.options;
+    bool commandSeen = false;
+    auto fail = [&](std::string message) {
+        result.error = std::move(message);
+        return result;
+    };
+
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        std::string_view value;
+        bool hasInlineValue = false;
+        std::string_view name = arg;
+        if (arg.rfind("--", 0) == 0) {
+            if (const auto eq = arg.find('='); eq != std::string_view::npos) {
+                name = arg.substr(0, eq);
+                value = arg.substr(eq + 1);
+                hasInlineValue = true;
+            }
+        }
+        auto takeValue = [&](std::string_view* out) {
+            if (hasInlineValue) {
+                *out = value;
+                return true;
+            }
+            if (i + 1 >= argc) return false;
+            *out = argv[++i];
+            return true;
+        };
+        auto need = [&](std::string_view* out) {
+            if (!takeValue(out)) {
+                result.error = "option " + std::string(name) + " needs a value";
+                return false;
+            }
+            return true;
+        };
+        std::string_view v;
+
+        if (!arg.empty() && arg[0] != '-') {
+            if (commandSeen) return fail("unexpected argument '" + std::string(arg) + "'");
+            commandSeen = true;
+            if (arg == "program") o.command = Command::kProgram;
+            else if (arg == "fuse-read") o.command = Command::kFuseRead;
+            else if (arg == "fuse-write") o.command = Command::kFuseWrite;
+            else if (arg == "cal-read") o.command = Command::kCalRead;
+            else if (arg == "reset") o.command = Command::kReset;
+            else if (arg == "detect") o.command = Command::kDetect;
+            else if (arg == "chips") o.command = Command::kChips;
+            else if (arg == "help") o.command = Command::kHelp;
+            else return fail("unknown command '" + std::string(arg) + "'");
+            continue;
+        }
+        if (name == "-h" || name == "--help") { o.command = Command::kHelp; continue; }
+        if (name == "--all") { o.allChips = true; continue; }
+        if (name == "-E" || name == "--erase") { o.steps.erase = true; continue; }
+        if (name == "-W" || name == "--write-flash") { o.steps.writeFlash = true; continue; }
+        if (name == "-R" || name == "--write-eeprom") { o.steps.writeEeprom = true; continue; }
+        if (name == "-V" || name == "--verify") { o.steps.verify = true; continue; }
+        if (name == "-F" || name == "--write-fuses") { o.steps.writeFuse = true; continue; }
+        if (name == "-L" || name == "--lock") { o.steps.lock = true; continue; }
+        if (name == "-C" || name == "--copy-cal") { o.steps.copyCal = true; continue; }
+        if (name == "-S" || name == "--check-signature") { o.steps.checkId = true; continue; }
+        if (name == "-A" || name == "--auto-select") { o.steps.autoSelect = true; continue; }
+        if (name == "--no-progress") { o.noProgressBar = true; continue; }
+        if (name == "--sim-no-power") { o.simNoPower = true; continue; }
+        if (name == "--sim-no-target") { o.simNoTarget = true; continue; }
+        if (name == "--sim-never-in-step") { o.simNeverInStep = true; continue; }
+        if (name == "--sim-locked") { o.simLocked = true; continue; }
+
+        if (name == "-p" || name == "--chip") {
+            if (!need(&v)) return result;
+            o.chip = v;
+        } else if (name == "-f" || name == "--flash") {
+            if (!need(&v)) return result;
+            o.flashFile = v;
+        } else if (name == "-e" || name == "--eeprom") {
+            if (!need(&v)) return result;
+            o.eepromFile = v;
+        } else if (name == "--ini") {
+            if (!need(&v)) return result;
+            o.iniFile = v;
+        } else if (name == "--fuses") {
+            if (!need(&v)) return result;
+            std::optional<std::uint8_t>* slots[3] = {&o.fuseLow, &o.fuseHigh, &o.fuseExtended};
+            std::size_t start = 0;
+            for (int k = 0; k < 3 && start <= v.size(); ++k) {
+                const std::size_t comma = v.find(',', start);
+                const std::string_view part =
+                    v.substr(start, comma == std::string_view::npos ? v.npos : comma - start);
+                std::uint8_t byte = 0;
+                if (!ParseHexByte(part, &byte)) return fail("bad fuse byte '" + std::string(part) + "' in --fuses (two hex digits each)");
+                *slots[k] = byte;
+                if (comma == std::string_view::npos) { start = v.size() + 1; break; }
+                start = comma + 1;
+            }
+            if (start <= v.size()) return fail("--fuses takes at most three bytes");
+        } else if (name == "--fuse-low" || name == "--fuse-high" || name == "--fuse-ext" ||
+                   name == "--lock-byte") {
+            if (!need(&v)) return result;
+            std::uint8_t byte = 0;
+            if (!ParseHexByte(v, &byte)) return fail("bad value '" + std::string(v) + "' for " + std::string(name) + " (hex byte)");
+            if (name == "--fuse-low") o.fuseLow = byte;
+            else if (name == "--fuse-high") o.fuseHigh = byte;
+            else if (name == "--fuse-ext") o.fuseExtended = byte;
+            else o.lockByte = byte;
+        } else if (name == "--cal-select") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            if (!ParseNumber(v, 10, 3, &n)) return fail("--cal-select takes 0, 1, 2 or 3");
+            o.calSelect = static_cast<std::uint8_t>(n);
+        } else if (name == "--cal-to") {
+            if (!need(&v)) return result;
+            if (v == "flash") o.calToEeprom = false;
+            else if (v == "eeprom") o.calToEeprom = true;
+            else return fail("--cal-to takes flash or eeprom");
+        } else if (name == "--cal-address") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            if (!ParseNumber(v, 0, 0xFFFFFFFF, &n)) return fail("bad --cal-address '" + std::string(v) + "'");
+            o.calAddress = static_cast<std::uint32_t>(n);
+        } else if (name == "--speed") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            if (v == "fastest") o.speedFastest = true;
+            else if (ParseNumber(v, 10, 0xFFFF, &n)) o.speedDelay = static_cast<std::uint32_t>(n);
+            else return fail("--speed takes 'fastest' or a count 0..65535");
+        } else if (name == "--backend") {
+            if (!need(&v)) return result;
+            if (v == "auto") o.backend = Backend::kAuto;
+            else if (v == "sim") o.backend = Backend::kSim;
+            else if (v == "ppdev") o.backend = Backend::kPpdev;
+            else if (v == "direct") o.backend = Backend::kDirect;
+            else return fail("unknown backend '" + std::string(v) + "' (auto, sim, ppdev, direct)");
+        } else if (name == "--ppdev-device") {
+            if (!need(&v)) return result;
+            o.ppdevDevice = v;
+        } else if (name == "--sim-chip") {
+            if (!need(&v)) return result;
+            o.simChip = v;
+        } else if (name == "--sim-cable") {
+            if (!need(&v)) return result;
+            if (v != "stk200" && v != "byteblaster" && v != "xilinx" && v != "lattice" && v != "plain") {
+                return fail("unknown cable '" + std::string(v) + "' (stk200, byteblaster, xilinx, lattice, plain)");
+            }
+            o.simCable = v;
+        } else if (name == "--sim-port") {
+            if (!need(&v)) return result;
+            if (v == "lpt1") o.simBase = 0x378;
+            else if (v == "lpt2") o.simBase = 0x278;
+            else if (v == "lpt3") o.simBase = 0x3BC;
+            else if (v == "none") o.simBase = 0;
+            else return fail("--sim-port takes lpt1, lpt2, lpt3 or none");
+        } else if (name == "--sim-out-of-step") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            if (!ParseNumber(v, 10, 31, &n)) return fail("--sim-out-of-step takes 0..31");
+            o.simOutOfStep = static_cast<unsigned>(n);
+        } else if (name == "--sim-power-cut") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            if (!ParseNumber(v, 10, UINT64_MAX, &n)) return fail("--sim-power-cut takes a count");
+            o.simPowerCut = n;
+        } else if (name == "--sim-dump") {
+            if (!need(&v)) return result;
+            o.simDump = v;
+        } else {
+            return fail("unknown option '" + std::string(arg) + "'");
+        }
+    }
+    return result;
+}
+
+}  // namespace velkor::cli

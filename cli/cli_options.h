@@ -1,0 +1,61 @@
+// The command line of velkorisp-cli, parsed into plain values.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+namespace velkor::cli {
+
+enum class Command { kProgram, kFuseRead, kFuseWrite, kCalRead, kReset, kDetect, kChips, kHelp };
+enum class Backend { kAuto, kSim, kPpdev, kDirect };
+
+struct ProgramSteps {
+    bool erase = false, writeFlash = false, writeEeprom = false, verify = false;
+    bool writeFuse = false, lock = false, copyCal = false, checkId = false, autoSelect = false;
+    bool Any() const {
+        return erase || writeFlash || writeEeprom || verify || writeFuse || lock || copyCal ||
+               checkId || autoSelect;
+    }
+};
+
+struct Options {
+    Command command = Command::kProgram;
+    bool allChips = false;
+    std::string chip;          // chip list name; empty: the default (or the settings file's)
+    std::string flashFile;
+    std::string eepromFile;
+    std::string iniFile;
+    ProgramSteps steps;
+    std::optional<std::uint8_t> fuseLow, fuseHigh, fuseExtended;
+    std::optional<std::uint8_t> lockByte;  // custom lock byte; absent: the chip's default
+    std::optional<std::uint8_t> calSelect;
+    std::optional<bool> calToEeprom;
+    std::optional<std::uint32_t> calAddress;
+    std::optional<std::uint32_t> speedDelay;  // SpeedSel 1 with this UserPortDly; absent: 0
+    bool speedFastest = false;
+    Backend backend = Backend::kAuto;
+    std::string ppdevDevice;
+    // Simulated bench.
+    std::string simChip;
+    std::string simCable = "stk200";
+    std::uint16_t simBase = 0x378;
+    bool simNoPower = false;
+    bool simNoTarget = false;
+    unsigned simOutOfStep = 0;
+    bool simNeverInStep = false;
+    bool simLocked = false;
+    std::optional<std::uint64_t> simPowerCut;
+    std::string simDump;
+    bool noProgressBar = false;
+};
+
+struct ParseResult {
+    Options options;
+    std::string error;  // non-empty: a usage error
+};
+
+ParseResult ParseCommandLine(int argc, const char* const* argv);
+const char* HelpText();
+
+}  // namespace velkor::cli

@@ -1,0 +1,15 @@
+// Writes the simulated chip's memories and configuration bytes to a folder, so that scripts
+// and tests can compare what the chip holds after a run.
+#pragma once
+
+#include <string>
+
+#include "hosting/sim_bench.h"
+
+namespace velkor::cli {
+
+// DIR/flash.bin, DIR/eeprom.bin (whole memories) and DIR/state.txt (fuse_low, fuse_high,
+// fuse_ext, lock as key=value with two hex digits). Returns an error message or "".
+std::string DumpSimChip(const SimBench& bench, const std::string& dir);
+
+}  // namespace velkor::cli

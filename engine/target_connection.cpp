@@ -1,0 +1,87 @@
+// Target connection: entering serial programming mode (with re-synchronisation for AVR
+// parts), reading fuse and calibration bytes, and leaving programming mode.
+#include "devices/chip_table.h"
+#include "engine/isp_programmer.h"
+
+namespace velkor {
+
+const ChipRecord& IspProgrammer::AvrRecord() const {
+    return ChipTable[chipIndex < kChipTableRows ? chipIndex : kNoChipRow];
+}
+
+const At89ChipRecord& IspProgrammer::At89Record() const {
+    return At89ChipTable[chipIndex < kAt89ChipTableRows ? chipIndex : kAt89ChipTableRows - 1];
+}
+
+bool IspProgrammer::ChipIndexValid() const {
+    if (targetFamily == kFamilyAvr) return chipIndex < kChipTableRows;
+    if (targetFamily == kFamily89S5x) return chipIndex < kAt89ChipTableRows;
+    return false;
+}
+
+int IspProgrammer::EnterProgramming() {
+    ResetTarget();
+    if (targetFamily == kFamily89S5x) {
+        SendByte(0xAC);
+        SendByte(0x53);
+        SendByte(0x00);
+        if (At89Record().commandFormat == 3) return 0;  // no answer to judge
+        const std::uint8_t answer = ReceiveByte();
+        if (answer != 0x69) AppendLogF("返回字节不匹配 %X \r\n", answer);
+        return 0;  // an 89S5x target is never reported as unconnected
+    }
+    // Passes 1 and 2 make one attempt each; pass 3 makes up to 32, each failure followed by
+    // one extra SCK pulse, which slips the target's bit counter until it is in step.
+    for (int attempt = 0; attempt < 34; ++attempt) {
+        SendByte(0xAC);
+        SendByte(0x53);
+        const std::uint8_t echo = ReceiveByte();
+        SendByte(0x00);
+        if (echo == 0x53) return 0;
+        if (attempt >= 2) ExtraClock();
+    }
+    AppendLog("目标芯片连接失败.\r\n");
+    return 1;
+}
+
+void IspProgrammer::ReadFuseBytes() {
+    const std::uint8_t kind = AvrRecord().fuseKind;
+    auto read = [&](std::uint8_t b1, std::uint8_t b2) {
+        SendByte(b1);
+        SendByte(b2);
+        SendByte(0x00);
+        return ReceiveByte();
+    };
+    if (kind == 0) return;
+    // Kind 1 parts read fuse and lock bits as one byte; it is kept as the low fuse byte.
+    fuseLow = kind == 1 ? read(0x58, 0x00) : read(0x50, 0x00);
+    AppendLogF("读取熔丝低字节 %X \r\n", fuseLow);
+    if (kind >= 5) {
+        fuseHigh = read(0x58, 0x08);
+        AppendLogF("读取熔丝高字节 %X \r\n", fuseHigh);
+    }
+    if (kind >= 6) {
+        fuseExtended = read(0x50, 0x08);
+        AppendLogF("读取熔丝扩展字节 %X \r\n", fuseExtended);
+    }
+}
+
+void IspProgrammer::ReadCalibrationBytes() {
+    const std::uint8_t count = AvrRecord().calibrationCount;
+    AppendLog("读取校准字节:");
+    for (std::uint8_t i = 0; i < count && i < calibrationBytes.size(); ++i) {
+        SendByte(0x38);
+        SendByte(0x00);
+        SendByte(i);
+        calibrationBytes[i] = ReceiveByte();
+        AppendLogF(" %X", calibrationBytes[i]);
+    }
+    AppendLog("\r\n");
+}
+
+void IspProgrammer::ExitProgramming() {
+    ReleasePort();
+    AppendLog("退出\r\n");
+}
+
+}  // namespace velkor
