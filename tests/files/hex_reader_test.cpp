@@ -133,8 +133,8 @@ TEST_F(HexReaderTest, SRecordTypesWithoutDataAreSkippedAndMalformedOnesAreFaulty
     EXPECT_EQ(Read("S1030000FC\n"), 0);  // no data bytes: fine
     EXPECT_EQ(Read("S1020000FD\n"), 1);  // count too small for address and checksum
     EXPECT_EQ(Read("S20300000000\n"), 1);
-    EXPECT_EQ(Read("S1040000AAAA\n"), 1);                   // checksum summing to 0, not FF
-    EXPECT_EQ(Read(SRecord(4, 0xFFFFFFFF, {}) + "S1"), 1);  // all-ones S3 address
+    EXPECT_EQ(Read("S1040000AAAA\n"), 1);            // checksum summing to 0, not FF
+    EXPECT_EQ(Read(SRecord(4, 0xFFFFFFFF, {})), 1);  // all-ones S3 address
     EXPECT_EQ(Read("S1130000285f245f2212226a000424290008237c2a\n"), 1);
 }
 

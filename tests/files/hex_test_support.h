@@ -47,17 +47,14 @@ class ScratchDir {
     std::filesystem::path path_;
 };
 
-// An Intel HEX record line with a correct checksum.
-inline std::string IntelRecord(unsigned type, unsigned address,
-                               const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes = {
-        static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
-        static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(type)};
+// A record line: `prefix`, then `head` and `data` in hex, then the checksum that makes the sum
+// of all bytes `target` (0 for Intel HEX, 0xFF for S-records).
+inline std::string Record(std::string line, std::vector<std::uint8_t> bytes,
+                          const std::vector<std::uint8_t>& data, unsigned target) {
     bytes.insert(bytes.end(), data.begin(), data.end());
     unsigned sum = 0;
     for (auto b : bytes) sum += b;
-    bytes.push_back(static_cast<std::uint8_t>(0x100 - (sum & 0xFF)));
-    std::string line = ":";
+    bytes.push_back(static_cast<std::uint8_t>(target - sum));
     char digits[3];
     for (auto b : bytes) {
         std::snprintf(digits, sizeof digits, "%02X", b);
@@ -66,23 +63,20 @@ inline std::string IntelRecord(unsigned type, unsigned address,
     return line + "\n";
 }
 
-// An S1, S2 or S3 record line (addressBytes 2, 3 or 4) with a correct checksum.
+inline std::string IntelRecord(unsigned type, unsigned address,
+                               const std::vector<std::uint8_t>& data) {
+    return Record(":",
+                  {static_cast<std::uint8_t>(data.size()), static_cast<std::uint8_t>(address >> 8),
+                   static_cast<std::uint8_t>(address), static_cast<std::uint8_t>(type)},
+                  data, 0);
+}
+
+// An S1, S2 or S3 record (addressBytes 2, 3 or 4).
 inline std::string SRecord(int addressBytes, std::uint32_t address,
                            const std::vector<std::uint8_t>& data) {
-    std::vector<std::uint8_t> bytes = {static_cast<std::uint8_t>(data.size() + addressBytes + 1)};
-    for (int i = addressBytes - 1; i >= 0; --i)
-        bytes.push_back(static_cast<std::uint8_t>(address >> (8 * i)));
-    bytes.insert(bytes.end(), data.begin(), data.end());
-    unsigned sum = 0;
-    for (auto b : bytes) sum += b;
-    bytes.push_back(static_cast<std::uint8_t>(~sum));
-    std::string line = "S" + std::to_string(addressBytes - 1);
-    char digits[3];
-    for (auto b : bytes) {
-        std::snprintf(digits, sizeof digits, "%02X", b);
-        line += digits;
-    }
-    return line + "\n";
+    std::vector<std::uint8_t> head = {static_cast<std::uint8_t>(data.size() + addressBytes + 1)};
+    for (int i = addressBytes - 1; i >= 0; --i) head.push_back(std::uint8_t(address >> (8 * i)));
+    return Record("S" + std::to_string(addressBytes - 1), head, data, 0xFF);
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
