@@ -1,0 +1,193 @@
+#include <gtest/gtest.h>
+
+#include "devices/chip_table.h"
+#include "engine/isp_programmer.h"
+#include "tests/support/sim_rig.h"
+
+namespace velkor {
+namespace {
+
+using test::SimRig;
+
+constexpr std::uint64_t kInstructionWrites = 4 * 17;
+
+// An engine in programming mode with the chip on the bench selected.
+std::unique_ptr<SimRig> InProgramming(SimBenchOptions options) {
+    auto rig = std::make_unique<SimRig>(options);
+    IspProgrammer& e = rig->engine;
+    e.targetFamily = rig->bench->ChipFamily();
+    e.chipIndex = static_cast<std::uint32_t>(rig->bench->ChipRow());
+    EXPECT_EQ(e.OpenPort(), 0);
+    e.delayCount = 1;
+    EXPECT_EQ(e.EnterProgramming(), 0);
+    e.AppendLog(nullptr);
+    rig->Machine().ResetCounters();
+    return rig;
+}
+
+TEST(MemoryOperations, FlashFFIsSkippedUnlessForced) {
+    auto rig = InProgramming({.chip = "90S2313"});
+    EXPECT_EQ(rig->engine.WriteMemoryByte(kMemFlash, 5, 0xFF), 0);
+    EXPECT_EQ(rig->Machine().Counters().portWrites, 0u);
+    // The forced write is sent; its poll reads "FlashForced", which answers 0xFF without a
+    // transfer, so it is confirmed at once.
+    EXPECT_EQ(rig->engine.WriteMemoryByte(kMemFlashForced, 5, 0xFF), 0);
+    EXPECT_EQ(rig->Machine().Counters().portWrites, kInstructionWrites);
+    EXPECT_EQ(rig->engine.ReadMemoryByte(kMemFlashForced, 5), 0xFF);
+}
+
+// Values a location reads while it is being written cannot be confirmed by polling, so the
+// fixed wait is used for them; every other value is polled.
+TEST(MemoryOperations, PollValueAndItsComplementWaitInsteadOfPolling) {
+    struct Case {
+        const char* chip;
+        std::uint8_t kind;
+        std::uint8_t value;
+        bool waits;
+        unsigned waitMs;
+    };
+    const Case cases[] = {
+        {"90S2313", kMemFlash, 0x7F, true, 11},   {"90S2313", kMemFlash, 0x80, false, 0},
+        {"90S2313", kMemEeprom, 0x80, true, 11},  {"90S2313", kMemEeprom, 0x7F, true, 11},
+        {"90S2313", kMemEeprom, 0x12, false, 0},  {"mega8", kMemEeprom, 0x00, true, 11},
+        {"mega8", kMemEeprom, 0xFF, true, 11},    {"mega8", kMemEeprom, 0x55, false, 0},
+        {"90S1200", kMemFlash, 0x12, true, 11},   {"90S1200", kMemEeprom, 0x34, true, 11},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + " kind " + std::to_string(c.kind) + " value " +
+                     std::to_string(c.value));
+        auto rig = InProgramming({.chip = c.chip});
+        const std::uint64_t start = rig->Machine().NowNs();
+        EXPECT_EQ(rig->engine.WriteMemoryByte(c.kind, 3, c.value), 0);
+        const auto& counters = rig->Machine().Counters();
+        if (c.waits) {
+            EXPECT_EQ(counters.portWrites, kInstructionWrites);  // no read instruction
+            EXPECT_GE(rig->Machine().NowNs() - start, c.waitMs * 1'000'000ull);
+        } else {
+            EXPECT_GT(counters.portWrites, kInstructionWrites);
+            EXPECT_EQ(counters.counterReads, 0u);
+        }
+        rig->Machine().AdvanceNs(20'000'000);
+        const std::uint8_t kind = c.kind == kMemEeprom ? kMemEeprom : kMemFlash;
+        EXPECT_EQ(rig->engine.ReadMemoryByte(kind, 3), c.value);
+    }
+}
+
+TEST(MemoryOperations, ABytewriteThatNeverReadsBackTimesOutAfter200Reads) {
+    // Flash bits can only be cleared: without an erase 0x00 can never become 0x55.
+    auto rig = InProgramming({.chip = "90S2313"});
+    rig->bench->Avr()->Flash()[7] = 0x00;
+    EXPECT_EQ(rig->engine.WriteMemoryByte(kMemFlash, 7, 0x55), 1);
+    EXPECT_EQ(rig->Machine().Counters().portWrites, 201 * kInstructionWrites);
+}
+
+TEST(MemoryOperations, BlankPagesCauseNoTransferAndOthersOneLoadPerByte) {
+    auto rig = InProgramming({.chip = "tiny13"});  // 32-byte pages
+    std::vector<std::uint8_t> page(32, 0xFF);
+    rig->engine.WriteFlashPage(0, page.data());
+    EXPECT_EQ(rig->Machine().Counters().portWrites, 0u);
+    EXPECT_EQ(rig->Machine().Counters().counterReads, 0u);
+    page[31] = 0x42;
+    rig->engine.WriteFlashPage(32, page.data());
+    EXPECT_EQ(rig->Machine().Counters().portWrites, 33 * kInstructionWrites);
+    EXPECT_EQ(rig->bench->Avr()->Flash()[63], 0x42);
+    EXPECT_EQ(rig->bench->Avr()->PageWriteCount(), 1u);
+}
+
+TEST(MemoryOperations, At89PagesAreWrittenWithSettlingReadsAndReadBackWhole) {
+    auto rig = InProgramming({.chip = "89S52"});
+    std::vector<std::uint8_t> page(256);
+    for (int i = 0; i < 256; ++i) page[i] = static_cast<std::uint8_t>(i * 7);
+    rig->engine.WriteFlashPage(0x300, page.data());
+    EXPECT_EQ(rig->Machine().Counters().portWrites, 258 * 17u);
+    std::vector<std::uint8_t> read(256);
+    EXPECT_EQ(rig->engine.ReadFlashPage(0x300, read.data()), 256);
+    EXPECT_EQ(read, page);
+}
+
+TEST(MemoryOperations, At89ByteWriteOfAnEqualValueOnlyReads) {
+    auto rig = InProgramming({.chip = "89S8252"});
+    EXPECT_EQ(rig->engine.WriteMemoryByte(kMemFlash, 0x2345, 0xFF), 0);
+    EXPECT_EQ(rig->Machine().Counters().portWrites, 3 * 17u);  // one three-byte read
+    EXPECT_EQ(rig->engine.WriteMemoryByte(kMemFlash, 0x2345, 0x3C), 0);
+    EXPECT_EQ(rig->bench->At89()->Flash()[0x2345], 0x3C);  // address bit 13 in the opcode
+}
+
+TEST(MemoryOperations, EepromImageIsCutToTheChipAndAnEmptyImageStillLogs) {
+    auto rig = InProgramming({.chip = "tiny13"});  // 64 bytes of EEPROM
+    for (int i = 0; i < 100; ++i) rig->engine.eepromImage[i] = static_cast<std::uint8_t>(i);
+    rig->engine.eepromImageLength = 100;
+    rig->engine.commands.verify = 1;
+    EXPECT_EQ(rig->engine.WriteEepromImage(), 0);
+    EXPECT_EQ(rig->engine.LogText(), "写入EEPROM: \r\n写入中...\r\n比较中...\r\n完成.\r\n");
+    EXPECT_EQ(rig->bench->Avr()->Eeprom()[63], 63);
+
+    auto empty = InProgramming({.chip = "tiny13"});
+    EXPECT_EQ(empty->engine.WriteEepromImage(), 0);
+    EXPECT_EQ(empty->engine.LogText(), "写入EEPROM: \r\n写入中...\r\n完成.\r\n");
+    EXPECT_EQ(empty->Machine().Counters().portWrites, 0u);
+}
+
+TEST(MemoryOperations, EepromStepOnTheTerminatingOrLockedRowDoesNothing) {
+    for (std::uint32_t row : {kLockedChipRow, kNoChipRow}) {
+        auto rig = InProgramming({.chip = "mega8"});
+        rig->engine.chipIndex = row;
+        rig->engine.eepromImageLength = 10;
+        EXPECT_EQ(rig->engine.WriteEepromImage(), 4);
+        EXPECT_EQ(rig->engine.LogText(), "");
+        EXPECT_EQ(rig->Machine().Counters().portWrites, 0u);
+    }
+}
+
+TEST(MemoryOperations, EepromVerifyMismatchIsReportedWithAddressAndBothValues) {
+    auto rig = InProgramming({.chip = "mega8"});
+    rig->engine.eepromImageLength = 4;
+    rig->engine.eepromImage[2] = 0x5A;
+    rig->engine.commands.verify = 1;
+    // A second writer on the bus: after the writes, something else changes the cell.
+    struct Spoiler : EngineNotifier {
+        SimRig* rig;
+        void PostMessage(unsigned, std::uintptr_t, std::intptr_t) override {
+            if (rig->engine.LogText().ends_with("比较中...\r\n")) {
+                rig->bench->Avr()->Eeprom()[2] = 0x11;
+            }
+        }
+    } spoiler;
+    spoiler.rig = rig.get();
+    rig->engine.SetOwner(&spoiler);
+    EXPECT_EQ(rig->engine.WriteEepromImage(), 1);
+    EXPECT_TRUE(rig->engine.LogText().ends_with("在 0002:5A-11校验失败\n"));
+}
+
+TEST(MemoryOperations, ConfigWritesUseTheFormOfTheFuseKind) {
+    auto legacy = InProgramming({.chip = "tiny15"});  // kind 3: new fuse form, old lock form
+    legacy->engine.WriteConfigByte(kFuseLow, 0x50);
+    legacy->engine.WriteConfigByte(kLockBits, 0xF9);
+    EXPECT_EQ(legacy->bench->Avr()->FuseLow(), 0x50);
+    EXPECT_EQ(legacy->bench->Avr()->Lock(), 0xF9);
+    auto modern = InProgramming({.chip = "mega48"});
+    modern->engine.WriteConfigByte(kFuseHigh, 0xD7);
+    modern->engine.WriteConfigByte(kFuseExtended, 0x01);
+    modern->engine.WriteConfigByte(kLockBits, 0xFC);
+    EXPECT_EQ(modern->bench->Avr()->FuseHigh(), 0xD7);
+    EXPECT_EQ(modern->bench->Avr()->FuseExtended(), 0x01);
+    EXPECT_EQ(modern->bench->Avr()->Lock(), 0xFC);
+}
+
+TEST(MemoryOperations, Tiny12IsErasedTwiceWithAForcedWriteBetween) {
+    auto rig = InProgramming({.chip = "tiny12"});
+    const std::uint64_t enablesBefore = rig->bench->Avr()->EnableCount();
+    EXPECT_EQ(rig->engine.EraseChip(), 0);
+    EXPECT_EQ(rig->bench->Avr()->EraseCount(), 2u);
+    EXPECT_EQ(rig->bench->Avr()->EnableCount() - enablesBefore, 2u);
+}
+
+TEST(MemoryOperations, EraseThatLosesTheTargetReportsIt) {
+    auto rig = InProgramming({.chip = "mega8"});
+    rig->Machine().CutPowerAfter(80);  // during the erase instruction's wait
+    EXPECT_EQ(rig->engine.EraseChip(), 4);
+    EXPECT_EQ(rig->engine.LogText(), "目标芯片连接失败.\r\n");
+}
+
+}  // namespace
+}  // namespace velkor
