@@ -1,0 +1,375 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
+#include <functional>
+#include <random>
+
+#include "devices/chip_table.h"
+#include "engine/isp_programmer.h"
+#include "hosting/sim_chip_catalog.h"
+#include "tests/support/sim_rig.h"
+
+namespace velkor {
+namespace {
+
+using test::SimRig;
+
+// A rig with the bench's chip selected in the engine, as the window would have it.
+std::unique_ptr<SimRig> Selected(SimBenchOptions options) {
+    auto rig = std::make_unique<SimRig>(options);
+    rig->engine.targetFamily = rig->bench->ChipFamily();
+    rig->engine.chipIndex = static_cast<std::uint32_t>(std::max(rig->bench->ChipRow(), 0));
+    return rig;
+}
+
+// Calls `action` once, the moment the log first ends with `text`.
+class OnLogLine : public EngineNotifier {
+public:
+    OnLogLine(IspProgrammer& engine, std::string text, std::function<void()> action)
+        : engine_(engine), text_(std::move(text)), action_(std::move(action)) {
+        engine.SetOwner(this);
+    }
+    void PostMessage(unsigned message, std::uintptr_t, std::intptr_t) override {
+        if (message == WM_ISP_LOG && !done_ && engine_.LogText().ends_with(text_)) {
+            done_ = true;
+            action_();
+        }
+    }
+
+private:
+    IspProgrammer& engine_;
+    std::string text_;
+    std::function<void()> action_;
+    bool done_ = false;
+};
+
+void FillRandom(std::uint8_t* bytes, std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(random());
+}
+
+TEST(ProgrammingSequence, ProgramRunLogsEachStep) {
+    auto rig = Selected({.chip = "mega8"});
+    IspProgrammer& e = rig->engine;
+    e.AppendLog("earlier run\r\n");
+    e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(rig->LogLines(),
+              (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "擦除...\r\n", "写入Flash: \r\n",
+                                        "写入中...\r\n", "比较中...\r\n", "完成.\r\n", "退出\r\n"}));
+    EXPECT_EQ(e.cableKind, 0);  // the lines are released after every run
+}
+
+TEST(ProgrammingSequence, FuseReadSelectsTheChipAndRestoresTheCommandBlock) {
+    auto rig = Selected({.chip = "mega8"});
+    IspProgrammer& e = rig->engine;
+    e.chipIndex = 0;
+    e.commands.writeFlash = e.commands.erase = e.commands.readFlash = 1;
+    e.flashImageLength = 123;
+    e.eepromImageLength = 7;
+    const ProgramCommandSet before = e.commands;
+    EXPECT_EQ(e.FuseReadCommand(), kSeqDone);
+    EXPECT_EQ(rig->LogLines(),
+              (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "目标芯片: ATmega8.\n",
+                                        "读取熔丝低字节 E1 \r\n", "读取熔丝高字节 D9 \r\n",
+                                        "完成.\r\n", "退出\r\n"}));
+    EXPECT_EQ(e.chipIndex, 7u);
+    EXPECT_EQ(e.fuseLow, 0xE1);
+    EXPECT_EQ(std::memcmp(&e.commands, &before, sizeof before), 0);
+    EXPECT_EQ(e.flashImageLength, 123u);
+    EXPECT_EQ(e.eepromImageLength, 7u);
+    EXPECT_EQ(rig->bench->Avr()->EraseCount(), 0u);  // the saved flags were not acted on
+}
+
+TEST(ProgrammingSequence, NoFlagsOnlyConnectsAndVerifyAloneVerifiesNothing) {
+    auto rig = Selected({.chip = "mega8"});
+    rig->engine.commands.verify = 1;
+    EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(rig->LogLines(),
+              (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "完成.\r\n", "退出\r\n"}));
+}
+
+TEST(ProgrammingSequence, FailuresEndTheRunWithTheirResult) {
+    {
+        auto rig = Selected({.chip = "mega8", .base = 0});
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqPortNotReady);
+        EXPECT_EQ(rig->LogLines(),
+                  (std::vector<std::string>{" LPT3(0x3BC) 端口不存在\n", "退出\r\n"}));
+    }
+    {
+        auto rig = Selected({.chip = "mega8", .faults = {.neverInStep = true}});
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqNoConnection);
+        EXPECT_EQ(rig->LogLines(), (std::vector<std::string>{"设备:STK200/STK300 .\r\n",
+                                                             "目标芯片连接失败.\r\n", "退出\r\n"}));
+    }
+    {
+        auto rig = Selected({.chip = "mega16"});
+        rig->engine.chipIndex = 7;  // the window says mega8
+        rig->engine.commands.checkId = rig->engine.commands.erase = 1;
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqSignatureMismatch);
+        EXPECT_EQ(rig->LogLines()[1], "标识字节不匹配1E 94 3 \r\n");
+        EXPECT_EQ(rig->bench->Avr()->EraseCount(), 0u);
+    }
+    {
+        auto rig = Selected({.chip = "mega8"});
+        OnLogLine cut(rig->engine, "擦除...\r\n", [&] { rig->Machine().SetTargetPower(false); });
+        rig->engine.commands.erase = rig->engine.commands.writeFlash = 1;
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqNoConnection);
+        EXPECT_EQ(rig->LogLines(),
+                  (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "擦除...\r\n",
+                                            "目标芯片连接失败.\r\n", "退出\r\n"}));
+    }
+}
+
+TEST(ProgrammingSequence, FlashTimeoutAndVerifyDifferencesStopBeforeEepromFusesAndLock) {
+    {
+        // Byte mode without an erase: cleared bits cannot be set again.
+        auto rig = Selected({.chip = "90S2313"});
+        std::fill(rig->bench->Avr()->Flash().begin(), rig->bench->Avr()->Flash().end(), 0x00);
+        rig->engine.flashImage[0] = 0x00;
+        rig->engine.flashImage[1] = 0x12;
+        rig->engine.commands.writeFlash = rig->engine.commands.writeEeprom = 1;
+        rig->engine.commands.lock = 1;
+        rig->engine.eepromImageLength = 4;
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqFlashFailed);
+        EXPECT_EQ(rig->LogLines().end()[-2], "在 0001超时\n");
+        EXPECT_EQ(rig->bench->Avr()->Lock(), 0xFF);
+    }
+    {
+        auto rig = Selected({.chip = "mega8"});
+        rig->bench->Avr()->Flash()[0x45] = 0x00;  // not erased
+        rig->engine.flashImage[0x45] = 0x3C;
+        rig->engine.commands.writeFlash = rig->engine.commands.verify = 1;
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqFlashFailed);
+        EXPECT_EQ(rig->LogLines().end()[-2], "在 0045:3C-00失败\n");
+    }
+    {
+        auto rig = Selected({.chip = "89S52", .cable = "byteblaster"});
+        rig->bench->At89()->Flash()[0x1234] = 0x00;
+        rig->engine.commands.writeFlash = rig->engine.commands.verify = 1;
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqFlashFailed);
+        EXPECT_EQ(rig->LogLines().end()[-2], "在 1200:页比较失败\n");
+    }
+}
+
+TEST(ProgrammingSequence, AnEepromFailureLetsFusesAndLockRunAndTheRunFinish) {
+    auto rig = Selected({.chip = "mega8"});
+    IspProgrammer& e = rig->engine;
+    OnLogLine cut(e, "写入EEPROM: \r\n写入中...\r\n", [&] {
+        // Another hand on the bus: the EEPROM's next cell never takes the value.
+        rig->Machine().SetTargetPower(false);
+        rig->Machine().SetTargetPower(true);
+    });
+    e.eepromImageLength = 8;
+    e.eepromImage[0] = 0x42;
+    e.commands.writeEeprom = e.commands.writeFuse = e.commands.lock = 1;
+    e.fuseLow = 0xE4;
+    e.fuseHigh = 0xD9;
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(e.lastEepromResult, 1);
+    const auto lines = rig->LogLines();
+    EXPECT_EQ(lines[3], "在 0000超时\n");
+    EXPECT_EQ(lines[4], "写入熔丝低字节 E4 \r\n");
+    EXPECT_EQ(lines[5], "写入熔丝高字节 D9 \r\n");
+    EXPECT_EQ(lines[6], "写入加密字节 FC \r\n");
+    EXPECT_EQ(lines[7], "完成.\r\n");
+}
+
+TEST(ProgrammingSequence, AutoSelectionWithUnknownAndLockedChips) {
+    {
+        auto rig = Selected({.chip = "mega8"});
+        sim::AvrChipSpec odd = MakeSimAvrChip(7)->Spec();
+        odd.signature[1] = 0x99;
+        odd.signature[2] = 0x99;
+        rig->Machine().AttachTarget(std::make_unique<sim::AvrChip>(odd));
+        IspProgrammer& e = rig->engine;
+        e.commands.autoSelchip = e.commands.writeFlash = e.commands.writeEeprom = 1;
+        e.commands.writeFuse = e.commands.lock = e.commands.verify = 1;
+        e.flashImage[0] = 0x11;
+        e.eepromImageLength = 16;
+        EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+        EXPECT_EQ(e.chipIndex, kNoChipRow);
+        EXPECT_EQ(rig->LogLines(),
+                  (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "未知芯片 (1E-99-99).\n",
+                                            "写入Flash: \r\n", "写入中...\r\n", "比较中...\r\n",
+                                            "写入加密字节 0 \r\n", "完成.\r\n", "退出\r\n"}));
+    }
+    {
+        auto rig = Selected({.chip = "mega8", .faults = {.locked = true}});
+        rig->engine.commands.autoSelchip = 1;
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
+        EXPECT_EQ(rig->engine.chipIndex, kLockedChipRow);
+        EXPECT_EQ(rig->LogLines()[1], "芯片已经加密或同步失败.\n");
+    }
+}
+
+TEST(ProgrammingSequence, CalibrationByteIsCopiedToTheClampedAddress) {
+    auto rig = Selected({.chip = "mega8"});
+    IspProgrammer& e = rig->engine;
+    e.commands.copyCal = e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+    e.calibrationSelect = 2;
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(e.calibrationAddress, 0x1FFFu);
+    EXPECT_EQ(rig->LogLines()[2], "读取校准字节: A1 B2 C3 D4\r\n");
+    EXPECT_EQ(rig->LogLines()[3], "FLASH: 1FFF 加入时钟校准字 C3 \r\n");
+    EXPECT_EQ(rig->bench->Avr()->Flash()[0x1FFF], 0xC3);
+
+    // Beyond the chip's EEPROM the address is clamped too; an image shorter than it keeps
+    // the byte from reaching the chip.
+    e.commands = {};
+    e.commands.copyCal = e.commands.writeEeprom = 1;
+    e.calibrationSaveLocation = 1;
+    e.calibrationAddress = 5000;
+    e.eepromImageLength = 16;
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(e.calibrationAddress, 0x1FFu);
+    EXPECT_EQ(e.eepromImage[0x1FF], 0xC3);
+    EXPECT_EQ(rig->bench->Avr()->Eeprom()[0x1FF], 0xFF);
+}
+
+TEST(ProgrammingSequence, FuseWriteWritesOnlyBytesWithAMask) {
+    struct Case {
+        const char* chip;
+        std::vector<std::string> fuseLines;
+    };
+    const Case cases[] = {
+        {"tiny13", {"写入熔丝低字节 7F \r\n", "写入熔丝高字节 1F \r\n"}},
+        {"tiny15", {"写入熔丝低字节 D3 \r\n"}},
+        {"90S2313", {}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.chip);
+        auto rig = Selected({.chip = c.chip});
+        rig->engine.fuseLow = rig->engine.fuseHigh = rig->engine.fuseExtended = 0xFF;
+        rig->engine.targetFamily = kFamily89S5x;  // the command works on AVR whatever was set
+        rig->engine.commands.erase = 1;
+        EXPECT_EQ(rig->engine.FuseWriteCommand(), kSeqDone);
+        std::vector<std::string> expected = {"设备:STK200/STK300 .\r\n"};
+        expected.insert(expected.end(), c.fuseLines.begin(), c.fuseLines.end());
+        expected.push_back("完成.\r\n");
+        expected.push_back("退出\r\n");
+        EXPECT_EQ(rig->LogLines(), expected);
+        EXPECT_EQ(rig->engine.targetFamily, kFamilyAvr);
+        EXPECT_EQ(rig->engine.commands.erase, 1);
+    }
+}
+
+TEST(ProgrammingSequence, OscCalReadsOnlyAndAsksForTheDialogOnFourByteParts) {
+    auto rig = Selected({.chip = "mega8"});
+    bool dialog = false;
+    EXPECT_EQ(rig->engine.OscCalCommand(&dialog), kSeqDone);
+    EXPECT_TRUE(dialog);
+    EXPECT_EQ(rig->LogLines()[1], "读取校准字节: A1 B2 C3 D4\r\n");
+    auto tiny = Selected({.chip = "tiny13"});
+    EXPECT_EQ(tiny->engine.OscCalCommand(&dialog), kSeqDone);
+    EXPECT_FALSE(dialog);
+}
+
+TEST(ProgrammingSequence, ResetMcuFollowsThePreviousLog) {
+    auto rig = Selected({.chip = "mega8"});
+    rig->engine.AppendLog("完成.\r\n");
+    EXPECT_EQ(rig->engine.ResetMcuCommand(), 0);
+    EXPECT_EQ(rig->engine.LogText(), "完成.\r\n设备:STK200/STK300 .\r\n复位MCU\r\n退出\r\n");
+}
+
+TEST(ProgrammingSequence, ChipIndexOutsideTheFamilysTableIsRefusedBeforeThePort) {
+    auto rig = Selected({.chip = "89S52"});
+    rig->engine.chipIndex = 7;  // an AVR row, but the family is 89S5x
+    EXPECT_EQ(rig->engine.RunSequence(), kSeqInvalidChip);
+    EXPECT_EQ(rig->Machine().Counters().portWrites, 0u);
+    EXPECT_NE(rig->engine.LogText().find("芯片序号 7"), std::string::npos);
+}
+
+TEST(ProgrammingSequence, A89S5xTargetNeverGetsEepromDataInCodeMemory) {
+    auto rig = Selected({.chip = "89S52"});
+    IspProgrammer& e = rig->engine;
+    e.eepromImageLength = 32;
+    e.commands.writeEeprom = e.commands.writeFuse = e.commands.lock = e.commands.autoSelchip = 1;
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(e.chipIndex, 1u);  // not replaced by an AVR row
+    for (std::uint8_t b : rig->bench->At89()->Flash()) ASSERT_EQ(b, 0xFF);
+    EXPECT_EQ(rig->LogLines().size(), 7u);  // cable, four notes, done, exit
+}
+
+TEST(ProgrammingSequence, ASecondCommandDuringARunIsRefused) {
+    auto rig = Selected({.chip = "mega8"});
+    int inner = 0;
+    OnLogLine during(rig->engine, "擦除...\r\n", [&] { inner = rig->engine.FuseReadCommand(); });
+    rig->engine.commands.erase = 1;
+    EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(inner, IspProgrammer::kEngineBusy);
+    EXPECT_NE(rig->engine.LogText().find("上一个操作还在进行中"), std::string::npos);
+    EXPECT_FALSE(rig->engine.Running());
+}
+
+TEST(ProgrammingSequence, ProgressRunsFromZeroToBelowHundredInEachLoop) {
+    auto rig = Selected({.chip = "tiny13"});
+    IspProgrammer& e = rig->engine;
+    FillRandom(e.flashImage.data(), 1024, 1);
+    e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+    e.ProgramCommand();
+    const std::vector<int> progress = rig->notes.Progress();
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.front(), 3);  // the first run starts from the remembered 0
+    EXPECT_EQ(*std::max_element(progress.begin(), progress.end()), 99);
+    e.ProgramCommand();
+    EXPECT_EQ(rig->notes.Progress()[progress.size()], 0);  // a later run posts its 0
+}
+
+// Whole runs on every cable and on chips of every fuse layout and write mode; afterwards
+// the chip's memories equal the images.
+TEST(ProgrammingSequence, EndToEndOnEveryCableAndFuseKind) {
+    struct Case {
+        const char* chip;
+        const char* cable;
+    };
+    const Case cases[] = {
+        {"90S1200", "stk200"},  {"90S2343", "byteblaster"}, {"90S4433", "xilinx"},
+        {"tiny15", "lattice"},  {"mega161", "plain"},       {"tiny13", "stk200"},
+        {"mega48", "byteblaster"}, {"tiny12", "xilinx"},    {"90S2313", "lattice"},
+        {"mega8515", "plain"},  {"89S51", "stk200"},        {"89S53", "byteblaster"},
+    };
+    unsigned seed = 10;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.chip) + " on " + c.cable);
+        auto rig = Selected({.chip = c.chip, .cable = c.cable});
+        IspProgrammer& e = rig->engine;
+        const bool at89 = e.targetFamily == kFamily89S5x;
+        const std::uint32_t flash = at89 ? e.At89Record().flashSize : e.AvrRecord().flashSize;
+        const std::uint32_t eeprom = at89 ? 0 : e.AvrRecord().eepromSize;
+        FillRandom(e.flashImage.data(), flash, ++seed);
+        FillRandom(e.eepromImage.data(), eeprom, ++seed);
+        e.eepromImageLength = eeprom;
+        e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+        e.commands.writeEeprom = 1;
+        // The three-byte parts have no signature instruction: the check would compare code
+        // bytes with the table's 00 00 00.
+        e.commands.checkId = !(at89 && e.At89Record().commandFormat == 3);
+        ASSERT_EQ(e.ProgramCommand(), kSeqDone) << e.LogText();
+        const std::vector<std::uint8_t>& chipFlash =
+            at89 ? rig->bench->At89()->Flash() : rig->bench->Avr()->Flash();
+        EXPECT_TRUE(std::equal(chipFlash.begin(), chipFlash.end(), e.flashImage.begin()));
+        if (!at89) {
+            EXPECT_EQ(e.lastEepromResult, 0);
+            const auto& chipEeprom = rig->bench->Avr()->Eeprom();
+            EXPECT_TRUE(std::equal(chipEeprom.begin(), chipEeprom.end(), e.eepromImage.begin()));
+        }
+        EXPECT_EQ(rig->Machine().Target()->LostInstructions(), 0u);
+    }
+}
+
+TEST(ProgrammingSequence, FullMega128WriteAndVerify) {
+    auto rig = Selected({.chip = "mega128", .cable = "byteblaster"});
+    IspProgrammer& e = rig->engine;
+    FillRandom(e.flashImage.data(), kFlashImageSize, 128);
+    for (std::uint32_t i = 0x8000; i < 0x9000; ++i) e.flashImage[i] = 0xFF;  // blank pages
+    e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+    ASSERT_EQ(e.ProgramCommand(), kSeqDone);
+    const auto& flash = rig->bench->Avr()->Flash();
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), e.flashImage.begin()));
+    EXPECT_EQ(rig->bench->Avr()->PageWriteCount(), 512u - 16u);
+}
+
+}  // namespace
+}  // namespace velkor
