@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "cli/cli_app.h"
+
+namespace velkor::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct CliRun {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+CliRun Cli(std::vector<std::string> args) {
+    args.insert(args.begin(), "velkorisp-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream out, err;
+    const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
+    return {status, out.str(), err.str()};
+}
+
+std::string ReadText(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("velkor-cli-" + std::to_string(::getpid()) + "-" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+    std::string Path(const char* name) const { return (dir_ / name).string(); }
+    // A HEX file of `n` bytes of a simple pattern, written with the tool's own format.
+    std::string HexFile(const char* name, std::size_t n, std::uint8_t seed) {
+        std::ofstream out(Path(name));
+        for (std::size_t a = 0; a < n; a += 16) {
+            const std::size_t len = std::min<std::size_t>(16, n - a);
+            unsigned sum = static_cast<unsigned>(len + (a >> 8) + (a & 0xFF));
+            char line[64];
+            std::snprintf(line, sizeof line, ":%02X%04X00", static_cast<unsigned>(len),
+                          static_cast<unsigned>(a));
+            out << line;
+            for (std::size_t i = 0; i < len; ++i) {
+                const unsigned b = static_cast<std::uint8_t>((a + i) * 31 + seed);
+                sum += b;
+                std::snprintf(line, sizeof line, "%02X", b);
+                out << line;
+            }
+            std::snprintf(line, sizeof line, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+            out << line;
+        }
+        out << ":00000001FF\n";
+        return Path(name);
+    }
+    fs::path dir_;
+};
+
+TEST_F(CliTest, UsageErrorsExitWithTwoAndSayWhy) {
+    const CliRun unknown = Cli({"--frobnicate"});
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_NE(unknown.err.find("unknown option '--frobnicate'"), std::string::npos);
+    EXPECT_EQ(Cli({"program", "-p", "mega8", "-f", Path("missing.hex")}).status, 2);
+    EXPECT_EQ(Cli({"-p", "mega9000", "-f", "x"}).status, 2);
+    EXPECT_EQ(Cli({"--fuses", "E1,zz"}).status, 2);
+    EXPECT_EQ(Cli({"--sim-cable", "usb"}).status, 2);
+    EXPECT_EQ(Cli({"-p", "mega8"}).status, 2);  // writing flash without a file
+    const CliRun help = Cli({"--help"});
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("--sim-dump DIR"), std::string::npos);
+}
+
+TEST_F(CliTest, DamagedFileIsRefusedAndNamed) {
+    std::ofstream(Path("bad.hex")) << ":0300300002337A1E\n:03003000023\n";
+    const CliRun run = Cli({"--backend", "sim", "-p", "mega8", "-f", Path("bad.hex")});
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("line 2"), std::string::npos);
+}
+
+TEST_F(CliTest, ChipsAllListsEveryRowOfBothTablesInFieldOrder) {
+    const CliRun run = Cli({"chips", "--all"});
+    EXPECT_EQ(run.status, 0);
+    std::vector<std::string> lines;
+    std::istringstream in(run.out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    ASSERT_EQ(lines.size(), 50u);
+    EXPECT_EQ(lines[7],
+              "0\t7\tmega8\t27\t1E 93 07\t8192\t64\t512\t6\t11\tFF\tFC\t5\t4\tFF DF 00\tE1 D9 00"
+              "\tmega8\tmega8");
+    EXPECT_EQ(lines[43], "0\t43\tL\t1\t00 01 02\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
+                         "\tnone\tnone");
+    EXPECT_EQ(lines[44], "0\t44\t-\t0\t00 00 00\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
+                         "\tnone\tnone");
+    EXPECT_EQ(lines[46], "1\t1\t89S52\t1E 52 06\t8192\t4");
+    EXPECT_EQ(lines[49], "1\t4\tL\t00 00 00\t0\t0");
+}
+
+TEST_F(CliTest, ProgramsTheSimulatedChipAndDumpsItsMemories) {
+    const std::string flash = HexFile("app.hex", 3000, 7);
+    const std::string eeprom = HexFile("data.hex", 100, 9);
+    const CliRun run = Cli({"--backend", "sim", "-p", "mega8", "-f", flash, "-e", eeprom,
+                         "--sim-cable", "lattice", "--sim-dump", Path("dump")});
+    ASSERT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find("设备:Lattice下载线.\n擦除...\n"), std::string::npos);
+    EXPECT_EQ(run.out.find('\r'), std::string::npos);
+    const std::string chipFlash = ReadText(dir_ / "dump" / "flash.bin");
+    ASSERT_EQ(chipFlash.size(), 8192u);
+    for (std::size_t a = 0; a < 3000; ++a) {
+        ASSERT_EQ(static_cast<std::uint8_t>(chipFlash[a]), static_cast<std::uint8_t>(a * 31 + 7));
+    }
+    EXPECT_EQ(static_cast<std::uint8_t>(chipFlash[3000]), 0xFF);
+    const std::string chipEeprom = ReadText(dir_ / "dump" / "eeprom.bin");
+    ASSERT_EQ(chipEeprom.size(), 512u);
+    EXPECT_EQ(static_cast<std::uint8_t>(chipEeprom[99]), static_cast<std::uint8_t>(99 * 31 + 9));
+    EXPECT_EQ(ReadText(dir_ / "dump" / "state.txt"),
+              "fuse_low=E1\nfuse_high=D9\nfuse_ext=FF\nlock=FF\n");
+}
+
+TEST_F(CliTest, FusesAndLockReachTheChipMasked) {
+    const CliRun run = Cli({"--backend", "sim", "-p", "tiny13", "-F", "-L", "--fuses", "FF,FF,FF",
+                         "--lock-byte", "FC", "--sim-dump", Path("dump")});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("写入熔丝低字节 7F \n写入熔丝高字节 1F \n写入加密字节 FC \n"),
+              std::string::npos);
+    EXPECT_EQ(ReadText(dir_ / "dump" / "state.txt"),
+              "fuse_low=7F\nfuse_high=1F\nfuse_ext=FF\nlock=FC\n");
+}
+
+TEST_F(CliTest, OneOffCommandsAndTheirStatus) {
+    const CliRun read = Cli({"fuse-read", "--backend", "sim", "--sim-chip", "mega16"});
+    EXPECT_EQ(read.status, 0);
+    EXPECT_NE(read.out.find("目标芯片: ATmega16.\n读取熔丝低字节 E1 \n读取熔丝高字节 99 \n"),
+              std::string::npos);
+    EXPECT_EQ(Cli({"fuse-read", "--backend", "sim", "--sim-locked"}).status, 1);
+    const CliRun cal = Cli({"cal-read", "--backend", "sim", "-p", "mega8"});
+    EXPECT_EQ(cal.status, 0);
+    EXPECT_NE(cal.out.find("读取校准字节: A1 B2 C3 D4\n"), std::string::npos);
+    const CliRun reset = Cli({"reset", "--backend", "sim"});
+    EXPECT_EQ(reset.status, 0);
+    EXPECT_NE(reset.out.find("复位MCU\n退出\n"), std::string::npos);
+    const CliRun write = Cli({"fuse-write", "--backend", "sim", "-p", "mega8", "--fuses", "E4",
+                           "--sim-dump", Path("dump")});
+    EXPECT_EQ(write.status, 0);
+    EXPECT_NE(ReadText(dir_ / "dump" / "state.txt").find("fuse_low=E4"), std::string::npos);
+}
+
+TEST_F(CliTest, DetectReportsPortCableAndPowerOnly) {
+    const CliRun ok = Cli({"detect", "--backend", "sim", "--sim-cable", "xilinx", "--sim-port", "lpt2"});
+    EXPECT_EQ(ok.status, 0);
+    EXPECT_EQ(ok.out, "设备:Xilinx下载线 .\nport: LPT2 (0x278)\ncable: Xilinx download cable\npower: ok\n");
+    const CliRun unpowered = Cli({"detect", "--backend", "sim", "--sim-no-power"});
+    EXPECT_EQ(unpowered.status, 1);
+    EXPECT_NE(unpowered.out.find("power: missing"), std::string::npos);
+    const CliRun none = Cli({"detect", "--backend", "sim", "--sim-port", "none"});
+    EXPECT_EQ(none.status, 1);
+    EXPECT_NE(none.out.find("端口不存在"), std::string::npos);
+}
+
+TEST_F(CliTest, FailuresGiveStatusOneEvenWhenTheRunSurvivesThem) {
+    const std::string flash = HexFile("app.hex", 64, 1);
+    EXPECT_EQ(Cli({"--backend", "sim", "-p", "mega8", "-f", flash, "--sim-never-in-step"}).status, 1);
+    EXPECT_EQ(Cli({"--backend", "sim", "-p", "mega16", "-S", "--sim-chip", "mega8"}).status, 1);
+    // The supply fails during the EEPROM writes: the run finishes, the status says it failed.
+    const std::string eeprom = HexFile("data.hex", 256, 3);
+    const CliRun cut = Cli({"--backend", "sim", "-p", "mega8", "-R", "-e", eeprom, "-L",
+                         "--sim-power-cut", "3000"});
+    EXPECT_EQ(cut.status, 1);
+    EXPECT_NE(cut.out.find("超时"), std::string::npos);
+    EXPECT_NE(cut.out.find("完成.\n退出\n"), std::string::npos);
+}
+
+TEST_F(CliTest, WithoutAChipTheSignatureChooses) {
+    const std::string flash = HexFile("app.hex", 256, 5);
+    const CliRun run = Cli({"--backend", "sim", "--sim-chip", "tiny2313", "-f", flash, "-W", "-E", "-V"});
+    EXPECT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("目标芯片: ATtiny2313.\n"), std::string::npos);
+}
+
+TEST(CliBinary, ExitStatusOfTheRealProgram) {
+    auto status = [](const std::string& args) {
+        const std::string command = std::string(VELKOR_CLI_PATH) + " " + args + " >/dev/null 2>&1";
+        const int raw = std::system(command.c_str());
+        return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+    };
+    EXPECT_EQ(status("--help"), 0);
+    EXPECT_EQ(status("--no-such-option"), 2);
+    EXPECT_EQ(status(std::string("--backend sim -p mega8 -f ") + VELKOR_SOURCE_DIR +
+                     "/examples/blink.hex -e " + VELKOR_SOURCE_DIR + "/examples/blink.eep"),
+              0);
+}
+
+}  // namespace
+}  // namespace velkor::cli
