@@ -42,8 +42,7 @@ FuseBoxes RefreshFuseBoxes(const FuseBytes& fuses, const ChipRecord& chip) {
 }
 
 FuseBoxes HiddenFuseBoxes() {
-    FuseBoxes boxes = RefreshFuseBoxes(FuseBytes{}, FuseNamesNone, {0, 0, 0});
-    return boxes;
+    return RefreshFuseBoxes(FuseBytes{}, FuseNamesNone, {0, 0, 0});
 }
 
 const ChipRecord& FusePanelChip(std::uint32_t chipIndex) {

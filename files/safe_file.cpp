@@ -1,0 +1,158 @@
+#include "files/safe_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+
+namespace velkor {
+
+ssize_t FileOps::Write(int fd, const void* data, std::size_t size) {
+    return ::write(fd, data, size);
+}
+int FileOps::Fsync(int fd) {
+    return ::fsync(fd);
+}
+int FileOps::Rename(const char* from, const char* to) {
+    return std::rename(from, to);
+}
+
+FileOps& SystemFileOps() {
+    static FileOps ops;
+    return ops;
+}
+
+namespace {
+
+std::string Describe(const char* what, const std::string& path, int error) {
+    return std::string(what) + " " + path + ": " + std::strerror(error);
+}
+
+// Closes a descriptor on every path out of a function.
+class Descriptor {
+  public:
+    explicit Descriptor(int fd) : fd_(fd) {}
+    ~Descriptor() { Close(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+
+    int Get() const { return fd_; }
+    bool Valid() const { return fd_ >= 0; }
+    int Close() {
+        const int result = fd_ >= 0 ? ::close(fd_) : 0;
+        fd_ = -1;
+        return result;
+    }
+
+  private:
+    int fd_;
+};
+
+// A symbolic link is replaced through its target, so the link the user made stays a link.
+std::string ResolveTarget(const std::string& path) {
+    std::error_code error;
+    if (std::filesystem::is_symlink(path, error)) {
+        const std::filesystem::path target = std::filesystem::canonical(path, error);
+        if (!error) return target.string();
+    }
+    return path;
+}
+
+// Creates a new, empty file beside `target` and returns its descriptor; its name in `name`.
+// The mode 0666 lets the process's umask decide, as for any new file it creates.
+int CreateTemporary(const std::string& target, std::string& name) {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        name = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        if (fd >= 0 || errno != EEXIST) return fd;
+    }
+    errno = EEXIST;
+    return -1;
+}
+
+bool WriteAll(FileOps& ops, int fd, std::string_view bytes) {
+    while (!bytes.empty()) {
+        const ssize_t written = ops.Write(fd, bytes.data(), bytes.size());
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            return false;
+        }
+        if (written == 0) {
+            errno = EIO;
+            return false;
+        }
+        bytes.remove_prefix(static_cast<std::size_t>(written));
+    }
+    return true;
+}
+
+// Makes the rename itself durable. Not every file system can flush a directory, and the
+// new contents are in place either way, so a failure here is not reported.
+void SyncDirectoryOf(const std::string& path) {
+    std::string directory = std::filesystem::path(path).parent_path().string();
+    if (directory.empty()) directory = ".";
+    Descriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (fd.Valid()) ::fsync(fd.Get());
+}
+
+}  // namespace
+
+FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+    bytes.clear();
+    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    if (!fd.Valid()) {
+        if (errno == ENOENT) return FileReadStatus::kMissing;
+        error = Describe("cannot open", path, errno);
+        return FileReadStatus::kFailed;
+    }
+    char buffer[4096];
+    for (;;) {
+        const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
+        if (got == 0) return FileReadStatus::kRead;
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            error = Describe("cannot read", path, errno);
+            bytes.clear();
+            return FileReadStatus::kFailed;
+        }
+        bytes.append(buffer, static_cast<std::size_t>(got));
+    }
+}
+
+bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string& error,
+                         FileOps& ops) {
+    const std::string target = ResolveTarget(path);
+    std::string temporary;
+    Descriptor fd(CreateTemporary(target, temporary));
+    if (!fd.Valid()) {
+        error = Describe("cannot create", temporary, errno);
+        return false;
+    }
+    const auto fail = [&](const char* what) {
+        error = Describe(what, temporary, errno);
+        fd.Close();
+        ::unlink(temporary.c_str());
+        return false;
+    };
+    struct stat existing;
+    if (::stat(target.c_str(), &existing) == 0 &&
+        ::fchmod(fd.Get(), existing.st_mode & 07777) != 0) {
+        return fail("cannot set the permissions of");
+    }
+    if (!WriteAll(ops, fd.Get(), bytes)) return fail("cannot write");
+    if (ops.Fsync(fd.Get()) != 0) return fail("cannot flush");
+    if (fd.Close() != 0) return fail("cannot close");
+    if (ops.Rename(temporary.c_str(), target.c_str()) != 0) {
+        error = Describe("cannot rename", temporary, errno);
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    SyncDirectoryOf(target);
+    return true;
+}
+
+}  // namespace velkor

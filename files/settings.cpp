@@ -1,0 +1,242 @@
+#include "files/settings.h"
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <vector>
+
+#include "devices/chip_table.h"
+#include "engine/isp_programmer.h"
+#include "files/profile_file.h"
+
+namespace velkor {
+
+namespace {
+
+constexpr const char* kFileName = "velkor.ini";
+constexpr const char* kSettingsVersion = "0.18";
+
+constexpr const char* kInfo = "基本信息";
+constexpr const char* kFlash = "FLASH";
+constexpr const char* kEeprom = "EEPROM";
+constexpr const char* kDevice = "DEVICE";
+constexpr const char* kOption = "PROGOPTION";
+constexpr const char* kCommand = "PROGCMD";
+
+std::uint8_t LowByte(int value) {
+    return static_cast<std::uint8_t>(value & 0xFF);
+}
+std::uint8_t ZeroOrOne(int value) {
+    return value != 0 ? 1 : 0;
+}
+int AsStored(std::uint32_t value) {
+    return static_cast<int>(value);
+}  // signed decimal text
+
+// Rows a family's chip index may name; the last one is the family's "no chip" row.
+std::uint32_t FamilyRows(std::uint32_t family) {
+    return family == kFamily89S5x ? kAt89ChipTableRows : kChipTableRows;
+}
+
+// Everything later (chip list, fuse panel, a run) indexes the chip tables with these two
+// values, so a hand-edited or damaged file must not carry them past this point unchecked. An
+// unknown family becomes AVR; an index beyond the family's table selects no chip, which the
+// user notices at once, rather than some other chip that a run might then program.
+void CheckDevice(IspProgrammer& engine, int type, int id) {
+    if (type != kFamilyAvr && type != kFamily89S5x) {
+        engine.AppendLogF("设置文件中的芯片类型 %d 无效, 改用 AVR.\r\n", type);
+        engine.targetFamily = kFamilyAvr;
+    }
+    const std::uint32_t rows = FamilyRows(engine.targetFamily);
+    if (engine.chipIndex >= rows) {
+        engine.AppendLogF("设置文件中的芯片序号 %d 超出范围, 未选择芯片.\r\n", id);
+        engine.chipIndex = rows - 1;
+    }
+}
+
+}  // namespace
+
+void CollectCommandFlags(const MainWindowState& window, ProgramCommandSet& commands) {
+    commands.checkId = window.checkSignature;
+    commands.erase = window.erase;
+    commands.verify = window.verify;
+    commands.writeFlash = window.flash;
+    commands.writeEeprom = window.eeprom;
+    commands.writeFuse = window.fuse;
+    commands.copyCal = window.cal;
+    commands.lock = window.lock;
+}
+
+std::string SettingsPathForExecutable(const std::string& executablePath) {
+#ifdef _WIN32
+    const std::size_t slash = executablePath.find_last_of("/\\:");
+#else
+    const std::size_t slash = executablePath.find_last_of('/');
+#endif
+    if (slash == std::string::npos) return kFileName;
+    return executablePath.substr(0, slash + 1) + kFileName;
+}
+
+std::string CurrentExecutablePath() {
+#ifdef __linux__
+    std::vector<char> buffer(256);
+    for (;;) {
+        const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+        if (length < 0) return {};
+        if (static_cast<std::size_t>(length) < buffer.size()) {
+            return {buffer.data(), buffer.data() + length};
+        }
+        buffer.resize(buffer.size() * 2);
+    }
+#else
+    return {};
+#endif
+}
+
+std::string DefaultSettingsPath() {
+    return SettingsPathForExecutable(CurrentExecutablePath());
+}
+
+SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engine,
+                                MainWindowState& window, HexFile& flashFile, HexFile& eepromFile) {
+    SettingsLoadResult result;
+    ProfileDocument file;
+    std::string bytes;
+    std::string error;
+    result.file = ReadWholeFile(iniPath, bytes, error);
+    if (result.file == FileReadStatus::kRead) {
+        file = ProfileDocument::FromGbk(bytes);
+    } else if (result.file == FileReadStatus::kFailed) {
+        engine.AppendLogF("读取设置文件失败 (%s), 使用默认设置.\r\n", error.c_str());
+    }
+
+    result.flashPath = file.GetString(kFlash, "FILE", "");
+    result.flashLoad = LoadFlashImage(engine, flashFile, result.flashPath);
+    result.eepromPath = file.GetString(kEeprom, "FILE", "");
+    result.eepromLoad = LoadEepromImage(engine, eepromFile, result.eepromPath);
+
+    const int type = file.GetInt(kDevice, "TYPE");
+    const int id = file.GetInt(kDevice, "ID");
+    engine.targetFamily = static_cast<std::uint32_t>(type);
+    engine.chipIndex = static_cast<std::uint32_t>(id);
+    CheckDevice(engine, type, id);
+    engine.fuseLow = LowByte(file.GetInt(kDevice, "FUSE0"));
+    engine.fuseHigh = LowByte(file.GetInt(kDevice, "FUSE1"));
+    engine.fuseExtended = LowByte(file.GetInt(kDevice, "FUSE2"));
+
+    window.autoProgram = file.GetInt(kOption, "AutoISP") != 0;
+    engine.customLockByte = LowByte(file.GetInt(kOption, "LockByte"));
+    const int calSel = file.GetInt(kOption, "CalSel");
+    engine.calibrationSelect = calSel >= 0 && calSel <= 3 ? static_cast<std::uint8_t>(calSel) : 0;
+    engine.calibrationSaveLocation = ZeroOrOne(file.GetInt(kOption, "CalsaveSel"));
+    engine.calibrationAddress = static_cast<std::uint32_t>(file.GetInt(kOption, "CalsaveAddr"));
+    engine.lockSelect = ZeroOrOne(file.GetInt(kOption, "LockSel"));
+    // The delay count is read before the choice that puts it to use, as it always has been.
+    engine.userPortDelay = static_cast<std::uint32_t>(file.GetInt(kOption, "UserPortDly"));
+    engine.speedSelection = ZeroOrOne(file.GetInt(kOption, "SpeedSel"));
+
+    // InitPort and ReadFlash are two names of the same byte; ReadFlash, read last, wins.
+    ProgramCommandSet& commands = engine.commands;
+    commands.readFlash = LowByte(file.GetInt(kCommand, "InitPort"));
+    commands.writeFlash = ZeroOrOne(file.GetInt(kCommand, "WriteFlash"));
+    window.flash = commands.writeFlash != 0;
+    commands.writeEeprom = ZeroOrOne(file.GetInt(kCommand, "WriteEEPROM"));
+    window.eeprom = commands.writeEeprom != 0;
+    commands.readFlash = LowByte(file.GetInt(kCommand, "ReadFlash"));
+    commands.readFuse = LowByte(file.GetInt(kCommand, "ReadFuse"));
+    // The FUSE box is deliberately left as it is: every run of the program starts with fuse
+    // writing off, whatever was saved.
+    commands.writeFuse = LowByte(file.GetInt(kCommand, "WriteFuse"));
+    commands.lock = ZeroOrOne(file.GetInt(kCommand, "Lock"));
+    window.lock = commands.lock != 0;
+    commands.erase = ZeroOrOne(file.GetInt(kCommand, "Erase"));
+    window.erase = commands.erase != 0;
+    commands.checkId = ZeroOrOne(file.GetInt(kCommand, "CheckId"));
+    window.checkSignature = commands.checkId != 0;
+    commands.autoSelchip = LowByte(file.GetInt(kCommand, "AutoSelchip"));
+    commands.verify = ZeroOrOne(file.GetInt(kCommand, "Verify"));
+    window.verify = commands.verify != 0;
+    commands.copyCal = ZeroOrOne(file.GetInt(kCommand, "CopyCal"));
+    window.cal = commands.copyCal != 0;
+    return result;
+}
+
+bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainWindowState& window,
+                  const HexFile& flashFile, const HexFile& eepromFile, FileOps& ops) {
+    CollectCommandFlags(window, engine.commands);
+
+    // The keys are written into the file as it is now, so that everything else in it stays.
+    ProfileDocument file;
+    std::string bytes;
+    std::string error;
+    switch (ReadWholeFile(iniPath, bytes, error)) {
+        case FileReadStatus::kRead:
+            file = ProfileDocument::FromGbk(bytes);
+            break;
+        case FileReadStatus::kMissing:
+            break;
+        case FileReadStatus::kFailed:
+            // Writing now would replace a file whose contents were never seen.
+            engine.AppendLogF("读取设置文件失败 (%s), 设置未保存.\r\n", error.c_str());
+            return false;
+    }
+
+    bool complete = true;
+    const auto setPath = [&](const char* section, const std::string& path) {
+        if (file.SetString(section, "FILE", path)) return;
+        engine.AppendLogF("路径 %s 含有换行或GBK无法表示的字符, 未能存入设置文件, 保留原值.\r\n",
+                          path.c_str());
+        complete = false;
+    };
+    const ProgramCommandSet& commands = engine.commands;
+    file.SetString(kInfo, "版本", kSettingsVersion);
+    setPath(kFlash, flashFile.Path());
+    setPath(kEeprom, eepromFile.Path());
+    file.SetInt(kDevice, "TYPE", AsStored(engine.targetFamily));
+    file.SetInt(kDevice, "ID", AsStored(engine.chipIndex));
+    file.SetInt(kDevice, "FUSE0", engine.fuseLow);
+    file.SetInt(kDevice, "FUSE1", engine.fuseHigh);
+    file.SetInt(kDevice, "FUSE2", engine.fuseExtended);
+    file.SetInt(kOption, "AutoISP", window.autoProgram ? 1 : 0);
+    file.SetInt(kOption, "LockByte", engine.customLockByte);
+    file.SetInt(kOption, "CalSel", engine.calibrationSelect);
+    file.SetInt(kOption, "CalsaveSel", ZeroOrOne(engine.calibrationSaveLocation));
+    file.SetInt(kOption, "CalsaveAddr", AsStored(engine.calibrationAddress));
+    file.SetInt(kOption, "LockSel", ZeroOrOne(engine.lockSelect));
+    file.SetInt(kOption, "SpeedSel", ZeroOrOne(static_cast<int>(engine.speedSelection)));
+    file.SetInt(kOption, "UserPortDly", AsStored(engine.userPortDelay));
+    file.SetInt(kCommand, "InitPort", commands.readFlash);
+    file.SetInt(kCommand, "WriteFlash", commands.writeFlash);
+    file.SetInt(kCommand, "WriteEEPROM", commands.writeEeprom);
+    file.SetInt(kCommand, "ReadFlash", commands.readFlash);
+    file.SetInt(kCommand, "ReadFuse", commands.readFuse);
+    file.SetInt(kCommand, "WriteFuse", commands.writeFuse);
+    file.SetInt(kCommand, "Lock", commands.lock);
+    file.SetInt(kCommand, "Erase", commands.erase);
+    file.SetInt(kCommand, "CheckId", commands.checkId);
+    file.SetInt(kCommand, "AutoSelchip", commands.autoSelchip);
+    file.SetInt(kCommand, "Verify", commands.verify);
+    file.SetInt(kCommand, "CopyCal", commands.copyCal);
+
+    if (!ReplaceFileContents(iniPath, file.ToGbk(), error, ops)) {
+        engine.AppendLogF("设置未能保存, 原有的设置文件保持不变: %s\r\n", error.c_str());
+        return false;
+    }
+    return complete;
+}
+
+bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath) {
+    MainWindowState window;
+    HexFile flashFile;
+    HexFile eepromFile;
+    const SettingsLoadResult result = LoadSettings(iniPath, engine, window, flashFile, eepromFile);
+    CollectCommandFlags(window, engine.commands);
+    if (result.file == FileReadStatus::kMissing) {
+        engine.AppendLogF("设置文件 %s 不存在.\r\n", iniPath.c_str());
+    }
+    const auto loaded = [](int load) { return load == 0 || load == kHexLoadNoPath; };
+    return result.file == FileReadStatus::kRead && loaded(result.flashLoad) &&
+           loaded(result.eepromLoad);
+}
+
+}  // namespace velkor

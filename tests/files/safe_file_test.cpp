@@ -1,0 +1,74 @@
+#include "files/safe_file.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/files/settings_test_support.h"
+
+namespace velkor {
+namespace {
+
+using testing::FailingOps;
+using testing::ReadBytes;
+using testing::SettingsScratch;
+
+TEST(SafeFile, ReplacesContentsAndKeepsPermissionsAndLinks) {
+    SettingsScratch dir;
+    const std::string path = dir / "velkor.ini";
+    std::string error;
+    ASSERT_TRUE(ReplaceFileContents(path, "first\r\n", error)) << error;
+    EXPECT_EQ(ReadBytes(path), "first\r\n");
+
+    ::chmod(path.c_str(), 0640);
+    ASSERT_TRUE(ReplaceFileContents(path, "second\r\n", error)) << error;
+    EXPECT_EQ(ReadBytes(path), "second\r\n");
+    struct stat info;
+    ASSERT_EQ(::stat(path.c_str(), &info), 0);
+    EXPECT_EQ(info.st_mode & 0777, 0640u);
+
+    const std::string link = dir / "link.ini";
+    std::filesystem::create_symlink(path, link);
+    ASSERT_TRUE(ReplaceFileContents(link, "third\r\n", error)) << error;
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(ReadBytes(path), "third\r\n");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"link.ini", "velkor.ini"}));
+}
+
+TEST(SafeFile, AFailedStepLeavesTheOldFileAndNoLeftovers) {
+    const std::string big(100000, 'x');
+    for (const auto& [step, what] : {std::pair{FailingOps::Step::kWrite, "cannot write"},
+                                     std::pair{FailingOps::Step::kFsync, "cannot flush"},
+                                     std::pair{FailingOps::Step::kRename, "cannot rename"}}) {
+        SCOPED_TRACE(what);
+        SettingsScratch dir;
+        const std::string path = dir / "velkor.ini";
+        std::string error;
+        ASSERT_TRUE(ReplaceFileContents(path, "old contents\r\n", error));
+        FailingOps ops(step, 4096);  // the write step fails after the first 4 KiB
+        EXPECT_FALSE(ReplaceFileContents(path, big, error, ops));
+        EXPECT_NE(error.find(what), std::string::npos) << error;
+        EXPECT_EQ(ReadBytes(path), "old contents\r\n");
+        EXPECT_EQ(dir.Entries(), std::vector<std::string>{"velkor.ini"});
+    }
+}
+
+TEST(SafeFile, ReadTellsMissingFromUnreadable) {
+    SettingsScratch dir;
+    std::string bytes = "stale";
+    std::string error;
+    EXPECT_EQ(ReadWholeFile(dir / "none.ini", bytes, error), FileReadStatus::kMissing);
+    EXPECT_EQ(bytes, "");
+    std::filesystem::create_directory(dir / "folder.ini");
+    EXPECT_EQ(ReadWholeFile(dir / "folder.ini", bytes, error), FileReadStatus::kFailed);
+    EXPECT_NE(error.find("folder.ini"), std::string::npos);
+    std::string missingDirError;
+    EXPECT_FALSE(ReplaceFileContents(dir / "no/such/dir.ini", "x", missingDirError));
+    EXPECT_FALSE(missingDirError.empty());
+}
+
+}  // namespace
+}  // namespace velkor
