@@ -9,6 +9,8 @@
 #include "cli/log_printer.h"
 #include "cli/sim_dump.h"
 #include "devices/chip_table.h"
+#include "driverclient/channel_driver_access.h"
+#include "driverclient/in_process_channel.h"
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "hosting/linux_direct_port.h"
@@ -48,6 +50,8 @@ struct Session {
     std::unique_ptr<LogPrinter> printer;
     std::unique_ptr<SimBench> bench;
     std::unique_ptr<PortIo> io;
+    std::unique_ptr<InProcessChannel> channel;
+    std::unique_ptr<ChannelDriverAccess> driver;
     SteadyClock clock;
     HexFile flashFile;
     HexFile eepromFile;
@@ -181,7 +185,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (backend == Backend::kAuto) {
         backend = AnyParportNode() ? Backend::kPpdev : Backend::kSim;
     }
-    if (backend == Backend::kSim) {
+    if (backend == Backend::kSim || backend == Backend::kDriverSim) {
         SimBenchOptions bench;
         bench.chip = o.simNoTarget ? "" : !o.simChip.empty() ? o.simChip
                                        : chipGiven           ? o.chip
@@ -199,6 +203,15 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             return kExitUsage;
         }
         if (o.simPowerCut) s.bench->Machine().CutPowerAfter(*o.simPowerCut);
+        if (backend == Backend::kDriverSim) {
+            // Every port access and memory command goes through the driver's protocol and
+            // its own serial engine, run in process over the simulated port.
+            s.io = std::make_unique<SimPortIo>(s.bench->Machine());
+            s.channel = std::make_unique<InProcessChannel>(*s.io);
+            s.driver = std::make_unique<ChannelDriverAccess>(*s.channel);
+            engine.Backend().BindDriver(s.driver.get());
+            engine.useDriver = 1;
+        }
         if (o.backend == Backend::kAuto) {
             err << "velkorisp-cli: no parallel port found; using the built-in simulated "
                 << (bench.chip.empty() ? "bench" : bench.chip) << " on a " << bench.cable
@@ -261,6 +274,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             break;
     }
     s.printer->Flush();
+    if (s.channel != nullptr) out << "driver device calls: " << s.channel->Calls() << "\n";
 
     if (!o.simDump.empty()) {
         if (s.bench == nullptr) {

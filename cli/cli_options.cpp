@@ -81,12 +81,14 @@ Speed:
       --speed N            N port reads per clock half-period (custom delay)
 
 Port access:
-      --backend auto|sim|ppdev|direct
-                           auto (default): ppdev when /dev/parport* can be used,
-                           else port instructions when allowed, else the simulator
+      --backend auto|sim|driver-sim|ppdev|direct
+                           auto (default): ppdev when /dev/parport* exists, else the
+                           simulator; driver-sim: the simulator reached through the
+                           port driver's protocol, run in process (reports the number
+                           of device calls); direct: port instructions (needs root)
       --ppdev-device PATH  parport device node for LPT1 (default: by base address)
 
-Simulated bench (--backend sim):
+Simulated bench (--backend sim or driver-sim):
       --sim-chip NAME      chip on the bench (default: --chip, else mega8)
       --sim-cable stk200|byteblaster|xilinx|lattice|plain
                            cable kinds 8, 11, 9, 10, 7 (default stk200)
@@ -240,9 +242,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             if (!need(&v)) return result;
             if (v == "auto") o.backend = Backend::kAuto;
             else if (v == "sim") o.backend = Backend::kSim;
+            else if (v == "driver-sim") o.backend = Backend::kDriverSim;
             else if (v == "ppdev") o.backend = Backend::kPpdev;
             else if (v == "direct") o.backend = Backend::kDirect;
-            else return fail("unknown backend '" + std::string(v) + "' (auto, sim, ppdev, direct)");
+            else return fail("unknown backend '" + std::string(v) + "' (auto, sim, driver-sim, ppdev, direct)");
         } else if (name == "--ppdev-device") {
             if (!need(&v)) return result;
             o.ppdevDevice = v;

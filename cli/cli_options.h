@@ -8,7 +8,7 @@
 namespace velkor::cli {
 
 enum class Command { kProgram, kFuseRead, kFuseWrite, kCalRead, kReset, kDetect, kChips, kHelp };
-enum class Backend { kAuto, kSim, kPpdev, kDirect };
+enum class Backend { kAuto, kSim, kDriverSim, kPpdev, kDirect };
 
 struct ProgramSteps {
     bool erase = false, writeFlash = false, writeEeprom = false, verify = false;

@@ -191,6 +191,16 @@ TEST_F(CliTest, WithoutAChipTheSignatureChooses) {
     EXPECT_NE(run.out.find("目标芯片: ATtiny2313.\n"), std::string::npos);
 }
 
+TEST_F(CliTest, DriverSimRunsThroughTheDriverAndCountsItsCalls) {
+    const std::string flash = HexFile("app.hex", 1024, 2);
+    const CliRun run = Cli({"--backend", "driver-sim", "-p", "89S52", "-f", flash, "--sim-dump",
+                            Path("dump")});
+    ASSERT_EQ(run.status, 0) << run.out;
+    EXPECT_NE(run.out.find("driver device calls: "), std::string::npos);
+    const std::string chipFlash = ReadText(dir_ / "dump" / "flash.bin");
+    EXPECT_EQ(static_cast<std::uint8_t>(chipFlash[1023]), static_cast<std::uint8_t>(1023 * 31 + 2));
+}
+
 TEST(CliBinary, ExitStatusOfTheRealProgram) {
     auto status = [](const std::string& args) {
         const std::string command = std::string(VELKOR_CLI_PATH) + " " + args + " >/dev/null 2>&1";
