@@ -1,0 +1,97 @@
+#!/usr/bin/env python3
+"""Checks that a built .sys is an image the Windows NT kernel will load as our driver:
+
+  - 32-bit x86 PE32 image for the native subsystem;
+  - entry point at the entry routine, as the linker's symbol table places it (a driver whose
+    entry point is merely the start of .text "starts" without creating its device);
+  - imports from exactly the modules given with --imports (a kernel driver cannot resolve a
+    user-mode DLL, and the test build must really go through the HAL);
+  - base relocations present, so the loader can move the image;
+  - a nonzero image checksum that matches the file.
+
+Usage: check-pe.py [--nm NM] [--entry SYMBOL] --imports A.dll[,B.dll] IMAGE...
+Exits 1 and names every failed check when one fails.
+"""
+
+import argparse
+import subprocess
+import sys
+
+from pe_image import (IMAGE_FILE_MACHINE_I386, SUBSYSTEM_NATIVE, PeError, PeImage,
+                      compute_checksum)
+
+
+def symbol_address(nm, path, symbol):
+    """Address of a defined text symbol, or None when the image does not define it."""
+    listing = subprocess.run([nm, path], check=True, capture_output=True, text=True).stdout
+    for line in listing.splitlines():
+        fields = line.split()
+        if len(fields) == 3 and fields[2] == symbol and fields[1] in ("T", "t"):
+            return int(fields[0], 16)
+    return None
+
+
+def check(path, nm, entry_symbol, imports):
+    with open(path, "rb") as f:
+        data = f.read()
+    try:
+        image = PeImage(data)
+    except PeError as error:
+        return ["not a 32-bit PE image: %s" % error]
+    problems = []
+    if image.machine != IMAGE_FILE_MACHINE_I386:
+        problems.append("machine 0x%04X, not i386" % image.machine)
+    if image.subsystem != SUBSYSTEM_NATIVE:
+        problems.append("subsystem %d, not native (1)" % image.subsystem)
+
+    entry = symbol_address(nm, path, entry_symbol)
+    if entry is None:
+        problems.append("symbol %s not found by %s" % (entry_symbol, nm))
+    elif image.image_base + image.entry_rva != entry:
+        problems.append("entry point 0x%08X, but %s is at 0x%08X" %
+                        (image.image_base + image.entry_rva, entry_symbol, entry))
+
+    try:
+        found = image.imported_dlls()
+    except (PeError, ValueError, IndexError) as error:
+        problems.append("import directory unreadable: %s" % error)
+    else:
+        if sorted(n.lower() for n in found) != sorted(n.lower() for n in imports):
+            problems.append("imports from %s, expected exactly %s" %
+                            (", ".join(found) or "nothing", ", ".join(imports)))
+
+    if not image.has_relocations():
+        problems.append("no base relocations")
+
+    computed = compute_checksum(data, image.checksum_offset)
+    if image.checksum == 0:
+        problems.append("checksum field is 0 (should be 0x%08X)" % computed)
+    elif image.checksum != computed:
+        problems.append("checksum 0x%08X, file sums to 0x%08X" % (image.checksum, computed))
+    return problems
+
+
+def main(argv):
+    parser = argparse.ArgumentParser(description="Check a kernel driver image.")
+    parser.add_argument("--nm", default="i686-w64-mingw32-nm")
+    parser.add_argument("--entry", default="_DriverEntry@8")
+    parser.add_argument("--imports", required=True,
+                        help="comma-separated modules the image must import from, and no other")
+    parser.add_argument("images", nargs="+")
+    args = parser.parse_args(argv[1:])
+    imports = [name for name in args.imports.split(",") if name]
+    failed = False
+    for path in args.images:
+        problems = check(path, args.nm, args.entry, imports)
+        if problems:
+            failed = True
+            for problem in problems:
+                print("%s: %s" % (path, problem))
+        else:
+            print("%s: ok (native, entry %s, imports %s, relocations, checksum)" %
+                  (path, args.entry, ", ".join(imports)))
+    return 1 if failed else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
