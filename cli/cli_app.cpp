@@ -13,6 +13,7 @@
 #include "driverclient/in_process_channel.h"
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
+#include "files/settings.h"
 #include "hosting/linux_direct_port.h"
 #include "hosting/linux_ppdev_port.h"
 #include "hosting/sim_bench.h"
@@ -79,15 +80,21 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         }
         return kExitOk;
     }
-    if (!o.iniFile.empty()) {
-        err << "velkorisp-cli: --ini is not available in this build\n";
-        return kExitUsage;
-    }
-
     Session s;
     IspProgrammer& engine = *s.engine;
     s.printer = std::make_unique<LogPrinter>(engine, out, o.noProgressBar ? nullptr : progress);
     engine.SetOwner(s.printer.get());
+
+    // ---- settings file: everything the command line does not say ----
+    const bool fromIni = !o.iniFile.empty();
+    if (fromIni) {
+        const bool applied = ApplySettingsFile(engine, o.iniFile);
+        s.printer->Flush();
+        if (!applied) {
+            err << "velkorisp-cli: cannot use settings file '" << o.iniFile << "'\n";
+            return kExitUsage;
+        }
+    }
 
     // ---- chip ----
     bool chipGiven = !o.chip.empty();
@@ -104,7 +111,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             return kExitUsage;
         }
     }
-    if (engine.targetFamily == kFamilyAvr && engine.chipIndex < kLockedChipRow) {
+    if (chipGiven && engine.targetFamily == kFamilyAvr && engine.chipIndex < kLockedChipRow) {
         // Choosing a chip loads its factory fuse values, as the window does.
         const ChipRecord& chip = ChipTable[engine.chipIndex];
         engine.fuseLow = chip.fuseDefault[0];
@@ -129,23 +136,30 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
 
     // ---- program steps and files ----
+    // With a settings file and no steps on the command line, its steps stand.
+    const bool stepsFromIni = fromIni && !o.steps.Any();
     if (o.command == Command::kProgram) {
-        if (!o.steps.Any()) {
+        if (!o.steps.Any() && !fromIni) {
             o.steps.erase = o.steps.writeFlash = o.steps.verify = true;
             o.steps.writeEeprom = !o.eepromFile.empty();
         }
-        if (!chipGiven && !o.steps.autoSelect) {
+        if (!chipGiven && !fromIni && !o.steps.autoSelect) {
             // Without a named chip the signature decides which chip is on the cable.
             o.steps.autoSelect = true;
         }
-        if (o.steps.writeFlash && o.flashFile.empty()) {
+        if (o.steps.writeFlash && o.flashFile.empty() && !fromIni) {
             err << "velkorisp-cli: writing flash needs a flash file (-f FILE)\n";
             return kExitUsage;
         }
-        if (o.steps.writeEeprom && o.eepromFile.empty()) {
+        if (o.steps.writeEeprom && o.eepromFile.empty() && !fromIni) {
             err << "velkorisp-cli: writing EEPROM needs an EEPROM file (-e FILE)\n";
             return kExitUsage;
         }
+        if (stepsFromIni) {
+            o.steps.autoSelect = engine.commands.autoSelchip != 0;
+        }
+    }
+    if (o.command == Command::kProgram && !stepsFromIni) {
         ProgramCommandSet& c = engine.commands;
         c.erase = o.steps.erase;
         c.writeFlash = o.steps.writeFlash;
@@ -156,7 +170,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         c.copyCal = o.steps.copyCal;
         c.checkId = o.steps.checkId;
         c.autoSelchip = o.steps.autoSelect;
-    } else if ((o.command == Command::kFuseWrite) && !chipGiven) {
+    }
+    if (o.command == Command::kFuseWrite && !chipGiven && !fromIni) {
         err << "velkorisp-cli: fuse-write needs the chip (-p NAME); its changeable bits decide "
                "what is written\n";
         return kExitUsage;

@@ -1,0 +1,62 @@
+// velkorisp-cli --ini: the settings file the window keeps decides what the command line
+// does not say.
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "cli/cli_app.h"
+#include "files/gbk_text.h"
+
+namespace velkor::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+int Cli(std::vector<std::string> args, std::string* out) {
+    args.insert(args.begin(), "velkorisp-cli");
+    std::vector<const char*> argv;
+    for (const std::string& a : args) argv.push_back(a.c_str());
+    std::ostringstream o, e;
+    const int status = RunCli(static_cast<int>(argv.size()), argv.data(), o, e, nullptr);
+    *out = o.str() + e.str();
+    return status;
+}
+
+TEST(CliSettings, ProgramsAsTheWindowWouldFromAGbkSettingsFile) {
+    const fs::path dir = fs::temp_directory_path() / ("velkor-ini-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    const fs::path hex = dir / "固件.hex";  // a Chinese file name, stored in GBK in the file
+    fs::copy_file(std::string(VELKOR_SOURCE_DIR) + "/examples/blink.hex", hex,
+                  fs::copy_options::overwrite_existing);
+    const std::string utf8 = "[DEVICE]\r\nTYPE=0\r\nID=12\r\n[PROGCMD]\r\nWriteFlash=1\r\nErase=1\r\n"
+                             "Verify=1\r\nLock=1\r\n[PROGOPTION]\r\nLockSel=1\r\nLockByte=252\r\n"
+                             "[FLASH]\r\nFILE=" + hex.string() + "\r\n";
+    const std::optional<std::string> gbk = Utf8ToGbk(utf8);
+    ASSERT_TRUE(gbk.has_value());
+    std::ofstream(dir / "velkor.ini", std::ios::binary) << *gbk;
+
+    std::string out;
+    const int status = Cli({"--ini", (dir / "velkor.ini").string(), "--backend", "sim",
+                            "--sim-chip", "mega8515", "--sim-dump", (dir / "chip").string()},
+                           &out);
+    EXPECT_EQ(status, 0) << out;
+    EXPECT_NE(out.find("比较中...\n写入加密字节 FC \n完成.\n"), std::string::npos) << out;
+    std::ifstream state(dir / "chip" / "state.txt");
+    std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("lock=FC"), std::string::npos);
+
+    // The command line still wins: another chip named there is checked against the target.
+    EXPECT_EQ(Cli({"--ini", (dir / "velkor.ini").string(), "--backend", "sim", "--sim-chip",
+                   "mega8515", "-p", "mega16", "-S"},
+                  &out),
+              1);
+    EXPECT_EQ(Cli({"--ini", (dir / "missing.ini").string(), "--backend", "sim"}, &out), 2);
+    fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace velkor::cli
