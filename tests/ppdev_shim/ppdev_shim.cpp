@@ -101,32 +101,37 @@ int OpenFake(const char* path) {
 
 extern "C" {
 
-int open(const char* path, int flags, ...) {
+}  // extern "C"
+
+namespace {
+
+// Passes an open of anything but a parport device on to the C library's `symbol`.
+int OpenThrough(const char* symbol, const char* path, int flags, va_list args) {
     if (IsParport(path)) return OpenFake(path);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, int));
-        va_end(args);
-    }
+    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(args, int)) : 0;
     using OpenFn = int (*)(const char*, int, ...);
-    static auto realOpen = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, "open"));
+    auto realOpen = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, symbol));
     return realOpen(path, flags, mode);
 }
 
+}  // namespace
+
+extern "C" {
+
+int open(const char* path, int flags, ...) {
+    va_list args;
+    va_start(args, flags);
+    const int fd = OpenThrough("open", path, flags, args);
+    va_end(args);
+    return fd;
+}
+
 int open64(const char* path, int flags, ...) {
-    if (IsParport(path)) return OpenFake(path);
-    mode_t mode = 0;
-    if (flags & (O_CREAT | O_TMPFILE)) {
-        va_list args;
-        va_start(args, flags);
-        mode = static_cast<mode_t>(va_arg(args, int));
-        va_end(args);
-    }
-    using OpenFn = int (*)(const char*, int, ...);
-    static auto realOpen = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, "open64"));
-    return realOpen(path, flags, mode);
+    va_list args;
+    va_start(args, flags);
+    const int fd = OpenThrough("open64", path, flags, args);
+    va_end(args);
+    return fd;
 }
 
 int ioctl(int fd, unsigned long request, ...) {
