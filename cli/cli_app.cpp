@@ -222,7 +222,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             // Every port access and memory command goes through the driver's protocol and
             // its own serial engine, run in process over the simulated port.
             s.io = std::make_unique<SimPortIo>(s.bench->Machine());
-            s.channel = std::make_unique<InProcessChannel>(*s.io);
+            sim::SimMachine& machine = s.bench->Machine();
+            s.channel = std::make_unique<InProcessChannel>(*s.io, [&machine] { machine.CountDeviceCall(); });
             s.driver = std::make_unique<ChannelDriverAccess>(*s.channel);
             engine.Backend().BindDriver(s.driver.get());
             engine.useDriver = 1;
@@ -289,7 +290,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             break;
     }
     s.printer->Flush();
-    if (s.channel != nullptr) out << "driver device calls: " << s.channel->Calls() << "\n";
+    if (s.channel != nullptr) {
+        const sim::AccessCounters& c = s.bench->Machine().Counters();
+        out << "driver device calls: " << c.deviceCalls << " (port reads " << c.portReads
+            << ", port writes " << c.portWrites << ")\n";
+    }
 
     if (!o.simDump.empty()) {
         if (s.bench == nullptr) {

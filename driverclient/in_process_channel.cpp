@@ -1,10 +1,13 @@
 #include "driverclient/in_process_channel.h"
 
+#include <utility>
+
 #include "protocol/tarnel_protocol.h"
 
 namespace velkor {
 
-InProcessChannel::InProcessChannel(PortIo& port) : port_(port), io_{&In, &Out, this} {}
+InProcessChannel::InProcessChannel(PortIo& port, std::function<void()> onCall)
+    : port_(port), onCall_(std::move(onCall)), io_{&In, &Out, this} {}
 
 std::uint8_t InProcessChannel::In(void* context, std::uint16_t port) {
     return static_cast<InProcessChannel*>(context)->port_.In(port);
@@ -17,6 +20,7 @@ void InProcessChannel::Out(void* context, std::uint16_t port, std::uint8_t value
 bool InProcessChannel::Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t length,
                                std::uint32_t* bytesReturned) {
     ++calls_;
+    if (onCall_) onCall_();
     const std::uint32_t index = (code - IOCTL_TARNEL_READ_PORT) / 4;
     ++byCode_[code >= IOCTL_TARNEL_READ_PORT && index < 7 ? index : 7];
     const std::uint32_t status =

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "driver/dispatch.h"
@@ -14,7 +15,8 @@ namespace velkor {
 
 class InProcessChannel : public DriverChannel {
 public:
-    explicit InProcessChannel(PortIo& port);
+    // `onCall` (optional) hears of every device call, e.g. the simulator's call counter.
+    explicit InProcessChannel(PortIo& port, std::function<void()> onCall = {});
 
     bool Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t length,
                  std::uint32_t* bytesReturned) override;
@@ -29,6 +31,7 @@ private:
     static void Out(void* context, std::uint16_t port, std::uint8_t value);
 
     PortIo& port_;
+    std::function<void()> onCall_;
     DriverParams params_{};  // zero, as in a freshly loaded driver
     TarnelPortIo io_;
     std::uint64_t calls_ = 0;
