@@ -20,5 +20,13 @@ printf ':0300300002337A1E\n:02000004000AF0\n:020000021000EC\n:00000001FF\n' > "$
 printf 'S00600004844521B\nS1130000285F245F2212226A000424290008237C2A\nS9030000FC\n' > "$corpus/srec"
 printf 'S207010000010203F1\nS30800000010AABBCCB6\n' > "$corpus/srec23"
 
-"$out/hex_reader_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-  -artifact_prefix="$out/artifacts/" "$corpus"
+# The fuzzer's progress lines go to a log; on a failure the log's end tells what was found.
+log="$out/fuzz.log"
+if ! "$out/hex_reader_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
+  -artifact_prefix="$out/artifacts/" "$corpus" >"$log" 2>&1; then
+  tail -n 60 "$log"
+  echo "fuzz: the HEX reader failed on an input kept in $out/artifacts/" >&2
+  exit 1
+fi
+grep -E '^(stat::number_of_executed_units|Done)' "$log" || true
+echo "fuzz: the HEX reader ran clean for ${seconds} s"
