@@ -45,7 +45,11 @@ std::unique_ptr<sim::AvrChip> MakeSimAvrChip(unsigned row, sim::AvrChipFaults fa
     spec.pageSize = r.pageSize;
     spec.eepromSize = r.eepromSize;
     spec.flashBusyValue = r.pollValue;
-    spec.eepromBusyValue = r.pollValue == 0x7F ? 0x80 : 0xFF;
+    // The AT90S generation (byte-programmed flash, fuses in the old instruction forms) reads
+    // P1 while an EEPROM cell auto-erases and P2 while it is written: 80/7F on the parts
+    // whose flash polls as 7F, 00/FF on the others. Later parts read FF throughout.
+    spec.eepromBusyValue = r.pollValue == 0x7F ? 0x7F : 0xFF;
+    spec.eepromErasePhase = r.pageSize == 0 && r.fuseKind <= 2;
     spec.fuseSet = FuseSetOf(r.fuseKind);
     const bool hasDefaults = r.fuseDefault[0] | r.fuseDefault[1] | r.fuseDefault[2];
     spec.fuseLow = hasDefaults ? r.fuseDefault[0] : 0xFF;

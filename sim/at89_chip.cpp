@@ -122,7 +122,7 @@ void At89Chip::ByteReceived(std::uint8_t value, std::uint64_t nowNs) {
         }
         if (n >= 3) pageBuffer_[n - 3] = value;
         if (n == 258) {
-            if (enabled_) {
+            if (enabled_ && !flash_.empty()) {
                 if (IsBusy(nowNs)) {
                     ++lostInstructions_;
                 } else {

@@ -91,11 +91,23 @@ std::uint8_t AvrChip::ReadFlash(std::uint32_t address, std::uint64_t nowNs) cons
 std::uint8_t AvrChip::ReadEeprom(std::uint32_t address, std::uint64_t nowNs) const {
     if (eeprom_.empty()) return 0xFF;
     address %= static_cast<std::uint32_t>(eeprom_.size());
-    if (IsBusy(nowNs) && (busy_ == Busy::kErase ||
-                          (busy_ == Busy::kEeprom && address == busyAddress_))) {
+    if (IsBusy(nowNs) && busy_ == Busy::kEeprom && address == busyAddress_) {
+        const bool erasing = nowNs < busyStart_ + (busyUntil_ - busyStart_) / 2;
+        if (spec_.eepromErasePhase && erasing) {
+            return static_cast<std::uint8_t>(~spec_.eepromBusyValue);
+        }
         return spec_.eepromBusyValue;
     }
+    if (IsBusy(nowNs) && busy_ == Busy::kErase) return spec_.eepromBusyValue;
     return eeprom_[address];
+}
+
+bool AvrChip::WriteProtected() const {
+    // Lock bit 1 is bit 0 of the lock byte on parts written with "AC E0 00 v", bit 1 on the
+    // older parts ("AC 1111 1211"). Once programmed, flash, EEPROM and fuses refuse writes
+    // until a chip erase clears it.
+    const std::uint8_t lockBit1 = spec_.fuseSet >= AvrFuseSet::kLowNewLock ? 0x01 : 0x02;
+    return (lock_ & lockBit1) == 0;
 }
 
 std::uint8_t AvrChip::Answer(std::uint32_t word, std::uint64_t nowNs) const {
@@ -139,6 +151,7 @@ std::uint8_t AvrChip::Answer(std::uint32_t word, std::uint64_t nowNs) const {
 void AvrChip::StartBusy(Busy what, std::uint32_t address, std::uint64_t nowNs, std::uint64_t ns) {
     busy_ = what;
     busyAddress_ = address;
+    busyStart_ = nowNs;
     busyUntil_ = nowNs + ns;
 }
 
@@ -173,7 +186,7 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
             if (spec_.pageSize != 0) {
                 const std::uint32_t wordsPerPage = spec_.pageSize / 2;
                 pageBuffer_[(wordAddress % wordsPerPage) * 2 + odd] = b4;
-            } else if (!flash_.empty()) {
+            } else if (!flash_.empty() && !WriteProtected()) {
                 const std::uint32_t address =
                     (wordAddress * 2 + odd) % static_cast<std::uint32_t>(flash_.size());
                 flash_[address] &= b4;  // programming only clears bits; erase sets them
@@ -182,7 +195,7 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
             break;
         }
         case 0x4C:
-            if (spec_.pageSize != 0 && !flash_.empty()) {
+            if (spec_.pageSize != 0 && !flash_.empty() && !WriteProtected()) {
                 const std::uint32_t start = (wordAddress * 2) %
                                             static_cast<std::uint32_t>(flash_.size()) /
                                             spec_.pageSize * spec_.pageSize;
@@ -195,7 +208,7 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
             }
             break;
         case 0xC0:
-            if (!eeprom_.empty()) {
+            if (!eeprom_.empty() && !WriteProtected()) {
                 const std::uint32_t address =
                     wordAddress % static_cast<std::uint32_t>(eeprom_.size());
                 eeprom_[address] = b4;  // EEPROM cells erase themselves before writing
@@ -218,12 +231,16 @@ void AvrChip::ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t 
         return;
     }
     const bool modernFuses = set >= AvrFuseSet::kLow;
+    const bool frozen = WriteProtected();
+    auto writeFuse = [&](std::uint8_t& fuse, std::uint8_t mask) {
+        if (!frozen) fuse = static_cast<std::uint8_t>((fuse & ~mask) | (b4 & mask));
+    };
     if (modernFuses && b2 == 0xA0) {
-        fuseLow_ = b4;
+        writeFuse(fuseLow_, spec_.fuseMask[0]);
     } else if (set >= AvrFuseSet::kLowHigh && b2 == 0xA8) {
-        fuseHigh_ = b4;
+        writeFuse(fuseHigh_, spec_.fuseMask[1]);
     } else if (set >= AvrFuseSet::kLowHighExt && b2 == 0xA4) {
-        fuseExtended_ = b4;
+        writeFuse(fuseExtended_, spec_.fuseMask[2]);
     } else if (set >= AvrFuseSet::kLowNewLock && b2 == 0xE0) {
         lock_ &= b4;  // lock bits can only be programmed; chip erase clears them
     } else if (set <= AvrFuseSet::kLow && (b2 & 0xE0) == 0xE0) {
@@ -231,7 +248,7 @@ void AvrChip::ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t 
     } else if ((set == AvrFuseSet::kLegacyLow || set == AvrFuseSet::kCombinedLegacy) &&
                (b2 & 0xE0) == 0xA0) {
         const std::uint8_t mask = set == AvrFuseSet::kLegacyLow ? 0x1F : 0x01;
-        fuseLow_ = static_cast<std::uint8_t>((fuseLow_ & ~mask) | (b2 & mask));
+        if (!frozen) fuseLow_ = static_cast<std::uint8_t>((fuseLow_ & ~mask) | (b2 & mask));
     } else {
         return;
     }

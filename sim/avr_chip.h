@@ -31,9 +31,14 @@ struct AvrChipSpec {
     std::uint32_t eepromSize = 0;
     std::uint8_t flashBusyValue = 0xFF;   // what a flash location reads while being written
     std::uint8_t eepromBusyValue = 0xFF;  // same for EEPROM
+    // AT90S parts erase an EEPROM cell before writing it and read the complement of
+    // eepromBusyValue during that first half of the write.
+    bool eepromErasePhase = false;
     AvrFuseSet fuseSet = AvrFuseSet::kNone;
     std::uint8_t fuseLow = 0xFF, fuseHigh = 0xFF, fuseExtended = 0xFF, lock = 0xFF;
-    std::uint8_t fuseMask[3] = {0xFF, 0xFF, 0xFF};  // bits that exist in each fuse byte
+    // Bits the serial interface can change in each fuse byte; the others (bits the part
+    // does not have, SPIEN) keep their value whatever is written.
+    std::uint8_t fuseMask[3] = {0xFF, 0xFF, 0xFF};
     std::uint8_t calibrationCount = 0;
     std::uint8_t calibration[4] = {0, 0, 0, 0};
     std::uint64_t flashWriteNs = 4'500'000;   // page write, or one byte on byte-mode parts
@@ -79,6 +84,7 @@ private:
 
     bool InterfaceOn() const { return powered_ && resetLow_; }
     bool IsBusy(std::uint64_t nowNs) const { return busy_ != Busy::kIdle && nowNs < busyUntil_; }
+    bool WriteProtected() const;
     void StartBusy(Busy what, std::uint32_t address, std::uint64_t nowNs, std::uint64_t ns);
     void RisingEdge(bool mosi, std::uint64_t nowNs);
     std::uint8_t Answer(std::uint32_t word, std::uint64_t nowNs) const;
@@ -104,6 +110,7 @@ private:
     bool misoLatch_ = false;
 
     Busy busy_ = Busy::kIdle;
+    std::uint64_t busyStart_ = 0;
     std::uint64_t busyUntil_ = 0;
     std::uint32_t busyAddress_ = 0;
 

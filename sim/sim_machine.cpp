@@ -36,6 +36,15 @@ void SimMachine::SetTargetPower(bool on) {
     UpdateTarget();
 }
 
+void SimMachine::CutPowerAfter(std::uint64_t accesses) {
+    if (accesses == 0) {
+        powerCutAt_ = UINT64_MAX;
+        SetTargetPower(false);
+        return;
+    }
+    powerCutAt_ = accesses + Accesses();
+}
+
 void SimMachine::Tick() {
     nowNs_ += timing_.portAccessNs;
     if (Accesses() >= powerCutAt_ && targetPower_) {
@@ -53,7 +62,6 @@ void SimMachine::UpdateTarget() {
 
 std::uint8_t SimMachine::In(std::uint16_t address) {
     ++counters_.portReads;
-    Tick();
     std::uint8_t value = 0xFF;  // an undecoded address reads the floating bus
     for (auto& port : ports_) {
         if (!port->Decodes(address)) continue;
@@ -72,6 +80,9 @@ std::uint8_t SimMachine::In(std::uint16_t address) {
         break;
     }
     if (tracing_) trace_.push_back({false, address, value});
+    // The access completes before time moves on, as a write does: a power cut due after
+    // this access must not already show in the value it returns.
+    Tick();
     return value;
 }
 

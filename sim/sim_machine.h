@@ -43,8 +43,8 @@ public:
     void PlugCable(const CableWiring* wiring, std::uint16_t base = 0);
     void AttachTarget(std::unique_ptr<SimTarget> target);
     void SetTargetPower(bool on);
-    // Cuts the target's supply once this many more port accesses have been made.
-    void CutPowerAfter(std::uint64_t accesses) { powerCutAt_ = accesses + Accesses(); }
+    // Cuts the target's supply once this many more port accesses have been made (0: now).
+    void CutPowerAfter(std::uint64_t accesses);
 
     SimTarget* Target() const { return target_.get(); }
     const CableWiring* Cable() const { return cable_; }
