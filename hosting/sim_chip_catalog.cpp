@@ -57,6 +57,8 @@ std::unique_ptr<sim::AvrChip> MakeSimAvrChip(unsigned row, sim::AvrChipFaults fa
     spec.fuseHigh = hasDefaults && r.fuseKind >= 5 ? r.fuseDefault[1] : 0xFF;
     spec.fuseExtended = hasDefaults && r.fuseKind >= 6 ? r.fuseDefault[2] : 0xFF;
     spec.lock = 0xFF;
+    // Bits outside the changeable mask (SPIEN, bits a part lacks) keep their value.
+    std::copy(r.fuseMask, r.fuseMask + 3, spec.fuseMask);
     spec.calibrationCount = r.calibrationCount;
     for (unsigned i = 0; i < 4; ++i) spec.calibration[i] = static_cast<std::uint8_t>(0xA1 + 0x11 * i);
     spec.flashWriteNs = WriteNs(r.flashWaitMs, 4'500'000);

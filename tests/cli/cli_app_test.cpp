@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
 
 #include <cstdio>
 #include <filesystem>
@@ -138,7 +141,7 @@ TEST_F(CliTest, FusesAndLockReachTheChipMasked) {
     EXPECT_NE(run.out.find("写入熔丝低字节 7F \n写入熔丝高字节 1F \n写入加密字节 FC \n"),
               std::string::npos);
     EXPECT_EQ(ReadText(dir_ / "dump" / "state.txt"),
-              "fuse_low=7F\nfuse_high=1F\nfuse_ext=FF\nlock=FC\n");
+              "fuse_low=7F\nfuse_high=FF\nfuse_ext=FF\nlock=FC\n");  // bits 7..5 of the high byte do not exist
 }
 
 TEST_F(CliTest, OneOffCommandsAndTheirStatus) {
@@ -205,7 +208,11 @@ TEST(CliBinary, ExitStatusOfTheRealProgram) {
     auto status = [](const std::string& args) {
         const std::string command = std::string(VELKOR_CLI_PATH) + " " + args + " >/dev/null 2>&1";
         const int raw = std::system(command.c_str());
+#ifdef _WIN32
+        return raw;  // Windows' system() gives the program's exit code itself
+#else
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
+#endif
     };
     EXPECT_EQ(status("--help"), 0);
     EXPECT_EQ(status("--no-such-option"), 2);
