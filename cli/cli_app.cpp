@@ -14,8 +14,12 @@
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
+#ifdef _WIN32
+#include "hosting/win32_clock.h"
+#else
 #include "hosting/linux_direct_port.h"
 #include "hosting/linux_ppdev_port.h"
+#endif
 #include "hosting/sim_bench.h"
 #include "hosting/steady_clock.h"
 
@@ -26,7 +30,16 @@ constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
 
+#ifdef _WIN32
+using HostClock = Win32Clock;
+#else
+using HostClock = SteadyClock;
+#endif
+
 bool AnyParportNode() {
+#ifdef _WIN32
+    return false;  // Windows has no parport device nodes
+#endif
     std::error_code ec;
     for (int n = 0; n < 8; ++n) {
         if (std::filesystem::exists("/dev/parport" + std::to_string(n), ec)) return true;
@@ -53,7 +66,7 @@ struct Session {
     std::unique_ptr<PortIo> io;
     std::unique_ptr<InProcessChannel> channel;
     std::unique_ptr<ChannelDriverAccess> driver;
-    SteadyClock clock;
+    HostClock clock;
     HexFile flashFile;
     HexFile eepromFile;
 };
@@ -234,6 +247,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                 << " cable\n";
         }
     } else {
+#ifdef _WIN32
+        err << "velkorisp-cli: --backend ppdev and direct are Linux port paths\n";
+        return kExitUsage;
+#else
         if (backend == Backend::kPpdev) {
             LinuxPpdevPortIo::Paths paths;
             paths.explicitDevices[0] = o.ppdevDevice;
@@ -243,6 +260,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         }
         engine.Backend().BindDirect(s.io.get());
         engine.SetClock(&s.clock);
+#endif
     }
 
     // ---- the command ----

@@ -43,7 +43,8 @@ std::string DumpSimChip(const SimBench& bench, const std::string& dir) {
     if (!WriteFile(root / "flash.bin", flash) || !WriteFile(root / "eeprom.bin", eeprom)) {
         return "cannot write the memory dumps into " + dir;
     }
-    std::ofstream state(root / "state.txt", std::ios::trunc);
+    // Binary, so that the file reads the same on every platform: "\n" line ends.
+    std::ofstream state(root / "state.txt", std::ios::binary | std::ios::trunc);
     state << "fuse_low=" << Hex2(fuses[0]) << "\nfuse_high=" << Hex2(fuses[1])
           << "\nfuse_ext=" << Hex2(fuses[2]) << "\nlock=" << Hex2(fuses[3]) << "\n";
     if (!state) return "cannot write " + (root / "state.txt").string();

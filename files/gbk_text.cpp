@@ -1,13 +1,56 @@
 #include "files/gbk_text.h"
 
+#ifdef _WIN32
+#include <windows.h>
+#else
 #include <iconv.h>
 
 #include <cerrno>
+#endif
 
 namespace velkor {
 
 namespace {
 
+#ifdef _WIN32
+// Windows converts through UTF-16 with its own tables; code page 936 is its GBK.
+class Converter {
+  public:
+    Converter(const char* to, const char* from)
+        : toPage_(PageOf(to)), fromPage_(PageOf(from)) {}
+
+    // The whole input converted, or null when a byte sequence does not convert.
+    std::optional<std::string> Convert(std::string_view input) {
+        if (input.empty()) return std::string();
+        const int inLength = static_cast<int>(input.size());
+        const int wideLength = MultiByteToWideChar(fromPage_, MB_ERR_INVALID_CHARS, input.data(),
+                                                   inLength, nullptr, 0);
+        if (wideLength <= 0) return std::nullopt;
+        std::wstring wide(static_cast<std::size_t>(wideLength), L'\0');
+        MultiByteToWideChar(fromPage_, MB_ERR_INVALID_CHARS, input.data(), inLength, wide.data(),
+                            wideLength);
+        // Into GBK no character may be replaced by a look-alike or a '?': the conversion
+        // fails instead, as it does with iconv.
+        const DWORD flags = toPage_ == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
+        BOOL lossy = FALSE;
+        BOOL* lossyOut = toPage_ == CP_UTF8 ? nullptr : &lossy;
+        const int outLength =
+            WideCharToMultiByte(toPage_, flags, wide.data(), wideLength, nullptr, 0, nullptr,
+                                lossyOut);
+        if (outLength <= 0 || lossy) return std::nullopt;
+        std::string output(static_cast<std::size_t>(outLength), '\0');
+        WideCharToMultiByte(toPage_, flags, wide.data(), wideLength, output.data(), outLength,
+                            nullptr, lossyOut);
+        if (lossy) return std::nullopt;
+        return output;
+    }
+
+  private:
+    static UINT PageOf(const char* name) { return name[0] == 'U' ? CP_UTF8 : 936; }
+    UINT toPage_;
+    UINT fromPage_;
+};
+#else
 // One conversion descriptor per call: iconv keeps shift state in it, so sharing one between
 // threads would need a lock, and settings are converted far too rarely for that to pay.
 class Converter {
@@ -41,6 +84,7 @@ class Converter {
   private:
     iconv_t cd_;
 };
+#endif
 
 // ASCII is the same in both encodings; most lines of a settings file are nothing else.
 bool IsAscii(std::string_view text) {

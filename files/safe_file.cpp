@@ -3,6 +3,10 @@
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#ifdef _WIN32
+#include <io.h>
+#include <windows.h>
+#endif
 
 #include <cerrno>
 #include <cstdio>
@@ -15,10 +19,21 @@ ssize_t FileOps::Write(int fd, const void* data, std::size_t size) {
     return ::write(fd, data, size);
 }
 int FileOps::Fsync(int fd) {
+#ifdef _WIN32
+    return ::_commit(fd);
+#else
     return ::fsync(fd);
+#endif
 }
 int FileOps::Rename(const char* from, const char* to) {
+#ifdef _WIN32
+    // Windows' rename refuses an existing target; this replaces it in one step instead.
+    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
+    return -1;
+#else
     return std::rename(from, to);
+#endif
 }
 
 FileOps& SystemFileOps() {
@@ -27,6 +42,14 @@ FileOps& SystemFileOps() {
 }
 
 namespace {
+
+// Descriptors are not handed to child processes. On Windows they also read and write bytes
+// as they are, not text with its line ends translated.
+#ifdef _WIN32
+constexpr int kOpenFlags = O_BINARY | O_NOINHERIT;
+#else
+constexpr int kOpenFlags = O_CLOEXEC;
+#endif
 
 std::string Describe(const char* what, const std::string& path, int error) {
     return std::string(what) + " " + path + ": " + std::strerror(error);
@@ -67,7 +90,7 @@ std::string ResolveTarget(const std::string& path) {
 int CreateTemporary(const std::string& target, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -93,17 +116,21 @@ bool WriteAll(FileOps& ops, int fd, std::string_view bytes) {
 // Makes the rename itself durable. Not every file system can flush a directory, and the
 // new contents are in place either way, so a failure here is not reported.
 void SyncDirectoryOf(const std::string& path) {
+#ifdef _WIN32
+    (void)path;  // the write-through move has already made it durable
+#else
     std::string directory = std::filesystem::path(path).parent_path().string();
     if (directory.empty()) directory = ".";
     Descriptor fd(::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (fd.Valid()) ::fsync(fd.Get());
+#endif
 }
 
 }  // namespace
 
 FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
     bytes.clear();
-    Descriptor fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+    Descriptor fd(::open(path.c_str(), O_RDONLY | kOpenFlags));
     if (!fd.Valid()) {
         if (errno == ENOENT) return FileReadStatus::kMissing;
         error = Describe("cannot open", path, errno);
@@ -138,11 +165,14 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::s
         ::unlink(temporary.c_str());
         return false;
     };
+#ifndef _WIN32
+    // (Windows has no permission bits to carry over: a read-only target makes the move fail.)
     struct stat existing;
     if (::stat(target.c_str(), &existing) == 0 &&
         ::fchmod(fd.Get(), existing.st_mode & 07777) != 0) {
         return fail("cannot set the permissions of");
     }
+#endif
     if (!WriteAll(ops, fd.Get(), bytes)) return fail("cannot write");
     if (ops.Fsync(fd.Get()) != 0) return fail("cannot flush");
     if (fd.Close() != 0) return fail("cannot close");

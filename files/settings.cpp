@@ -1,6 +1,8 @@
 #include "files/settings.h"
 
+#ifndef _WIN32
 #include <unistd.h>
+#endif
 
 #include <cstdint>
 #include <vector>
@@ -8,6 +10,11 @@
 #include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
 #include "files/profile_file.h"
+
+// Last, so that its macros (PostMessage and the like) cannot rename anything declared above.
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace velkor {
 
@@ -78,7 +85,16 @@ std::string SettingsPathForExecutable(const std::string& executablePath) {
 }
 
 std::string CurrentExecutablePath() {
-#ifdef __linux__
+#ifdef _WIN32
+    std::vector<char> buffer(MAX_PATH);
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+        if (length == 0) return {};
+        if (length < buffer.size()) return {buffer.data(), buffer.data() + length};
+        buffer.resize(buffer.size() * 2);  // truncated: the path fills the whole buffer
+    }
+#elif defined(__linux__)
     std::vector<char> buffer(256);
     for (;;) {
         const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());

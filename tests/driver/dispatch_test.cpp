@@ -3,7 +3,13 @@
 #include "driver/dispatch.h"
 
 #include <gtest/gtest.h>
+#if __has_include(<sanitizer/asan_interface.h>)
 #include <sanitizer/asan_interface.h>
+#else
+// Compilers without the sanitizer runtime (mingw): the guards are then plain memory.
+#define ASAN_POISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#define ASAN_UNPOISON_MEMORY_REGION(addr, size) ((void)(addr), (void)(size))
+#endif
 
 #include <algorithm>
 #include <cstdint>

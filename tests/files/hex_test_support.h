@@ -1,6 +1,10 @@
 // Helpers shared by the HEX reader and loader tests: text as an open stream, scratch folders.
 #pragma once
 
+#ifdef _WIN32
+#include <io.h>
+#endif
+
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
@@ -30,8 +34,16 @@ inline FilePtr StreamOf(const std::string& text) {
 class ScratchDir {
   public:
     ScratchDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "velkor-files-XXXXXX");
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "velkor-files-XXXXXX").string();
+#ifdef _WIN32
+        if (_mktemp_s(pattern.data(), pattern.size() + 1) == 0 &&
+            std::filesystem::create_directory(pattern)) {
+            path_ = pattern;
+        }
+#else
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+#endif
     }
     ~ScratchDir() {
         std::error_code ignored;

@@ -23,6 +23,7 @@ TEST(SafeFile, ReplacesContentsAndKeepsPermissionsAndLinks) {
     ASSERT_TRUE(ReplaceFileContents(path, "first\r\n", error)) << error;
     EXPECT_EQ(ReadBytes(path), "first\r\n");
 
+#ifndef _WIN32  // Windows has neither permission bits nor, for a plain user, symbolic links
     ::chmod(path.c_str(), 0640);
     ASSERT_TRUE(ReplaceFileContents(path, "second\r\n", error)) << error;
     EXPECT_EQ(ReadBytes(path), "second\r\n");
@@ -36,6 +37,11 @@ TEST(SafeFile, ReplacesContentsAndKeepsPermissionsAndLinks) {
     EXPECT_TRUE(std::filesystem::is_symlink(link));
     EXPECT_EQ(ReadBytes(path), "third\r\n");
     EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"link.ini", "velkor.ini"}));
+#else
+    ASSERT_TRUE(ReplaceFileContents(path, "second\r\n", error)) << error;
+    EXPECT_EQ(ReadBytes(path), "second\r\n");
+    EXPECT_EQ(dir.Entries(), (std::vector<std::string>{"velkor.ini"}));
+#endif
 }
 
 TEST(SafeFile, AFailedStepLeavesTheOldFileAndNoLeftovers) {

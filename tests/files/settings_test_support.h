@@ -2,6 +2,9 @@
 #pragma once
 
 #include <stdlib.h>
+#ifdef _WIN32
+#include <io.h>
+#endif
 
 #include <algorithm>
 #include <cerrno>
@@ -19,8 +22,16 @@ namespace velkor::testing {
 class SettingsScratch {
   public:
     SettingsScratch() {
-        std::string pattern = std::filesystem::temp_directory_path() / "velkor-settings-XXXXXX";
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "velkor-settings-XXXXXX").string();
+#ifdef _WIN32
+        if (::_mktemp_s(pattern.data(), pattern.size() + 1) == 0 &&
+            std::filesystem::create_directory(pattern)) {
+            path_ = pattern;
+        }
+#else
         if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
+#endif
     }
     ~SettingsScratch() {
         std::error_code ignored;
