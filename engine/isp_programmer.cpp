@@ -19,16 +19,22 @@ void IspProgrammer::AppendLog(const char* text) {
 }
 
 void IspProgrammer::AppendLogF(const char* format, ...) {
+    // Log lines are short; a longer one (a long file path) is formatted a second time.
+    char line[256];
     va_list args;
     va_start(args, format);
-    va_list copy;
-    va_copy(copy, args);
-    const int length = std::vsnprintf(nullptr, 0, format, copy);
-    va_end(copy);
-    std::vector<char> buffer(length > 0 ? static_cast<std::size_t>(length) + 1 : 1, '\0');
-    if (length > 0) std::vsnprintf(buffer.data(), buffer.size(), format, args);
+    const int length = vsnprintf(line, sizeof line, format, args);
     va_end(args);
-    AppendLog(buffer.data());
+    if (length < 0) return;
+    if (static_cast<std::size_t>(length) < sizeof line) {
+        AppendLog(line);
+        return;
+    }
+    std::vector<char> longLine(static_cast<std::size_t>(length) + 1, '\0');
+    va_start(args, format);
+    vsnprintf(longLine.data(), longLine.size(), format, args);
+    va_end(args);
+    AppendLog(longLine.data());
 }
 
 void IspProgrammer::AppendLogQuiet(const char* text) { log_.Append(text); }
