@@ -6,7 +6,7 @@
 namespace velkor {
 
 class Win32Clock : public Clock {
-public:
+  public:
     // 0 when the system has no performance counter: the engine then refuses to start a run
     // instead of timing its waits on nothing.
     std::int64_t Frequency() override;

@@ -1,0 +1,156 @@
+#include "driverclient/driver_binding.h"
+
+#include <cstdio>
+
+#include "engine/isp_programmer.h"
+
+namespace velkor {
+
+std::string ProgramDirectory(const std::string& executablePath) {
+    const std::size_t separator = executablePath.find_last_of("\\/");
+    if (separator == std::string::npos) {
+        // A bare drive ("C:name") still names its drive.
+        const std::size_t colon = executablePath.find(':');
+        return colon == std::string::npos ? std::string() : executablePath.substr(0, colon + 1);
+    }
+    return executablePath.substr(0, separator + 1);
+}
+
+std::string DriverFilePath(const std::string& directory) {
+    return directory + "\\Tarnel.sys";
+}
+
+int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std::string& name,
+                  BindingFailure* failure) {
+    BindingFailure ignored;
+    BindingFailure& fail = failure != nullptr ? *failure : ignored;
+    fail = {};
+    const ServiceManager::Handle manager = scm.OpenManager(kScManagerAllAccess);
+    if (manager == ServiceManager::kNoHandle) {
+        fail = {BindingFailure::Step::kOpenManager, scm.LastError()};
+        return 0;
+    }
+    ServiceRegistration registration;
+    registration.name = name;
+    registration.displayName = name;
+    registration.binaryPath = driverPath;
+    ServiceManager::Handle service = scm.Create(manager, registration);
+    if (service == ServiceManager::kNoHandle) {
+        const std::uint32_t error = scm.LastError();
+        if (error != kErrorServiceExists) {
+            fail = {BindingFailure::Step::kCreateService, error};
+            scm.Close(manager);
+            return 0;
+        }
+        // Left over from a run that did not remove it: used as it is.
+        service = scm.Open(manager, name, kServiceAllAccess);
+        if (service == ServiceManager::kNoHandle) {
+            fail = {BindingFailure::Step::kOpenService, scm.LastError()};
+            scm.Close(manager);
+            return 0;
+        }
+    }
+    const bool started = scm.Start(service);
+    if (!started) {
+        // Another instance may have started it already; its device serves us as well.
+        const std::uint32_t error = scm.LastError();
+        if (error != kErrorServiceAlreadyRunning)
+            fail = {BindingFailure::Step::kStartService, error};
+    }
+    scm.Close(service);
+    scm.Close(manager);
+    return started ? 1 : 0;
+}
+
+int RemoveDriver(ServiceManager& scm, const std::string& name) {
+    const ServiceManager::Handle manager = scm.OpenManager(kScManagerAllAccess);
+    if (manager == ServiceManager::kNoHandle) return 0;
+    const ServiceManager::Handle service = scm.Open(manager, name, kServiceAllAccess);
+    if (service == ServiceManager::kNoHandle) {
+        scm.Close(manager);
+        return 0;
+    }
+    // A driver that will not stop must stay registered: deleting it would leave a running
+    // driver that no later start can reach by name.
+    const int result = scm.Stop(service) && scm.Delete(service) ? 1 : 0;
+    scm.Close(service);
+    scm.Close(manager);
+    return result;
+}
+
+DriverBinding::~DriverBinding() {
+    CloseDriver();
+}
+
+bool DriverBinding::OpenDriver(const std::string& directory) {
+    opened_ = true;
+    noticeGiven_ = false;
+    (void)InstallDriver(scm_, DriverFilePath(directory), kDriverServiceName, &failure_);
+    std::uint32_t error = 0;
+    device_ = opener_.Open(&error);
+    // The device opening anyway means an earlier failure did not matter (the driver ran).
+    if (device_ != nullptr) {
+        failure_ = {};
+    } else if (failure_.step == BindingFailure::Step::kNone) {
+        failure_ = {BindingFailure::Step::kOpenDevice, error};
+    }
+    return device_ != nullptr;
+}
+
+void DriverBinding::CloseDriver() {
+    if (!opened_) return;
+    opened_ = false;
+    device_.reset();
+    (void)RemoveDriver(scm_, kDriverServiceName);
+}
+
+bool DriverBinding::Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t length,
+                            std::uint32_t* bytesReturned) {
+    if (device_ == nullptr) {
+        *bytesReturned = 0;
+        return false;
+    }
+    return device_->Control(code, buffer, length, bytesReturned);
+}
+
+std::string DriverBinding::TakeNotOpenNotice() {
+    if (device_ != nullptr || noticeGiven_ || !opened_) return {};
+    noticeGiven_ = true;
+    const char* why = "";
+    switch (failure_.step) {
+        case BindingFailure::Step::kOpenManager:
+            why = failure_.error == kErrorAccessDenied ? "没有使用服务管理器的权限"
+                                                       : "无法打开服务管理器";
+            break;
+        case BindingFailure::Step::kCreateService:
+            why = "无法注册驱动服务";
+            break;
+        case BindingFailure::Step::kOpenService:
+            why = "无法打开已注册的驱动服务";
+            break;
+        case BindingFailure::Step::kStartService:
+            why = failure_.error == kErrorFileNotFound ? "找不到驱动文件 Tarnel.sys"
+                                                       : "无法启动驱动服务";
+            break;
+        case BindingFailure::Step::kOpenDevice:
+        case BindingFailure::Step::kNone:
+            why = "无法打开驱动设备";
+            break;
+    }
+    char line[256];
+    std::snprintf(line, sizeof line,
+                  "驱动程序 Tarnel 未能打开: %s (错误 %u). 请以管理员身份运行, 并将 Tarnel.sys "
+                  "放在程序所在目录.\r\n",
+                  why, static_cast<unsigned>(failure_.error));
+    return line;
+}
+
+bool BindDriverAtStartup(bool ntFamily, IspProgrammer& engine, DriverBinding& binding,
+                         const std::string& directory) {
+    if (!ntFamily) return false;
+    engine.useDriver = 1;
+    (void)binding.OpenDriver(directory);
+    return true;
+}
+
+}  // namespace velkor

@@ -1,0 +1,105 @@
+// Installing, starting, opening and removing the port driver Tarnel: the program registers
+// the driver as a service at start-up, opens its device, and at shutdown closes the device,
+// stops the driver and deletes its registration again, so that it exists only while the
+// program runs.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "driverclient/driver_channel.h"
+#include "driverclient/service_manager.h"
+
+namespace velkor {
+
+class IspProgrammer;
+
+constexpr const char* kDriverServiceName = "Tarnel";
+
+// The directory part (drive and directory) of the executable's full path, ending in a
+// separator; empty when the path has none.
+std::string ProgramDirectory(const std::string& executablePath);
+
+// The driver file beside the program: the directory followed by "\Tarnel.sys". The directory
+// already ends in a backslash, so two stand before the file name; Windows reads them as one.
+std::string DriverFilePath(const std::string& directory);
+
+// Why a step of the binding failed: which call, and the system's error code.
+struct BindingFailure {
+    enum class Step {
+        kNone,
+        kOpenManager,
+        kCreateService,
+        kOpenService,
+        kStartService,
+        kOpenDevice
+    };
+    Step step = Step::kNone;
+    std::uint32_t error = 0;
+};
+
+// Registers the driver file as the kernel-driver service `name` (or reuses an existing
+// registration unchanged, whatever file it names) and starts it. Returns nonzero when this
+// call started the service. `failure` (if given) receives the first step that failed; a
+// start refused because the service already runs is not a failure.
+int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std::string& name,
+                  BindingFailure* failure = nullptr);
+
+// Stops the service `name` and, only when it stopped, deletes it. Returns 1 when both
+// succeeded, 0 otherwise (a service whose stop fails stays registered and is reused by the
+// next start).
+int RemoveDriver(ServiceManager& scm, const std::string& name);
+
+// Opens the driver's device "\\.\Tarnel".
+class DeviceOpener {
+  public:
+    virtual ~DeviceOpener() = default;
+    // The open device, or null with the system's error in *error.
+    virtual std::unique_ptr<DriverChannel> Open(std::uint32_t* error) = 0;
+};
+
+// The driver as the program holds it between start-up and shutdown, and the channel to its
+// device: while the device is not open, every call fails, as calls on an invalid handle do.
+class DriverBinding : public DriverChannel {
+  public:
+    DriverBinding(ServiceManager& scm, DeviceOpener& device) : scm_(scm), opener_(device) {}
+    // A binding that was opened and not yet closed is closed: the service is stopped and
+    // deleted on every way out of the program that unwinds, not only the regular one.
+    ~DriverBinding() override;
+    DriverBinding(const DriverBinding&) = delete;
+    DriverBinding& operator=(const DriverBinding&) = delete;
+
+    // Installs and starts the driver from `directory` (whose result is not needed: an
+    // already running driver serves as well) and opens the device. Returns whether the
+    // device is open.
+    bool OpenDriver(const std::string& directory);
+    // Closes the device, then stops and deletes the service. Does nothing unless OpenDriver
+    // was called.
+    void CloseDriver();
+
+    bool IsOpen() const { return device_ != nullptr; }
+    bool Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t length,
+                 std::uint32_t* bytesReturned) override;
+
+    // While the device is not open: one log line saying why and what to do, given once
+    // (at the first run), then empty. Empty whenever the device is open.
+    std::string TakeNotOpenNotice();
+
+  private:
+    ServiceManager& scm_;
+    DeviceOpener& opener_;
+    std::unique_ptr<DriverChannel> device_;
+    bool opened_ = false;  // OpenDriver called, CloseDriver not yet
+    bool noticeGiven_ = false;
+    BindingFailure failure_;
+};
+
+// Start-up: on a system whose kernel keeps user programs from the ports (`ntFamily`), sets
+// the engine's use-driver flag and opens the driver from the program's directory; elsewhere
+// does nothing at all. Returns whether the engine is in driver mode. The flag stays set even
+// when the open fails: every port access then fails and the first run says why.
+bool BindDriverAtStartup(bool ntFamily, IspProgrammer& engine, DriverBinding& binding,
+                         const std::string& directory);
+
+}  // namespace velkor

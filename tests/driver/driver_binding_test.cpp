@@ -1,0 +1,182 @@
+// Installing, opening and removing the driver against a recording service manager: the
+// registration values, the order of calls, what an earlier run's leftovers and a running
+// driver change, and the one line a user gets when the device stays closed.
+#include "driverclient/driver_binding.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "engine/isp_programmer.h"
+#include "fake_service_manager.h"
+
+namespace velkor::test {
+namespace {
+
+using Log = std::vector<std::string>;
+
+constexpr const char* kDirectory = "C:\\VelkorISP\\";
+constexpr const char* kDriverPath = "C:\\VelkorISP\\\\Tarnel.sys";
+
+class Binding : public ::testing::Test {
+  protected:
+    FakeServiceManager scm_;
+    FakeDeviceOpener device_{scm_.log};
+};
+
+TEST(DriverPaths, DriverFileSitsBesideTheProgram) {
+    EXPECT_EQ(ProgramDirectory("C:\\VelkorISP\\VelkorISP.exe"), kDirectory);
+    EXPECT_EQ(ProgramDirectory("Z:\\work\\bin/velkorisp-cli.exe"), "Z:\\work\\bin/");
+    EXPECT_EQ(ProgramDirectory("C:VelkorISP.exe"), "C:");
+    EXPECT_EQ(ProgramDirectory("VelkorISP.exe"), "");
+    EXPECT_EQ(DriverFilePath(kDirectory), kDriverPath);
+}
+
+TEST_F(Binding, FreshInstallRegistersAKernelDriverOnDemandAndStartsIt) {
+    EXPECT_EQ(InstallDriver(scm_, kDriverPath, "Tarnel"), 1);
+    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Create Tarnel on manager", "Start service",
+                             "Close service", "Close manager"}));
+    ASSERT_EQ(scm_.registrations.size(), 1u);
+    const ServiceRegistration& r = scm_.registrations[0];
+    EXPECT_EQ(r.name, "Tarnel");
+    EXPECT_EQ(r.displayName, "Tarnel");
+    EXPECT_EQ(r.access, 0xF01FFu);
+    EXPECT_EQ(r.serviceType, 1u);
+    EXPECT_EQ(r.startType, 3u);
+    EXPECT_EQ(r.errorControl, 1u);
+    EXPECT_EQ(r.binaryPath, kDriverPath);
+    EXPECT_EQ(scm_.openHandles, 0);
+}
+
+TEST_F(Binding, LeftoverRegistrationIsOpenedAndStarted) {
+    scm_.failures["Create"] = kErrorServiceExists;
+    DriverBinding binding(scm_, device_);
+    EXPECT_TRUE(binding.OpenDriver(kDirectory));
+    EXPECT_EQ(scm_.log,
+              (Log{"OpenManager F003F", "Create Tarnel on manager", "Open Tarnel F01FF on manager",
+                   "Start service", "Close service", "Close manager", "OpenDevice"}));
+    EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+}
+
+TEST_F(Binding, RunningDriverServesThoughItsStartFails) {
+    scm_.failures["Create"] = kErrorServiceExists;
+    scm_.failures["Start"] = kErrorServiceAlreadyRunning;
+    EXPECT_EQ(InstallDriver(scm_, kDriverPath, "Tarnel"), 0);
+    scm_.log.clear();
+    DriverBinding binding(scm_, device_);
+    EXPECT_TRUE(binding.OpenDriver(kDirectory));
+    std::uint8_t buffer[8] = {};
+    std::uint32_t returned = 99;
+    EXPECT_TRUE(binding.Control(0xF0003C00u, buffer, 8, &returned));
+    EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+    EXPECT_EQ(scm_.openHandles, 0);
+}
+
+TEST_F(Binding, FailuresCloseWhatWasOpenedAndStopEarly) {
+    scm_.failures["Create"] = kErrorAccessDenied;  // not "exists": no reuse is tried
+    EXPECT_EQ(InstallDriver(scm_, kDriverPath, "Tarnel"), 0);
+    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Create Tarnel on manager", "Close manager"}));
+
+    scm_.log.clear();
+    scm_.failures["Create"] = kErrorServiceExists;
+    scm_.failures["Open"] = kErrorAccessDenied;
+    EXPECT_EQ(InstallDriver(scm_, kDriverPath, "Tarnel"), 0);
+    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Create Tarnel on manager",
+                             "Open Tarnel F01FF on manager", "Close manager"}));
+    EXPECT_EQ(scm_.openHandles, 0);
+}
+
+TEST_F(Binding, WithoutRightsTheFirstRunSaysWhyOnceAndEveryCallFails) {
+    scm_.failures["OpenManager"] = kErrorAccessDenied;
+    device_.available = false;
+    device_.error = kErrorFileNotFound;
+    DriverBinding binding(scm_, device_);
+    EXPECT_FALSE(binding.OpenDriver(kDirectory));
+    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "OpenDevice"}));
+
+    std::uint8_t buffer[8] = {};
+    std::uint32_t returned = 99;
+    EXPECT_FALSE(binding.Control(0xF0003C00u, buffer, 8, &returned));
+    EXPECT_EQ(returned, 0u);
+
+    // The reason is the first step that failed (the rights), not its consequence.
+    const std::string notice = binding.TakeNotOpenNotice();
+    EXPECT_NE(notice.find("权限"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("(错误 5)"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("管理员身份运行"), std::string::npos) << notice;
+    EXPECT_NE(notice.find("Tarnel.sys"), std::string::npos) << notice;
+    EXPECT_EQ(notice.substr(notice.size() - 2), "\r\n");
+    EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+}
+
+TEST_F(Binding, MissingDriverFileIsNamedInTheNotice) {
+    scm_.failures["Start"] = kErrorFileNotFound;
+    device_.available = false;
+    DriverBinding binding(scm_, device_);
+    EXPECT_FALSE(binding.OpenDriver(kDirectory));
+    EXPECT_NE(binding.TakeNotOpenNotice().find("找不到驱动文件 Tarnel.sys (错误 2)"),
+              std::string::npos);
+}
+
+TEST_F(Binding, RemoveDeletesOnlyAStoppedService) {
+    EXPECT_EQ(RemoveDriver(scm_, "Tarnel"), 1);
+    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Open Tarnel F01FF on manager", "Stop service",
+                             "Delete service", "Close service", "Close manager"}));
+
+    scm_.log.clear();
+    scm_.failures["Stop"] = 1062;  // not started
+    EXPECT_EQ(RemoveDriver(scm_, "Tarnel"), 0);
+    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Open Tarnel F01FF on manager", "Stop service",
+                             "Close service", "Close manager"}));
+
+    scm_.log.clear();
+    scm_.failures["Open"] = 1060;  // no such service
+    EXPECT_EQ(RemoveDriver(scm_, "Tarnel"), 0);
+    EXPECT_EQ(scm_.log,
+              (Log{"OpenManager F003F", "Open Tarnel F01FF on manager", "Close manager"}));
+    EXPECT_EQ(scm_.openHandles, 0);
+}
+
+TEST_F(Binding, CloseShutsTheDeviceBeforeRemovingTheServiceAndOnlyOnce) {
+    {
+        DriverBinding binding(scm_, device_);
+        binding.OpenDriver(kDirectory);
+        scm_.log.clear();
+        binding.CloseDriver();
+        EXPECT_EQ(scm_.log,
+                  (Log{"CloseDevice", "OpenManager F003F", "Open Tarnel F01FF on manager",
+                       "Stop service", "Delete service", "Close service", "Close manager"}));
+        scm_.log.clear();
+        binding.CloseDriver();
+    }
+    EXPECT_EQ(scm_.log, Log{});  // neither the second close nor the destructor repeats it
+
+    {
+        DriverBinding binding(scm_, device_);
+        binding.OpenDriver(kDirectory);
+        scm_.log.clear();
+    }
+    // A binding left open is closed when it goes away.
+    EXPECT_EQ(scm_.log.front(), "CloseDevice");
+    EXPECT_EQ(scm_.log.size(), 7u);
+}
+
+TEST_F(Binding, StartupBindsOnlyOnTheNtFamily) {
+    IspProgrammer engine;
+    DriverBinding binding(scm_, device_);
+    EXPECT_FALSE(BindDriverAtStartup(false, engine, binding, kDirectory));
+    EXPECT_EQ(engine.useDriver, 0u);
+    EXPECT_EQ(scm_.log, Log{});
+    EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+
+    device_.available = false;
+    EXPECT_TRUE(BindDriverAtStartup(true, engine, binding, kDirectory));
+    // The flag stays set though the device did not open: the first run says why.
+    EXPECT_EQ(engine.useDriver, 1u);
+    EXPECT_FALSE(binding.IsOpen());
+    EXPECT_NE(binding.TakeNotOpenNotice(), "");
+}
+
+}  // namespace
+}  // namespace velkor::test
