@@ -5,8 +5,8 @@
 
 namespace velkor::sim {
 
-At89Chip::At89Chip(At89ChipSpec spec)
-    : spec_(std::move(spec)), flash_(spec_.flashSize, 0xFF), pageBuffer_(256, 0xFF) {}
+At89Chip::At89Chip(At89ChipTraits traits)
+    : traits_(std::move(traits)), flash_(traits_.flashSize, 0xFF), pageBuffer_(256, 0xFF) {}
 
 void At89Chip::SetPower(bool on, std::uint64_t /*nowNs*/) {
     powered_ = on;
@@ -77,7 +77,7 @@ void At89Chip::WriteCode(std::uint32_t address, std::uint8_t value, std::uint64_
     address = Wrap(address);
     flash_[address] &= value;
     busyPage_ = address / 256;
-    busyUntil_ = nowNs + spec_.byteWriteNs;
+    busyUntil_ = nowNs + traits_.byteWriteNs;
 }
 
 void At89Chip::ByteReceived(std::uint8_t value, std::uint64_t nowNs) {
@@ -85,7 +85,7 @@ void At89Chip::ByteReceived(std::uint8_t value, std::uint64_t nowNs) {
     const std::size_t n = frame_.size();
     const std::uint8_t op = frame_[0];
 
-    if (spec_.threeByteFormat) {
+    if (traits_.threeByteFormat) {
         if (n < 2) return;
         if (op == 0xAC) {
             if (n == 3) {
@@ -94,7 +94,7 @@ void At89Chip::ByteReceived(std::uint8_t value, std::uint64_t nowNs) {
                     std::fill(flash_.begin(), flash_.end(), 0xFF);
                     ++eraseCount_;
                     busyPage_ = 0xFFFFFFFE;
-                    busyUntil_ = nowNs + spec_.eraseNs;
+                    busyUntil_ = nowNs + traits_.eraseNs;
                 }
                 EndFrame();
             }
@@ -130,7 +130,7 @@ void At89Chip::ByteReceived(std::uint8_t value, std::uint64_t nowNs) {
                         flash_[Wrap(page + i)] &= pageBuffer_[i];
                     }
                     busyPage_ = Wrap(page) / 256;
-                    busyUntil_ = nowNs + spec_.pageWriteNs;
+                    busyUntil_ = nowNs + traits_.pageWriteNs;
                 }
             }
             std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
@@ -145,7 +145,7 @@ void At89Chip::ByteReceived(std::uint8_t value, std::uint64_t nowNs) {
         } else if (op == 0x20 && enabled_) {
             outByte_ = ReadCode(address, nowNs);
         } else if (op == 0x28 && enabled_) {
-            outByte_ = frame_[1] < 3 ? spec_.signature[frame_[1]] : 0xFF;
+            outByte_ = frame_[1] < 3 ? traits_.signature[frame_[1]] : 0xFF;
         }
         return;
     }
@@ -156,7 +156,7 @@ void At89Chip::ByteReceived(std::uint8_t value, std::uint64_t nowNs) {
             std::fill(flash_.begin(), flash_.end(), 0xFF);
             ++eraseCount_;
             busyPage_ = 0xFFFFFFFE;
-            busyUntil_ = nowNs + spec_.eraseNs;
+            busyUntil_ = nowNs + traits_.eraseNs;
         } else if (op == 0x40 && enabled_) {
             WriteCode((static_cast<std::uint32_t>(frame_[1]) << 8) | frame_[2], value, nowNs);
         }

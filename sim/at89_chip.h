@@ -12,7 +12,7 @@
 
 namespace velkor::sim {
 
-struct At89ChipSpec {
+struct At89ChipTraits {
     std::string name;
     std::uint8_t signature[3] = {0, 0, 0};
     std::uint32_t flashSize = 0;
@@ -24,7 +24,7 @@ struct At89ChipSpec {
 
 class At89Chip : public SimTarget {
 public:
-    explicit At89Chip(At89ChipSpec spec);
+    explicit At89Chip(At89ChipTraits traits);
 
     void SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) override;
     Level Miso() const override;
@@ -32,7 +32,7 @@ public:
     bool Powered() const override { return powered_; }
     std::uint64_t LostInstructions() const override { return lostInstructions_; }
 
-    const At89ChipSpec& Spec() const { return spec_; }
+    const At89ChipTraits& Traits() const { return traits_; }
     std::vector<std::uint8_t>& Flash() { return flash_; }
     const std::vector<std::uint8_t>& Flash() const { return flash_; }
     bool ProgrammingEnabled() const { return enabled_; }
@@ -49,7 +49,7 @@ private:
         return flash_.empty() ? 0 : address % static_cast<std::uint32_t>(flash_.size());
     }
 
-    At89ChipSpec spec_;
+    At89ChipTraits traits_;
     std::vector<std::uint8_t> flash_;
     std::vector<std::uint8_t> pageBuffer_;
 

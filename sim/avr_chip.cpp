@@ -5,16 +5,16 @@
 
 namespace velkor::sim {
 
-AvrChip::AvrChip(AvrChipSpec spec, AvrChipFaults faults)
-    : spec_(std::move(spec)),
+AvrChip::AvrChip(AvrChipTraits traits, AvrChipFaults faults)
+    : traits_(std::move(traits)),
       faults_(faults),
-      flash_(spec_.flashSize, 0xFF),
-      eeprom_(spec_.eepromSize, 0xFF),
-      pageBuffer_(spec_.pageSize, 0xFF),
-      fuseLow_(spec_.fuseLow),
-      fuseHigh_(spec_.fuseHigh),
-      fuseExtended_(spec_.fuseExtended),
-      lock_(spec_.lock) {}
+      flash_(traits_.flashSize, 0xFF),
+      eeprom_(traits_.eepromSize, 0xFF),
+      pageBuffer_(traits_.pageSize, 0xFF),
+      fuseLow_(traits_.fuseLow),
+      fuseHigh_(traits_.fuseHigh),
+      fuseExtended_(traits_.fuseExtended),
+      lock_(traits_.lock) {}
 
 void AvrChip::SetPower(bool on, std::uint64_t /*nowNs*/) {
     powered_ = on;
@@ -78,11 +78,11 @@ std::uint8_t AvrChip::ReadFlash(std::uint32_t address, std::uint64_t nowNs) cons
     if (flash_.empty()) return 0xFF;
     address %= static_cast<std::uint32_t>(flash_.size());
     if (IsBusy(nowNs)) {
-        const bool inPage = busy_ == Busy::kFlashPage && spec_.pageSize != 0 &&
-                            address / spec_.pageSize == busyAddress_ / spec_.pageSize;
+        const bool inPage = busy_ == Busy::kFlashPage && traits_.pageSize != 0 &&
+                            address / traits_.pageSize == busyAddress_ / traits_.pageSize;
         if (busy_ == Busy::kErase || inPage ||
             (busy_ == Busy::kFlashByte && address == busyAddress_)) {
-            return spec_.flashBusyValue;
+            return traits_.flashBusyValue;
         }
     }
     return flash_[address];
@@ -93,12 +93,12 @@ std::uint8_t AvrChip::ReadEeprom(std::uint32_t address, std::uint64_t nowNs) con
     address %= static_cast<std::uint32_t>(eeprom_.size());
     if (IsBusy(nowNs) && busy_ == Busy::kEeprom && address == busyAddress_) {
         const bool erasing = nowNs < busyStart_ + (busyUntil_ - busyStart_) / 2;
-        if (spec_.eepromErasePhase && erasing) {
-            return static_cast<std::uint8_t>(~spec_.eepromBusyValue);
+        if (traits_.eepromErasePhase && erasing) {
+            return static_cast<std::uint8_t>(~traits_.eepromBusyValue);
         }
-        return spec_.eepromBusyValue;
+        return traits_.eepromBusyValue;
     }
-    if (IsBusy(nowNs) && busy_ == Busy::kErase) return spec_.eepromBusyValue;
+    if (IsBusy(nowNs) && busy_ == Busy::kErase) return traits_.eepromBusyValue;
     return eeprom_[address];
 }
 
@@ -106,7 +106,7 @@ bool AvrChip::WriteProtected() const {
     // Lock bit 1 is bit 0 of the lock byte on parts written with "AC E0 00 v", bit 1 on the
     // older parts ("AC 1111 1211"). Once programmed, flash, EEPROM and fuses refuse writes
     // until a chip erase clears it.
-    const std::uint8_t lockBit1 = spec_.fuseSet >= AvrFuseSet::kLowNewLock ? 0x01 : 0x02;
+    const std::uint8_t lockBit1 = traits_.fuseSet >= AvrFuseSet::kLowNewLock ? 0x01 : 0x02;
     return (lock_ & lockBit1) == 0;
 }
 
@@ -116,7 +116,7 @@ std::uint8_t AvrChip::Answer(std::uint32_t word, std::uint64_t nowNs) const {
     const std::uint8_t b2 = static_cast<std::uint8_t>(word >> 16);
     const std::uint8_t b3 = static_cast<std::uint8_t>(word >> 8);
     const std::uint32_t wordAddress = (static_cast<std::uint32_t>(b2) << 8) | b3;
-    const AvrFuseSet set = spec_.fuseSet;
+    const AvrFuseSet set = traits_.fuseSet;
     switch (b1) {
         case 0x20:
         case 0x28:
@@ -127,10 +127,10 @@ std::uint8_t AvrChip::Answer(std::uint32_t word, std::uint64_t nowNs) const {
             const unsigned index = b3 & 0x03;
             if (index > 2) return 0xFF;
             if (faults_.locked) return static_cast<std::uint8_t>(index);
-            return spec_.signature[index];
+            return traits_.signature[index];
         }
         case 0x38:
-            return (b3 & 0x03) < spec_.calibrationCount ? spec_.calibration[b3 & 0x03] : 0xFF;
+            return (b3 & 0x03) < traits_.calibrationCount ? traits_.calibration[b3 & 0x03] : 0xFF;
         case 0x50:
             if (b2 == 0x00 && set >= AvrFuseSet::kLegacyLow) return fuseLow_;
             if (b2 == 0x08 && set >= AvrFuseSet::kLowHighExt) return fuseExtended_;
@@ -183,28 +183,28 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
         case 0x40:
         case 0x48: {
             const std::uint32_t odd = b1 == 0x48 ? 1 : 0;
-            if (spec_.pageSize != 0) {
-                const std::uint32_t wordsPerPage = spec_.pageSize / 2;
+            if (traits_.pageSize != 0) {
+                const std::uint32_t wordsPerPage = traits_.pageSize / 2;
                 pageBuffer_[(wordAddress % wordsPerPage) * 2 + odd] = b4;
             } else if (!flash_.empty() && !WriteProtected()) {
                 const std::uint32_t address =
                     (wordAddress * 2 + odd) % static_cast<std::uint32_t>(flash_.size());
                 flash_[address] &= b4;  // programming only clears bits; erase sets them
-                StartBusy(Busy::kFlashByte, address, nowNs, spec_.flashWriteNs);
+                StartBusy(Busy::kFlashByte, address, nowNs, traits_.flashWriteNs);
             }
             break;
         }
         case 0x4C:
-            if (spec_.pageSize != 0 && !flash_.empty() && !WriteProtected()) {
+            if (traits_.pageSize != 0 && !flash_.empty() && !WriteProtected()) {
                 const std::uint32_t start = (wordAddress * 2) %
                                             static_cast<std::uint32_t>(flash_.size()) /
-                                            spec_.pageSize * spec_.pageSize;
-                for (std::uint32_t i = 0; i < spec_.pageSize; ++i) {
+                                            traits_.pageSize * traits_.pageSize;
+                for (std::uint32_t i = 0; i < traits_.pageSize; ++i) {
                     flash_[start + i] &= pageBuffer_[i];
                 }
                 std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
                 ++pageWriteCount_;
-                StartBusy(Busy::kFlashPage, start, nowNs, spec_.flashWriteNs);
+                StartBusy(Busy::kFlashPage, start, nowNs, traits_.flashWriteNs);
             }
             break;
         case 0xC0:
@@ -212,7 +212,7 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
                 const std::uint32_t address =
                     wordAddress % static_cast<std::uint32_t>(eeprom_.size());
                 eeprom_[address] = b4;  // EEPROM cells erase themselves before writing
-                StartBusy(Busy::kEeprom, address, nowNs, spec_.eepromWriteNs);
+                StartBusy(Busy::kEeprom, address, nowNs, traits_.eepromWriteNs);
             }
             break;
         default:
@@ -221,13 +221,13 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
 }
 
 void AvrChip::ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t nowNs) {
-    const AvrFuseSet set = spec_.fuseSet;
+    const AvrFuseSet set = traits_.fuseSet;
     if (b2 == 0x80) {
         std::fill(flash_.begin(), flash_.end(), 0xFF);
         std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
         lock_ = 0xFF;
         ++eraseCount_;
-        StartBusy(Busy::kErase, 0, nowNs, spec_.eraseNs);
+        StartBusy(Busy::kErase, 0, nowNs, traits_.eraseNs);
         return;
     }
     const bool modernFuses = set >= AvrFuseSet::kLow;
@@ -236,11 +236,11 @@ void AvrChip::ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t 
         if (!frozen) fuse = static_cast<std::uint8_t>((fuse & ~mask) | (b4 & mask));
     };
     if (modernFuses && b2 == 0xA0) {
-        writeFuse(fuseLow_, spec_.fuseMask[0]);
+        writeFuse(fuseLow_, traits_.fuseMask[0]);
     } else if (set >= AvrFuseSet::kLowHigh && b2 == 0xA8) {
-        writeFuse(fuseHigh_, spec_.fuseMask[1]);
+        writeFuse(fuseHigh_, traits_.fuseMask[1]);
     } else if (set >= AvrFuseSet::kLowHighExt && b2 == 0xA4) {
-        writeFuse(fuseExtended_, spec_.fuseMask[2]);
+        writeFuse(fuseExtended_, traits_.fuseMask[2]);
     } else if (set >= AvrFuseSet::kLowNewLock && b2 == 0xE0) {
         lock_ &= b4;  // lock bits can only be programmed; chip erase clears them
     } else if (set <= AvrFuseSet::kLow && (b2 & 0xE0) == 0xE0) {
@@ -252,7 +252,7 @@ void AvrChip::ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t 
     } else {
         return;
     }
-    StartBusy(Busy::kFuse, 0, nowNs, spec_.fuseWriteNs);
+    StartBusy(Busy::kFuse, 0, nowNs, traits_.fuseWriteNs);
 }
 
 }  // namespace velkor::sim

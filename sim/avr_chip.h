@@ -23,7 +23,7 @@ enum class AvrFuseSet : std::uint8_t {
     kLowHighExt,      // plus fuse extended "AC A4 00 v" / "50 08"
 };
 
-struct AvrChipSpec {
+struct AvrChipTraits {
     std::string name;
     std::uint8_t signature[3] = {0, 0, 0};
     std::uint32_t flashSize = 0;
@@ -56,7 +56,7 @@ struct AvrChipFaults {
 
 class AvrChip : public SimTarget {
 public:
-    explicit AvrChip(AvrChipSpec spec, AvrChipFaults faults = {});
+    explicit AvrChip(AvrChipTraits traits, AvrChipFaults faults = {});
 
     void SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) override;
     Level Miso() const override;
@@ -64,7 +64,7 @@ public:
     bool Powered() const override { return powered_; }
     std::uint64_t LostInstructions() const override { return lostInstructions_; }
 
-    const AvrChipSpec& Spec() const { return spec_; }
+    const AvrChipTraits& Traits() const { return traits_; }
     std::vector<std::uint8_t>& Flash() { return flash_; }
     std::vector<std::uint8_t>& Eeprom() { return eeprom_; }
     const std::vector<std::uint8_t>& Flash() const { return flash_; }
@@ -93,7 +93,7 @@ private:
     std::uint8_t ReadFlash(std::uint32_t address, std::uint64_t nowNs) const;
     std::uint8_t ReadEeprom(std::uint32_t address, std::uint64_t nowNs) const;
 
-    AvrChipSpec spec_;
+    AvrChipTraits traits_;
     AvrChipFaults faults_;
     std::vector<std::uint8_t> flash_;
     std::vector<std::uint8_t> eeprom_;

@@ -179,7 +179,7 @@ TEST(ProgrammingSequence, AnEepromFailureLetsFusesAndLockRunAndTheRunFinish) {
 TEST(ProgrammingSequence, AutoSelectionWithUnknownAndLockedChips) {
     {
         auto rig = Selected({.chip = "mega8"});
-        sim::AvrChipSpec odd = MakeSimAvrChip(7)->Spec();
+        sim::AvrChipTraits odd = MakeSimAvrChip(7)->Traits();
         odd.signature[1] = 0x99;
         odd.signature[2] = 0x99;
         rig->Machine().AttachTarget(std::make_unique<sim::AvrChip>(odd));

@@ -14,22 +14,22 @@ namespace {
 
 using test::PinDriver;
 
-At89ChipSpec FourByteSpec() {  // an 89S51
-    At89ChipSpec spec;
-    spec.name = "89S51";
-    spec.signature[0] = 0x1E;
-    spec.signature[1] = 0x51;
-    spec.signature[2] = 0x06;
-    spec.flashSize = 4096;
-    return spec;
+At89ChipTraits FourByteTraits() {  // an 89S51
+    At89ChipTraits traits;
+    traits.name = "89S51";
+    traits.signature[0] = 0x1E;
+    traits.signature[1] = 0x51;
+    traits.signature[2] = 0x06;
+    traits.flashSize = 4096;
+    return traits;
 }
 
-At89ChipSpec ThreeByteSpec() {  // an 89S53: 12 KiB, so address bit 13 is in use
-    At89ChipSpec spec;
-    spec.name = "89S53";
-    spec.flashSize = 12288;
-    spec.threeByteFormat = true;
-    return spec;
+At89ChipTraits ThreeByteTraits() {  // an 89S53: 12 KiB, so address bit 13 is in use
+    At89ChipTraits traits;
+    traits.name = "89S53";
+    traits.flashSize = 12288;
+    traits.threeByteFormat = true;
+    return traits;
 }
 
 // The three-byte format's first byte: address bits 12..8 in bits 7..3, bit 13 in bit 2,
@@ -41,25 +41,25 @@ std::uint8_t ThreeByteOp(std::uint32_t address, std::uint8_t kind) {
 }
 
 struct Bench {
-    explicit Bench(At89ChipSpec spec) : chip(std::move(spec)), pins(chip, Level::kHigh) {}
+    explicit Bench(At89ChipTraits traits) : chip(std::move(traits)), pins(chip, Level::kHigh) {}
 
     // Reset (RST high), settling time, enable; returns the byte received during byte 4.
     std::uint8_t Enter() {
         pins.EnterReset();
-        if (chip.Spec().threeByteFormat) {
+        if (chip.Traits().threeByteFormat) {
             pins.Frame({0xAC, 0x53, 0x00});
             return 0;
         }
         return pins.Instr(0xAC, 0x53, 0x00, 0x00);
     }
     std::uint8_t Read(std::uint32_t a) {
-        if (chip.Spec().threeByteFormat) {
+        if (chip.Traits().threeByteFormat) {
             return pins.Frame({ThreeByteOp(a, 1), static_cast<std::uint8_t>(a), 0x00})[2];
         }
         return pins.Instr(0x20, static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a));
     }
     void Write(std::uint32_t a, std::uint8_t v) {
-        if (chip.Spec().threeByteFormat) {
+        if (chip.Traits().threeByteFormat) {
             pins.Frame({ThreeByteOp(a, 2), static_cast<std::uint8_t>(a), v});
         } else {
             pins.Instr(0x40, static_cast<std::uint8_t>(a >> 8), static_cast<std::uint8_t>(a), v);
@@ -71,7 +71,7 @@ struct Bench {
 };
 
 TEST(At89Chip, FourByteEnableAnswersSixtyNineInTheFourthByte) {
-    Bench b(FourByteSpec());
+    Bench b(FourByteTraits());
     b.pins.EnterReset();
     EXPECT_EQ(b.Read(0), 0x00);  // not enabled yet: no answer
     const std::vector<std::uint8_t> answer = b.pins.Frame({0xAC, 0x53, 0x00, 0x00});
@@ -81,23 +81,23 @@ TEST(At89Chip, FourByteEnableAnswersSixtyNineInTheFourthByte) {
 }
 
 TEST(At89Chip, InstructionsBeforeEnableChangeNothing) {
-    for (const At89ChipSpec& spec : {FourByteSpec(), ThreeByteSpec()}) {
-        Bench b(spec);
+    for (const At89ChipTraits& traits : {FourByteTraits(), ThreeByteTraits()}) {
+        Bench b(traits);
         b.pins.EnterReset();
         b.Write(0x10, 0x00);
-        if (spec.threeByteFormat) {
+        if (traits.threeByteFormat) {
             b.pins.Frame({0xAC, 0x04, 0x00});
         } else {
             b.pins.Instr(0xAC, 0x80, 0x00, 0x00);
         }
-        EXPECT_EQ(b.chip.Flash()[0x10], 0xFF) << spec.name;
-        EXPECT_EQ(b.chip.EraseCount(), 0u) << spec.name;
-        EXPECT_EQ(b.chip.LostInstructions(), 0u) << spec.name;
+        EXPECT_EQ(b.chip.Flash()[0x10], 0xFF) << traits.name;
+        EXPECT_EQ(b.chip.EraseCount(), 0u) << traits.name;
+        EXPECT_EQ(b.chip.LostInstructions(), 0u) << traits.name;
     }
 }
 
 TEST(At89Chip, SignatureIndexTravelsInTheSecondByte) {
-    Bench b(FourByteSpec());
+    Bench b(FourByteTraits());
     ASSERT_EQ(b.Enter(), 0x69);
     EXPECT_EQ(b.pins.Instr(0x28, 0x00, 0x00), 0x1E);
     EXPECT_EQ(b.pins.Instr(0x28, 0x01, 0x00), 0x51);
@@ -107,31 +107,31 @@ TEST(At89Chip, SignatureIndexTravelsInTheSecondByte) {
 }
 
 TEST(At89Chip, ByteWritePollsDifferentlyUntilDoneAndIgnoresWritesMeanwhile) {
-    const At89ChipSpec spec = FourByteSpec();
-    Bench b(spec);
+    const At89ChipTraits traits = FourByteTraits();
+    Bench b(traits);
     ASSERT_EQ(b.Enter(), 0x69);
     b.Write(0x0ABC, 0x5A);
     EXPECT_NE(b.Read(0x0ABC), 0x5A);  // data polling: not the written value yet
     b.Write(0x0ABD, 0x00);
     EXPECT_EQ(b.chip.LostInstructions(), 1u);
-    b.pins.Wait(spec.byteWriteNs);
+    b.pins.Wait(traits.byteWriteNs);
     EXPECT_EQ(b.Read(0x0ABC), 0x5A);
     EXPECT_EQ(b.Read(0x0ABD), 0xFF);
     b.Write(0x0ABC, 0xA5);  // flash only loses bits without an erase
-    b.pins.Wait(spec.byteWriteNs);
+    b.pins.Wait(traits.byteWriteNs);
     EXPECT_EQ(b.Read(0x0ABC), 0x00);
     EXPECT_EQ(b.Read(0x1ABC), 0x00);  // a 4 KiB part ignores address bit 12
 }
 
 TEST(At89Chip, PageModeWritesAndReadsTwoHundredFiftySixBytes) {
-    const At89ChipSpec spec = FourByteSpec();
-    Bench b(spec);
+    const At89ChipTraits traits = FourByteTraits();
+    Bench b(traits);
     ASSERT_EQ(b.Enter(), 0x69);
     std::vector<std::uint8_t> write = {0x50, 0x05};
     for (int i = 0; i < 256; ++i) write.push_back(static_cast<std::uint8_t>(255 - i));
     b.pins.Frame(write);
     EXPECT_NE(b.Read(0x0580), 0x7F);  // the page is being programmed
-    b.pins.Wait(spec.pageWriteNs);
+    b.pins.Wait(traits.pageWriteNs);
 
     std::vector<std::uint8_t> read = {0x30, 0x05};
     read.resize(2 + 256, 0x00);
@@ -147,8 +147,8 @@ TEST(At89Chip, PageModeWritesAndReadsTwoHundredFiftySixBytes) {
 }
 
 TEST(At89Chip, FourByteChipEraseBlanksTheCode) {
-    const At89ChipSpec spec = FourByteSpec();
-    Bench b(spec);
+    const At89ChipTraits traits = FourByteTraits();
+    Bench b(traits);
     ASSERT_EQ(b.Enter(), 0x69);
     b.chip.Flash()[0] = 0x00;
     b.chip.Flash()[4095] = 0x12;
@@ -156,7 +156,7 @@ TEST(At89Chip, FourByteChipEraseBlanksTheCode) {
     EXPECT_EQ(b.chip.EraseCount(), 1u);
     b.Write(0, 0x00);
     EXPECT_EQ(b.chip.LostInstructions(), 1u);  // nothing is programmed during the erase
-    b.pins.Wait(spec.eraseNs);
+    b.pins.Wait(traits.eraseNs);
     EXPECT_EQ(b.Read(0), 0xFF);
     EXPECT_EQ(b.Read(4095), 0xFF);
 }
@@ -164,13 +164,13 @@ TEST(At89Chip, FourByteChipEraseBlanksTheCode) {
 // Every address bit lands where the three-byte format puts it: a write to 1 << n reaches
 // exactly that location and reads back from it.
 TEST(At89Chip, ThreeByteFormatPacksTheHighAddressBitsIntoTheOpcode) {
-    const At89ChipSpec spec = ThreeByteSpec();
-    Bench b(spec);
+    const At89ChipTraits traits = ThreeByteTraits();
+    Bench b(traits);
     EXPECT_EQ(b.Enter(), 0);
     EXPECT_TRUE(b.chip.ProgrammingEnabled());
     for (int n = 0; n < 14; ++n) {
         b.Write(1u << n, static_cast<std::uint8_t>(n));
-        b.pins.Wait(spec.byteWriteNs);
+        b.pins.Wait(traits.byteWriteNs);
     }
     for (int n = 0; n < 14; ++n) {
         EXPECT_EQ(b.chip.Flash()[1u << n], n) << "bit " << n;
@@ -182,12 +182,12 @@ TEST(At89Chip, ThreeByteFormatPacksTheHighAddressBitsIntoTheOpcode) {
 
     b.pins.Frame({0xAC, 0x04, 0x00});
     EXPECT_EQ(b.chip.EraseCount(), 1u);
-    b.pins.Wait(spec.eraseNs);
+    b.pins.Wait(traits.eraseNs);
     EXPECT_EQ(b.Read(1u << 13), 0xFF);
 }
 
 TEST(At89Chip, ResetLowOrPowerLossEndsProgrammingMode) {
-    Bench b(FourByteSpec());
+    Bench b(FourByteTraits());
     ASSERT_EQ(b.Enter(), 0x69);
     b.pins.SetReset(Level::kFloating);  // RST's pull-down: the part runs
     EXPECT_FALSE(b.chip.ProgrammingEnabled());
@@ -214,17 +214,17 @@ TEST(At89Chip, RandomInstructionStreamsNeverMisbehave) {
     auto pick = [&](unsigned n) { return static_cast<unsigned>(rng() % n); };
     static constexpr std::uint8_t kOps[] = {0x20, 0x28, 0x30, 0x40, 0x50, 0xAC};
     for (int round = 0; round < 60; ++round) {
-        At89ChipSpec spec = pick(2) ? FourByteSpec() : ThreeByteSpec();
-        if (pick(4) == 0) spec.flashSize = 0;
-        if (pick(4) == 0) spec.flashSize = 1 + pick(300);
-        Bench b(spec);
+        At89ChipTraits traits = pick(2) ? FourByteTraits() : ThreeByteTraits();
+        if (pick(4) == 0) traits.flashSize = 0;
+        if (pick(4) == 0) traits.flashSize = 1 + pick(300);
+        Bench b(traits);
         b.Enter();
         for (int i = 0; i < 300; ++i) {
             std::vector<std::uint8_t> frame;
             const unsigned length = pick(6) == 0 ? 258 : 2 + pick(3);
             frame.push_back(pick(3) == 0 ? static_cast<std::uint8_t>(rng()) : kOps[pick(6)]);
             if (frame[0] == 0xAC && pick(2)) {
-                frame.push_back(pick(2) ? 0x53 : (spec.threeByteFormat ? 0x04 : 0x80));
+                frame.push_back(pick(2) ? 0x53 : (traits.threeByteFormat ? 0x04 : 0x80));
             }
             while (frame.size() < length) frame.push_back(static_cast<std::uint8_t>(rng()));
             b.pins.Frame(frame);
@@ -242,7 +242,7 @@ TEST(At89Chip, RandomInstructionStreamsNeverMisbehave) {
                     break;
             }
         }
-        EXPECT_EQ(b.chip.Flash().size(), spec.flashSize);
+        EXPECT_EQ(b.chip.Flash().size(), traits.flashSize);
     }
 }
 

@@ -13,41 +13,41 @@ namespace {
 using test::PinDriver;
 
 // A mega8-like part: paged flash, fuse low and high.
-AvrChipSpec PagedSpec() {
-    AvrChipSpec spec;
-    spec.name = "paged";
-    spec.signature[0] = 0x1E;
-    spec.signature[1] = 0x93;
-    spec.signature[2] = 0x07;
-    spec.flashSize = 8192;
-    spec.pageSize = 64;
-    spec.eepromSize = 512;
-    spec.fuseSet = AvrFuseSet::kLowHigh;
-    spec.fuseLow = 0xE1;
-    spec.fuseHigh = 0xD9;
-    spec.calibrationCount = 4;
-    for (int i = 0; i < 4; ++i) spec.calibration[i] = static_cast<std::uint8_t>(0xB0 + i);
-    return spec;
+AvrChipTraits PagedTraits() {
+    AvrChipTraits traits;
+    traits.name = "paged";
+    traits.signature[0] = 0x1E;
+    traits.signature[1] = 0x93;
+    traits.signature[2] = 0x07;
+    traits.flashSize = 8192;
+    traits.pageSize = 64;
+    traits.eepromSize = 512;
+    traits.fuseSet = AvrFuseSet::kLowHigh;
+    traits.fuseLow = 0xE1;
+    traits.fuseHigh = 0xD9;
+    traits.calibrationCount = 4;
+    for (int i = 0; i < 4; ++i) traits.calibration[i] = static_cast<std::uint8_t>(0xB0 + i);
+    return traits;
 }
 
 // An AT90S8515-like part: byte-programmed flash that reads 0x7F while a byte is written.
-AvrChipSpec ByteSpec() {
-    AvrChipSpec spec;
-    spec.name = "byte";
-    spec.signature[0] = 0x1E;
-    spec.signature[1] = 0x93;
-    spec.signature[2] = 0x01;
-    spec.flashSize = 8192;
-    spec.eepromSize = 512;
-    spec.flashBusyValue = 0x7F;
-    spec.eepromBusyValue = 0x7F;
-    spec.fuseSet = AvrFuseSet::kNone;
-    return spec;
+AvrChipTraits ByteTraits() {
+    AvrChipTraits traits;
+    traits.name = "byte";
+    traits.signature[0] = 0x1E;
+    traits.signature[1] = 0x93;
+    traits.signature[2] = 0x01;
+    traits.flashSize = 8192;
+    traits.eepromSize = 512;
+    traits.flashBusyValue = 0x7F;
+    traits.eepromBusyValue = 0x7F;
+    traits.fuseSet = AvrFuseSet::kNone;
+    return traits;
 }
 
 struct Bench {
-    explicit Bench(AvrChipSpec spec, AvrChipFaults faults = {})
-        : chip(std::move(spec), faults), pins(chip, Level::kLow) {}
+    explicit Bench(AvrChipTraits traits, AvrChipFaults faults = {})
+        : chip(std::move(traits), faults), pins(chip, Level::kLow) {}
 
     // Reset pulse, settling time, Programming Enable; true when the chip echoed.
     bool Enter() {
@@ -82,7 +82,7 @@ struct Bench {
 };
 
 TEST(AvrChip, ProgrammingEnableEchoesItsSecondByteDuringTheThirdOnly) {
-    Bench b(PagedSpec());
+    Bench b(PagedTraits());
     b.pins.EnterReset();
     // Nothing but Programming Enable is heard first: a signature read answers nothing.
     EXPECT_EQ(b.pins.Frame({0x30, 0x00, 0x00, 0x00}), (std::vector<std::uint8_t>{0, 0, 0, 0}));
@@ -97,7 +97,7 @@ TEST(AvrChip, ProgrammingEnableEchoesItsSecondByteDuringTheThirdOnly) {
 }
 
 TEST(AvrChip, InstructionsBeforeEnableChangeNothing) {
-    Bench b(PagedSpec());
+    Bench b(PagedTraits());
     b.pins.EnterReset();
     b.WriteEeprom(3, 0x12);
     b.Erase();
@@ -111,7 +111,7 @@ TEST(AvrChip, InstructionsBeforeEnableChangeNothing) {
 // frames have been shifted by (32 - N) mod 32 single SCK pulses, never earlier or later.
 TEST(AvrChip, OutOfStepChipGetsInStepAfterExactlyThirtyTwoMinusNPulses) {
     for (unsigned n = 0; n < 32; ++n) {
-        Bench b(PagedSpec(), {.outOfStepBits = n});
+        Bench b(PagedTraits(), {.outOfStepBits = n});
         b.pins.EnterReset();
         unsigned pulses = 0;
         while (!b.pins.AvrEnable() && pulses < 40) {
@@ -125,7 +125,7 @@ TEST(AvrChip, OutOfStepChipGetsInStepAfterExactlyThirtyTwoMinusNPulses) {
 }
 
 TEST(AvrChip, NeverInStepChipNeverEchoesNorEnables) {
-    Bench b(PagedSpec(), {.neverInStep = true});
+    Bench b(PagedTraits(), {.neverInStep = true});
     b.pins.EnterReset();
     for (int attempt = 0; attempt < 34; ++attempt) {
         EXPECT_FALSE(b.pins.AvrEnable());
@@ -139,7 +139,7 @@ TEST(AvrChip, NeverInStepChipNeverEchoesNorEnables) {
 // reset and enable are needed.
 TEST(AvrChip, RaisingOrReleasingResetEndsProgrammingMode) {
     for (Level released : {Level::kHigh, Level::kFloating}) {
-        Bench b(PagedSpec());
+        Bench b(PagedTraits());
         ASSERT_TRUE(b.Enter());
         EXPECT_NE(b.chip.Miso(), Level::kFloating);
         b.pins.SetReset(released);
@@ -153,8 +153,8 @@ TEST(AvrChip, RaisingOrReleasingResetEndsProgrammingMode) {
 }
 
 TEST(AvrChip, PageLoadAndWriteProgramTheAddressedPageOnly) {
-    const AvrChipSpec spec = PagedSpec();
-    Bench b(spec);
+    const AvrChipTraits traits = PagedTraits();
+    Bench b(traits);
     ASSERT_TRUE(b.Enter());
     const std::uint32_t page = 3 * 64;
     for (std::uint32_t i = 0; i < 64; ++i) {
@@ -165,9 +165,9 @@ TEST(AvrChip, PageLoadAndWriteProgramTheAddressedPageOnly) {
     EXPECT_EQ(b.chip.PageWriteCount(), 1u);
 
     // While the page is programmed it reads the busy value; other pages read normally.
-    EXPECT_EQ(b.ReadFlash(page + 5), spec.flashBusyValue);
+    EXPECT_EQ(b.ReadFlash(page + 5), traits.flashBusyValue);
     EXPECT_EQ(b.ReadFlash(page - 1), 0xFF);
-    b.pins.Wait(spec.flashWriteNs);
+    b.pins.Wait(traits.flashWriteNs);
     for (std::uint32_t i = 0; i < 64; ++i) {
         ASSERT_EQ(b.ReadFlash(page + i), static_cast<std::uint8_t>(i * 3)) << i;
     }
@@ -178,7 +178,7 @@ TEST(AvrChip, PageLoadAndWriteProgramTheAddressedPageOnly) {
 // The page buffer is addressed by the low address bits only: a load names a position in
 // the buffer, and the page write decides where the buffer goes.
 TEST(AvrChip, PageBufferTakesTheLowAddressBitsAndEmptiesAfterTheWrite) {
-    Bench b(PagedSpec());
+    Bench b(PagedTraits());
     ASSERT_TRUE(b.Enter());
     b.LoadPage(7 * 64 + 9, 0x42);
     b.WritePage(2 * 64);
@@ -193,7 +193,7 @@ TEST(AvrChip, PageBufferTakesTheLowAddressBitsAndEmptiesAfterTheWrite) {
 TEST(AvrChip, ProgrammingOnlyClearsBitsUntilChipErase) {
     for (bool paged : {true, false}) {
         SCOPED_TRACE(paged ? "paged" : "byte mode");
-        Bench b(paged ? PagedSpec() : ByteSpec());
+        Bench b(paged ? PagedTraits() : ByteTraits());
         ASSERT_TRUE(b.Enter());
         auto program = [&](std::uint8_t v) {
             if (paged) {
@@ -216,8 +216,8 @@ TEST(AvrChip, ProgrammingOnlyClearsBitsUntilChipErase) {
 }
 
 TEST(AvrChip, ByteWriteReadsThePollValueWhileBusyAndLosesInstructionsMeanwhile) {
-    const AvrChipSpec spec = ByteSpec();
-    Bench b(spec);
+    const AvrChipTraits traits = ByteTraits();
+    Bench b(traits);
     ASSERT_TRUE(b.Enter());
     b.WriteFlashByte(0x101, 0x12);
     EXPECT_EQ(b.ReadFlash(0x101), 0x7F);
@@ -225,66 +225,66 @@ TEST(AvrChip, ByteWriteReadsThePollValueWhileBusyAndLosesInstructionsMeanwhile) 
     b.WriteFlashByte(0x102, 0x34);        // too early: ignored
     b.WriteEeprom(0, 0x56);               // also ignored
     EXPECT_EQ(b.chip.LostInstructions(), 2u);
-    b.pins.Wait(spec.flashWriteNs);
+    b.pins.Wait(traits.flashWriteNs);
     EXPECT_EQ(b.ReadFlash(0x101), 0x12);
     EXPECT_EQ(b.ReadFlash(0x102), 0xFF);
     EXPECT_EQ(b.ReadEeprom(0), 0xFF);
     b.WriteFlashByte(0x102, 0x34);  // after the write time the part listens again
-    b.pins.Wait(spec.flashWriteNs);
+    b.pins.Wait(traits.flashWriteNs);
     EXPECT_EQ(b.ReadFlash(0x102), 0x34);
     EXPECT_EQ(b.chip.LostInstructions(), 2u);
 }
 
 TEST(AvrChip, EepromByteRewritesWithoutEraseAndPollsWhileBusy) {
-    const AvrChipSpec spec = PagedSpec();
-    Bench b(spec);
+    const AvrChipTraits traits = PagedTraits();
+    Bench b(traits);
     ASSERT_TRUE(b.Enter());
     b.WriteEeprom(0x1FF, 0x5A);
-    EXPECT_EQ(b.ReadEeprom(0x1FF), spec.eepromBusyValue);
-    b.pins.Wait(spec.eepromWriteNs);
+    EXPECT_EQ(b.ReadEeprom(0x1FF), traits.eepromBusyValue);
+    b.pins.Wait(traits.eepromWriteNs);
     EXPECT_EQ(b.ReadEeprom(0x1FF), 0x5A);
     b.WriteEeprom(0x1FF, 0xA5);  // EEPROM cells erase themselves: bits may go back to 1
-    b.pins.Wait(spec.eepromWriteNs);
+    b.pins.Wait(traits.eepromWriteNs);
     EXPECT_EQ(b.ReadEeprom(0x1FF), 0xA5);
 }
 
 // AT90S parts erase an EEPROM cell before writing it and read P1 during the erase, then P2
 // (the complement) during the write: a poll for either value would stop too early.
 TEST(AvrChip, EepromErasePhaseReadsTheComplementOfTheBusyValueFirst) {
-    AvrChipSpec spec = ByteSpec();
-    spec.eepromErasePhase = true;
-    Bench b(spec);
+    AvrChipTraits traits = ByteTraits();
+    traits.eepromErasePhase = true;
+    Bench b(traits);
     ASSERT_TRUE(b.Enter());
     b.WriteEeprom(0x40, 0x33);
     EXPECT_EQ(b.ReadEeprom(0x40), 0x80);
-    b.pins.Wait(spec.eepromWriteNs / 2);
+    b.pins.Wait(traits.eepromWriteNs / 2);
     EXPECT_EQ(b.ReadEeprom(0x40), 0x7F);
-    b.pins.Wait(spec.eepromWriteNs / 2);
+    b.pins.Wait(traits.eepromWriteNs / 2);
     EXPECT_EQ(b.ReadEeprom(0x40), 0x33);
 
-    spec.eepromErasePhase = false;  // later parts show one value throughout
-    Bench later(spec);
+    traits.eepromErasePhase = false;  // later parts show one value throughout
+    Bench later(traits);
     ASSERT_TRUE(later.Enter());
     later.WriteEeprom(0x40, 0x33);
     EXPECT_EQ(later.ReadEeprom(0x40), 0x7F);
 }
 
 TEST(AvrChip, ChipEraseBlanksFlashEepromAndLockButKeepsFuses) {
-    const AvrChipSpec spec = PagedSpec();
-    Bench b(spec);
+    const AvrChipTraits traits = PagedTraits();
+    Bench b(traits);
     ASSERT_TRUE(b.Enter());
     b.chip.Flash()[100] = 0x00;
     b.chip.Eeprom()[10] = 0x00;
     b.pins.Instr(0xAC, 0xA0, 0x00, 0x3F);
-    b.pins.Wait(spec.fuseWriteNs);
+    b.pins.Wait(traits.fuseWriteNs);
     b.pins.Instr(0xAC, 0xE0, 0x00, 0xFC);  // only understood by parts with the lock byte form
-    b.pins.Wait(spec.fuseWriteNs);
+    b.pins.Wait(traits.fuseWriteNs);
     b.Erase();
     EXPECT_EQ(b.chip.EraseCount(), 1u);
-    EXPECT_EQ(b.ReadFlash(0), spec.flashBusyValue);
+    EXPECT_EQ(b.ReadFlash(0), traits.flashBusyValue);
     b.WriteEeprom(1, 0x00);  // during the erase: lost
     EXPECT_EQ(b.chip.LostInstructions(), 1u);
-    b.pins.Wait(spec.eraseNs);
+    b.pins.Wait(traits.eraseNs);
     EXPECT_EQ(b.ReadFlash(100), 0xFF);
     EXPECT_EQ(b.ReadEeprom(10), 0xFF);
     EXPECT_EQ(b.ReadEeprom(1), 0xFF);
@@ -294,7 +294,7 @@ TEST(AvrChip, ChipEraseBlanksFlashEepromAndLockButKeepsFuses) {
 }
 
 TEST(AvrChip, SignatureAndCalibrationBytes) {
-    Bench b(PagedSpec());
+    Bench b(PagedTraits());
     ASSERT_TRUE(b.Enter());
     EXPECT_EQ(b.Signature(0), 0x1E);
     EXPECT_EQ(b.Signature(1), 0x93);
@@ -304,14 +304,14 @@ TEST(AvrChip, SignatureAndCalibrationBytes) {
         EXPECT_EQ(b.pins.Instr(0x38, 0x00, i), 0xB0 + i);
     }
 
-    AvrChipSpec one = PagedSpec();
+    AvrChipTraits one = PagedTraits();
     one.calibrationCount = 1;
     Bench single(one);
     ASSERT_TRUE(single.Enter());
     EXPECT_EQ(single.pins.Instr(0x38, 0x00, 0), 0xB0);
     EXPECT_EQ(single.pins.Instr(0x38, 0x00, 1), 0xFF);
 
-    Bench locked(PagedSpec(), {.locked = true});
+    Bench locked(PagedTraits(), {.locked = true});
     ASSERT_TRUE(locked.Enter());
     EXPECT_EQ(locked.Signature(0), 0x00);
     EXPECT_EQ(locked.Signature(1), 0x01);
@@ -332,17 +332,17 @@ TEST(AvrChip, FuseWritesAndReadsPerFuseSet) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.set));
-        AvrChipSpec spec = PagedSpec();
-        spec.fuseSet = c.set;
-        spec.fuseLow = spec.fuseHigh = spec.fuseExtended = 0xFF;
-        Bench b(spec);
+        AvrChipTraits traits = PagedTraits();
+        traits.fuseSet = c.set;
+        traits.fuseLow = traits.fuseHigh = traits.fuseExtended = 0xFF;
+        Bench b(traits);
         ASSERT_TRUE(b.Enter());
         b.pins.Instr(0xAC, 0xA0, 0x00, 0x3C);
-        b.pins.Wait(spec.fuseWriteNs);
+        b.pins.Wait(traits.fuseWriteNs);
         b.pins.Instr(0xAC, 0xA8, 0x00, 0xC5);
-        b.pins.Wait(spec.fuseWriteNs);
+        b.pins.Wait(traits.fuseWriteNs);
         b.pins.Instr(0xAC, 0xA4, 0x00, 0xFA);
-        b.pins.Wait(spec.fuseWriteNs);
+        b.pins.Wait(traits.fuseWriteNs);
         EXPECT_EQ(b.pins.Instr(0x50, 0x00, 0x00), c.low);
         EXPECT_EQ(b.pins.Instr(0x58, 0x08, 0x00), c.high);
         EXPECT_EQ(b.pins.Instr(0x50, 0x08, 0x00), c.ext);
@@ -353,54 +353,54 @@ TEST(AvrChip, FuseWritesAndReadsPerFuseSet) {
 // Bits a part does not have read as 1 and SPIEN cannot be changed from the serial
 // interface: whatever is written, those bits keep their value.
 TEST(AvrChip, FuseBitsOutsideTheWritableMaskKeepTheirValue) {
-    AvrChipSpec spec = PagedSpec();
-    spec.fuseSet = AvrFuseSet::kLowHighExt;
-    spec.fuseLow = 0x6A;  // bit 7 is SPIEN, programmed
-    spec.fuseHigh = 0xFF;
-    spec.fuseExtended = 0xFF;
-    spec.fuseMask[0] = 0x7F;
-    spec.fuseMask[1] = 0x1F;
-    spec.fuseMask[2] = 0x01;
-    Bench b(spec);
+    AvrChipTraits traits = PagedTraits();
+    traits.fuseSet = AvrFuseSet::kLowHighExt;
+    traits.fuseLow = 0x6A;  // bit 7 is SPIEN, programmed
+    traits.fuseHigh = 0xFF;
+    traits.fuseExtended = 0xFF;
+    traits.fuseMask[0] = 0x7F;
+    traits.fuseMask[1] = 0x1F;
+    traits.fuseMask[2] = 0x01;
+    Bench b(traits);
     ASSERT_TRUE(b.Enter());
     b.pins.Instr(0xAC, 0xA0, 0x00, 0xFF);
-    b.pins.Wait(spec.fuseWriteNs);
+    b.pins.Wait(traits.fuseWriteNs);
     b.pins.Instr(0xAC, 0xA8, 0x00, 0x00);
-    b.pins.Wait(spec.fuseWriteNs);
+    b.pins.Wait(traits.fuseWriteNs);
     b.pins.Instr(0xAC, 0xA4, 0x00, 0x00);
-    b.pins.Wait(spec.fuseWriteNs);
+    b.pins.Wait(traits.fuseWriteNs);
     EXPECT_EQ(b.pins.Instr(0x50, 0x00, 0x00), 0x7F);
     EXPECT_EQ(b.pins.Instr(0x58, 0x08, 0x00), 0xE0);
     EXPECT_EQ(b.pins.Instr(0x50, 0x08, 0x00), 0xFE);
 }
 
 TEST(AvrChip, LegacyFuseFormsCarryTheBitsInTheSecondByte) {
-    AvrChipSpec spec = ByteSpec();
-    spec.fuseSet = AvrFuseSet::kLegacyLow;  // "AC 101x xxxx": five fuse bits
-    spec.fuseLow = 0xFF;
-    Bench legacy(spec);
+    AvrChipTraits traits = ByteTraits();
+    traits.fuseSet = AvrFuseSet::kLegacyLow;  // "AC 101x xxxx": five fuse bits
+    traits.fuseLow = 0xFF;
+    Bench legacy(traits);
     ASSERT_TRUE(legacy.Enter());
     legacy.pins.Instr(0xAC, 0xA0 | 0x15, 0x00, 0x00);
-    legacy.pins.Wait(spec.fuseWriteNs);
+    legacy.pins.Wait(traits.fuseWriteNs);
     EXPECT_EQ(legacy.pins.Instr(0x50, 0x00, 0x00), 0xF5);
     legacy.pins.Instr(0xAC, 0x15, 0x00, 0x00);  // without the 101 prefix: not a fuse write
-    legacy.pins.Wait(spec.fuseWriteNs);
+    legacy.pins.Wait(traits.fuseWriteNs);
     EXPECT_EQ(legacy.chip.FuseLow(), 0xF5);
 
-    spec.fuseSet = AvrFuseSet::kCombinedLegacy;  // one fuse bit, read with the lock bits
-    Bench combined(spec);
+    traits.fuseSet = AvrFuseSet::kCombinedLegacy;  // one fuse bit, read with the lock bits
+    Bench combined(traits);
     ASSERT_TRUE(combined.Enter());
     EXPECT_EQ(combined.pins.Instr(0x58, 0x00, 0x00), 0xFF);
     combined.pins.Instr(0xAC, 0xA0 | 0x1E, 0x00, 0x00);  // bit 0 programmed
-    combined.pins.Wait(spec.fuseWriteNs);
+    combined.pins.Wait(traits.fuseWriteNs);
     EXPECT_EQ(combined.pins.Instr(0x58, 0x00, 0x00), 0xFE);
     combined.pins.Instr(0xAC, 0xF9, 0x00, 0x00);  // both lock bits programmed
-    combined.pins.Wait(spec.fuseWriteNs);
+    combined.pins.Wait(traits.fuseWriteNs);
     EXPECT_EQ(combined.pins.Instr(0x58, 0x00, 0x00), 0xF8);
     EXPECT_EQ(combined.pins.Instr(0x50, 0x00, 0x00), 0xFF);  // no separate fuse read
 
-    spec.fuseSet = AvrFuseSet::kNone;
-    Bench none(spec);
+    traits.fuseSet = AvrFuseSet::kNone;
+    Bench none(traits);
     ASSERT_TRUE(none.Enter());
     none.pins.Instr(0xAC, 0xA0, 0x00, 0x00);
     EXPECT_EQ(none.chip.FuseLow(), 0xFF);
@@ -420,19 +420,19 @@ TEST(AvrChip, LockBitsCanOnlyBeProgrammedUntilChipErase) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.set));
-        AvrChipSpec spec = ByteSpec();
-        spec.fuseSet = c.set;
-        Bench b(spec);
+        AvrChipTraits traits = ByteTraits();
+        traits.fuseSet = c.set;
+        Bench b(traits);
         ASSERT_TRUE(b.Enter());
         b.pins.Instr(0xAC, c.b2, 0x00, c.b4);
-        b.pins.Wait(spec.fuseWriteNs);
+        b.pins.Wait(traits.fuseWriteNs);
         EXPECT_EQ(b.chip.Lock(), c.locked);
         EXPECT_EQ(b.pins.Instr(0x58, 0x00, 0x00), c.locked);
         b.pins.Instr(0xAC, c.clearB2, 0x00, c.clearB4);  // an attempt to unprogram
-        b.pins.Wait(spec.fuseWriteNs);
+        b.pins.Wait(traits.fuseWriteNs);
         EXPECT_EQ(b.chip.Lock(), c.locked);
         b.Erase();
-        b.pins.Wait(spec.eraseNs);
+        b.pins.Wait(traits.eraseNs);
         EXPECT_EQ(b.chip.Lock(), 0xFF);
     }
 }
@@ -453,10 +453,10 @@ TEST(AvrChip, ProgrammedLockBitOneRefusesWritesUntilChipErase) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(static_cast<int>(c.set));
-        AvrChipSpec spec = c.paged ? PagedSpec() : ByteSpec();
-        spec.fuseSet = c.set;
-        spec.fuseLow = 0xFF;
-        Bench b(spec);
+        AvrChipTraits traits = c.paged ? PagedTraits() : ByteTraits();
+        traits.fuseSet = c.set;
+        traits.fuseLow = 0xFF;
+        Bench b(traits);
         ASSERT_TRUE(b.Enter());
         auto tryWrites = [&] {
             if (c.paged) {
@@ -483,7 +483,7 @@ TEST(AvrChip, ProgrammedLockBitOneRefusesWritesUntilChipErase) {
         EXPECT_NE(b.chip.Lock(), modeTwo);  // lock mode 3 is still reachable
 
         b.Erase();
-        b.pins.Wait(spec.eraseNs);
+        b.pins.Wait(traits.eraseNs);
         tryWrites();
         EXPECT_EQ(b.ReadFlash(0x10), 0x00);
         EXPECT_EQ(b.ReadEeprom(0x10), 0x00);
@@ -494,8 +494,8 @@ TEST(AvrChip, ProgrammedLockBitOneRefusesWritesUntilChipErase) {
 }
 
 TEST(AvrChip, PowerCutDropsTheInterfaceAndThePartialInstruction) {
-    const AvrChipSpec spec = PagedSpec();
-    Bench b(spec);
+    const AvrChipTraits traits = PagedTraits();
+    Bench b(traits);
     ASSERT_TRUE(b.Enter());
     b.pins.Byte(0xC0);
     b.pins.Byte(0x00);
@@ -516,8 +516,8 @@ TEST(AvrChip, PowerCutDropsTheInterfaceAndThePartialInstruction) {
 }
 
 TEST(AvrChip, PowerCutDuringAWriteLeavesThePartIdleAfterPowerUp) {
-    const AvrChipSpec spec = ByteSpec();
-    Bench b(spec);
+    const AvrChipTraits traits = ByteTraits();
+    Bench b(traits);
     ASSERT_TRUE(b.Enter());
     b.WriteFlashByte(0x20, 0x11);
     b.chip.SetPower(false, b.pins.Now());
@@ -525,7 +525,7 @@ TEST(AvrChip, PowerCutDuringAWriteLeavesThePartIdleAfterPowerUp) {
     ASSERT_TRUE(b.Enter());
     b.WriteFlashByte(0x21, 0x22);  // the old write's busy time died with the supply
     EXPECT_EQ(b.chip.LostInstructions(), 0u);
-    b.pins.Wait(spec.flashWriteNs);
+    b.pins.Wait(traits.flashWriteNs);
     EXPECT_EQ(b.ReadFlash(0x21), 0x22);
 }
 
@@ -539,10 +539,10 @@ TEST(AvrChip, RandomInstructionStreamsNeverMisbehave) {
                                             0x50, 0x58, 0xA0, 0xAC, 0xC0, 0xF0};
     static constexpr std::uint8_t kAcOps[] = {0x53, 0x80, 0xA0, 0xA4, 0xA8, 0xE0, 0xF9, 0xBF};
     for (int round = 0; round < 60; ++round) {
-        AvrChipSpec spec = pick(2) ? PagedSpec() : ByteSpec();
-        if (pick(4) == 0) spec = AvrChipSpec{};
-        spec.fuseSet = static_cast<AvrFuseSet>(pick(7));
-        Bench b(spec, {.outOfStepBits = pick(3) == 0 ? pick(64) : 0u});
+        AvrChipTraits traits = pick(2) ? PagedTraits() : ByteTraits();
+        if (pick(4) == 0) traits = AvrChipTraits{};
+        traits.fuseSet = static_cast<AvrFuseSet>(pick(7));
+        Bench b(traits, {.outOfStepBits = pick(3) == 0 ? pick(64) : 0u});
         b.Enter();
         for (int i = 0; i < 400; ++i) {
             const std::uint8_t op =
@@ -568,8 +568,8 @@ TEST(AvrChip, RandomInstructionStreamsNeverMisbehave) {
             }
         }
         b.chip.SetPower(true, b.pins.Now());
-        EXPECT_EQ(b.chip.Flash().size(), spec.flashSize);
-        EXPECT_EQ(b.chip.Eeprom().size(), spec.eepromSize);
+        EXPECT_EQ(b.chip.Flash().size(), traits.flashSize);
+        EXPECT_EQ(b.chip.Eeprom().size(), traits.eepromSize);
     }
 }
 

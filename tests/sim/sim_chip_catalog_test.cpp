@@ -21,7 +21,7 @@ TEST(SimChipCatalog, EveryAvrRowAnswersItsSignatureAndFuseReads) {
         ASSERT_NE(chip, nullptr);
         EXPECT_EQ(chip->Flash().size(), r.flashSize);
         EXPECT_EQ(chip->Eeprom().size(), r.eepromSize);
-        EXPECT_EQ(chip->Spec().flashBusyValue, r.pollValue);
+        EXPECT_EQ(chip->Traits().flashBusyValue, r.pollValue);
         PinDriver pins(*chip, Level::kLow);
         pins.EnterReset();
         ASSERT_TRUE(pins.AvrEnable());
@@ -29,7 +29,7 @@ TEST(SimChipCatalog, EveryAvrRowAnswersItsSignatureAndFuseReads) {
             EXPECT_EQ(pins.Instr(0x30, 0x00, i), r.signature[i]) << "byte " << +i;
         }
         for (std::uint8_t i = 0; i < r.calibrationCount; ++i) {
-            EXPECT_EQ(pins.Instr(0x38, 0x00, i), chip->Spec().calibration[i]);
+            EXPECT_EQ(pins.Instr(0x38, 0x00, i), chip->Traits().calibration[i]);
         }
         const std::uint8_t low = pins.Instr(0x50, 0x00, 0x00);
         const std::uint8_t high = pins.Instr(0x58, 0x08, 0x00);
@@ -53,7 +53,7 @@ TEST(SimChipCatalog, EveryAt89RowComesUpInItsInstructionFormat) {
         auto chip = MakeSimAt89Chip(row);
         ASSERT_NE(chip, nullptr);
         EXPECT_EQ(chip->Flash().size(), r.flashSize);
-        EXPECT_EQ(chip->Spec().threeByteFormat, r.commandFormat == 3);
+        EXPECT_EQ(chip->Traits().threeByteFormat, r.commandFormat == 3);
         PinDriver pins(*chip, Level::kHigh);
         pins.EnterReset();
         if (r.commandFormat == 4) {
@@ -88,9 +88,9 @@ TEST(SimChipCatalog, EepromPollingValuesFollowThePartsGeneration) {
         ASSERT_TRUE(pins.AvrEnable());
         pins.Instr(0xC0, 0x00, 0x05, 0x3C);
         EXPECT_EQ(pins.Instr(0xA0, 0x00, 0x05), c.p1);
-        pins.Wait(chip->Spec().eepromWriteNs / 2);
+        pins.Wait(chip->Traits().eepromWriteNs / 2);
         EXPECT_EQ(pins.Instr(0xA0, 0x00, 0x05), c.p2);
-        pins.Wait(chip->Spec().eepromWriteNs);
+        pins.Wait(chip->Traits().eepromWriteNs);
         EXPECT_EQ(pins.Instr(0xA0, 0x00, 0x05), 0x3C);
     }
 }
@@ -102,9 +102,9 @@ TEST(SimChipCatalog, WritesFinishWithinTheTablesWaits) {
         const ChipRecord& r = ChipTable[row];
         SCOPED_TRACE(r.name);
         auto chip = MakeSimAvrChip(row);
-        EXPECT_LE(chip->Spec().flashWriteNs, r.flashWaitMs * 1'000'000u);
-        EXPECT_LE(chip->Spec().eepromWriteNs, r.eepromWaitMs * 1'000'000u);
-        EXPECT_LE(chip->Spec().eraseNs, 40'000'000u);
+        EXPECT_LE(chip->Traits().flashWriteNs, r.flashWaitMs * 1'000'000u);
+        EXPECT_LE(chip->Traits().eepromWriteNs, r.eepromWaitMs * 1'000'000u);
+        EXPECT_LE(chip->Traits().eraseNs, 40'000'000u);
     }
 }
 

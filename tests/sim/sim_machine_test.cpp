@@ -212,9 +212,9 @@ TEST(SimMachine, RandomAccessSequencesOnRandomBenchesNeverMisbehave) {
             case 3:
                 // Parts with no memories at all still take any instruction.
                 if (pick(2) == 0) {
-                    machine.AttachTarget(std::make_unique<AvrChip>(AvrChipSpec{}));
+                    machine.AttachTarget(std::make_unique<AvrChip>(AvrChipTraits{}));
                 } else {
-                    At89ChipSpec empty;
+                    At89ChipTraits empty;
                     empty.threeByteFormat = pick(2) == 0;
                     machine.AttachTarget(std::make_unique<At89Chip>(empty));
                 }
