@@ -10,12 +10,17 @@
 #include "cli/sim_dump.h"
 #include "devices/chip_table.h"
 #include "driverclient/channel_driver_access.h"
+#include "driverclient/driver_binding.h"
+#include "driverclient/driver_check.h"
 #include "driverclient/in_process_channel.h"
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
 #ifdef _WIN32
+#include "driverclient/win32_device_channel.h"
+#include "driverclient/win32_service_manager.h"
 #include "hosting/win32_clock.h"
+#include "hosting/win32_platform.h"
 #else
 #include "hosting/linux_direct_port.h"
 #include "hosting/linux_ppdev_port.h"
@@ -36,16 +41,21 @@ using HostClock = Win32Clock;
 using HostClock = SteadyClock;
 #endif
 
-bool AnyParportNode() {
 #ifdef _WIN32
-    return false;  // Windows has no parport device nodes
-#endif
+// On Windows the driver is the way to the ports, when it ships beside the program.
+bool DriverFileBesideProgram() {
+    std::error_code ec;
+    return std::filesystem::exists(ProgramDirectory(CurrentExecutablePath()) + "Tarnel.sys", ec);
+}
+#else
+bool AnyParportNode() {
     std::error_code ec;
     for (int n = 0; n < 8; ++n) {
         if (std::filesystem::exists("/dev/parport" + std::to_string(n), ec)) return true;
     }
     return false;
 }
+#endif
 
 const char* CableName(std::uint8_t kind) {
     switch (kind) {
@@ -64,7 +74,15 @@ struct Session {
     std::unique_ptr<LogPrinter> printer;
     std::unique_ptr<SimBench> bench;
     std::unique_ptr<PortIo> io;
+#ifdef _WIN32
+    // Declared before the driver access that uses the binding, so that it goes away after it:
+    // the device is closed and the service stopped and deleted when the session ends.
+    std::unique_ptr<Win32ServiceManager> scm;
+    std::unique_ptr<Win32DeviceOpener> opener;
+    std::unique_ptr<DriverBinding> binding;
+#endif
     std::unique_ptr<InProcessChannel> channel;
+    DriverChannel* deviceChannel = nullptr;  // the driver path's channel, either kind
     std::unique_ptr<ChannelDriverAccess> driver;
     HostClock clock;
     HexFile flashFile;
@@ -211,7 +229,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     // ---- port path ----
     Backend backend = o.backend;
     if (backend == Backend::kAuto) {
+#ifdef _WIN32
+        backend = DriverFileBesideProgram() ? Backend::kDriver : Backend::kSim;
+#else
         backend = AnyParportNode() ? Backend::kPpdev : Backend::kSim;
+#endif
     }
     if (backend == Backend::kSim || backend == Backend::kDriverSim) {
         SimBenchOptions bench;
@@ -238,6 +260,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             sim::SimMachine& machine = s.bench->Machine();
             s.channel = std::make_unique<InProcessChannel>(*s.io, [&machine] { machine.CountDeviceCall(); });
             s.driver = std::make_unique<ChannelDriverAccess>(*s.channel);
+            s.deviceChannel = s.channel.get();
             engine.Backend().BindDriver(s.driver.get());
             engine.useDriver = 1;
         }
@@ -246,6 +269,27 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                 << (bench.chip.empty() ? "bench" : bench.chip) << " on a " << bench.cable
                 << " cable\n";
         }
+    } else if (backend == Backend::kDriver) {
+#ifdef _WIN32
+        if (!SystemNeedsDriver()) {
+            err << "velkorisp-cli: the port driver is for the Windows NT family only\n";
+            return kExitUsage;
+        }
+        s.scm = std::make_unique<Win32ServiceManager>();
+        s.opener = std::make_unique<Win32DeviceOpener>();
+        s.binding = std::make_unique<DriverBinding>(*s.scm, *s.opener);
+        BindDriverAtStartup(true, engine, *s.binding, ProgramDirectory(CurrentExecutablePath()));
+        s.driver = std::make_unique<ChannelDriverAccess>(*s.binding);
+        s.deviceChannel = s.binding.get();
+        engine.Backend().BindDriver(s.driver.get());
+        engine.SetClock(&s.clock);
+        // Without the device every port reads as missing; say why before the run does.
+        const std::string notice = s.binding->TakeNotOpenNotice();
+        if (!notice.empty()) engine.AppendLog(notice.c_str());
+#else
+        err << "velkorisp-cli: --backend driver is the Windows NT port path\n";
+        return kExitUsage;
+#endif
     } else {
 #ifdef _WIN32
         err << "velkorisp-cli: --backend ppdev and direct are Linux port paths\n";
@@ -302,6 +346,21 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             }
             engine.ReleasePort();
             status = result == 0 ? kExitOk : kExitFailed;
+            break;
+        }
+        case Command::kDriverCheck: {
+            if (s.deviceChannel == nullptr) {
+                err << "velkorisp-cli: driver-check needs --backend driver or driver-sim\n";
+                return kExitUsage;
+            }
+            s.printer->Flush();
+            bool passed = true;
+            for (const DriverCheckResult& r : CheckDriverProtocol(*s.deviceChannel)) {
+                out << r.code << ": " << (r.passed ? "ok" : "FAILED") << " (" << r.detail
+                    << ")\n";
+                passed = passed && r.passed;
+            }
+            status = passed ? kExitOk : kExitFailed;
             break;
         }
         default:

@@ -46,6 +46,8 @@ Commands:
   cal-read           read the oscillator calibration bytes
   reset              pulse the target's RESET line
   detect             find the port and the cable and check the target's power
+  driver-check       send each of the port driver's control codes once and check the
+                     answers (--backend driver or driver-sim); moves no cable line
   chips [--all]      list the supported chips (--all: every table row, all fields)
 
 Program steps (with none given: --erase --write-flash --verify, and --write-eeprom
@@ -81,11 +83,15 @@ Speed:
       --speed N            N port reads per clock half-period (custom delay)
 
 Port access:
-      --backend auto|sim|driver-sim|ppdev|direct
+      --backend auto|sim|driver-sim|driver|ppdev|direct
                            auto (default): ppdev when /dev/parport* exists, else the
                            simulator; driver-sim: the simulator reached through the
                            port driver's protocol, run in process (reports the number
-                           of device calls); direct: port instructions (needs root)
+                           of device calls); direct: port instructions (needs root);
+                           driver (Windows NT family): the port driver Tarnel.sys
+                           beside the program, installed for the run and removed
+                           after it (needs administrator rights); on Windows, auto
+                           takes it when Tarnel.sys is there
       --ppdev-device PATH  parport device node for LPT1 (default: by base address)
 
 Simulated bench (--backend sim or driver-sim):
@@ -159,6 +165,7 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             else if (arg == "cal-read") o.command = Command::kCalRead;
             else if (arg == "reset") o.command = Command::kReset;
             else if (arg == "detect") o.command = Command::kDetect;
+            else if (arg == "driver-check") o.command = Command::kDriverCheck;
             else if (arg == "chips") o.command = Command::kChips;
             else if (arg == "help") o.command = Command::kHelp;
             else return fail("unknown command '" + std::string(arg) + "'");
@@ -243,9 +250,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             if (v == "auto") o.backend = Backend::kAuto;
             else if (v == "sim") o.backend = Backend::kSim;
             else if (v == "driver-sim") o.backend = Backend::kDriverSim;
+            else if (v == "driver") o.backend = Backend::kDriver;
             else if (v == "ppdev") o.backend = Backend::kPpdev;
             else if (v == "direct") o.backend = Backend::kDirect;
-            else return fail("unknown backend '" + std::string(v) + "' (auto, sim, driver-sim, ppdev, direct)");
+            else return fail("unknown backend '" + std::string(v) + "' (auto, sim, driver-sim, driver, ppdev, direct)");
         } else if (name == "--ppdev-device") {
             if (!need(&v)) return result;
             o.ppdevDevice = v;

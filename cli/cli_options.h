@@ -7,8 +7,10 @@
 
 namespace velkor::cli {
 
-enum class Command { kProgram, kFuseRead, kFuseWrite, kCalRead, kReset, kDetect, kChips, kHelp };
-enum class Backend { kAuto, kSim, kDriverSim, kPpdev, kDirect };
+enum class Command {
+    kProgram, kFuseRead, kFuseWrite, kCalRead, kReset, kDetect, kDriverCheck, kChips, kHelp
+};
+enum class Backend { kAuto, kSim, kDriverSim, kDriver, kPpdev, kDirect };
 
 struct ProgramSteps {
     bool erase = false, writeFlash = false, writeEeprom = false, verify = false;

@@ -71,8 +71,11 @@ int RemoveDriver(ServiceManager& scm, const std::string& name) {
         return 0;
     }
     // A driver that will not stop must stay registered: deleting it would leave a running
-    // driver that no later start can reach by name.
-    const int result = scm.Stop(service) && scm.Delete(service) ? 1 : 0;
+    // driver that no later start can reach by name. One that never started (its file was
+    // missing, say) is deleted all the same: kept, it would be reused unchanged by every
+    // later start, still naming the file that failed.
+    const bool stopped = scm.Stop(service) || scm.LastError() == kErrorServiceNotActive;
+    const int result = stopped && scm.Delete(service) ? 1 : 0;
     scm.Close(service);
     scm.Close(manager);
     return result;

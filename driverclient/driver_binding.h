@@ -46,9 +46,9 @@ struct BindingFailure {
 int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std::string& name,
                   BindingFailure* failure = nullptr);
 
-// Stops the service `name` and, only when it stopped, deletes it. Returns 1 when both
-// succeeded, 0 otherwise (a service whose stop fails stays registered and is reused by the
-// next start).
+// Stops the service `name` and, when it stopped or was not running at all, deletes it.
+// Returns 1 when the registration is gone, 0 otherwise (a driver that refuses to stop stays
+// registered and is reused by the next start).
 int RemoveDriver(ServiceManager& scm, const std::string& name);
 
 // Opens the driver's device "\\.\Tarnel".

@@ -12,6 +12,7 @@ namespace velkor {
 constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorAccessDenied = 5;
 constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
+constexpr std::uint32_t kErrorServiceNotActive = 1062;
 constexpr std::uint32_t kErrorServiceExists = 1073;
 
 // Access masks asked of the manager and of the service.

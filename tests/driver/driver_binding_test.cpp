@@ -125,7 +125,13 @@ TEST_F(Binding, RemoveDeletesOnlyAStoppedService) {
                              "Delete service", "Close service", "Close manager"}));
 
     scm_.log.clear();
-    scm_.failures["Stop"] = 1062;  // not started
+    scm_.failures["Stop"] = kErrorServiceNotActive;  // it never started: nothing runs
+    EXPECT_EQ(RemoveDriver(scm_, "Tarnel"), 1);
+    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Open Tarnel F01FF on manager", "Stop service",
+                             "Delete service", "Close service", "Close manager"}));
+
+    scm_.log.clear();
+    scm_.failures["Stop"] = 1061;  // running, but cannot take the stop now
     EXPECT_EQ(RemoveDriver(scm_, "Tarnel"), 0);
     EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Open Tarnel F01FF on manager", "Stop service",
                              "Close service", "Close manager"}));

@@ -1,0 +1,88 @@
+#!/usr/bin/env bash
+# End to end under wine: velkorisp-cli, started beside Tarnel.sys (the HAL-routed test build,
+# since a port instruction kills wine's driver host), registers and starts the driver
+# service, opens \\.\Tarnel, exchanges every control code with the driver in wine's kernel,
+# and at the end stops and deletes the service. Checked after every run: no registration is
+# left behind. Also: an earlier run's leftover registration is reused, a driver already
+# running serves, and a missing driver file gets the one explaining line.
+#
+# Usage: driver_end_to_end.sh velkorisp-cli.exe TarnelTest.sys
+# Runs in the wine prefix of the environment (a 32-bit one; scripts/test-windows.sh sets it).
+set -euo pipefail
+cli="$1"
+driver="$2"
+export WINEARCH="${WINEARCH:-win32}" WINEDEBUG="${WINEDEBUG:--all}"
+
+work="$(mktemp -d)"
+failures=0
+passes=0
+remove_service() {
+    wine sc stop Tarnel >/dev/null 2>&1 || true
+    wine sc delete Tarnel >/dev/null 2>&1 || true
+}
+trap 'remove_service; rm -rf "$work"' EXIT
+
+mkdir "$work/app" "$work/bare"
+cp "$cli" "$work/app/velkorisp-cli.exe"
+cp "$driver" "$work/app/Tarnel.sys"
+cp "$cli" "$work/bare/velkorisp-cli.exe"
+driver_path="$(wine winepath -w "$work/app/Tarnel.sys" 2>/dev/null)"
+
+check() {  # check NAME CONDITION...
+    local name="$1"
+    shift
+    if "$@"; then
+        passes=$((passes + 1))
+        echo "ok: $name"
+    else
+        failures=$((failures + 1))
+        echo "FAILED: $name"
+    fi
+}
+no_registration() {
+    ! wine sc query Tarnel >/dev/null 2>&1 &&
+        ! wine reg query 'HKLM\System\CurrentControlSet\Services\Tarnel' >/dev/null 2>&1
+}
+every_code_answered() {  # the check's output: seven codes and the refused one, all ok
+    [ "$(grep -c ': ok (' <<<"$1")" -eq 8 ] && ! grep -q FAILED <<<"$1"
+}
+run_cli() {  # run_cli DIR ARGS... -> output in $out, status in $status
+    local dir="$1"
+    shift
+    status=0
+    out="$(cd "$dir" && wine ./velkorisp-cli.exe "$@" 2>&1)" || status=$?
+}
+
+remove_service
+check "no registration before the first run" no_registration
+
+run_cli "$work/app" driver-check --backend driver
+echo "$out"
+check "a fresh run exchanges every control code" every_code_answered "$out"
+check "a fresh run succeeds" test "$status" -eq 0
+check "a fresh run leaves no registration" no_registration
+
+wine sc create Tarnel type= kernel start= demand binPath= "$driver_path" >/dev/null
+run_cli "$work/app" driver-check --backend driver
+check "a leftover registration is reused" every_code_answered "$out"
+check "the reused registration is removed" no_registration
+
+wine sc create Tarnel type= kernel start= demand binPath= "$driver_path" >/dev/null
+wine sc start Tarnel >/dev/null
+run_cli "$work/app" driver-check --backend driver
+check "a driver already running serves" every_code_answered "$out"
+check "the running driver is stopped and removed" no_registration
+
+run_cli "$work/app" detect
+check "auto takes the driver beside the program" grep -q "端口不存在" <<<"$out"
+check "auto leaves no registration" no_registration
+
+run_cli "$work/bare" detect --backend driver
+echo "$out"
+check "a missing driver file is explained once" \
+    test "$(grep -c '驱动程序 Tarnel 未能打开.*管理员身份运行.*Tarnel.sys' <<<"$out")" -eq 1
+check "a missing driver file fails the run" test "$status" -eq 1
+check "a driver that never started is not left registered" no_registration
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
