@@ -207,6 +207,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
                "what is written\n";
         return kExitUsage;
     }
+    if (o.command == Command::kCalRead && !chipGiven && !fromIni) {
+        err << "velkorisp-cli: cal-read needs the chip (-p NAME); it says how many calibration "
+               "bytes there are\n";
+        return kExitUsage;
+    }
     auto load = [&](bool flash, const std::string& path) {
         if (path.empty()) return true;
         const int result = flash ? LoadFlashImage(engine, s.flashFile, path)

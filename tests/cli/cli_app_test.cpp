@@ -83,6 +83,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndSayWhy) {
     EXPECT_EQ(Cli({"--fuses", "E1,zz"}).status, 2);
     EXPECT_EQ(Cli({"--sim-cable", "usb"}).status, 2);
     EXPECT_EQ(Cli({"-p", "mega8"}).status, 2);  // writing flash without a file
+    EXPECT_EQ(Cli({"cal-read", "--backend", "sim"}).status, 2);  // which chip's bytes?
     const CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
     EXPECT_NE(help.out.find("--sim-dump DIR"), std::string::npos);
