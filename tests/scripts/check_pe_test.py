@@ -21,9 +21,9 @@ sys.path.insert(0, SCRIPTS)
 
 import pe_image  # noqa: E402
 
-_spec = importlib.util.spec_from_file_location("check_pe", os.path.join(SCRIPTS, "check-pe.py"))
-check_pe = importlib.util.module_from_spec(_spec)
-_spec.loader.exec_module(check_pe)
+_check_pe_source = importlib.util.spec_from_file_location("check_pe", os.path.join(SCRIPTS, "check-pe.py"))
+check_pe = importlib.util.module_from_spec(_check_pe_source)
+_check_pe_source.loader.exec_module(check_pe)
 
 ARGS = None
 
