@@ -68,8 +68,8 @@ void Report(const char* label, const char* chip, bool byteMode) {
             dataBytes += data ? 1 : 0;
         }
     }
-    const std::uint64_t required = byteMode ? dataBytes * sendFrame + (frames - dataBytes) * readFrame
-                                            : frames * sendFrame;
+    const std::uint64_t required =
+        byteMode ? dataBytes * sendFrame + (frames - dataBytes) * readFrame : frames * sendFrame;
     std::printf("%-28s %8llu data bytes  %6.1f accesses/byte  wire needs %6.1f  ratio %.2f\n",
                 label, static_cast<unsigned long long>(dataBytes),
                 static_cast<double>(accesses) / static_cast<double>(dataBytes),
@@ -85,8 +85,9 @@ int main() {
     Report("byte mode (90S8515, polled)", "90S8515", true);
 
     const Counts full = RunOnce("mega128", true, true, true, 7, 1.0);
-    std::printf("\nmega128 erase + write + verify of 128 KiB at 1 us per port access: %.2f s "
-                "simulated (%llu port accesses)\n",
-                static_cast<double>(full.ns) / 1e9, static_cast<unsigned long long>(full.accesses));
+    std::printf(
+        "\nmega128 erase + write + verify of 128 KiB at 1 us per port access: %.2f s "
+        "simulated (%llu port accesses)\n",
+        static_cast<double>(full.ns) / 1e9, static_cast<unsigned long long>(full.accesses));
     return 0;
 }

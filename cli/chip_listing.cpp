@@ -21,7 +21,9 @@ std::string Hex(const std::uint8_t* bytes, int count) {
     return text;
 }
 
-std::string Hex(std::uint8_t byte) { return Hex(&byte, 1); }
+std::string Hex(std::uint8_t byte) {
+    return Hex(&byte, 1);
+}
 
 }  // namespace
 

@@ -59,12 +59,18 @@ bool AnyParportNode() {
 
 const char* CableName(std::uint8_t kind) {
     switch (kind) {
-        case kCableStk200: return "STK200/STK300";
-        case kCableXilinx: return "Xilinx download cable";
-        case kCableLattice: return "Lattice download cable";
-        case kCableByteBlaster: return "Altera ByteBlasterMV";
-        case kCableUnnamed: return "unnamed cable (kind 7)";
-        default: return "none";
+        case kCableStk200:
+            return "STK200/STK300";
+        case kCableXilinx:
+            return "Xilinx download cable";
+        case kCableLattice:
+            return "Lattice download cable";
+        case kCableByteBlaster:
+            return "Altera ByteBlasterMV";
+        case kCableUnnamed:
+            return "unnamed cable (kind 7)";
+        default:
+            return "none";
     }
 }
 
@@ -137,8 +143,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             engine.targetFamily = kFamily89S5x;
             engine.chipIndex = static_cast<std::uint32_t>(row89);
         } else {
-            err << "velkorisp-cli: unknown chip '" << o.chip
-                << "' (see 'velkorisp-cli chips')\n";
+            err << "velkorisp-cli: unknown chip '" << o.chip << "' (see 'velkorisp-cli chips')\n";
             return kExitUsage;
         }
     }
@@ -242,9 +247,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
     if (backend == Backend::kSim || backend == Backend::kDriverSim) {
         SimBenchOptions bench;
-        bench.chip = o.simNoTarget ? "" : !o.simChip.empty() ? o.simChip
-                                       : chipGiven           ? o.chip
-                                                             : "mega8";
+        bench.chip = o.simNoTarget        ? ""
+                     : !o.simChip.empty() ? o.simChip
+                     : chipGiven          ? o.chip
+                                          : "mega8";
         bench.cable = o.simCable;
         bench.base = o.simBase;
         bench.targetPower = !o.simNoPower;
@@ -263,7 +269,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             // its own serial engine, run in process over the simulated port.
             s.io = std::make_unique<SimPortIo>(s.bench->Machine());
             sim::SimMachine& machine = s.bench->Machine();
-            s.channel = std::make_unique<InProcessChannel>(*s.io, [&machine] { machine.CountDeviceCall(); });
+            s.channel = std::make_unique<InProcessChannel>(
+                *s.io, [&machine] { machine.CountDeviceCall(); });
             s.driver = std::make_unique<ChannelDriverAccess>(*s.channel);
             s.deviceChannel = s.channel.get();
             engine.Backend().BindDriver(s.driver.get());
@@ -345,9 +352,10 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             if (engine.portRequest.result == kPortReady ||
                 engine.portRequest.result == kPortNoPower) {
                 out << "port: LPT" << engine.portRequest.lptIndex + 1 << " (0x" << std::hex
-                    << std::uppercase << engine.portRequest.portBase << std::dec << ")\ncable: "
-                    << CableName(engine.portRequest.cableKind) << "\npower: "
-                    << (engine.portRequest.result == kPortReady ? "ok" : "missing") << "\n";
+                    << std::uppercase << engine.portRequest.portBase << std::dec
+                    << ")\ncable: " << CableName(engine.portRequest.cableKind)
+                    << "\npower: " << (engine.portRequest.result == kPortReady ? "ok" : "missing")
+                    << "\n";
             }
             engine.ReleasePort();
             status = result == 0 ? kExitOk : kExitFailed;
@@ -361,8 +369,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             s.printer->Flush();
             bool passed = true;
             for (const DriverCheckResult& r : CheckDriverProtocol(*s.deviceChannel)) {
-                out << r.code << ": " << (r.passed ? "ok" : "FAILED") << " (" << r.detail
-                    << ")\n";
+                out << r.code << ": " << (r.passed ? "ok" : "FAILED") << " (" << r.detail << ")\n";
                 passed = passed && r.passed;
             }
             status = passed ? kExitOk : kExitFailed;

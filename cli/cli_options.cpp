@@ -24,7 +24,8 @@ bool ParseNumber(std::string_view text, int base, std::uint64_t max, std::uint64
 }
 
 bool ParseHexByte(std::string_view text, std::uint8_t* out) {
-    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) text.remove_prefix(2);
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X'))
+        text.remove_prefix(2);
     std::uint64_t v = 0;
     if (!ParseNumber(text, 16, 0xFF, &v)) return false;
     *out = static_cast<std::uint8_t>(v);
@@ -159,34 +160,92 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         if (!arg.empty() && arg[0] != '-') {
             if (commandSeen) return fail("unexpected argument '" + std::string(arg) + "'");
             commandSeen = true;
-            if (arg == "program") o.command = Command::kProgram;
-            else if (arg == "fuse-read") o.command = Command::kFuseRead;
-            else if (arg == "fuse-write") o.command = Command::kFuseWrite;
-            else if (arg == "cal-read") o.command = Command::kCalRead;
-            else if (arg == "reset") o.command = Command::kReset;
-            else if (arg == "detect") o.command = Command::kDetect;
-            else if (arg == "driver-check") o.command = Command::kDriverCheck;
-            else if (arg == "chips") o.command = Command::kChips;
-            else if (arg == "help") o.command = Command::kHelp;
-            else return fail("unknown command '" + std::string(arg) + "'");
+            if (arg == "program")
+                o.command = Command::kProgram;
+            else if (arg == "fuse-read")
+                o.command = Command::kFuseRead;
+            else if (arg == "fuse-write")
+                o.command = Command::kFuseWrite;
+            else if (arg == "cal-read")
+                o.command = Command::kCalRead;
+            else if (arg == "reset")
+                o.command = Command::kReset;
+            else if (arg == "detect")
+                o.command = Command::kDetect;
+            else if (arg == "driver-check")
+                o.command = Command::kDriverCheck;
+            else if (arg == "chips")
+                o.command = Command::kChips;
+            else if (arg == "help")
+                o.command = Command::kHelp;
+            else
+                return fail("unknown command '" + std::string(arg) + "'");
             continue;
         }
-        if (name == "-h" || name == "--help") { o.command = Command::kHelp; continue; }
-        if (name == "--all") { o.allChips = true; continue; }
-        if (name == "-E" || name == "--erase") { o.steps.erase = true; continue; }
-        if (name == "-W" || name == "--write-flash") { o.steps.writeFlash = true; continue; }
-        if (name == "-R" || name == "--write-eeprom") { o.steps.writeEeprom = true; continue; }
-        if (name == "-V" || name == "--verify") { o.steps.verify = true; continue; }
-        if (name == "-F" || name == "--write-fuses") { o.steps.writeFuse = true; continue; }
-        if (name == "-L" || name == "--lock") { o.steps.lock = true; continue; }
-        if (name == "-C" || name == "--copy-cal") { o.steps.copyCal = true; continue; }
-        if (name == "-S" || name == "--check-signature") { o.steps.checkId = true; continue; }
-        if (name == "-A" || name == "--auto-select") { o.steps.autoSelect = true; continue; }
-        if (name == "--no-progress") { o.noProgressBar = true; continue; }
-        if (name == "--sim-no-power") { o.simNoPower = true; continue; }
-        if (name == "--sim-no-target") { o.simNoTarget = true; continue; }
-        if (name == "--sim-never-in-step") { o.simNeverInStep = true; continue; }
-        if (name == "--sim-locked") { o.simLocked = true; continue; }
+        if (name == "-h" || name == "--help") {
+            o.command = Command::kHelp;
+            continue;
+        }
+        if (name == "--all") {
+            o.allChips = true;
+            continue;
+        }
+        if (name == "-E" || name == "--erase") {
+            o.steps.erase = true;
+            continue;
+        }
+        if (name == "-W" || name == "--write-flash") {
+            o.steps.writeFlash = true;
+            continue;
+        }
+        if (name == "-R" || name == "--write-eeprom") {
+            o.steps.writeEeprom = true;
+            continue;
+        }
+        if (name == "-V" || name == "--verify") {
+            o.steps.verify = true;
+            continue;
+        }
+        if (name == "-F" || name == "--write-fuses") {
+            o.steps.writeFuse = true;
+            continue;
+        }
+        if (name == "-L" || name == "--lock") {
+            o.steps.lock = true;
+            continue;
+        }
+        if (name == "-C" || name == "--copy-cal") {
+            o.steps.copyCal = true;
+            continue;
+        }
+        if (name == "-S" || name == "--check-signature") {
+            o.steps.checkId = true;
+            continue;
+        }
+        if (name == "-A" || name == "--auto-select") {
+            o.steps.autoSelect = true;
+            continue;
+        }
+        if (name == "--no-progress") {
+            o.noProgressBar = true;
+            continue;
+        }
+        if (name == "--sim-no-power") {
+            o.simNoPower = true;
+            continue;
+        }
+        if (name == "--sim-no-target") {
+            o.simNoTarget = true;
+            continue;
+        }
+        if (name == "--sim-never-in-step") {
+            o.simNeverInStep = true;
+            continue;
+        }
+        if (name == "--sim-locked") {
+            o.simLocked = true;
+            continue;
+        }
 
         if (name == "-p" || name == "--chip") {
             if (!need(&v)) return result;
@@ -209,9 +268,14 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 const std::string_view part =
                     v.substr(start, comma == std::string_view::npos ? v.npos : comma - start);
                 std::uint8_t byte = 0;
-                if (!ParseHexByte(part, &byte)) return fail("bad fuse byte '" + std::string(part) + "' in --fuses (two hex digits each)");
+                if (!ParseHexByte(part, &byte))
+                    return fail("bad fuse byte '" + std::string(part) +
+                                "' in --fuses (two hex digits each)");
                 *slots[k] = byte;
-                if (comma == std::string_view::npos) { start = v.size() + 1; break; }
+                if (comma == std::string_view::npos) {
+                    start = v.size() + 1;
+                    break;
+                }
                 start = comma + 1;
             }
             if (start <= v.size()) return fail("--fuses takes at most three bytes");
@@ -219,11 +283,17 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                    name == "--lock-byte") {
             if (!need(&v)) return result;
             std::uint8_t byte = 0;
-            if (!ParseHexByte(v, &byte)) return fail("bad value '" + std::string(v) + "' for " + std::string(name) + " (hex byte)");
-            if (name == "--fuse-low") o.fuseLow = byte;
-            else if (name == "--fuse-high") o.fuseHigh = byte;
-            else if (name == "--fuse-ext") o.fuseExtended = byte;
-            else o.lockByte = byte;
+            if (!ParseHexByte(v, &byte))
+                return fail("bad value '" + std::string(v) + "' for " + std::string(name) +
+                            " (hex byte)");
+            if (name == "--fuse-low")
+                o.fuseLow = byte;
+            else if (name == "--fuse-high")
+                o.fuseHigh = byte;
+            else if (name == "--fuse-ext")
+                o.fuseExtended = byte;
+            else
+                o.lockByte = byte;
         } else if (name == "--cal-select") {
             if (!need(&v)) return result;
             std::uint64_t n = 0;
@@ -231,29 +301,44 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             o.calSelect = static_cast<std::uint8_t>(n);
         } else if (name == "--cal-to") {
             if (!need(&v)) return result;
-            if (v == "flash") o.calToEeprom = false;
-            else if (v == "eeprom") o.calToEeprom = true;
-            else return fail("--cal-to takes flash or eeprom");
+            if (v == "flash")
+                o.calToEeprom = false;
+            else if (v == "eeprom")
+                o.calToEeprom = true;
+            else
+                return fail("--cal-to takes flash or eeprom");
         } else if (name == "--cal-address") {
             if (!need(&v)) return result;
             std::uint64_t n = 0;
-            if (!ParseNumber(v, 0, 0xFFFFFFFF, &n)) return fail("bad --cal-address '" + std::string(v) + "'");
+            if (!ParseNumber(v, 0, 0xFFFFFFFF, &n))
+                return fail("bad --cal-address '" + std::string(v) + "'");
             o.calAddress = static_cast<std::uint32_t>(n);
         } else if (name == "--speed") {
             if (!need(&v)) return result;
             std::uint64_t n = 0;
-            if (v == "fastest") o.speedFastest = true;
-            else if (ParseNumber(v, 10, 0xFFFF, &n)) o.speedDelay = static_cast<std::uint32_t>(n);
-            else return fail("--speed takes 'fastest' or a count 0..65535");
+            if (v == "fastest")
+                o.speedFastest = true;
+            else if (ParseNumber(v, 10, 0xFFFF, &n))
+                o.speedDelay = static_cast<std::uint32_t>(n);
+            else
+                return fail("--speed takes 'fastest' or a count 0..65535");
         } else if (name == "--backend") {
             if (!need(&v)) return result;
-            if (v == "auto") o.backend = Backend::kAuto;
-            else if (v == "sim") o.backend = Backend::kSim;
-            else if (v == "driver-sim") o.backend = Backend::kDriverSim;
-            else if (v == "driver") o.backend = Backend::kDriver;
-            else if (v == "ppdev") o.backend = Backend::kPpdev;
-            else if (v == "direct") o.backend = Backend::kDirect;
-            else return fail("unknown backend '" + std::string(v) + "' (auto, sim, driver-sim, driver, ppdev, direct)");
+            if (v == "auto")
+                o.backend = Backend::kAuto;
+            else if (v == "sim")
+                o.backend = Backend::kSim;
+            else if (v == "driver-sim")
+                o.backend = Backend::kDriverSim;
+            else if (v == "driver")
+                o.backend = Backend::kDriver;
+            else if (v == "ppdev")
+                o.backend = Backend::kPpdev;
+            else if (v == "direct")
+                o.backend = Backend::kDirect;
+            else
+                return fail("unknown backend '" + std::string(v) +
+                            "' (auto, sim, driver-sim, driver, ppdev, direct)");
         } else if (name == "--ppdev-device") {
             if (!need(&v)) return result;
             o.ppdevDevice = v;
@@ -262,17 +347,24 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             o.simChip = v;
         } else if (name == "--sim-cable") {
             if (!need(&v)) return result;
-            if (v != "stk200" && v != "byteblaster" && v != "xilinx" && v != "lattice" && v != "plain") {
-                return fail("unknown cable '" + std::string(v) + "' (stk200, byteblaster, xilinx, lattice, plain)");
+            if (v != "stk200" && v != "byteblaster" && v != "xilinx" && v != "lattice" &&
+                v != "plain") {
+                return fail("unknown cable '" + std::string(v) +
+                            "' (stk200, byteblaster, xilinx, lattice, plain)");
             }
             o.simCable = v;
         } else if (name == "--sim-port") {
             if (!need(&v)) return result;
-            if (v == "lpt1") o.simBase = 0x378;
-            else if (v == "lpt2") o.simBase = 0x278;
-            else if (v == "lpt3") o.simBase = 0x3BC;
-            else if (v == "none") o.simBase = 0;
-            else return fail("--sim-port takes lpt1, lpt2, lpt3 or none");
+            if (v == "lpt1")
+                o.simBase = 0x378;
+            else if (v == "lpt2")
+                o.simBase = 0x278;
+            else if (v == "lpt3")
+                o.simBase = 0x3BC;
+            else if (v == "none")
+                o.simBase = 0;
+            else
+                return fail("--sim-port takes lpt1, lpt2, lpt3 or none");
         } else if (name == "--sim-out-of-step") {
             if (!need(&v)) return result;
             std::uint64_t n = 0;

@@ -8,7 +8,15 @@
 namespace velkor::cli {
 
 enum class Command {
-    kProgram, kFuseRead, kFuseWrite, kCalRead, kReset, kDetect, kDriverCheck, kChips, kHelp
+    kProgram,
+    kFuseRead,
+    kFuseWrite,
+    kCalRead,
+    kReset,
+    kDetect,
+    kDriverCheck,
+    kChips,
+    kHelp
 };
 enum class Backend { kAuto, kSim, kDriverSim, kDriver, kPpdev, kDirect };
 
@@ -24,7 +32,7 @@ struct ProgramSteps {
 struct Options {
     Command command = Command::kProgram;
     bool allChips = false;
-    std::string chip;          // chip list name; empty: the default (or the settings file's)
+    std::string chip;  // chip list name; empty: the default (or the settings file's)
     std::string flashFile;
     std::string eepromFile;
     std::string iniFile;

@@ -10,8 +10,8 @@ void LogPrinter::PostMessage(unsigned message, std::uintptr_t /*wParam*/, std::i
         const int percent = static_cast<int>(lParam);
         const int filled = percent * 40 / 100;
         *bar_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-              << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent
-              << "%" << std::flush;
+              << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%"
+              << std::flush;
         barShown_ = true;
     }
 }

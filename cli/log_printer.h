@@ -11,7 +11,7 @@
 namespace velkor::cli {
 
 class LogPrinter : public EngineNotifier {
-public:
+  public:
     LogPrinter(const IspProgrammer& engine, std::ostream& out, std::ostream* bar)
         : engine_(engine), out_(out), bar_(bar) {}
     void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
@@ -19,7 +19,7 @@ public:
     // posted one anyway, but the end of a command flushes it too).
     void Flush();
 
-private:
+  private:
     void PrintNewText();
     void ClearBar();
 

@@ -20,19 +20,17 @@ bool ChannelDriverAccess::WritePort(std::uint16_t address, std::uint8_t value) {
 bool ChannelDriverAccess::SetParams(std::uint8_t cableKind, std::uint16_t portBase,
                                     std::uint16_t delayCount, std::uint32_t pageSize,
                                     std::uint32_t family) {
-    DriverSetParams(channel_, cableKind, portBase, delayCount,
-                    static_cast<std::uint16_t>(pageSize), static_cast<std::uint16_t>(family));
+    DriverSetParams(channel_, cableKind, portBase, delayCount, static_cast<std::uint16_t>(pageSize),
+                    static_cast<std::uint16_t>(family));
     return true;
 }
 
-bool ChannelDriverAccess::ReadByte(std::uint8_t kind, std::uint32_t address,
-                                   std::uint8_t* value) {
+bool ChannelDriverAccess::ReadByte(std::uint8_t kind, std::uint32_t address, std::uint8_t* value) {
     *value = DriverReadByte(channel_, kind, address);
     return true;
 }
 
-bool ChannelDriverAccess::WriteByte(std::uint8_t kind, std::uint32_t address,
-                                    std::uint8_t value) {
+bool ChannelDriverAccess::WriteByte(std::uint8_t kind, std::uint32_t address, std::uint8_t value) {
     DriverWriteByte(channel_, static_cast<std::int8_t>(kind), address, value);
     return true;
 }

@@ -8,7 +8,7 @@
 namespace velkor {
 
 class ChannelDriverAccess : public DriverAccess {
-public:
+  public:
     explicit ChannelDriverAccess(DriverChannel& channel) : channel_(channel) {}
 
     bool ReadPort(std::uint16_t address, std::uint8_t* value) override;
@@ -20,7 +20,7 @@ public:
     bool WritePage(std::uint32_t address, std::uint32_t size, const std::uint8_t* bytes) override;
     bool ReadPage(std::uint32_t address, std::uint8_t* bytes256) override;
 
-private:
+  private:
     DriverChannel& channel_;
 };
 

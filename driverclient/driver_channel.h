@@ -9,7 +9,7 @@
 namespace velkor {
 
 class DriverChannel {
-public:
+  public:
     virtual ~DriverChannel() = default;
     // `length` bytes of `buffer` go in and may be overwritten by the answer. Returns whether
     // the device call succeeded.

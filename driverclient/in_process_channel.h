@@ -14,7 +14,7 @@
 namespace velkor {
 
 class InProcessChannel : public DriverChannel {
-public:
+  public:
     // `onCall` (optional) hears of every device call, e.g. the simulator's call counter.
     explicit InProcessChannel(PortIo& port, std::function<void()> onCall = {});
 
@@ -26,7 +26,7 @@ public:
     const std::uint64_t* CallsByCode() const { return byCode_; }
     const DriverParams& Params() const { return params_; }
 
-private:
+  private:
     static std::uint8_t In(void* context, std::uint16_t port);
     static void Out(void* context, std::uint16_t port, std::uint8_t value);
 

@@ -5,6 +5,7 @@
 namespace velkor {
 namespace {
 
+// clang-format off
 constexpr CablePins kPinTable[] = {
     // kind               family        MOSI  SCK   RESET rest  MISO bit, inverted
     {kCableUnnamed, kFamilyAvr, 0x02, 0x01, 0x04, 0x08, 0x80, true},
@@ -16,11 +17,12 @@ constexpr CablePins kPinTable[] = {
     {kCableStk200, kFamily89S5x, 0x20, 0x10, 0x80, 0x80, 0x40, false},
     {kCableByteBlaster, kFamily89S5x, 0x40, 0x01, 0x02, 0x02, 0x80, true},
 };
+// clang-format on
 
 constexpr ReleaseStep kEndOnly[] = {{ReleaseStep::kEnd, 0}};
 constexpr ReleaseStep kRelease7[] = {{ReleaseStep::kData, 0x00}, {ReleaseStep::kEnd, 0}};
 constexpr ReleaseStep kRelease8Avr[] = {{ReleaseStep::kData, 0x0C}, {ReleaseStep::kWait, 0},
-                                        {ReleaseStep::kWait, 0},     {ReleaseStep::kWait, 0},
+                                        {ReleaseStep::kWait, 0},    {ReleaseStep::kWait, 0},
                                         {ReleaseStep::kData, 0x8C}, {ReleaseStep::kEnd, 0}};
 constexpr ReleaseStep kRelease8At89[] = {{ReleaseStep::kData, 0x0C},
                                          {ReleaseStep::kWait, 0},

@@ -10,12 +10,12 @@ namespace velkor {
 struct CablePins {
     std::uint8_t cableKind;
     std::uint32_t family;
-    std::uint8_t mosi;        // data bit driving MOSI
-    std::uint8_t sck;         // data bit driving SCK
-    std::uint8_t reset;       // data bit driving RESET
-    std::uint8_t rest;        // data value with SCK low and MOSI 0 during transfers
-    std::uint8_t misoBit;     // status register bit carrying MISO
-    bool misoInverted;        // MISO is 1 when that status bit reads 0
+    std::uint8_t mosi;     // data bit driving MOSI
+    std::uint8_t sck;      // data bit driving SCK
+    std::uint8_t reset;    // data bit driving RESET
+    std::uint8_t rest;     // data value with SCK low and MOSI 0 during transfers
+    std::uint8_t misoBit;  // status register bit carrying MISO
+    bool misoInverted;     // MISO is 1 when that status bit reads 0
 };
 
 // The row for a pair, or null when the pair carries no transfer.

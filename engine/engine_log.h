@@ -11,12 +11,12 @@ namespace velkor {
 // The run appends on its own thread while the window copies the text on another, so every
 // access takes the lock; readers get a consistent copy, never a half-appended line.
 class EngineLog {
-public:
+  public:
     void Append(const char* text);  // null empties the text
     void Clear();
     std::string Text() const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::string text_;
 };

@@ -9,7 +9,7 @@ namespace velkor {
 
 // One-byte access to I/O addresses, as port instructions give it.
 class PortIo {
-public:
+  public:
     virtual ~PortIo() = default;
     virtual std::uint8_t In(std::uint16_t address) = 0;
     virtual void Out(std::uint16_t address, std::uint8_t value) = 0;
@@ -20,7 +20,7 @@ public:
 
 // High-resolution counter and the one sleeping wait the engine uses.
 class Clock {
-public:
+  public:
     virtual ~Clock() = default;
     // Counts per second; 0 means the platform has no precise counter.
     virtual std::int64_t Frequency() = 0;
@@ -30,7 +30,7 @@ public:
 
 // Receiver of the engine's two window messages. Posts must arrive in the order made.
 class EngineNotifier {
-public:
+  public:
     virtual ~EngineNotifier() = default;
     virtual void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
 };
@@ -38,7 +38,7 @@ public:
 // The port driver as the engine sees it: single port accesses and the accelerated
 // memory commands. Every call returns whether the device call succeeded.
 class DriverAccess {
-public:
+  public:
     virtual ~DriverAccess() = default;
     virtual bool ReadPort(std::uint16_t address, std::uint8_t* value) = 0;
     virtual bool WritePort(std::uint16_t address, std::uint8_t value) = 0;
@@ -46,7 +46,8 @@ public:
                            std::uint32_t pageSize, std::uint32_t family) = 0;
     virtual bool ReadByte(std::uint8_t kind, std::uint32_t address, std::uint8_t* value) = 0;
     virtual bool WriteByte(std::uint8_t kind, std::uint32_t address, std::uint8_t value) = 0;
-    virtual bool WritePage(std::uint32_t address, std::uint32_t size, const std::uint8_t* bytes) = 0;
+    virtual bool WritePage(std::uint32_t address, std::uint32_t size,
+                           const std::uint8_t* bytes) = 0;
     virtual bool ReadPage(std::uint32_t address, std::uint8_t* bytes256) = 0;
 };
 

@@ -37,7 +37,9 @@ void IspProgrammer::AppendLogF(const char* format, ...) {
     AppendLog(longLine.data());
 }
 
-void IspProgrammer::AppendLogQuiet(const char* text) { log_.Append(text); }
+void IspProgrammer::AppendLogQuiet(const char* text) {
+    log_.Append(text);
+}
 
 void IspProgrammer::PostProgress(int percent) {
     if (percent == lastProgress_) return;

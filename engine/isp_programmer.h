@@ -47,7 +47,7 @@ struct ProgramCommandSet {
 static_assert(sizeof(ProgramCommandSet) == 13);
 
 class IspProgrammer {
-public:
+  public:
     IspProgrammer();
     virtual ~IspProgrammer();
     IspProgrammer(const IspProgrammer&) = delete;
@@ -101,9 +101,9 @@ public:
     int RunSequence();
     // Each command returns kEngineBusy, without touching anything, while another runs.
     static constexpr int kEngineBusy = -1;
-    int ProgramCommand();        // RunSequence, ExitProgramming; the caller posts the end
-    int FuseReadCommand();       // reads signature and fuses, selecting the chip by signature
-    int FuseWriteCommand();      // writes the masked fuse bytes to the selected chip
+    int ProgramCommand();    // RunSequence, ExitProgramming; the caller posts the end
+    int FuseReadCommand();   // reads signature and fuses, selecting the chip by signature
+    int FuseWriteCommand();  // writes the masked fuse bytes to the selected chip
     int OscCalCommand(bool* openCalibrationDialog = nullptr);
     int ResetMcuCommand();
     bool Running() const { return running_.load(); }
@@ -144,7 +144,7 @@ public:
     // front end still wants to tell the user); -1 when the step did not run.
     int lastEepromResult = -1;
 
-private:
+  private:
     friend class RunGuard;
     int RunCommand(int (IspProgrammer::*body)());
     int FuseReadBody();

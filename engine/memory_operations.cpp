@@ -9,8 +9,12 @@
 namespace velkor {
 namespace {
 
-std::uint8_t High(std::uint32_t v) { return static_cast<std::uint8_t>(v >> 8); }
-std::uint8_t Low(std::uint32_t v) { return static_cast<std::uint8_t>(v); }
+std::uint8_t High(std::uint32_t v) {
+    return static_cast<std::uint8_t>(v >> 8);
+}
+std::uint8_t Low(std::uint32_t v) {
+    return static_cast<std::uint8_t>(v);
+}
 
 // 89S53/89S8252 opcode byte: address bits 12..8 in bits 7..3, bit 13 in bit 2, then the
 // operation in bits 1..0.
@@ -68,8 +72,7 @@ int IspProgrammer::PollUntil(std::uint8_t kind, std::uint32_t address, std::uint
     return 1;
 }
 
-int IspProgrammer::WriteMemoryByte(std::uint8_t kind, std::uint32_t address,
-                                   std::uint8_t value) {
+int IspProgrammer::WriteMemoryByte(std::uint8_t kind, std::uint32_t address, std::uint8_t value) {
     if (targetFamily == kFamily89S5x) {
         if (ReadMemoryByte(kind, address) == value) return 0;
         if (At89Record().commandFormat == 3) {

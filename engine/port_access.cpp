@@ -28,7 +28,9 @@ const char* DeviceLine(std::uint8_t kind) {
     }
 }
 
-bool Bit(std::uint8_t value, int bit) { return ((value >> bit) & 1) != 0; }
+bool Bit(std::uint8_t value, int bit) {
+    return ((value >> bit) & 1) != 0;
+}
 
 }  // namespace
 
@@ -94,34 +96,39 @@ void IspProgrammer::DetectCable(PortRequest& request) {
         request.result = Bit(ReadPort(status), 3) ? kPortReady : kPortNoPower;
     };
 
-    if (loopback(0x20, [](std::uint8_t s) { return Bit(s, 6); },
-                 [](std::uint8_t s) { return !Bit(s, 6); })) {
+    if (loopback(
+            0x20, [](std::uint8_t s) { return Bit(s, 6); },
+            [](std::uint8_t s) { return !Bit(s, 6); })) {
         WritePort(static_cast<std::uint16_t>(portBase + 2), 0x02);
         store(kCableByteBlaster);
         request.result = kPortReady;  // the ByteBlasterMV has no power sense line
         return;
     }
-    if (loopback(0x01, [](std::uint8_t s) { return Bit(s, 5); },
-                 [](std::uint8_t s) { return !Bit(s, 5); })) {
+    if (loopback(
+            0x01, [](std::uint8_t s) { return Bit(s, 5); },
+            [](std::uint8_t s) { return !Bit(s, 5); })) {
         store(kCableStk200);
         powerCheck();
         return;
     }
-    if (loopback(0x80, [](std::uint8_t s) { return Bit(s, 5); },
-                 [](std::uint8_t s) { return !Bit(s, 5); })) {
+    if (loopback(
+            0x80, [](std::uint8_t s) { return Bit(s, 5); },
+            [](std::uint8_t s) { return !Bit(s, 5); })) {
         WritePort(portBase, 0x08);
         store(kCableUnnamed);
         powerCheck();
         return;
     }
-    if (loopback(0x40, [](std::uint8_t s) { return !Bit(s, 7) && Bit(s, 5); },
-                 [](std::uint8_t s) { return Bit(s, 7) && !Bit(s, 5); })) {
+    if (loopback(
+            0x40, [](std::uint8_t s) { return !Bit(s, 7) && Bit(s, 5); },
+            [](std::uint8_t s) { return Bit(s, 7) && !Bit(s, 5); })) {
         store(kCableXilinx);
         powerCheck();
         return;
     }
-    if (loopback(0x40, [](std::uint8_t s) { return Bit(s, 5); },
-                 [](std::uint8_t s) { return !Bit(s, 5); })) {
+    if (loopback(
+            0x40, [](std::uint8_t s) { return Bit(s, 5); },
+            [](std::uint8_t s) { return !Bit(s, 5); })) {
         store(kCableLattice);
         powerCheck();
         return;

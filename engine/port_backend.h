@@ -9,7 +9,7 @@
 namespace velkor {
 
 class PortBackend {
-public:
+  public:
     // The value a driver read yields when the device call fails (or no driver is bound):
     // an undriven bus. The port check then reports the port as missing.
     static constexpr std::uint8_t kFailedDriverRead = 0xFF;
@@ -22,7 +22,7 @@ public:
     std::uint8_t ReadPort(bool useDriver, std::uint16_t address);
     void WritePort(bool useDriver, std::uint16_t address, std::uint8_t value);
 
-private:
+  private:
     PortIo* direct_ = nullptr;
     DriverAccess* driver_ = nullptr;
 };

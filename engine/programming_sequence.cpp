@@ -52,11 +52,9 @@ int IspProgrammer::RunSequence() {
             for (std::uint32_t i = 0; i < 3; ++i) {
                 signature[i] = ReadMemoryByte(kMemSignature, at89 ? i * 256 : i);
             }
-            const std::uint8_t* expected =
-                at89 ? At89Record().signature : AvrRecord().signature;
+            const std::uint8_t* expected = at89 ? At89Record().signature : AvrRecord().signature;
             if (std::memcmp(expected, signature.data(), 3) != 0) {
-                AppendLogF("标识字节不匹配%X %X %X \r\n", signature[0], signature[1],
-                           signature[2]);
+                AppendLogF("标识字节不匹配%X %X %X \r\n", signature[0], signature[1], signature[2]);
                 return kSeqSignatureMismatch;
             }
         }
@@ -178,7 +176,7 @@ int IspProgrammer::RunSequence() {
 
 // Keeps runs from overlapping: the engine serves one conversation at a time.
 class RunGuard {
-public:
+  public:
     explicit RunGuard(IspProgrammer& engine) : engine_(engine) {
         bool expected = false;
         acquired_ = engine_.running_.compare_exchange_strong(expected, true);
@@ -188,7 +186,7 @@ public:
     }
     bool Acquired() const { return acquired_; }
 
-private:
+  private:
     IspProgrammer& engine_;
     bool acquired_;
 };
@@ -263,10 +261,18 @@ int IspProgrammer::ResetMcuBody() {
     return 0;
 }
 
-int IspProgrammer::ProgramCommand() { return RunCommand(&IspProgrammer::ProgramBody); }
-int IspProgrammer::FuseReadCommand() { return RunCommand(&IspProgrammer::FuseReadBody); }
-int IspProgrammer::FuseWriteCommand() { return RunCommand(&IspProgrammer::FuseWriteBody); }
-int IspProgrammer::ResetMcuCommand() { return RunCommand(&IspProgrammer::ResetMcuBody); }
+int IspProgrammer::ProgramCommand() {
+    return RunCommand(&IspProgrammer::ProgramBody);
+}
+int IspProgrammer::FuseReadCommand() {
+    return RunCommand(&IspProgrammer::FuseReadBody);
+}
+int IspProgrammer::FuseWriteCommand() {
+    return RunCommand(&IspProgrammer::FuseWriteBody);
+}
+int IspProgrammer::ResetMcuCommand() {
+    return RunCommand(&IspProgrammer::ResetMcuBody);
+}
 
 int IspProgrammer::OscCalCommand(bool* openCalibrationDialog) {
     const int result = RunCommand(&IspProgrammer::OscCalBody);

@@ -16,8 +16,7 @@ namespace {
 // Windows converts through UTF-16 with its own tables; code page 936 is its GBK.
 class Converter {
   public:
-    Converter(const char* to, const char* from)
-        : toPage_(PageOf(to)), fromPage_(PageOf(from)) {}
+    Converter(const char* to, const char* from) : toPage_(PageOf(to)), fromPage_(PageOf(from)) {}
 
     // The whole input converted, or null when a byte sequence does not convert.
     std::optional<std::string> Convert(std::string_view input) {
@@ -34,9 +33,8 @@ class Converter {
         const DWORD flags = toPage_ == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
         BOOL lossy = FALSE;
         BOOL* lossyOut = toPage_ == CP_UTF8 ? nullptr : &lossy;
-        const int outLength =
-            WideCharToMultiByte(toPage_, flags, wide.data(), wideLength, nullptr, 0, nullptr,
-                                lossyOut);
+        const int outLength = WideCharToMultiByte(toPage_, flags, wide.data(), wideLength, nullptr,
+                                                  0, nullptr, lossyOut);
         if (outLength <= 0 || lossy) return std::nullopt;
         std::string output(static_cast<std::size_t>(outLength), '\0');
         WideCharToMultiByte(toPage_, flags, wide.data(), wideLength, output.data(), outLength,

@@ -8,7 +8,7 @@
 namespace velkor {
 
 class LinuxDirectPortIo : public PortIo {
-public:
+  public:
     // Asks the kernel for the three LPT register blocks.
     LinuxDirectPortIo();
     ~LinuxDirectPortIo() override;
@@ -17,7 +17,7 @@ public:
     void Out(std::uint16_t address, std::uint8_t value) override;
     std::string AccessProblem() override { return problem_; }
 
-private:
+  private:
     bool Granted(std::uint16_t address) const;
     bool granted_[3] = {false, false, false};
     std::string problem_;

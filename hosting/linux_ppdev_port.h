@@ -11,11 +11,11 @@
 namespace velkor {
 
 class LinuxPpdevPortIo : public PortIo {
-public:
+  public:
     struct Paths {
-        std::string devDir = "/dev";                       // where parportN nodes live
-        std::string procDir = "/proc/sys/dev/parport";     // where the kernel tells bases
-        std::array<std::string, 3> explicitDevices;        // overrides per LPT (empty: map)
+        std::string devDir = "/dev";                    // where parportN nodes live
+        std::string procDir = "/proc/sys/dev/parport";  // where the kernel tells bases
+        std::array<std::string, 3> explicitDevices;     // overrides per LPT (empty: map)
     };
     LinuxPpdevPortIo() : LinuxPpdevPortIo(Paths{}) {}
     explicit LinuxPpdevPortIo(Paths paths);
@@ -30,7 +30,7 @@ public:
     // The device node that stands for LPT index 0..2 (empty: none).
     const std::string& DeviceFor(int lpt) const { return devices_[lpt]; }
 
-private:
+  private:
     int Descriptor(int lpt);  // opens and claims on first use; -1 when unusable
     void Close(int lpt);
 

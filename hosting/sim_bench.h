@@ -15,9 +15,9 @@
 namespace velkor {
 
 struct SimBenchOptions {
-    std::string chip = "mega8";     // a name of either chip list; empty: no target attached
-    std::string cable = "stk200";   // stk200, byteblaster, xilinx, lattice, plain; empty: none
-    std::uint16_t base = 0x378;     // where the port sits; 0: no port at all
+    std::string chip = "mega8";    // a name of either chip list; empty: no target attached
+    std::string cable = "stk200";  // stk200, byteblaster, xilinx, lattice, plain; empty: none
+    std::uint16_t base = 0x378;    // where the port sits; 0: no port at all
     sim::PortMode portMode = sim::PortMode::kPresent;
     bool targetPower = true;
     sim::AvrChipFaults faults;
@@ -25,7 +25,7 @@ struct SimBenchOptions {
 };
 
 class SimBench {
-public:
+  public:
     // Builds the bench and binds it to the engine's direct port path and clock.
     // `error` (if given) receives a message for an unknown chip or cable name.
     SimBench(IspProgrammer& engine, const SimBenchOptions& options, std::string* error = nullptr);
@@ -38,7 +38,7 @@ public:
     std::uint32_t ChipFamily() const { return family_; }
     int ChipRow() const { return row_; }
 
-private:
+  private:
     IspProgrammer& engine_;
     sim::SimMachine machine_;
     SimPortIo io_;

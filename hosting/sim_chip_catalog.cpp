@@ -60,7 +60,8 @@ std::unique_ptr<sim::AvrChip> MakeSimAvrChip(unsigned row, sim::AvrChipFaults fa
     // Bits outside the changeable mask (SPIEN, bits a part lacks) keep their value.
     std::copy(r.fuseMask, r.fuseMask + 3, traits.fuseMask);
     traits.calibrationCount = r.calibrationCount;
-    for (unsigned i = 0; i < 4; ++i) traits.calibration[i] = static_cast<std::uint8_t>(0xA1 + 0x11 * i);
+    for (unsigned i = 0; i < 4; ++i)
+        traits.calibration[i] = static_cast<std::uint8_t>(0xA1 + 0x11 * i);
     traits.flashWriteNs = WriteNs(r.flashWaitMs, 4'500'000);
     traits.eepromWriteNs = WriteNs(r.eepromWaitMs, 3'600'000);
     traits.eraseNs = 9'000'000;

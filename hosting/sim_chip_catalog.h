@@ -5,8 +5,8 @@
 #include <memory>
 #include <string>
 
-#include "sim/avr_chip.h"
 #include "sim/at89_chip.h"
+#include "sim/avr_chip.h"
 
 namespace velkor {
 

@@ -6,7 +6,7 @@
 namespace velkor {
 
 class SteadyClock : public Clock {
-public:
+  public:
     std::int64_t Frequency() override;
     std::int64_t Counter() override;
     void Sleep(unsigned milliseconds) override;

@@ -100,8 +100,8 @@ void At89Chip::ByteReceived(std::uint8_t value, std::uint64_t nowNs) {
             }
             return;
         }
-        const std::uint32_t address = (static_cast<std::uint32_t>(op >> 3) << 8) |
-                                      ((op & 0x04) ? 0x2000u : 0u) | frame_[1];
+        const std::uint32_t address =
+            (static_cast<std::uint32_t>(op >> 3) << 8) | ((op & 0x04) ? 0x2000u : 0u) | frame_[1];
         if (n == 2) {
             if ((op & 0x03) == 0x01 && enabled_) outByte_ = ReadCode(address, nowNs);
             return;

@@ -23,7 +23,7 @@ struct At89ChipTraits {
 };
 
 class At89Chip : public SimTarget {
-public:
+  public:
     explicit At89Chip(At89ChipTraits traits);
 
     void SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) override;
@@ -38,7 +38,7 @@ public:
     bool ProgrammingEnabled() const { return enabled_; }
     std::uint64_t EraseCount() const { return eraseCount_; }
 
-private:
+  private:
     bool InterfaceOn() const { return powered_ && resetHigh_; }
     bool IsBusy(std::uint64_t nowNs) const { return nowNs < busyUntil_; }
     void ByteReceived(std::uint8_t value, std::uint64_t nowNs);

@@ -41,7 +41,7 @@ struct AvrChipTraits {
     std::uint8_t fuseMask[3] = {0xFF, 0xFF, 0xFF};
     std::uint8_t calibrationCount = 0;
     std::uint8_t calibration[4] = {0, 0, 0, 0};
-    std::uint64_t flashWriteNs = 4'500'000;   // page write, or one byte on byte-mode parts
+    std::uint64_t flashWriteNs = 4'500'000;  // page write, or one byte on byte-mode parts
     std::uint64_t eepromWriteNs = 4'000'000;
     std::uint64_t eraseNs = 9'000'000;
     std::uint64_t fuseWriteNs = 4'500'000;
@@ -55,7 +55,7 @@ struct AvrChipFaults {
 };
 
 class AvrChip : public SimTarget {
-public:
+  public:
     explicit AvrChip(AvrChipTraits traits, AvrChipFaults faults = {});
 
     void SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) override;
@@ -79,7 +79,7 @@ public:
     std::uint64_t PageWriteCount() const { return pageWriteCount_; }
     std::uint64_t InstructionCount() const { return instructionCount_; }
 
-private:
+  private:
     enum class Busy : std::uint8_t { kIdle, kFlashByte, kFlashPage, kEeprom, kErase, kFuse };
 
     bool InterfaceOn() const { return powered_ && resetLow_; }

@@ -5,6 +5,7 @@ namespace {
 
 // Connector pins: D0..D7 are pins 2..9; ACK 10, BUSY 11, PAPER END 12, SELECT 13,
 // ERROR 15; /AUTOFEED 14.
+// clang-format off
 constexpr CableWiring kWirings[] = {
     // STK200/STK300: a 74HC244 buffer enabled by D2 and D3 low; D0 looped to PAPER END.
     {CableType::kStk200, "stk200", 7, 6, 9, 10, {{2, 12}, {0, 0}}, 15, {{4, false}, {5, false}}},
@@ -17,6 +18,7 @@ constexpr CableWiring kWirings[] = {
     // The unnamed cable: buffer enabled by D3 high; D7 looped to PAPER END.
     {CableType::kPlain, "plain", 3, 2, 4, 11, {{9, 12}, {0, 0}}, 15, {{5, true}, {0, false}}},
 };
+// clang-format on
 
 bool DriversOn(const CableWiring& wiring, const ParallelPort& port) {
     for (const EnableTerm& term : wiring.enable) {

@@ -31,9 +31,9 @@ struct CableWiring {
     int mosiPin;            // connector pins driving the target's inputs
     int sckPin;
     int resetPin;
-    int misoPin;      // connector input pin that carries the target's MISO
+    int misoPin;  // connector input pin that carries the target's MISO
     Loopback loops[2];
-    int vccSensePin;  // connector input pin tied to the target's supply; 0 = none
+    int vccSensePin;       // connector input pin tied to the target's supply; 0 = none
     EnableTerm enable[2];  // all terms must hold for the drivers to be on
 };
 

@@ -8,9 +8,9 @@
 namespace velkor::sim {
 
 enum class PortMode : std::uint8_t {
-    kPresent,         // a working port
-    kAbsent,          // nothing decodes the addresses: every read floats to 0xFF
-    kReadbackFault,   // data bit 6 stuck low: passes a 0x08 read-back but not 0x40
+    kPresent,        // a working port
+    kAbsent,         // nothing decodes the addresses: every read floats to 0xFF
+    kReadbackFault,  // data bit 6 stuck low: passes a 0x08 read-back but not 0x40
 };
 
 // Levels of the connector's input pins, as a cable drives them (true = high). Unconnected
@@ -24,7 +24,7 @@ struct StatusPins {
 };
 
 class ParallelPort {
-public:
+  public:
     ParallelPort(std::uint16_t base, PortMode mode) : base_(base), mode_(mode) {}
 
     std::uint16_t Base() const { return base_; }
@@ -44,7 +44,7 @@ public:
     std::uint8_t ReadStatus(const StatusPins& pins) const;
     std::uint8_t ReadControl() const { return static_cast<std::uint8_t>(control_ | 0xC0); }
 
-private:
+  private:
     std::uint16_t base_;
     PortMode mode_;
     std::uint8_t data_ = 0;

@@ -27,13 +27,13 @@ struct TraceEntry {
 };
 
 struct SimTiming {
-    std::uint64_t portAccessNs = 1000;       // one port instruction
-    std::uint64_t counterReadNs = 1000;      // one read of the high-resolution counter
+    std::uint64_t portAccessNs = 1000;           // one port instruction
+    std::uint64_t counterReadNs = 1000;          // one read of the high-resolution counter
     std::int64_t counterFrequency = 10'000'000;  // 0 simulates a platform without a counter
 };
 
 class SimMachine {
-public:
+  public:
     explicit SimMachine(SimTiming timing = {});
 
     // ---- building the bench ----
@@ -70,7 +70,7 @@ public:
     const std::vector<TraceEntry>& Trace() const { return trace_; }
     void ClearTrace() { trace_.clear(); }
 
-private:
+  private:
     std::uint64_t Accesses() const { return counters_.portReads + counters_.portWrites; }
     void Tick();
     void UpdateTarget();

@@ -9,11 +9,13 @@ namespace velkor::sim {
 // resistor on the receiving side).
 enum class Level : std::uint8_t { kLow, kHigh, kFloating };
 
-inline Level FromBool(bool high) { return high ? Level::kHigh : Level::kLow; }
+inline Level FromBool(bool high) {
+    return high ? Level::kHigh : Level::kLow;
+}
 
 // A target chip as the programming connector sees it: three inputs, one output, power.
 class SimTarget {
-public:
+  public:
     virtual ~SimTarget() = default;
     // New input levels at virtual time `nowNs`. Called on every change of the cable's lines.
     virtual void SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) = 0;

@@ -127,8 +127,8 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     UNICODE_STRING device_name;
     RtlInitUnicodeString(&device_name, kDeviceName);
     PDEVICE_OBJECT device = NULL;
-    NTSTATUS status = IoCreateDevice(driver, 0, &device_name, TARNEL_DEVICE_TYPE, 0, FALSE,
-                                     &device);
+    NTSTATUS status =
+        IoCreateDevice(driver, 0, &device_name, TARNEL_DEVICE_TYPE, 0, FALSE, &device);
     if (!NT_SUCCESS(status)) {
         ReleaseIoMap(process);
         return status;

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 #ifndef _WIN32
 #include <sys/wait.h>
@@ -40,7 +39,7 @@ std::string ReadText(const fs::path& path) {
 }
 
 class CliTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         dir_ = fs::temp_directory_path() /
                ("velkor-cli-" + std::to_string(::getpid()) + "-" +
@@ -82,7 +81,7 @@ TEST_F(CliTest, UsageErrorsExitWithTwoAndSayWhy) {
     EXPECT_EQ(Cli({"-p", "mega9000", "-f", "x"}).status, 2);
     EXPECT_EQ(Cli({"--fuses", "E1,zz"}).status, 2);
     EXPECT_EQ(Cli({"--sim-cable", "usb"}).status, 2);
-    EXPECT_EQ(Cli({"-p", "mega8"}).status, 2);  // writing flash without a file
+    EXPECT_EQ(Cli({"-p", "mega8"}).status, 2);                   // writing flash without a file
     EXPECT_EQ(Cli({"cal-read", "--backend", "sim"}).status, 2);  // which chip's bytes?
     const CliRun help = Cli({"--help"});
     EXPECT_EQ(help.status, 0);
@@ -106,10 +105,12 @@ TEST_F(CliTest, ChipsAllListsEveryRowOfBothTablesInFieldOrder) {
     EXPECT_EQ(lines[7],
               "0\t7\tmega8\t27\t1E 93 07\t8192\t64\t512\t6\t11\tFF\tFC\t5\t4\tFF DF 00\tE1 D9 00"
               "\tmega8\tmega8");
-    EXPECT_EQ(lines[43], "0\t43\tL\t1\t00 01 02\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
-                         "\tnone\tnone");
-    EXPECT_EQ(lines[44], "0\t44\t-\t0\t00 00 00\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
-                         "\tnone\tnone");
+    EXPECT_EQ(lines[43],
+              "0\t43\tL\t1\t00 01 02\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
+              "\tnone\tnone");
+    EXPECT_EQ(lines[44],
+              "0\t44\t-\t0\t00 00 00\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
+              "\tnone\tnone");
     EXPECT_EQ(lines[46], "1\t1\t89S52\t1E 52 06\t8192\t4");
     EXPECT_EQ(lines[49], "1\t4\tL\t00 00 00\t0\t0");
 }
@@ -118,7 +119,7 @@ TEST_F(CliTest, ProgramsTheSimulatedChipAndDumpsItsMemories) {
     const std::string flash = HexFile("app.hex", 3000, 7);
     const std::string eeprom = HexFile("data.hex", 100, 9);
     const CliRun run = Cli({"--backend", "sim", "-p", "mega8", "-f", flash, "-e", eeprom,
-                         "--sim-cable", "lattice", "--sim-dump", Path("dump")});
+                            "--sim-cable", "lattice", "--sim-dump", Path("dump")});
     ASSERT_EQ(run.status, 0) << run.out << run.err;
     EXPECT_NE(run.out.find("设备:Lattice下载线.\n擦除...\n"), std::string::npos);
     EXPECT_EQ(run.out.find('\r'), std::string::npos);
@@ -137,12 +138,13 @@ TEST_F(CliTest, ProgramsTheSimulatedChipAndDumpsItsMemories) {
 
 TEST_F(CliTest, FusesAndLockReachTheChipMasked) {
     const CliRun run = Cli({"--backend", "sim", "-p", "tiny13", "-F", "-L", "--fuses", "FF,FF,FF",
-                         "--lock-byte", "FC", "--sim-dump", Path("dump")});
+                            "--lock-byte", "FC", "--sim-dump", Path("dump")});
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("写入熔丝低字节 7F \n写入熔丝高字节 1F \n写入加密字节 FC \n"),
               std::string::npos);
     EXPECT_EQ(ReadText(dir_ / "dump" / "state.txt"),
-              "fuse_low=7F\nfuse_high=FF\nfuse_ext=FF\nlock=FC\n");  // bits 7..5 of the high byte do not exist
+              "fuse_low=7F\nfuse_high=FF\nfuse_ext=FF\nlock=FC\n");  // bits 7..5 of the high byte
+                                                                     // do not exist
 }
 
 TEST_F(CliTest, OneOffCommandsAndTheirStatus) {
@@ -158,15 +160,17 @@ TEST_F(CliTest, OneOffCommandsAndTheirStatus) {
     EXPECT_EQ(reset.status, 0);
     EXPECT_NE(reset.out.find("复位MCU\n退出\n"), std::string::npos);
     const CliRun write = Cli({"fuse-write", "--backend", "sim", "-p", "mega8", "--fuses", "E4",
-                           "--sim-dump", Path("dump")});
+                              "--sim-dump", Path("dump")});
     EXPECT_EQ(write.status, 0);
     EXPECT_NE(ReadText(dir_ / "dump" / "state.txt").find("fuse_low=E4"), std::string::npos);
 }
 
 TEST_F(CliTest, DetectReportsPortCableAndPowerOnly) {
-    const CliRun ok = Cli({"detect", "--backend", "sim", "--sim-cable", "xilinx", "--sim-port", "lpt2"});
+    const CliRun ok =
+        Cli({"detect", "--backend", "sim", "--sim-cable", "xilinx", "--sim-port", "lpt2"});
     EXPECT_EQ(ok.status, 0);
-    EXPECT_EQ(ok.out, "设备:Xilinx下载线 .\nport: LPT2 (0x278)\ncable: Xilinx download cable\npower: ok\n");
+    EXPECT_EQ(ok.out,
+              "设备:Xilinx下载线 .\nport: LPT2 (0x278)\ncable: Xilinx download cable\npower: ok\n");
     const CliRun unpowered = Cli({"detect", "--backend", "sim", "--sim-no-power"});
     EXPECT_EQ(unpowered.status, 1);
     EXPECT_NE(unpowered.out.find("power: missing"), std::string::npos);
@@ -177,12 +181,13 @@ TEST_F(CliTest, DetectReportsPortCableAndPowerOnly) {
 
 TEST_F(CliTest, FailuresGiveStatusOneEvenWhenTheRunSurvivesThem) {
     const std::string flash = HexFile("app.hex", 64, 1);
-    EXPECT_EQ(Cli({"--backend", "sim", "-p", "mega8", "-f", flash, "--sim-never-in-step"}).status, 1);
+    EXPECT_EQ(Cli({"--backend", "sim", "-p", "mega8", "-f", flash, "--sim-never-in-step"}).status,
+              1);
     EXPECT_EQ(Cli({"--backend", "sim", "-p", "mega16", "-S", "--sim-chip", "mega8"}).status, 1);
     // The supply fails during the EEPROM writes: the run finishes, the status says it failed.
     const std::string eeprom = HexFile("data.hex", 256, 3);
-    const CliRun cut = Cli({"--backend", "sim", "-p", "mega8", "-R", "-e", eeprom, "-L",
-                         "--sim-power-cut", "3000"});
+    const CliRun cut = Cli(
+        {"--backend", "sim", "-p", "mega8", "-R", "-e", eeprom, "-L", "--sim-power-cut", "3000"});
     EXPECT_EQ(cut.status, 1);
     EXPECT_NE(cut.out.find("超时"), std::string::npos);
     EXPECT_NE(cut.out.find("完成.\n退出\n"), std::string::npos);
@@ -190,15 +195,16 @@ TEST_F(CliTest, FailuresGiveStatusOneEvenWhenTheRunSurvivesThem) {
 
 TEST_F(CliTest, WithoutAChipTheSignatureChooses) {
     const std::string flash = HexFile("app.hex", 256, 5);
-    const CliRun run = Cli({"--backend", "sim", "--sim-chip", "tiny2313", "-f", flash, "-W", "-E", "-V"});
+    const CliRun run =
+        Cli({"--backend", "sim", "--sim-chip", "tiny2313", "-f", flash, "-W", "-E", "-V"});
     EXPECT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("目标芯片: ATtiny2313.\n"), std::string::npos);
 }
 
 TEST_F(CliTest, DriverSimRunsThroughTheDriverAndCountsItsCalls) {
     const std::string flash = HexFile("app.hex", 1024, 2);
-    const CliRun run = Cli({"--backend", "driver-sim", "-p", "89S52", "-f", flash, "--sim-dump",
-                            Path("dump")});
+    const CliRun run =
+        Cli({"--backend", "driver-sim", "-p", "89S52", "-f", flash, "--sim-dump", Path("dump")});
     ASSERT_EQ(run.status, 0) << run.out;
     EXPECT_NE(run.out.find("driver device calls: "), std::string::npos);
     const std::string chipFlash = ReadText(dir_ / "dump" / "flash.bin");

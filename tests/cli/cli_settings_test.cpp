@@ -1,7 +1,6 @@
 // velkorisp-cli --ini: the settings file the window keeps decides what the command line
 // does not say.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -37,9 +36,11 @@ TEST(CliSettings, ProgramsAsTheWindowWouldFromAGbkSettingsFile) {
     const fs::path hex = dir / "固件.hex";  // a Chinese file name, stored in GBK in the file
     fs::copy_file(std::string(VELKOR_SOURCE_DIR) + "/examples/blink.hex", hex,
                   fs::copy_options::overwrite_existing);
-    const std::string utf8 = "[DEVICE]\r\nTYPE=0\r\nID=12\r\n[PROGCMD]\r\nWriteFlash=1\r\nErase=1\r\n"
-                             "Verify=1\r\nLock=1\r\n[PROGOPTION]\r\nLockSel=1\r\nLockByte=252\r\n"
-                             "[FLASH]\r\nFILE=" + hex.string() + "\r\n";
+    const std::string utf8 =
+        "[DEVICE]\r\nTYPE=0\r\nID=12\r\n[PROGCMD]\r\nWriteFlash=1\r\nErase=1\r\n"
+        "Verify=1\r\nLock=1\r\n[PROGOPTION]\r\nLockSel=1\r\nLockByte=252\r\n"
+        "[FLASH]\r\nFILE=" +
+        hex.string() + "\r\n";
     const std::optional<std::string> gbk = Utf8ToGbk(utf8);
     ASSERT_TRUE(gbk.has_value());
     std::ofstream(dir / "velkor.ini", std::ios::binary) << *gbk;

@@ -1,7 +1,6 @@
 // The ppdev port path against a stand-in for the kernel's parport driver (preloaded into the
 // real program), and the mapping of LPT names to parport devices.
 #include <gtest/gtest.h>
-
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -30,10 +29,11 @@ TEST(PpdevBackend, ProgramsAChipThroughTheParportIoctls) {
     const std::string command = "ASAN_OPTIONS=verify_asan_link_order=0:detect_leaks=0 LD_PRELOAD=" +
                                 std::string(VELKOR_PPDEV_SHIM) +
                                 " VELKOR_SHIM_CHIP=mega8 VELKOR_SHIM_CABLE=stk200"
-                                " VELKOR_SHIM_DUMP=" + (dir / "chip").string() + " " +
-                                VELKOR_CLI_PATH + " --backend ppdev --ppdev-device /dev/parport0"
-                                " -p mega8 -f " + hex + " > " + (dir / "out.txt").string() +
-                                " 2>&1";
+                                " VELKOR_SHIM_DUMP=" +
+                                (dir / "chip").string() + " " + VELKOR_CLI_PATH +
+                                " --backend ppdev --ppdev-device /dev/parport0"
+                                " -p mega8 -f " +
+                                hex + " > " + (dir / "out.txt").string() + " 2>&1";
     const int raw = std::system(command.c_str());
     ASSERT_TRUE(WIFEXITED(raw));
     EXPECT_EQ(WEXITSTATUS(raw), 0) << ReadText(dir / "out.txt");
@@ -85,7 +85,8 @@ TEST(PpdevBackend, AMissingDeviceReadsAsNoPortAndADeniedOneIsExplained) {
     EXPECT_EQ(none.In(0x378), 0xFF);
 
     if (geteuid() == 0) GTEST_SKIP() << "root may open any file";
-    const fs::path locked = fs::temp_directory_path() / ("velkor-locked-" + std::to_string(getpid()));
+    const fs::path locked =
+        fs::temp_directory_path() / ("velkor-locked-" + std::to_string(getpid()));
     std::ofstream(locked) << "x";
     fs::permissions(locked, fs::perms::none);
     paths.explicitDevices[0] = locked.string();

@@ -19,7 +19,7 @@ namespace {
 
 // Records each request and answers with a scripted buffer change and result.
 class ScriptedChannel : public DriverChannel {
-public:
+  public:
     struct Request {
         std::uint32_t code;
         std::vector<std::uint8_t> buffer;
@@ -45,8 +45,8 @@ TEST(DriverClient, WrappersLayTheirFieldsOutLittleEndian) {
     ASSERT_EQ(channel.requests.size(), 3u);
     EXPECT_EQ(channel.requests[0].code, 0xF0003C08u);
     EXPECT_EQ(channel.requests[0].buffer,
-              (std::vector<std::uint8_t>{11, 0, 0, 0, 0x78, 2, 0, 0, 7, 0, 0, 0, 128, 0, 0, 0, 1,
-                                         0, 0, 0, 100, 0, 0, 0}));
+              (std::vector<std::uint8_t>{11,  0, 0, 0, 0x78, 2, 0, 0, 7,   0, 0, 0,
+                                         128, 0, 0, 0, 1,    0, 0, 0, 100, 0, 0, 0}));
     EXPECT_EQ(channel.requests[1].buffer,
               (std::vector<std::uint8_t>{2, 0, 0, 0, 0x45, 0x23, 1, 0, 0xA5, 0, 0, 0}));
     EXPECT_EQ(channel.requests[2].code, 0xF0003C10u);
@@ -102,7 +102,8 @@ TEST(DriverClient, WholeRunsGoThroughTheProtocolAndLeaveTheImageInTheChip) {
         const bool at89 = e.targetFamily == kFamily89S5x;
         const std::uint32_t size = at89 ? e.At89Record().flashSize : e.AvrRecord().flashSize;
         std::mt19937 random(5);
-        for (std::uint32_t i = 0; i < size; ++i) e.flashImage[i] = static_cast<std::uint8_t>(random());
+        for (std::uint32_t i = 0; i < size; ++i)
+            e.flashImage[i] = static_cast<std::uint8_t>(random());
         e.eepromImageLength = at89 ? 0 : 32;
         for (int i = 0; i < 32; ++i) e.eepromImage[i] = static_cast<std::uint8_t>(i * 3);
         e.commands.erase = e.commands.writeFlash = e.commands.verify = e.commands.writeEeprom = 1;

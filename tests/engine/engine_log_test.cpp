@@ -35,8 +35,8 @@ TEST(EngineLog, ProgressPostsOnlyChangesStartingFromZero) {
     engine.PostProgress(50);
     engine.PostProgress(50);
     engine.PostProgress(0);  // a later run starting again does post its 0
-    EXPECT_EQ(notes.Messages(), (std::vector<PostedMessage>{{WM_ISP_PROGRESS, 0, 50},
-                                                            {WM_ISP_PROGRESS, 0, 0}}));
+    EXPECT_EQ(notes.Messages(),
+              (std::vector<PostedMessage>{{WM_ISP_PROGRESS, 0, 50}, {WM_ISP_PROGRESS, 0, 0}}));
 }
 
 TEST(EngineLog, WithoutOwnerNothingIsPostedAndNothingFails) {

@@ -47,11 +47,11 @@ TEST(MemoryOperations, PollValueAndItsComplementWaitInsteadOfPolling) {
         unsigned waitMs;
     };
     const Case cases[] = {
-        {"90S2313", kMemFlash, 0x7F, true, 11},   {"90S2313", kMemFlash, 0x80, false, 0},
-        {"90S2313", kMemEeprom, 0x80, true, 11},  {"90S2313", kMemEeprom, 0x7F, true, 11},
-        {"90S2313", kMemEeprom, 0x12, false, 0},  {"mega8", kMemEeprom, 0x00, true, 11},
-        {"mega8", kMemEeprom, 0xFF, true, 11},    {"mega8", kMemEeprom, 0x55, false, 0},
-        {"90S1200", kMemFlash, 0x12, true, 11},   {"90S1200", kMemEeprom, 0x34, true, 11},
+        {"90S2313", kMemFlash, 0x7F, true, 11},  {"90S2313", kMemFlash, 0x80, false, 0},
+        {"90S2313", kMemEeprom, 0x80, true, 11}, {"90S2313", kMemEeprom, 0x7F, true, 11},
+        {"90S2313", kMemEeprom, 0x12, false, 0}, {"mega8", kMemEeprom, 0x00, true, 11},
+        {"mega8", kMemEeprom, 0xFF, true, 11},   {"mega8", kMemEeprom, 0x55, false, 0},
+        {"90S1200", kMemFlash, 0x12, true, 11},  {"90S1200", kMemEeprom, 0x34, true, 11},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.chip) + " kind " + std::to_string(c.kind) + " value " +
@@ -161,7 +161,7 @@ TEST(MemoryOperations, EepromVerifyMismatchIsReportedWithAddressAndBothValues) {
 
 TEST(MemoryOperations, ConfigWritesUseTheFormOfTheFuseKind) {
     auto legacy = InProgramming({.chip = "tiny15"});  // kind 3: new fuse form, old lock form
-    legacy->engine.WriteConfigByte(kFuseLow, 0x50);  // changeable bits: D3
+    legacy->engine.WriteConfigByte(kFuseLow, 0x50);   // changeable bits: D3
     legacy->engine.WriteConfigByte(kLockBits, 0xF9);
     EXPECT_EQ(legacy->bench->Avr()->FuseLow() & 0xD3, 0x50);
     EXPECT_EQ(legacy->bench->Avr()->Lock(), 0xF9);

@@ -151,9 +151,9 @@ TEST(PortAccess, ReleasedStatesPerCableAndFamily) {
         std::uint64_t waits;
     };
     const Case cases[] = {
-        {"plain", kFamilyAvr, {0x00}, 0},      {"stk200", kFamilyAvr, {0x0C, 0x8C}, 3},
-        {"stk200", kFamily89S5x, {0x0C}, 2},   {"xilinx", kFamilyAvr, {0x18}, 0},
-        {"lattice", kFamily89S5x, {0x08}, 0},  {"byteblaster", kFamilyAvr, {}, 0},
+        {"plain", kFamilyAvr, {0x00}, 0},     {"stk200", kFamilyAvr, {0x0C, 0x8C}, 3},
+        {"stk200", kFamily89S5x, {0x0C}, 2},  {"xilinx", kFamilyAvr, {0x18}, 0},
+        {"lattice", kFamily89S5x, {0x08}, 0}, {"byteblaster", kFamilyAvr, {}, 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.cable) + " family " + std::to_string(c.family));
@@ -179,7 +179,7 @@ TEST(PortAccess, DriverPathWithoutADeviceReadsAFixedValueAndFindsNoPort) {
 }
 
 class RefusedPorts : public PortIo {
-public:
+  public:
     std::uint8_t In(std::uint16_t) override { return 0xFF; }
     void Out(std::uint16_t, std::uint8_t) override {}
     std::string AccessProblem() override { return "无法直接访问并口端口.\r\n"; }

@@ -25,7 +25,7 @@ std::unique_ptr<SimRig> Selected(SimBenchOptions options) {
 
 // Calls `action` once, the moment the log first ends with `text`.
 class OnLogLine : public EngineNotifier {
-public:
+  public:
     OnLogLine(IspProgrammer& engine, std::string text, std::function<void()> action)
         : engine_(engine), text_(std::move(text)), action_(std::move(action)) {
         engine.SetOwner(this);
@@ -37,7 +37,7 @@ public:
         }
     }
 
-private:
+  private:
     IspProgrammer& engine_;
     std::string text_;
     std::function<void()> action_;
@@ -55,9 +55,9 @@ TEST(ProgrammingSequence, ProgramRunLogsEachStep) {
     e.AppendLog("earlier run\r\n");
     e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-    EXPECT_EQ(rig->LogLines(),
-              (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "擦除...\r\n", "写入Flash: \r\n",
-                                        "写入中...\r\n", "比较中...\r\n", "完成.\r\n", "退出\r\n"}));
+    EXPECT_EQ(rig->LogLines(), (std::vector<std::string>{
+                                   "设备:STK200/STK300 .\r\n", "擦除...\r\n", "写入Flash: \r\n",
+                                   "写入中...\r\n", "比较中...\r\n", "完成.\r\n", "退出\r\n"}));
     EXPECT_EQ(e.cableKind, 0);  // the lines are released after every run
 }
 
@@ -325,10 +325,10 @@ TEST(ProgrammingSequence, EndToEndOnEveryCableAndFuseKind) {
         const char* cable;
     };
     const Case cases[] = {
-        {"90S1200", "stk200"},  {"90S2343", "byteblaster"}, {"90S4433", "xilinx"},
-        {"tiny15", "lattice"},  {"mega161", "plain"},       {"tiny13", "stk200"},
-        {"mega48", "byteblaster"}, {"tiny12", "xilinx"},    {"90S2313", "lattice"},
-        {"mega8515", "plain"},  {"89S51", "stk200"},        {"89S53", "byteblaster"},
+        {"90S1200", "stk200"},     {"90S2343", "byteblaster"}, {"90S4433", "xilinx"},
+        {"tiny15", "lattice"},     {"mega161", "plain"},       {"tiny13", "stk200"},
+        {"mega48", "byteblaster"}, {"tiny12", "xilinx"},       {"90S2313", "lattice"},
+        {"mega8515", "plain"},     {"89S51", "stk200"},        {"89S53", "byteblaster"},
     };
     unsigned seed = 10;
     for (const Case& c : cases) {

@@ -24,8 +24,9 @@ std::unique_ptr<SimRig> Ready(const char* cable, std::uint32_t family, std::uint
 TEST(SerialTransfer, SendByteOnStk200WritesSeventeenValuesEachFollowedByOneWait) {
     auto rig = Ready("stk200", kFamilyAvr);
     rig->engine.SendByte(0xAC);
-    const std::vector<std::uint8_t> expected = {0x20, 0x30, 0x00, 0x10, 0x20, 0x30, 0x00, 0x10, 0x20,
-                                                0x30, 0x20, 0x30, 0x00, 0x10, 0x00, 0x10, 0x00};
+    const std::vector<std::uint8_t> expected = {0x20, 0x30, 0x00, 0x10, 0x20, 0x30,
+                                                0x00, 0x10, 0x20, 0x30, 0x20, 0x30,
+                                                0x00, 0x10, 0x00, 0x10, 0x00};
     std::vector<std::uint8_t> seen;
     const auto& trace = rig->Machine().Trace();
     for (std::size_t i = 0; i < trace.size(); ++i) {
@@ -94,9 +95,12 @@ TEST(SerialTransfer, ResetPulsePerPair) {
         std::vector<std::uint8_t> writes;
     };
     const Case cases[] = {
-        {"plain", kFamilyAvr, {0x08, 0x0C, 0x08}},      {"stk200", kFamilyAvr, {0x00, 0x80, 0x00}},
-        {"xilinx", kFamilyAvr, {0x10, 0x14, 0x10}},     {"lattice", kFamilyAvr, {0x00, 0x04, 0x00}},
-        {"byteblaster", kFamilyAvr, {0x00, 0x02, 0x00}}, {"stk200", kFamily89S5x, {0x80, 0x00, 0x80}},
+        {"plain", kFamilyAvr, {0x08, 0x0C, 0x08}},
+        {"stk200", kFamilyAvr, {0x00, 0x80, 0x00}},
+        {"xilinx", kFamilyAvr, {0x10, 0x14, 0x10}},
+        {"lattice", kFamilyAvr, {0x00, 0x04, 0x00}},
+        {"byteblaster", kFamilyAvr, {0x00, 0x02, 0x00}},
+        {"stk200", kFamily89S5x, {0x80, 0x00, 0x80}},
         {"byteblaster", kFamily89S5x, {0x02, 0x00, 0x02}},
     };
     for (const Case& c : cases) {

@@ -61,7 +61,7 @@ TEST(TargetConnection, FuseBytesReadFollowTheFuseKind) {
         std::vector<std::string> lines;
     };
     const Case cases[] = {
-        {"90S1200", {}},                                              // kind 0
+        {"90S1200", {}},                          // kind 0
         {"90S2343", {"读取熔丝低字节 FF \r\n"}},  // kind 1: fuse and lock bits together
         {"mega8", {"读取熔丝低字节 E1 \r\n", "读取熔丝高字节 D9 \r\n"}},  // kind 5
         {"mega48",

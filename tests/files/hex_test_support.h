@@ -52,8 +52,12 @@ class ScratchDir {
     ScratchDir(const ScratchDir&) = delete;
     ScratchDir& operator=(const ScratchDir&) = delete;
 
-    bool Ok() const { return !path_.empty(); }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    bool Ok() const {
+        return !path_.empty();
+    }
+    std::string operator/(const std::string& name) const {
+        return (path_ / name).string();
+    }
 
   private:
     std::filesystem::path path_;

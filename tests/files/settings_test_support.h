@@ -40,7 +40,9 @@ class SettingsScratch {
     SettingsScratch(const SettingsScratch&) = delete;
     SettingsScratch& operator=(const SettingsScratch&) = delete;
 
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    std::string operator/(const std::string& name) const {
+        return (path_ / name).string();
+    }
 
     // Names of the folder's entries, sorted.
     std::vector<std::string> Entries() const {

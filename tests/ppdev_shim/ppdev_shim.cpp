@@ -81,7 +81,9 @@ void Dump(Shim& s) {
     for (const std::string& r : s.requests) log << r << "\n";
 }
 
-bool IsParport(const char* path) { return path != nullptr && std::strncmp(path, "/dev/parport", 12) == 0; }
+bool IsParport(const char* path) {
+    return path != nullptr && std::strncmp(path, "/dev/parport", 12) == 0;
+}
 
 int OpenFake(const char* path) {
     Shim& s = TheShim();
@@ -99,16 +101,15 @@ int OpenFake(const char* path) {
 
 }  // namespace
 
-extern "C" {
-
-}  // extern "C"
+extern "C" {}  // extern "C"
 
 namespace {
 
 // Passes an open of anything but a parport device on to the C library's `symbol`.
 int OpenThrough(const char* symbol, const char* path, int flags, va_list args) {
     if (IsParport(path)) return OpenFake(path);
-    const mode_t mode = (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(args, int)) : 0;
+    const mode_t mode =
+        (flags & (O_CREAT | O_TMPFILE)) ? static_cast<mode_t>(va_arg(args, int)) : 0;
     using OpenFn = int (*)(const char*, int, ...);
     auto realOpen = reinterpret_cast<OpenFn>(dlsym(RTLD_NEXT, symbol));
     return realOpen(path, flags, mode);

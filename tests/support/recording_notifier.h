@@ -16,7 +16,7 @@ struct PostedMessage {
 };
 
 class RecordingNotifier : public EngineNotifier {
-public:
+  public:
     void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
         std::lock_guard<std::mutex> lock(mutex_);
         messages_.push_back({message, wParam, lParam});
@@ -28,7 +28,7 @@ public:
     std::vector<int> Progress() const;
     std::size_t Count(unsigned message) const;
 
-private:
+  private:
     mutable std::mutex mutex_;
     std::vector<PostedMessage> messages_;
 };
