@@ -1,0 +1,62 @@
+#include "engine/program_worker.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <functional>
+
+#include "tests/support/sim_rig.h"
+
+namespace velkor {
+namespace {
+
+std::size_t EndMessages(const test::RecordingNotifier& notes) {
+    const auto messages = notes.Messages();
+    return static_cast<std::size_t>(
+        std::count(messages.begin(), messages.end(), test::PostedMessage{WM_ISP_LOG, 1, 0}));
+}
+
+TEST(ProgramWorker, RunsOnItsOwnThreadAndPostsTheEndAfterTheLastLine) {
+    test::SimRig rig({.chip = "mega8"});
+    rig.engine.chipIndex = 7;
+    rig.engine.commands.erase = 1;
+    ProgramWorker worker;
+    ASSERT_TRUE(worker.Start(rig.engine));
+    worker.Join();
+    EXPECT_EQ(worker.LastResult(), kSeqDone);
+    ASSERT_FALSE(rig.notes.Messages().empty());
+    EXPECT_EQ(rig.notes.Messages().back(), (test::PostedMessage{WM_ISP_LOG, 1, 0}));
+    EXPECT_TRUE(rig.engine.LogText().ends_with("完成.\r\n退出\r\n"));
+    ASSERT_TRUE(worker.Start(rig.engine));  // the next run after the first has ended
+    worker.Join();
+    EXPECT_EQ(EndMessages(rig.notes), 2u);
+}
+
+TEST(ProgramWorker, ASecondStartWhileARunIsGoingIsRefused) {
+    test::SimRig rig({.chip = "mega8"});
+    rig.engine.chipIndex = 7;
+    rig.engine.commands.erase = 1;
+    ProgramWorker first;
+    ProgramWorker second;
+    bool refused = false;
+    struct Probe : EngineNotifier {
+        std::function<void()> onErase;
+        test::RecordingNotifier* notes;
+        IspProgrammer* engine;
+        void PostMessage(unsigned m, std::uintptr_t w, std::intptr_t l) override {
+            notes->PostMessage(m, w, l);
+            if (m == WM_ISP_LOG && w == 0 && engine->LogText().ends_with("擦除...\r\n")) onErase();
+        }
+    } probe;
+    probe.notes = &rig.notes;
+    probe.engine = &rig.engine;
+    probe.onErase = [&] { refused = !second.Start(rig.engine); };
+    rig.engine.SetOwner(&probe);
+    ASSERT_TRUE(first.Start(rig.engine));
+    first.Join();
+    EXPECT_TRUE(refused);
+    EXPECT_EQ(EndMessages(rig.notes), 1u);
+}
+
+}  // namespace
+}  // namespace velkor
