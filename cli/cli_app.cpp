@@ -16,6 +16,7 @@
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
+#include "files/utf8_path.h"
 #ifdef _WIN32
 #include "driverclient/win32_device_channel.h"
 #include "driverclient/win32_service_manager.h"
@@ -45,7 +46,8 @@ using HostClock = SteadyClock;
 // On Windows the driver is the way to the ports, when it ships beside the program.
 bool DriverFileBesideProgram() {
     std::error_code ec;
-    return std::filesystem::exists(ProgramDirectory(CurrentExecutablePath()) + "Tarnel.sys", ec);
+    return std::filesystem::exists(
+        PathFromUtf8(ProgramDirectory(CurrentExecutablePath()) + "Tarnel.sys"), ec);
 }
 #else
 bool AnyParportNode() {

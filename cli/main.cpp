@@ -5,8 +5,13 @@
 #endif
 
 #include <iostream>
+#include <string>
+#include <vector>
 
 #include "cli/cli_app.h"
+#ifdef _WIN32
+#include "files/utf8_path.h"
+#endif
 
 namespace {
 bool StderrIsTerminal() {
@@ -16,9 +21,27 @@ bool StderrIsTerminal() {
     return isatty(STDERR_FILENO) != 0;
 #endif
 }
-}  // namespace
 
-int main(int argc, char** argv) {
+int Run(int argc, const char* const* argv) {
     std::ostream* bar = StderrIsTerminal() ? &std::cerr : nullptr;
     return velkor::cli::RunCli(argc, argv, std::cout, std::cerr, bar);
 }
+}  // namespace
+
+#ifdef _WIN32
+// The narrow arguments are in the ANSI code page, where a file name in any other script turns
+// into question marks; the wide ones, turned into UTF-8, arrive as the user typed them. The C
+// runtime splits both from the command line the same way.
+int wmain(int argc, wchar_t** argv) {
+    std::vector<std::string> arguments;
+    for (int i = 0; i < argc; ++i) arguments.push_back(velkor::Utf8FromWide(argv[i]));
+    std::vector<const char*> pointers;
+    for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
+    pointers.push_back(nullptr);
+    return Run(argc, pointers.data());
+}
+#else
+int main(int argc, char** argv) {
+    return Run(argc, argv);
+}
+#endif

@@ -5,6 +5,8 @@
 #include <fstream>
 #include <vector>
 
+#include "files/utf8_path.h"
+
 namespace velkor::cli {
 namespace {
 
@@ -24,10 +26,10 @@ std::string Hex2(std::uint8_t v) {
 }  // namespace
 
 std::string DumpSimChip(const SimBench& bench, const std::string& dir) {
+    const std::filesystem::path root = PathFromUtf8(dir);
     std::error_code ec;
-    std::filesystem::create_directories(dir, ec);
+    std::filesystem::create_directories(root, ec);
     if (ec) return "cannot create " + dir + ": " + ec.message();
-    const std::filesystem::path root(dir);
     std::vector<std::uint8_t> flash, eeprom;
     std::uint8_t fuses[4] = {0xFF, 0xFF, 0xFF, 0xFF};
     if (const sim::AvrChip* avr = bench.Avr()) {
@@ -47,7 +49,7 @@ std::string DumpSimChip(const SimBench& bench, const std::string& dir) {
     std::ofstream state(root / "state.txt", std::ios::binary | std::ios::trunc);
     state << "fuse_low=" << Hex2(fuses[0]) << "\nfuse_high=" << Hex2(fuses[1])
           << "\nfuse_ext=" << Hex2(fuses[2]) << "\nlock=" << Hex2(fuses[3]) << "\n";
-    if (!state) return "cannot write " + (root / "state.txt").string();
+    if (!state) return "cannot write " + PathToUtf8(root / "state.txt");
     return {};
 }
 

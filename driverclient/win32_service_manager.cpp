@@ -2,8 +2,22 @@
 
 #include <windows.h>
 
+#include <string>
+
 namespace velkor {
 namespace {
+
+// The program holds its paths in UTF-8; the "A" calls would read them in the ANSI code page,
+// so a program folder named outside it would register a driver file that is not there.
+std::wstring Wide(const std::string& utf8) {
+    if (utf8.empty()) return {};
+    const int size = static_cast<int>(utf8.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, nullptr, 0);
+    if (length <= 0) return {};
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), size, wide.data(), length);
+    return wide;
+}
 
 SC_HANDLE Sc(ServiceManager::Handle handle) {
     return reinterpret_cast<SC_HANDLE>(handle);
@@ -20,14 +34,15 @@ ServiceManager::Handle Win32ServiceManager::OpenManager(std::uint32_t access) {
 }
 
 ServiceManager::Handle Win32ServiceManager::Create(Handle manager, const ServiceRegistration& r) {
-    return Own(CreateServiceA(Sc(manager), r.name.c_str(), r.displayName.c_str(), r.access,
-                              r.serviceType, r.startType, r.errorControl, r.binaryPath.c_str(),
-                              nullptr, nullptr, nullptr, nullptr, nullptr));
+    return Own(CreateServiceW(Sc(manager), Wide(r.name).c_str(), Wide(r.displayName).c_str(),
+                              r.access, r.serviceType, r.startType, r.errorControl,
+                              Wide(r.binaryPath).c_str(), nullptr, nullptr, nullptr, nullptr,
+                              nullptr));
 }
 
 ServiceManager::Handle Win32ServiceManager::Open(Handle manager, const std::string& name,
                                                  std::uint32_t access) {
-    return Own(OpenServiceA(Sc(manager), name.c_str(), access));
+    return Own(OpenServiceW(Sc(manager), Wide(name).c_str(), access));
 }
 
 bool Win32ServiceManager::Start(Handle service) {

@@ -6,6 +6,7 @@
 
 #include "engine/isp_programmer.h"
 #include "files/hex_reader.h"
+#include "files/utf8_path.h"
 
 namespace velkor {
 
@@ -15,7 +16,7 @@ bool HexFile::Open(const std::string& path) {
     path_ = path;
     // A plain read-only open: the C runtime lets other programs keep reading and rewriting the
     // file meanwhile, so a build tool can replace it while we hold it.
-    file_.reset(std::fopen(path.c_str(), "r"));
+    file_.reset(OpenFileUtf8(path, "r"));
     return file_ != nullptr;
 }
 

@@ -13,6 +13,8 @@
 #include <cstring>
 #include <filesystem>
 
+#include "files/utf8_path.h"
+
 namespace velkor {
 
 ssize_t FileOps::Write(int fd, const void* data, std::size_t size) {
@@ -28,7 +30,10 @@ int FileOps::Fsync(int fd) {
 int FileOps::Rename(const char* from, const char* to) {
 #ifdef _WIN32
     // Windows' rename refuses an existing target; this replaces it in one step instead.
-    if (MoveFileExA(from, to, MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) return 0;
+    if (MoveFileExW(WideFromUtf8(from).c_str(), WideFromUtf8(to).c_str(),
+                    MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        return 0;
+    }
     errno = GetLastError() == ERROR_ACCESS_DENIED ? EACCES : EIO;
     return -1;
 #else
@@ -78,9 +83,10 @@ class Descriptor {
 // A symbolic link is replaced through its target, so the link the user made stays a link.
 std::string ResolveTarget(const std::string& path) {
     std::error_code error;
-    if (std::filesystem::is_symlink(path, error)) {
-        const std::filesystem::path target = std::filesystem::canonical(path, error);
-        if (!error) return target.string();
+    const std::filesystem::path name = PathFromUtf8(path);
+    if (std::filesystem::is_symlink(name, error)) {
+        const std::filesystem::path target = std::filesystem::canonical(name, error);
+        if (!error) return PathToUtf8(target);
     }
     return path;
 }
@@ -90,7 +96,7 @@ std::string ResolveTarget(const std::string& path) {
 int CreateTemporary(const std::string& target, std::string& name) {
     for (int attempt = 0; attempt < 100; ++attempt) {
         name = target + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(attempt);
-        const int fd = ::open(name.c_str(), O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
+        const int fd = OpenDescriptorUtf8(name, O_WRONLY | O_CREAT | O_EXCL | kOpenFlags, 0666);
         if (fd >= 0 || errno != EEXIST) return fd;
     }
     errno = EEXIST;
@@ -130,7 +136,7 @@ void SyncDirectoryOf(const std::string& path) {
 
 FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
     bytes.clear();
-    Descriptor fd(::open(path.c_str(), O_RDONLY | kOpenFlags));
+    Descriptor fd(OpenDescriptorUtf8(path, O_RDONLY | kOpenFlags));
     if (!fd.Valid()) {
         if (errno == ENOENT) return FileReadStatus::kMissing;
         error = Describe("cannot open", path, errno);
@@ -162,7 +168,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::s
     const auto fail = [&](const char* what) {
         error = Describe(what, temporary, errno);
         fd.Close();
-        ::unlink(temporary.c_str());
+        RemoveFileUtf8(temporary);
         return false;
     };
 #ifndef _WIN32
@@ -178,7 +184,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::s
     if (fd.Close() != 0) return fail("cannot close");
     if (ops.Rename(temporary.c_str(), target.c_str()) != 0) {
         error = Describe("cannot rename", temporary, errno);
-        ::unlink(temporary.c_str());
+        RemoveFileUtf8(temporary);
         return false;
     }
     SyncDirectoryOf(target);

@@ -10,6 +10,7 @@
 #include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
 #include "files/profile_file.h"
+#include "files/utf8_path.h"
 
 // Last, so that its macros (PostMessage and the like) cannot rename anything declared above.
 #ifdef _WIN32
@@ -86,12 +87,14 @@ std::string SettingsPathForExecutable(const std::string& executablePath) {
 
 std::string CurrentExecutablePath() {
 #ifdef _WIN32
-    std::vector<char> buffer(MAX_PATH);
+    // The wide name, since the narrow one is in the ANSI code page and loses every character
+    // outside it; the program holds its paths in UTF-8.
+    std::vector<wchar_t> buffer(MAX_PATH);
     for (;;) {
         const DWORD length =
-            GetModuleFileNameA(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
+            GetModuleFileNameW(nullptr, buffer.data(), static_cast<DWORD>(buffer.size()));
         if (length == 0) return {};
-        if (length < buffer.size()) return {buffer.data(), buffer.data() + length};
+        if (length < buffer.size()) return Utf8FromWide({buffer.data(), length});
         buffer.resize(buffer.size() * 2);  // truncated: the path fills the whole buffer
     }
 #elif defined(__linux__)

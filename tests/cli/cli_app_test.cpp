@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "files/utf8_path.h"
 
 namespace velkor::cli {
 namespace {
@@ -214,10 +215,12 @@ TEST_F(CliTest, DriverSimRunsThroughTheDriverAndCountsItsCalls) {
 TEST(CliBinary, ExitStatusOfTheRealProgram) {
     auto status = [](const std::string& args) {
         const std::string command = std::string(VELKOR_CLI_PATH) + " " + args + " >/dev/null 2>&1";
-        const int raw = std::system(command.c_str());
 #ifdef _WIN32
-        return raw;  // Windows' system() gives the program's exit code itself
+        // The wide call, so that a Chinese argument reaches the program whatever the ANSI code
+        // page; Windows' system() gives the program's exit code itself.
+        return ::_wsystem(WideFromUtf8(command).c_str());
 #else
+        const int raw = std::system(command.c_str());
         return WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
 #endif
     };
@@ -226,6 +229,16 @@ TEST(CliBinary, ExitStatusOfTheRealProgram) {
     EXPECT_EQ(status(std::string("--backend sim -p mega8 -f ") + VELKOR_SOURCE_DIR +
                      "/examples/blink.hex -e " + VELKOR_SOURCE_DIR + "/examples/blink.eep"),
               0);
+
+    // A file name from the command line outside the ANSI code page names the same file.
+    const fs::path dir =
+        fs::temp_directory_path() / ("velkor-cli-bin-" + std::to_string(::getpid()));
+    fs::create_directories(dir);
+    const fs::path hex = dir / PathFromUtf8("固件.hex");
+    fs::copy_file(std::string(VELKOR_SOURCE_DIR) + "/examples/blink.hex", hex,
+                  fs::copy_options::overwrite_existing);
+    EXPECT_EQ(status("--backend sim -p mega8 -f \"" + PathToUtf8(hex) + "\""), 0);
+    fs::remove_all(dir);
 }
 
 }  // namespace

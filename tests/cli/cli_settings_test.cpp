@@ -9,6 +9,7 @@
 
 #include "cli/cli_app.h"
 #include "files/gbk_text.h"
+#include "files/utf8_path.h"
 
 namespace velkor::cli {
 namespace {
@@ -26,41 +27,42 @@ int Cli(std::vector<std::string> args, std::string* out) {
 }
 
 TEST(CliSettings, ProgramsAsTheWindowWouldFromAGbkSettingsFile) {
-#ifdef _WIN32
-    // Windows' narrow file names are in the ANSI code page, not UTF-8: until the program
-    // hands Windows its UTF-8 names as UTF-16, a Chinese name names another file there.
-    GTEST_SKIP() << "UTF-8 file names are not yet converted for Windows";
-#endif
     const fs::path dir = fs::temp_directory_path() / ("velkor-ini-" + std::to_string(getpid()));
     fs::create_directories(dir);
-    const fs::path hex = dir / "固件.hex";  // a Chinese file name, stored in GBK in the file
+    // Chinese names: the HEX file's is stored in GBK in the settings file, the dump folder's
+    // comes from the command line.
+    const fs::path hex = dir / PathFromUtf8("固件.hex");
+    const fs::path dump = dir / PathFromUtf8("芯片");
     fs::copy_file(std::string(VELKOR_SOURCE_DIR) + "/examples/blink.hex", hex,
                   fs::copy_options::overwrite_existing);
     const std::string utf8 =
         "[DEVICE]\r\nTYPE=0\r\nID=12\r\n[PROGCMD]\r\nWriteFlash=1\r\nErase=1\r\n"
         "Verify=1\r\nLock=1\r\n[PROGOPTION]\r\nLockSel=1\r\nLockByte=252\r\n"
         "[FLASH]\r\nFILE=" +
-        hex.string() + "\r\n";
+        PathToUtf8(hex) + "\r\n";
     const std::optional<std::string> gbk = Utf8ToGbk(utf8);
     ASSERT_TRUE(gbk.has_value());
     std::ofstream(dir / "velkor.ini", std::ios::binary) << *gbk;
 
     std::string out;
-    const int status = Cli({"--ini", (dir / "velkor.ini").string(), "--backend", "sim",
-                            "--sim-chip", "mega8515", "--sim-dump", (dir / "chip").string()},
+    const int status = Cli({"--ini", PathToUtf8(dir / "velkor.ini"), "--backend", "sim",
+                            "--sim-chip", "mega8515", "--sim-dump", PathToUtf8(dump)},
                            &out);
     EXPECT_EQ(status, 0) << out;
     EXPECT_NE(out.find("比较中...\n写入加密字节 FC \n完成.\n"), std::string::npos) << out;
-    std::ifstream state(dir / "chip" / "state.txt");
-    std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
-    EXPECT_NE(text.find("lock=FC"), std::string::npos);
+    {
+        // Closed before the folder is removed: Windows keeps an open file from being deleted.
+        std::ifstream state(dump / "state.txt");
+        std::string text((std::istreambuf_iterator<char>(state)), std::istreambuf_iterator<char>());
+        EXPECT_NE(text.find("lock=FC"), std::string::npos);
+    }
 
     // The command line still wins: another chip named there is checked against the target.
-    EXPECT_EQ(Cli({"--ini", (dir / "velkor.ini").string(), "--backend", "sim", "--sim-chip",
+    EXPECT_EQ(Cli({"--ini", PathToUtf8(dir / "velkor.ini"), "--backend", "sim", "--sim-chip",
                    "mega8515", "-p", "mega16", "-S"},
                   &out),
               1);
-    EXPECT_EQ(Cli({"--ini", (dir / "missing.ini").string(), "--backend", "sim"}, &out), 2);
+    EXPECT_EQ(Cli({"--ini", PathToUtf8(dir / "missing.ini"), "--backend", "sim"}, &out), 2);
     fs::remove_all(dir);
 }
 

@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "files/utf8_path.h"
+
 namespace velkor::testing {
 
 struct FileCloser {
@@ -35,11 +37,11 @@ class ScratchDir {
   public:
     ScratchDir() {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "velkor-files-XXXXXX").string();
+            PathToUtf8(std::filesystem::temp_directory_path() / "velkor-files-XXXXXX");
 #ifdef _WIN32
         if (_mktemp_s(pattern.data(), pattern.size() + 1) == 0 &&
-            std::filesystem::create_directory(pattern)) {
-            path_ = pattern;
+            std::filesystem::create_directory(PathFromUtf8(pattern))) {
+            path_ = PathFromUtf8(pattern);
         }
 #else
         if (mkdtemp(pattern.data()) != nullptr) path_ = pattern;
@@ -55,8 +57,9 @@ class ScratchDir {
     bool Ok() const {
         return !path_.empty();
     }
+    // The program's UTF-8 name of `name` inside the folder.
     std::string operator/(const std::string& name) const {
-        return (path_ / name).string();
+        return PathToUtf8(path_ / PathFromUtf8(name));
     }
 
   private:
@@ -96,12 +99,12 @@ inline std::string SRecord(int addressBytes, std::uint32_t address,
 }
 
 inline void WriteFile(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary)
+    std::ofstream(PathFromUtf8(path), std::ios::binary)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 }
 
 inline std::vector<std::uint8_t> ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 

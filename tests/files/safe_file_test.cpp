@@ -62,6 +62,25 @@ TEST(SafeFile, AFailedStepLeavesTheOldFileAndNoLeftovers) {
     }
 }
 
+// Every step (create the temporary, move it over the file, remove it after a failure) goes by
+// the UTF-8 name, which Windows' narrow calls would read as another name.
+TEST(SafeFile, ChineseNamesAreReadReplacedAndCleanedUp) {
+    SettingsScratch dir;
+    const std::string path = dir / "设置.ini";
+    std::string bytes;
+    std::string error;
+    EXPECT_EQ(ReadWholeFile(path, bytes, error), FileReadStatus::kMissing);
+    ASSERT_TRUE(ReplaceFileContents(path, "first\r\n", error)) << error;
+    ASSERT_TRUE(ReplaceFileContents(path, "second\r\n", error)) << error;
+    EXPECT_EQ(ReadWholeFile(path, bytes, error), FileReadStatus::kRead) << error;
+    EXPECT_EQ(bytes, "second\r\n");
+
+    FailingOps ops(FailingOps::Step::kRename);
+    EXPECT_FALSE(ReplaceFileContents(path, "third\r\n", error, ops));
+    EXPECT_EQ(ReadBytes(path), "second\r\n");
+    EXPECT_EQ(dir.Entries(), std::vector<std::string>{"设置.ini"});
+}
+
 TEST(SafeFile, ReadTellsMissingFromUnreadable) {
     SettingsScratch dir;
     std::string bytes = "stale";

@@ -9,6 +9,7 @@
 #include "engine/isp_programmer.h"
 #include "files/gbk_text.h"
 #include "files/profile_file.h"
+#include "files/utf8_path.h"
 #include "tests/files/settings_test_support.h"
 
 namespace velkor {
@@ -157,12 +158,7 @@ TEST_F(SettingsTest, FamilyAndChipOutsideTheTablesAreReplacedAndLogged) {
 }
 
 TEST_F(SettingsTest, HexFilesLoadAndTheirPathsSurviveEvenWhenMissing) {
-#ifdef _WIN32
-    // Windows' narrow file names are in the ANSI code page, not UTF-8: until the program
-    // hands Windows its UTF-8 names as UTF-16, a Chinese name names another file there.
-    GTEST_SKIP() << "UTF-8 file names are not yet converted for Windows";
-#endif
-    std::filesystem::create_directory(dir / "固件");
+    std::filesystem::create_directory(PathFromUtf8(dir / "固件"));
     const std::string flash = dir / "固件/程序.hex";
     WriteBytes(flash, kHexRecord);
     const std::string missing = dir / "旧的/eeprom.hex";
@@ -241,9 +237,8 @@ TEST(SettingsLocation, BesideTheExecutable) {
     EXPECT_EQ(SettingsPathForExecutable("/velkorisp"), "/velkor.ini");
     EXPECT_EQ(SettingsPathForExecutable("velkorisp"), "velkor.ini");
     const std::string self = CurrentExecutablePath();
-    EXPECT_EQ(std::filesystem::path(self).stem(), "velkor_files_tests");
-    EXPECT_EQ(DefaultSettingsPath(),
-              (std::filesystem::path(self).parent_path() / "velkor.ini").string());
+    EXPECT_EQ(PathFromUtf8(self).stem(), "velkor_files_tests");
+    EXPECT_EQ(DefaultSettingsPath(), PathToUtf8(PathFromUtf8(self).parent_path() / "velkor.ini"));
 }
 
 TEST(ApplySettingsFile, LoadsLikeAStartAndNeverEnablesFuseWriting) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "files/safe_file.h"
+#include "files/utf8_path.h"
 
 namespace velkor::testing {
 
@@ -23,11 +24,11 @@ class SettingsScratch {
   public:
     SettingsScratch() {
         std::string pattern =
-            (std::filesystem::temp_directory_path() / "velkor-settings-XXXXXX").string();
+            PathToUtf8(std::filesystem::temp_directory_path() / "velkor-settings-XXXXXX");
 #ifdef _WIN32
         if (::_mktemp_s(pattern.data(), pattern.size() + 1) == 0 &&
-            std::filesystem::create_directory(pattern)) {
-            path_ = pattern;
+            std::filesystem::create_directory(PathFromUtf8(pattern))) {
+            path_ = PathFromUtf8(pattern);
         }
 #else
         if (::mkdtemp(pattern.data()) != nullptr) path_ = pattern;
@@ -40,15 +41,16 @@ class SettingsScratch {
     SettingsScratch(const SettingsScratch&) = delete;
     SettingsScratch& operator=(const SettingsScratch&) = delete;
 
+    // The program's UTF-8 name of `name` inside the folder.
     std::string operator/(const std::string& name) const {
-        return (path_ / name).string();
+        return PathToUtf8(path_ / PathFromUtf8(name));
     }
 
     // Names of the folder's entries, sorted.
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(path_)) {
-            names.push_back(entry.path().filename().string());
+            names.push_back(PathToUtf8(entry.path().filename()));
         }
         std::sort(names.begin(), names.end());
         return names;
@@ -92,12 +94,12 @@ class FailingOps : public FileOps {
 };
 
 inline std::string ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(PathFromUtf8(path), std::ios::binary);
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 inline void WriteBytes(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
+    std::ofstream(PathFromUtf8(path), std::ios::binary) << bytes;
 }
 
 }  // namespace velkor::testing

@@ -4,7 +4,8 @@
 # service, opens \\.\Tarnel, exchanges every control code with the driver in wine's kernel,
 # and at the end stops and deletes the service. Checked after every run: no registration is
 # left behind. Also: an earlier run's leftover registration is reused, a driver already
-# running serves, and a missing driver file gets the one explaining line.
+# running serves, a program in a Chinese-named folder finds and registers its driver, and a
+# missing driver file gets the one explaining line.
 #
 # Usage: driver_end_to_end.sh velkorisp-cli.exe TarnelTest.sys
 # Runs in the wine prefix of the environment (a 32-bit one; scripts/test-windows.sh sets it).
@@ -22,9 +23,11 @@ remove_service() {
 }
 trap 'remove_service; rm -rf "$work"' EXIT
 
-mkdir "$work/app" "$work/bare"
+mkdir "$work/app" "$work/bare" "$work/程序"
 cp "$cli" "$work/app/velkorisp-cli.exe"
 cp "$driver" "$work/app/Tarnel.sys"
+cp "$cli" "$work/程序/velkorisp-cli.exe"
+cp "$driver" "$work/程序/Tarnel.sys"
 cp "$cli" "$work/bare/velkorisp-cli.exe"
 driver_path="$(wine winepath -w "$work/app/Tarnel.sys" 2>/dev/null)"
 
@@ -76,6 +79,14 @@ check "the running driver is stopped and removed" no_registration
 run_cli "$work/app" detect
 check "auto takes the driver beside the program" grep -q "端口不存在" <<<"$out"
 check "auto leaves no registration" no_registration
+
+# A folder name outside the ANSI code page: the program must find its driver file there and
+# register it under the same name.
+run_cli "$work/程序" detect
+check "auto finds the driver in a Chinese-named folder" grep -q "端口不存在" <<<"$out"
+run_cli "$work/程序" driver-check --backend driver
+check "the driver in a Chinese-named folder starts and answers" every_code_answered "$out"
+check "the Chinese-named folder's run leaves no registration" no_registration
 
 run_cli "$work/bare" detect --backend driver
 echo "$out"
