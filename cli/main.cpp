@@ -1,5 +1,6 @@
 #ifdef _WIN32
 #include <io.h>
+#include <windows.h>
 #else
 #include <unistd.h>
 #endif
@@ -33,12 +34,18 @@ int Run(int argc, const char* const* argv) {
 // into question marks; the wide ones, turned into UTF-8, arrive as the user typed them. The C
 // runtime splits both from the command line the same way.
 int wmain(int argc, wchar_t** argv) {
+    // The log is UTF-8; a console shows it only in the UTF-8 code page. Put the user's code
+    // page back afterwards so the console is left as it was found.
+    const UINT consoleCodePage = GetConsoleOutputCP();
+    if (consoleCodePage != 0) SetConsoleOutputCP(CP_UTF8);
     std::vector<std::string> arguments;
     for (int i = 0; i < argc; ++i) arguments.push_back(velkor::Utf8FromWide(argv[i]));
     std::vector<const char*> pointers;
     for (const std::string& argument : arguments) pointers.push_back(argument.c_str());
     pointers.push_back(nullptr);
-    return Run(argc, pointers.data());
+    const int status = Run(argc, pointers.data());
+    if (consoleCodePage != 0) SetConsoleOutputCP(consoleCodePage);
+    return status;
 }
 #else
 int main(int argc, char** argv) {
