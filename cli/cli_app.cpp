@@ -97,32 +97,10 @@ struct Session {
     HexFile eepromFile;
 };
 
-}  // namespace
-
-int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-           std::ostream* progress) {
-    const ParseResult parsed = ParseCommandLine(argc, argv);
-    if (!parsed.error.empty()) {
-        err << "velkorisp-cli: " << parsed.error << "\nTry 'velkorisp-cli --help'.\n";
-        return kExitUsage;
-    }
-    Options o = parsed.options;
-    if (o.command == Command::kHelp) {
-        out << HelpText();
-        return kExitOk;
-    }
-    if (o.command == Command::kChips) {
-        if (o.allChips) {
-            PrintAllChipRows(out);
-        } else {
-            PrintChipNames(out);
-        }
-        return kExitOk;
-    }
-    Session s;
+// Fills the engine from the settings file (if any) and the command line, and loads the image
+// files. False after a usage error, which it has reported.
+bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
     IspProgrammer& engine = *s.engine;
-    s.printer = std::make_unique<LogPrinter>(engine, out, o.noProgressBar ? nullptr : progress);
-    engine.SetOwner(s.printer.get());
 
     // ---- settings file: everything the command line does not say ----
     const bool fromIni = !o.iniFile.empty();
@@ -131,7 +109,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         s.printer->Flush();
         if (!applied) {
             err << "velkorisp-cli: cannot use settings file '" << o.iniFile << "'\n";
-            return kExitUsage;
+            return false;
         }
     }
 
@@ -146,7 +124,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             engine.chipIndex = static_cast<std::uint32_t>(row89);
         } else {
             err << "velkorisp-cli: unknown chip '" << o.chip << "' (see 'velkorisp-cli chips')\n";
-            return kExitUsage;
+            return false;
         }
     }
     if (chipGiven && engine.targetFamily == kFamilyAvr && engine.chipIndex < kLockedChipRow) {
@@ -187,11 +165,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         }
         if (o.steps.writeFlash && o.flashFile.empty() && !fromIni) {
             err << "velkorisp-cli: writing flash needs a flash file (-f FILE)\n";
-            return kExitUsage;
+            return false;
         }
         if (o.steps.writeEeprom && o.eepromFile.empty() && !fromIni) {
             err << "velkorisp-cli: writing EEPROM needs an EEPROM file (-e FILE)\n";
-            return kExitUsage;
+            return false;
         }
         if (stepsFromIni) {
             o.steps.autoSelect = engine.commands.autoSelchip != 0;
@@ -212,12 +190,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (o.command == Command::kFuseWrite && !chipGiven && !fromIni) {
         err << "velkorisp-cli: fuse-write needs the chip (-p NAME); its changeable bits decide "
                "what is written\n";
-        return kExitUsage;
+        return false;
     }
     if (o.command == Command::kCalRead && !chipGiven && !fromIni) {
         err << "velkorisp-cli: cal-read needs the chip (-p NAME); it says how many calibration "
                "bytes there are\n";
-        return kExitUsage;
+        return false;
     }
     auto load = [&](bool flash, const std::string& path) {
         if (path.empty()) return true;
@@ -236,9 +214,13 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         }
         return true;
     };
-    if (!load(true, o.flashFile) || !load(false, o.eepromFile)) return kExitUsage;
+    return load(true, o.flashFile) && load(false, o.eepromFile);
+}
 
-    // ---- port path ----
+// Binds the engine to the port path the options choose. False after a usage error.
+bool BindPortPath(const Options& o, Session& s, std::ostream& err) {
+    IspProgrammer& engine = *s.engine;
+    const bool chipGiven = !o.chip.empty();
     Backend backend = o.backend;
     if (backend == Backend::kAuto) {
 #ifdef _WIN32
@@ -263,7 +245,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         s.bench = std::make_unique<SimBench>(engine, bench, &problem);
         if (!problem.empty()) {
             err << "velkorisp-cli: " << problem << " for the simulated bench\n";
-            return kExitUsage;
+            return false;
         }
         if (o.simPowerCut) s.bench->Machine().CutPowerAfter(*o.simPowerCut);
         if (backend == Backend::kDriverSim) {
@@ -287,7 +269,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
 #ifdef _WIN32
         if (!SystemNeedsDriver()) {
             err << "velkorisp-cli: the port driver is for the Windows NT family only\n";
-            return kExitUsage;
+            return false;
         }
         s.scm = std::make_unique<Win32ServiceManager>();
         s.opener = std::make_unique<Win32DeviceOpener>();
@@ -302,12 +284,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         if (!notice.empty()) engine.AppendLog(notice.c_str());
 #else
         err << "velkorisp-cli: --backend driver is the Windows NT port path\n";
-        return kExitUsage;
+        return false;
 #endif
     } else {
 #ifdef _WIN32
         err << "velkorisp-cli: --backend ppdev and direct are Linux port paths\n";
-        return kExitUsage;
+        return false;
 #else
         if (backend == Backend::kPpdev) {
             LinuxPpdevPortIo::Paths paths;
@@ -320,8 +302,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         engine.SetClock(&s.clock);
 #endif
     }
+    return true;
+}
 
-    // ---- the command ----
+// Runs the command and gives the exit status.
+int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& err) {
+    IspProgrammer& engine = *s.engine;
     int status = kExitOk;
     switch (o.command) {
         case Command::kProgram: {
@@ -380,6 +366,40 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         default:
             break;
     }
+    return status;
+}
+
+}  // namespace
+
+int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
+           std::ostream* progress) {
+    const ParseResult parsed = ParseCommandLine(argc, argv);
+    if (!parsed.error.empty()) {
+        err << "velkorisp-cli: " << parsed.error << "\nTry 'velkorisp-cli --help'.\n";
+        return kExitUsage;
+    }
+    Options o = parsed.options;
+    if (o.command == Command::kHelp) {
+        out << HelpText();
+        return kExitOk;
+    }
+    if (o.command == Command::kChips) {
+        if (o.allChips) {
+            PrintAllChipRows(out);
+        } else {
+            PrintChipNames(out);
+        }
+        return kExitOk;
+    }
+    Session s;
+    s.printer = std::make_unique<LogPrinter>(*s.engine, out, o.noProgressBar ? nullptr : progress);
+    s.engine->SetOwner(s.printer.get());
+    if (!ConfigureEngine(o, s, err) || !BindPortPath(o, s, err)) return kExitUsage;
+    if (!o.simDump.empty() && s.bench == nullptr) {
+        err << "velkorisp-cli: --sim-dump needs the simulated bench (--backend sim)\n";
+        return kExitUsage;
+    }
+    const int status = RunCommand(o, s, out, err);
     s.printer->Flush();
     if (s.channel != nullptr) {
         const sim::AccessCounters& c = s.bench->Machine().Counters();
@@ -388,10 +408,6 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     }
 
     if (!o.simDump.empty()) {
-        if (s.bench == nullptr) {
-            err << "velkorisp-cli: --sim-dump needs the simulated bench (--backend sim)\n";
-            return kExitUsage;
-        }
         if (const std::string problem = DumpSimChip(*s.bench, o.simDump); !problem.empty()) {
             err << "velkorisp-cli: " << problem << "\n";
             return kExitUsage;
