@@ -20,6 +20,7 @@ struct Counts {
     std::uint64_t accesses;
     std::uint64_t frames;
     std::uint64_t ns;
+    std::uint64_t dataBytes;  // image bytes that are not blank
 };
 
 Counts RunOnce(const char* chip, bool writeFlash, bool erase, bool verify, unsigned seed,
@@ -29,11 +30,13 @@ Counts RunOnce(const char* chip, bool writeFlash, bool erase, bool verify, unsig
     engine.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
     std::mt19937 random(seed);
     const std::uint32_t size = engine.AvrRecord().flashSize;
+    std::uint64_t dataBytes = 0;
     for (std::uint32_t i = 0; i < size; ++i) {
         const bool data = std::uniform_real_distribution<double>(0, 1)(random) < fill;
         std::uint8_t b = static_cast<std::uint8_t>(random());
         if (b == 0xFF) b = 0x00;
         engine.flashImage[i] = data ? b : 0xFF;
+        dataBytes += data ? 1 : 0;
     }
     // Fresh chips come erased, so the flash-only run needs no erase step.
     engine.commands.writeFlash = writeFlash;
@@ -43,7 +46,7 @@ Counts RunOnce(const char* chip, bool writeFlash, bool erase, bool verify, unsig
     engine.ProgramCommand();
     const auto& c = bench.Machine().Counters();
     return {c.portReads + c.portWrites, bench.Avr()->InstructionCount(),
-            bench.Machine().NowNs() - start};
+            bench.Machine().NowNs() - start, dataBytes};
 }
 
 void Report(const char* label, const char* chip, bool byteMode) {
@@ -55,19 +58,8 @@ void Report(const char* label, const char* chip, bool byteMode) {
     const std::uint64_t accesses = run.accesses - base.accesses;
     const std::uint64_t frames = run.frames - base.frames;
 
-    // Which frames were writes is known from the image: one per data byte in byte mode.
-    IspProgrammer probe;
-    std::uint64_t dataBytes = 0;
-    {
-        SimBench bench(probe, {.chip = chip});
-        std::mt19937 random(1);
-        const std::uint32_t size = velkor::ChipTable[bench.ChipRow()].flashSize;
-        for (std::uint32_t i = 0; i < size; ++i) {
-            const bool data = std::uniform_real_distribution<double>(0, 1)(random) < 0.5;
-            (void)random();
-            dataBytes += data ? 1 : 0;
-        }
-    }
+    // In byte mode each data byte is one write instruction; every other frame is a poll.
+    const std::uint64_t dataBytes = run.dataBytes;
     const std::uint64_t required =
         byteMode ? dataBytes * sendFrame + (frames - dataBytes) * readFrame : frames * sendFrame;
     std::printf("%-28s %8llu data bytes  %6.1f accesses/byte  wire needs %6.1f  ratio %.2f\n",
