@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <random>
 
+#include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
 #include "hosting/sim_bench.h"
 
