@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   srecord gcc-avr binutils-avr avr-libc
+  qt6-base-dev fonts-wqy-microhei xvfb
 )
 
 missing=()
