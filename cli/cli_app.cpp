@@ -1,6 +1,5 @@
 #include "cli/cli_app.h"
 
-#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -9,25 +8,11 @@
 #include "cli/log_printer.h"
 #include "cli/sim_dump.h"
 #include "devices/chip_table.h"
-#include "driverclient/channel_driver_access.h"
-#include "driverclient/driver_binding.h"
 #include "driverclient/driver_check.h"
-#include "driverclient/in_process_channel.h"
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
-#include "files/utf8_path.h"
-#ifdef _WIN32
-#include "driverclient/win32_device_channel.h"
-#include "driverclient/win32_service_manager.h"
-#include "hosting/win32_clock.h"
-#include "hosting/win32_platform.h"
-#else
-#include "hosting/linux_direct_port.h"
-#include "hosting/linux_ppdev_port.h"
-#endif
-#include "hosting/sim_bench.h"
-#include "hosting/steady_clock.h"
+#include "hosting/port_path.h"
 
 namespace velkor::cli {
 namespace {
@@ -35,29 +20,6 @@ namespace {
 constexpr int kExitOk = 0;
 constexpr int kExitFailed = 1;
 constexpr int kExitUsage = 2;
-
-#ifdef _WIN32
-using HostClock = Win32Clock;
-#else
-using HostClock = SteadyClock;
-#endif
-
-#ifdef _WIN32
-// On Windows the driver is the way to the ports, when it ships beside the program.
-bool DriverFileBesideProgram() {
-    std::error_code ec;
-    return std::filesystem::exists(
-        PathFromUtf8(ProgramDirectory(CurrentExecutablePath()) + "Tarnel.sys"), ec);
-}
-#else
-bool AnyParportNode() {
-    std::error_code ec;
-    for (int n = 0; n < 8; ++n) {
-        if (std::filesystem::exists("/dev/parport" + std::to_string(n), ec)) return true;
-    }
-    return false;
-}
-#endif
 
 const char* CableName(std::uint8_t kind) {
     switch (kind) {
@@ -80,19 +42,7 @@ const char* CableName(std::uint8_t kind) {
 struct Session {
     std::unique_ptr<IspProgrammer> engine = std::make_unique<IspProgrammer>();
     std::unique_ptr<LogPrinter> printer;
-    std::unique_ptr<SimBench> bench;
-    std::unique_ptr<PortIo> io;
-#ifdef _WIN32
-    // Declared before the driver access that uses the binding, so that it goes away after it:
-    // the device is closed and the service stopped and deleted when the session ends.
-    std::unique_ptr<Win32ServiceManager> scm;
-    std::unique_ptr<Win32DeviceOpener> opener;
-    std::unique_ptr<DriverBinding> binding;
-#endif
-    std::unique_ptr<InProcessChannel> channel;
-    DriverChannel* deviceChannel = nullptr;  // the driver path's channel, either kind
-    std::unique_ptr<ChannelDriverAccess> driver;
-    HostClock clock;
+    std::unique_ptr<PortPath> port;
     HexFile flashFile;
     HexFile eepromFile;
 };
@@ -217,91 +167,48 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
     return load(true, o.flashFile) && load(false, o.eepromFile);
 }
 
+PortPathKind PathKindOf(Backend backend) {
+    switch (backend) {
+        case Backend::kSim:
+            return PortPathKind::kSim;
+        case Backend::kDriverSim:
+            return PortPathKind::kDriverSim;
+        case Backend::kDriver:
+            return PortPathKind::kDriver;
+        case Backend::kPpdev:
+            return PortPathKind::kPpdev;
+        case Backend::kDirect:
+            return PortPathKind::kDirect;
+        case Backend::kAuto:
+            break;
+    }
+    return PortPathKind::kAuto;
+}
+
 // Binds the engine to the port path the options choose. False after a usage error.
 bool BindPortPath(const Options& o, Session& s, std::ostream& err) {
-    IspProgrammer& engine = *s.engine;
-    const bool chipGiven = !o.chip.empty();
-    Backend backend = o.backend;
-    if (backend == Backend::kAuto) {
-#ifdef _WIN32
-        backend = DriverFileBesideProgram() ? Backend::kDriver : Backend::kSim;
-#else
-        backend = AnyParportNode() ? Backend::kPpdev : Backend::kSim;
-#endif
-    }
-    if (backend == Backend::kSim || backend == Backend::kDriverSim) {
-        SimBenchOptions bench;
-        bench.chip = o.simNoTarget        ? ""
-                     : !o.simChip.empty() ? o.simChip
-                     : chipGiven          ? o.chip
-                                          : "mega8";
-        bench.cable = o.simCable;
-        bench.base = o.simBase;
-        bench.targetPower = !o.simNoPower;
-        bench.faults.outOfStepBits = o.simOutOfStep;
-        bench.faults.neverInStep = o.simNeverInStep;
-        bench.faults.locked = o.simLocked;
-        std::string problem;
-        s.bench = std::make_unique<SimBench>(engine, bench, &problem);
-        if (!problem.empty()) {
-            err << "velkorisp-cli: " << problem << " for the simulated bench\n";
-            return false;
-        }
-        if (o.simPowerCut) s.bench->Machine().CutPowerAfter(*o.simPowerCut);
-        if (backend == Backend::kDriverSim) {
-            // Every port access and memory command goes through the driver's protocol and
-            // its own serial engine, run in process over the simulated port.
-            s.io = std::make_unique<SimPortIo>(s.bench->Machine());
-            sim::SimMachine& machine = s.bench->Machine();
-            s.channel = std::make_unique<InProcessChannel>(
-                *s.io, [&machine] { machine.CountDeviceCall(); });
-            s.driver = std::make_unique<ChannelDriverAccess>(*s.channel);
-            s.deviceChannel = s.channel.get();
-            engine.Backend().BindDriver(s.driver.get());
-            engine.useDriver = 1;
-        }
-        if (o.backend == Backend::kAuto) {
-            err << "velkorisp-cli: no parallel port found; using the built-in simulated "
-                << (bench.chip.empty() ? "bench" : bench.chip) << " on a " << bench.cable
-                << " cable\n";
-        }
-    } else if (backend == Backend::kDriver) {
-#ifdef _WIN32
-        if (!SystemNeedsDriver()) {
-            err << "velkorisp-cli: the port driver is for the Windows NT family only\n";
-            return false;
-        }
-        s.scm = std::make_unique<Win32ServiceManager>();
-        s.opener = std::make_unique<Win32DeviceOpener>();
-        s.binding = std::make_unique<DriverBinding>(*s.scm, *s.opener);
-        BindDriverAtStartup(true, engine, *s.binding, ProgramDirectory(CurrentExecutablePath()));
-        s.driver = std::make_unique<ChannelDriverAccess>(*s.binding);
-        s.deviceChannel = s.binding.get();
-        engine.Backend().BindDriver(s.driver.get());
-        engine.SetClock(&s.clock);
-        // Without the device every port reads as missing; say why before the run does.
-        const std::string notice = s.binding->TakeNotOpenNotice();
-        if (!notice.empty()) engine.AppendLog(notice.c_str());
-#else
-        err << "velkorisp-cli: --backend driver is the Windows NT port path\n";
+    PortPathOptions path;
+    path.kind = PathKindOf(o.backend);
+    path.ppdevDevice = o.ppdevDevice;
+    SimBenchOptions& bench = path.bench;
+    bench.chip = o.simNoTarget        ? ""
+                 : !o.simChip.empty() ? o.simChip
+                 : !o.chip.empty()    ? o.chip
+                                      : "mega8";
+    bench.cable = o.simCable;
+    bench.base = o.simBase;
+    bench.targetPower = !o.simNoPower;
+    bench.faults.outOfStepBits = o.simOutOfStep;
+    bench.faults.neverInStep = o.simNeverInStep;
+    bench.faults.locked = o.simLocked;
+    path.simPowerCut = o.simPowerCut;
+    std::string problem;
+    s.port = PortPath::Bind(*s.engine, path, &problem);
+    if (s.port == nullptr) {
+        err << "velkorisp-cli: " << problem << "\n";
         return false;
-#endif
-    } else {
-#ifdef _WIN32
-        err << "velkorisp-cli: --backend ppdev and direct are Linux port paths\n";
-        return false;
-#else
-        if (backend == Backend::kPpdev) {
-            LinuxPpdevPortIo::Paths paths;
-            paths.explicitDevices[0] = o.ppdevDevice;
-            s.io = std::make_unique<LinuxPpdevPortIo>(paths);
-        } else {
-            s.io = std::make_unique<LinuxDirectPortIo>();
-        }
-        engine.Backend().BindDirect(s.io.get());
-        engine.SetClock(&s.clock);
-#endif
     }
+    if (!s.port->ChoiceNote().empty()) err << "velkorisp-cli: " << s.port->ChoiceNote() << "\n";
     return true;
 }
 
@@ -350,13 +257,13 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
             break;
         }
         case Command::kDriverCheck: {
-            if (s.deviceChannel == nullptr) {
+            if (s.port->DeviceChannel() == nullptr) {
                 err << "velkorisp-cli: driver-check needs --backend driver or driver-sim\n";
                 return kExitUsage;
             }
             s.printer->Flush();
             bool passed = true;
-            for (const DriverCheckResult& r : CheckDriverProtocol(*s.deviceChannel)) {
+            for (const DriverCheckResult& r : CheckDriverProtocol(*s.port->DeviceChannel())) {
                 out << r.code << ": " << (r.passed ? "ok" : "FAILED") << " (" << r.detail << ")\n";
                 passed = passed && r.passed;
             }
@@ -395,20 +302,21 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     s.printer = std::make_unique<LogPrinter>(*s.engine, out, o.noProgressBar ? nullptr : progress);
     s.engine->SetOwner(s.printer.get());
     if (!ConfigureEngine(o, s, err) || !BindPortPath(o, s, err)) return kExitUsage;
-    if (!o.simDump.empty() && s.bench == nullptr) {
+    if (!o.simDump.empty() && s.port->Bench() == nullptr) {
         err << "velkorisp-cli: --sim-dump needs the simulated bench (--backend sim)\n";
         return kExitUsage;
     }
     const int status = RunCommand(o, s, out, err);
     s.printer->Flush();
-    if (s.channel != nullptr) {
-        const sim::AccessCounters& c = s.bench->Machine().Counters();
+    if (s.port->Kind() == PortPathKind::kDriverSim) {
+        const sim::AccessCounters& c = s.port->Bench()->Machine().Counters();
         out << "driver device calls: " << c.deviceCalls << " (port reads " << c.portReads
             << ", port writes " << c.portWrites << ")\n";
     }
 
     if (!o.simDump.empty()) {
-        if (const std::string problem = DumpSimChip(*s.bench, o.simDump); !problem.empty()) {
+        if (const std::string problem = DumpSimChip(*s.port->Bench(), o.simDump);
+            !problem.empty()) {
             err << "velkorisp-cli: " << problem << "\n";
             return kExitUsage;
         }

@@ -1,0 +1,209 @@
+#include "hosting/port_path.h"
+
+#include <filesystem>
+#include <string>
+
+#include "driverclient/channel_driver_access.h"
+#include "driverclient/driver_binding.h"
+#include "driverclient/in_process_channel.h"
+#include "files/utf8_path.h"
+#include "hosting/sim_port.h"
+#ifdef _WIN32
+#include "driverclient/win32_device_channel.h"
+#include "driverclient/win32_service_manager.h"
+#include "hosting/win32_clock.h"
+#include "hosting/win32_platform.h"
+#else
+#include "hosting/linux_direct_port.h"
+#include "hosting/linux_ppdev_port.h"
+#include "hosting/steady_clock.h"
+#endif
+
+namespace velkor {
+
+#ifdef _WIN32
+using HostClock = Win32Clock;
+#else
+using HostClock = SteadyClock;
+#endif
+
+// What a bound path owns besides the simulated bench, in the order it must go away: the
+// driver access before the channel it calls, the binding (which closes the device and stops
+// and deletes the service) before the service manager it uses.
+struct PortPath::Owned {
+    HostClock clock;
+    std::unique_ptr<PortIo> io;
+#ifdef _WIN32
+    std::unique_ptr<Win32ServiceManager> scm;
+    std::unique_ptr<Win32DeviceOpener> opener;
+    std::unique_ptr<DriverBinding> binding;
+#endif
+    std::unique_ptr<InProcessChannel> channel;
+    std::unique_ptr<ChannelDriverAccess> driver;
+};
+
+namespace {
+
+#ifdef _WIN32
+// On Windows the driver is the way to the ports, when it ships beside the program.
+bool DriverFileBesideProgram() {
+    std::error_code ec;
+    return std::filesystem::exists(
+        PathFromUtf8(ProgramDirectory(CurrentExecutablePath()) + "Tarnel.sys"), ec);
+}
+#else
+bool AnyParportNode() {
+    std::error_code ec;
+    for (int n = 0; n < 8; ++n) {
+        if (std::filesystem::exists("/dev/parport" + std::to_string(n), ec)) return true;
+    }
+    return false;
+}
+#endif
+
+}  // namespace
+
+const char* PortPathName(PortPathKind kind) {
+    switch (kind) {
+        case PortPathKind::kAuto:
+            return "auto";
+        case PortPathKind::kSim:
+            return "sim";
+        case PortPathKind::kDriverSim:
+            return "driver-sim";
+        case PortPathKind::kDriver:
+            return "driver";
+        case PortPathKind::kPpdev:
+            return "ppdev";
+        case PortPathKind::kDirect:
+            return "direct";
+    }
+    return "?";
+}
+
+PortPath::PortPath(IspProgrammer& engine) : engine_(engine), owned_(std::make_unique<Owned>()) {}
+
+PortPath::~PortPath() {
+    // The engine must not keep pointers into what goes away here.
+    engine_.Backend().BindDriver(nullptr);
+    if (owned_->io != nullptr && engine_.Backend().Direct() == owned_->io.get()) {
+        engine_.Backend().BindDirect(nullptr);
+    }
+    if (bench_ == nullptr) engine_.SetClock(nullptr);
+    engine_.useDriver = 0;
+    owned_.reset();
+    bench_.reset();
+}
+
+std::string PortPath::Describe() const {
+    switch (kind_) {
+        case PortPathKind::kSim:
+        case PortPathKind::kDriverSim: {
+            std::string text = kind_ == PortPathKind::kSim ? "simulator" : "simulator via driver";
+            text += ": ";
+            text += benchChip_.empty() ? std::string("no chip") : benchChip_;
+            text += " on ";
+            text += benchCable_.empty() ? std::string("no cable") : benchCable_;
+            return text;
+        }
+        case PortPathKind::kDriver:
+            return "Tarnel driver";
+        case PortPathKind::kPpdev:
+            return "ppdev";
+        case PortPathKind::kDirect:
+            return "port instructions";
+        case PortPathKind::kAuto:
+            break;
+    }
+    return "none";
+}
+
+std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOptions& options,
+                                         std::string* problem) {
+    std::unique_ptr<PortPath> path(new PortPath(engine));
+    Owned& own = *path->owned_;
+    PortPathKind kind = options.kind;
+    if (kind == PortPathKind::kAuto) {
+#ifdef _WIN32
+        kind = DriverFileBesideProgram() ? PortPathKind::kDriver : PortPathKind::kSim;
+#else
+        kind = AnyParportNode() ? PortPathKind::kPpdev : PortPathKind::kSim;
+#endif
+    }
+    path->kind_ = kind;
+    auto fail = [&](const std::string& text) -> std::unique_ptr<PortPath> {
+        if (problem != nullptr) *problem = text;
+        return nullptr;
+    };
+
+    if (kind == PortPathKind::kSim || kind == PortPathKind::kDriverSim) {
+        const SimBenchOptions& bench = options.bench;
+        std::string benchProblem;
+        path->bench_ = std::make_unique<SimBench>(engine, bench, &benchProblem);
+        if (!benchProblem.empty()) return fail(benchProblem + " for the simulated bench");
+        path->benchChip_ = bench.chip;
+        path->benchCable_ = bench.cable;
+        if (options.simPowerCut) path->bench_->Machine().CutPowerAfter(*options.simPowerCut);
+        if (kind == PortPathKind::kDriverSim) {
+            // Every port access and memory command goes through the driver's protocol and its
+            // own serial engine, run in process over the simulated port.
+            sim::SimMachine& machine = path->bench_->Machine();
+            own.io = std::make_unique<SimPortIo>(machine);
+            own.channel = std::make_unique<InProcessChannel>(
+                *own.io, [&machine] { machine.CountDeviceCall(); });
+            own.driver = std::make_unique<ChannelDriverAccess>(*own.channel);
+            path->deviceChannel_ = own.channel.get();
+            engine.Backend().BindDriver(own.driver.get());
+            engine.useDriver = 1;
+        }
+        if (options.kind == PortPathKind::kAuto) {
+            path->choiceNote_ = "no parallel port found; using the built-in simulated " +
+                                (bench.chip.empty() ? std::string("bench") : bench.chip) +
+                                " on a " + bench.cable + " cable";
+        }
+        return path;
+    }
+
+    if (kind == PortPathKind::kDriver) {
+#ifdef _WIN32
+        if (!SystemNeedsDriver()) return fail("the port driver is for the Windows NT family only");
+        own.scm = std::make_unique<Win32ServiceManager>();
+        own.opener = std::make_unique<Win32DeviceOpener>();
+        own.binding = std::make_unique<DriverBinding>(*own.scm, *own.opener);
+        BindDriverAtStartup(true, engine, *own.binding, ProgramDirectory(CurrentExecutablePath()));
+        own.driver = std::make_unique<ChannelDriverAccess>(*own.binding);
+        path->deviceChannel_ = own.binding.get();
+        engine.Backend().BindDriver(own.driver.get());
+        engine.SetClock(&own.clock);
+        // Without the device every port reads as missing; say why before a run does.
+        const std::string notice = own.binding->TakeNotOpenNotice();
+        if (!notice.empty()) engine.AppendLog(notice.c_str());
+        if (options.kind == PortPathKind::kAuto) {
+            path->choiceNote_ = "using the port driver Tarnel beside the program";
+        }
+        return path;
+#else
+        return fail("--backend driver is the Windows NT port path");
+#endif
+    }
+
+#ifdef _WIN32
+    return fail("--backend ppdev and direct are Linux port paths");
+#else
+    if (kind == PortPathKind::kPpdev) {
+        LinuxPpdevPortIo::Paths paths;
+        paths.explicitDevices[0] = options.ppdevDevice;
+        own.io = std::make_unique<LinuxPpdevPortIo>(paths);
+        if (options.kind == PortPathKind::kAuto) {
+            path->choiceNote_ = "using the parallel port through ppdev (/dev/parportN)";
+        }
+    } else {
+        own.io = std::make_unique<LinuxDirectPortIo>();
+    }
+    engine.Backend().BindDirect(own.io.get());
+    engine.SetClock(&own.clock);
+    return path;
+#endif
+}
+
+}  // namespace velkor
