@@ -1,5 +1,7 @@
 #include "cli/cli_app.h"
 
+#include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 
@@ -238,10 +240,11 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
             status = result == kSeqDone ? kExitOk : kExitFailed;
             break;
         }
-        case Command::kReset:
-            engine.ResetMcuCommand();
-            status = engine.portRequest.result == kPortReady ? kExitOk : kExitFailed;
+        case Command::kReset: {
+            const int result = engine.ResetMcuCommand();
+            status = result == 0 && engine.portRequest.result == kPortReady ? kExitOk : kExitFailed;
             break;
+        }
         case Command::kDetect: {
             const int result = engine.OpenPort();
             if (engine.portRequest.result == kPortReady ||
@@ -276,6 +279,19 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
     return status;
 }
 
+// One English line for scripts and for the user who does not read the log: which chip on
+// which cable, how much was written and read back equal, how long it took, and the outcome.
+void PrintOutcome(const IspProgrammer& engine, double seconds, int status, std::ostream& err) {
+    const char* chip =
+        engine.targetFamily == kFamily89S5x ? engine.At89Record().name : engine.AvrRecord().name;
+    char time[32];
+    std::snprintf(time, sizeof time, "%.1f", seconds);
+    err << "velkorisp-cli: " << (chip != nullptr ? chip : "no chip") << " on "
+        << CableName(engine.portRequest.cableKind) << ": " << engine.bytesWritten
+        << " bytes written, " << engine.bytesVerified << " verified, " << time
+        << " s: " << (status == kExitOk ? "ok" : "failed") << "\n";
+}
+
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
@@ -306,8 +322,14 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         err << "velkorisp-cli: --sim-dump needs the simulated bench (--backend sim)\n";
         return kExitUsage;
     }
+    const auto started = std::chrono::steady_clock::now();
     const int status = RunCommand(o, s, out, err);
+    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
     s.printer->Flush();
+    if (o.command == Command::kProgram || o.command == Command::kFuseRead ||
+        o.command == Command::kFuseWrite) {
+        PrintOutcome(*s.engine, took.count(), status, err);
+    }
     if (s.port->Kind() == PortPathKind::kDriverSim) {
         const sim::AccessCounters& c = s.port->Bench()->Machine().Counters();
         out << "driver device calls: " << c.deviceCalls << " (port reads " << c.portReads

@@ -96,6 +96,9 @@ class IspProgrammer {
     void WriteConfigByte(std::uint8_t selector, std::uint8_t value);
     int EraseChip();         // 0 = erased and back in programming mode, 4 = connection lost
     int WriteEepromImage();  // 0 = done, 1 = failed, 4 = no EEPROM row
+    // Compares the chip's EEPROM with the image without writing: 0 = equal, 1 = a
+    // difference (logged), 4 = no EEPROM row.
+    int VerifyEepromImage();
 
     // ---- programming sequence and the commands that run it ----
     int RunSequence();
@@ -143,6 +146,13 @@ class IspProgrammer {
     // Result of the last run's EEPROM step (the run goes on after an EEPROM failure, but a
     // front end still wants to tell the user); -1 when the step did not run.
     int lastEepromResult = -1;
+    // What the last run moved: data bytes sent to the chip's flash and EEPROM (blank flash
+    // bytes and pages are not sent, so not counted) and bytes read back equal to the image.
+    // Both are reset when a run starts; front ends read them after it has ended.
+    std::uint32_t bytesWritten = 0;
+    std::uint32_t bytesVerified = 0;
+    // Driver calls of the last command that failed; nonzero makes the command fail.
+    std::uint32_t FailedDriverCalls() const { return backend_.FailedDriverCalls(); }
 
   private:
     friend class RunGuard;
@@ -152,6 +162,8 @@ class IspProgrammer {
     int OscCalBody();
     int ResetMcuBody();
     int ProgramBody();
+    int VerifyFlash();  // 0 = equal, 1 = a difference (logged)
+    int CompareEeprom(std::uint32_t n);
     int PollUntil(std::uint8_t kind, std::uint32_t address, std::uint8_t value);
     void DriverSetParams(std::uint32_t pageSize);
     void WriteData(std::uint8_t value) { WritePort(portBase, value); }

@@ -39,7 +39,7 @@ std::uint8_t IspProgrammer::ReadMemoryByte(std::uint8_t kind, std::uint32_t addr
     }
     if (useDriver != 0) {
         std::uint8_t value = PortBackend::kFailedDriverRead;
-        if (DriverAccess* driver = backend_.Driver()) driver->ReadByte(kind, address, &value);
+        backend_.DriverReadByte(kind, address, &value);
         return value;
     }
     switch (kind) {
@@ -75,6 +75,7 @@ int IspProgrammer::PollUntil(std::uint8_t kind, std::uint32_t address, std::uint
 int IspProgrammer::WriteMemoryByte(std::uint8_t kind, std::uint32_t address, std::uint8_t value) {
     if (targetFamily == kFamily89S5x) {
         if (ReadMemoryByte(kind, address) == value) return 0;
+        ++bytesWritten;
         if (At89Record().commandFormat == 3) {
             SendByte(ThreeByteOpcode(address, 0x02));
             SendByte(Low(address));
@@ -89,11 +90,12 @@ int IspProgrammer::WriteMemoryByte(std::uint8_t kind, std::uint32_t address, std
     }
 
     const ChipRecord& chip = AvrRecord();
-    DriverAccess* driver = useDriver != 0 ? backend_.Driver() : nullptr;
     if (kind == kMemFlash || kind == kMemFlashForced) {
         if (kind == kMemFlash && value == 0xFF) return 0;  // an erased location holds 0xFF
+        // The forced write belongs to the erase, not to the user's data.
+        if (kind == kMemFlash) ++bytesWritten;
         if (useDriver != 0) {
-            if (driver != nullptr) driver->WriteByte(kind, address, value);
+            backend_.DriverWriteByte(kind, address, value);
         } else {
             SendByte((address & 1) ? 0x48 : 0x40);
             SendByte(Low(address >> 9));
@@ -109,8 +111,9 @@ int IspProgrammer::WriteMemoryByte(std::uint8_t kind, std::uint32_t address, std
         return PollUntil(kind, address, value);
     }
     if (kind == kMemEeprom) {
+        ++bytesWritten;
         if (useDriver != 0) {
-            if (driver != nullptr) driver->WriteByte(kind, address, value);
+            backend_.DriverWriteByte(kind, address, value);
         } else {
             SendByte(0xC0);
             SendByte(High(address));
@@ -134,9 +137,10 @@ void IspProgrammer::WriteFlashPage(std::uint32_t address, const std::uint8_t* by
     // A blank page is skipped: the erase already left it 0xFF.
     if (std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b == 0xFF; })) return;
     const std::uint16_t waitMs = at89 ? 1 : AvrRecord().flashWaitMs;
+    bytesWritten += size;
 
     if (useDriver != 0) {
-        if (DriverAccess* driver = backend_.Driver()) driver->WritePage(address, size, bytes);
+        backend_.DriverWritePage(address, size, bytes);
         DelayMs(waitMs);
         return;
     }
@@ -167,7 +171,7 @@ void IspProgrammer::WriteFlashPage(std::uint32_t address, const std::uint8_t* by
 int IspProgrammer::ReadFlashPage(std::uint32_t address, std::uint8_t* bytes256) {
     if (targetFamily != kFamily89S5x) return 256;
     if (useDriver != 0) {
-        if (DriverAccess* driver = backend_.Driver()) driver->ReadPage(address, bytes256);
+        backend_.DriverReadPage(address, bytes256);
         return 256;
     }
     SendByte(0x30);
@@ -260,16 +264,32 @@ int IspProgrammer::WriteEepromImage() {
     }
     if (commands.verify != 0) {
         AppendLog("比较中...\r\n");
-        for (std::uint32_t i = 0; i < n; ++i) {
-            const std::uint8_t read = ReadMemoryByte(kMemEeprom, i);
-            if (read != eepromImage[i]) {
-                AppendLogF("在 %04X:%02X-%02X校验失败\n", i, eepromImage[i], read);
-                return 1;
-            }
-            PostProgress(static_cast<int>(i * 100u / n));
-        }
+        if (CompareEeprom(n) != 0) return 1;
     }
     AppendLog("完成.\r\n");
+    return 0;
+}
+
+int IspProgrammer::VerifyEepromImage() {
+    const ChipRecord& chip = AvrRecord();
+    if (chip.chipCode <= 1) return 4;
+    AppendLog("校验EEPROM: \r\n");
+    const std::uint32_t n = std::min(eepromImageLength, chip.eepromSize);
+    PostProgress(0);
+    AppendLog("比较中...\r\n");
+    return CompareEeprom(n);
+}
+
+int IspProgrammer::CompareEeprom(std::uint32_t n) {
+    for (std::uint32_t i = 0; i < n; ++i) {
+        const std::uint8_t read = ReadMemoryByte(kMemEeprom, i);
+        if (read != eepromImage[i]) {
+            AppendLogF("在 %04X:%02X-%02X校验失败\n", i, eepromImage[i], read);
+            return 1;
+        }
+        ++bytesVerified;
+        PostProgress(static_cast<int>(i * 100u / n));
+    }
     return 0;
 }
 

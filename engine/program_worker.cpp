@@ -6,7 +6,7 @@ bool ProgramWorker::Start(IspProgrammer& engine) {
     if (engine.Running()) return false;
     Join();
     thread_ = std::thread([this, &engine] {
-        result_ = engine.ProgramCommand();
+        result_.store(engine.ProgramCommand(), std::memory_order_release);
         if (engine.ownerWindow != nullptr) engine.ownerWindow->PostMessage(WM_ISP_LOG, 1, 0);
     });
     return true;

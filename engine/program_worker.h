@@ -2,6 +2,7 @@
 // responsive, then tells the owner window that the run has ended (WM_ISP_LOG, wParam 1).
 #pragma once
 
+#include <atomic>
 #include <thread>
 
 #include "engine/isp_programmer.h"
@@ -19,12 +20,16 @@ class ProgramWorker {
     bool Start(IspProgrammer& engine);
     // Waits for the run started last, if any.
     void Join();
-    // The result of the run that ended last (kEngineBusy if it was refused).
-    int LastResult() const { return result_; }
+    // The result of the run that ended last (kEngineBusy if the engine refused it). It is
+    // stored before the end message is posted, so the handler of that message (on any
+    // thread) and a caller after Join see the new value; while a run is going it still
+    // holds the previous run's result (kSeqDone before the first run).
+    int LastResult() const { return result_.load(std::memory_order_acquire); }
 
   private:
     std::thread thread_;
-    int result_ = 0;
+    // Written on the worker, read on the caller's thread.
+    std::atomic<int> result_{kSeqDone};
 };
 
 }  // namespace velkor

@@ -11,14 +11,15 @@ namespace velkor {
 
 void IspProgrammer::DriverSetParams(std::uint32_t pageSize) {
     if (useDriver == 0) return;
-    if (DriverAccess* driver = backend_.Driver()) {
-        driver->SetParams(cableKind, portBase, delayCount, pageSize, targetFamily);
-    }
+    backend_.DriverSetParams(cableKind, portBase, delayCount, pageSize, targetFamily);
 }
 
 int IspProgrammer::RunSequence() {
     log_.Clear();  // emptied without a notification; the first line will post
     lastEepromResult = -1;
+    bytesWritten = 0;
+    bytesVerified = 0;
+    backend_.ResetFailedDriverCalls();
 
     // An index the current family's table does not have would be read past its end.
     if (!ChipIndexValid()) {
@@ -87,13 +88,21 @@ int IspProgrammer::RunSequence() {
         }
     }
 
+    // Verify without a write step compares the chip with the loaded images as they are: the
+    // user asked for a check, and a check that reads nothing must not pass for one.
+    const bool verifyOnly =
+        commands.verify != 0 && commands.writeFlash == 0 && commands.writeEeprom == 0;
+    if (verifyOnly && flashImageLength == 0 && eepromImageLength == 0) {
+        AppendLog("校验: 没有载入的文件, 无法校验.\r\n");
+        return kSeqNothingToVerify;
+    }
+
     if (commands.writeFlash != 0) {
         AppendLog("写入Flash: \r\n");
         PostProgress(0);
         AppendLog("写入中...\r\n");
         const std::uint32_t size = at89 ? At89Record().flashSize : chip.flashSize;
-        const bool at89Pages = at89 && At89Record().commandFormat == 4;
-        const bool byteMode = at89 ? !at89Pages : chip.pageSize == 0;
+        const bool byteMode = at89 ? At89Record().commandFormat != 4 : chip.pageSize == 0;
         auto progress = [&](std::uint32_t a) { PostProgress(static_cast<int>(a * 100u / size)); };
         if (byteMode) {
             for (std::uint32_t i = 0; i < size; ++i) {
@@ -112,27 +121,13 @@ int IspProgrammer::RunSequence() {
         }
         if (commands.verify != 0) {
             AppendLog("比较中...\r\n");
-            if (at89Pages) {
-                std::array<std::uint8_t, 256> read{};
-                for (std::uint32_t a = 0; a < size; a += 256) {
-                    ReadFlashPage(a, read.data());
-                    if (std::memcmp(read.data(), flashImage.data() + a, 256) != 0) {
-                        AppendLogF("在 %04X:页比较失败\n", a);
-                        return kSeqFlashFailed;
-                    }
-                    progress(a);
-                }
-            } else {
-                for (std::uint32_t i = 0; i < size; ++i) {
-                    const std::uint8_t read = ReadMemoryByte(kMemFlash, i);
-                    if (read != flashImage[i]) {
-                        AppendLogF("在 %04X:%02X-%02X失败\n", i, flashImage[i], read);
-                        return kSeqFlashFailed;
-                    }
-                    progress(i);
-                }
-            }
+            if (VerifyFlash() != 0) return kSeqFlashFailed;
         }
+    } else if (verifyOnly && flashImageLength != 0) {
+        AppendLog("校验Flash: \r\n");
+        PostProgress(0);
+        AppendLog("比较中...\r\n");
+        if (VerifyFlash() != 0) return kSeqFlashFailed;
     }
 
     // 89S5x parts have no EEPROM, fuse bytes or AVR lock instructions: the AVR forms would
@@ -142,6 +137,12 @@ int IspProgrammer::RunSequence() {
             AppendLog("89S5x 芯片没有 EEPROM, 跳过 EEPROM 写入.\r\n");
         } else {
             lastEepromResult = WriteEepromImage();  // a failure does not end the run
+        }
+    } else if (verifyOnly && eepromImageLength != 0) {
+        if (at89) {
+            AppendLog("89S5x 芯片没有 EEPROM, 跳过 EEPROM 校验.\r\n");
+        } else {
+            lastEepromResult = VerifyEepromImage();  // as after a write: the run goes on
         }
     }
     if (commands.writeFuse != 0) {
@@ -168,8 +169,40 @@ int IspProgrammer::RunSequence() {
             AppendLogF("写入加密字节 %X \r\n", value);
         }
     }
+    // A device call that failed leaves every step above in doubt; the command that runs the
+    // sequence says how many failed.
+    if (backend_.FailedDriverCalls() != 0) return kSeqDriverCallsFailed;
     AppendLog("完成.\r\n");
     return kSeqDone;
+}
+
+int IspProgrammer::VerifyFlash() {
+    const bool at89 = targetFamily == kFamily89S5x;
+    const std::uint32_t size = at89 ? At89Record().flashSize : AvrRecord().flashSize;
+    auto progress = [&](std::uint32_t a) { PostProgress(static_cast<int>(a * 100u / size)); };
+    if (at89 && At89Record().commandFormat == 4) {
+        std::array<std::uint8_t, 256> read{};
+        for (std::uint32_t a = 0; a < size; a += 256) {
+            ReadFlashPage(a, read.data());
+            if (std::memcmp(read.data(), flashImage.data() + a, 256) != 0) {
+                AppendLogF("在 %04X:页比较失败\n", a);
+                return 1;
+            }
+            bytesVerified += 256;
+            progress(a);
+        }
+        return 0;
+    }
+    for (std::uint32_t i = 0; i < size; ++i) {
+        const std::uint8_t read = ReadMemoryByte(kMemFlash, i);
+        if (read != flashImage[i]) {
+            AppendLogF("在 %04X:%02X-%02X失败\n", i, flashImage[i], read);
+            return 1;
+        }
+        ++bytesVerified;
+        progress(i);
+    }
+    return 0;
 }
 
 // ---- commands ----
@@ -197,7 +230,14 @@ int IspProgrammer::RunCommand(int (IspProgrammer::*body)()) {
         AppendLog("上一个操作还在进行中, 本次请求未执行.\r\n");
         return kEngineBusy;
     }
-    return (this->*body)();
+    backend_.ResetFailedDriverCalls();
+    int result = (this->*body)();
+    // Counted to the very end: the release of the cable lines goes through the driver too.
+    if (const std::uint32_t failed = backend_.FailedDriverCalls(); failed != 0) {
+        AppendLogF("有 %u 次驱动调用失败, 本次操作结果不可信.\r\n", failed);
+        if (result == kSeqDone) result = kSeqDriverCallsFailed;
+    }
+    return result;
 }
 
 int IspProgrammer::ProgramBody() {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <functional>
 #include <random>
@@ -82,12 +83,85 @@ TEST(ProgrammingSequence, FuseReadSelectsTheChipAndRestoresTheCommandBlock) {
     EXPECT_EQ(rig->bench->Avr()->EraseCount(), 0u);  // the saved flags were not acted on
 }
 
-TEST(ProgrammingSequence, NoFlagsOnlyConnectsAndVerifyAloneVerifiesNothing) {
+TEST(ProgrammingSequence, NoFlagsOnlyConnects) {
     auto rig = Selected({.chip = "mega8"});
-    rig->engine.commands.verify = 1;
+    rig->engine.flashImageLength = 16;
     EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
     EXPECT_EQ(rig->LogLines(),
               (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "完成.\r\n", "退出\r\n"}));
+}
+
+// Verify without a write step reads the chip back and compares it with the loaded images,
+// never writing; a difference fails the run (flash) or is kept as the EEPROM result.
+TEST(ProgrammingSequence, VerifyAloneComparesTheChipWithTheLoadedImages) {
+    auto rig = Selected({.chip = "mega8"});
+    IspProgrammer& e = rig->engine;
+    FillRandom(e.flashImage.data(), 300, 4);
+    e.flashImage[0] = 0x5A;
+    e.flashImageLength = 300;
+    e.commands.verify = 1;
+    EXPECT_EQ(e.ProgramCommand(), kSeqFlashFailed);  // the chip is blank
+    EXPECT_EQ(rig->LogLines(),
+              (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "校验Flash: \r\n",
+                                        "比较中...\r\n", "在 0000:5A-FF失败\n", "退出\r\n"}));
+
+    auto& chip = *rig->bench->Avr();
+    std::copy_n(e.flashImage.begin(), chip.Flash().size(), chip.Flash().begin());
+    FillRandom(e.eepromImage.data(), 16, 5);
+    std::copy_n(e.eepromImage.begin(), 16, chip.Eeprom().begin());
+    chip.Eeprom()[9] = static_cast<std::uint8_t>(~e.eepromImage[9]);
+    e.eepromImageLength = 16;
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(e.lastEepromResult, 1);
+    char line[64];
+    std::snprintf(line, sizeof line, "在 0009:%02X-%02X校验失败\n", e.eepromImage[9],
+                  chip.Eeprom()[9]);
+    EXPECT_EQ(rig->LogLines(),
+              (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "校验Flash: \r\n",
+                                        "比较中...\r\n", "校验EEPROM: \r\n", "比较中...\r\n", line,
+                                        "完成.\r\n", "退出\r\n"}));
+    EXPECT_EQ(e.bytesVerified, 8192u + 9u);
+    EXPECT_EQ(e.bytesWritten, 0u);
+    EXPECT_EQ(chip.Eeprom()[9], static_cast<std::uint8_t>(~e.eepromImage[9]));  // not written
+
+    // An EEPROM file alone is compared alone; with no file at all the run says so and fails.
+    e.flashImageLength = 0;
+    chip.Eeprom()[9] = e.eepromImage[9];
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(e.lastEepromResult, 0);
+    EXPECT_EQ(e.bytesVerified, 16u);
+    e.eepromImageLength = 0;
+    EXPECT_EQ(e.ProgramCommand(), kSeqNothingToVerify);
+    EXPECT_EQ(rig->LogLines()[1], "校验: 没有载入的文件, 无法校验.\r\n");
+}
+
+// The counts a front end reports: data bytes sent (blank flash bytes and pages are skipped)
+// and bytes read back equal, both starting from zero in every run.
+TEST(ProgrammingSequence, CountsTheBytesWrittenAndVerifiedInEachRun) {
+    {
+        auto rig = Selected({.chip = "mega8"});  // 64-byte pages
+        IspProgrammer& e = rig->engine;
+        FillRandom(e.flashImage.data(), 300, 6);
+        e.eepromImageLength = 10;
+        e.commands.erase = e.commands.writeFlash = e.commands.writeEeprom = 1;
+        e.commands.verify = 1;
+        ASSERT_EQ(e.ProgramCommand(), kSeqDone);
+        EXPECT_EQ(e.bytesWritten, 5u * 64u + 10u);
+        EXPECT_EQ(e.bytesVerified, 8192u + 10u);
+        e.commands = ProgramCommandSet{};
+        ASSERT_EQ(e.ProgramCommand(), kSeqDone);
+        EXPECT_EQ(e.bytesWritten, 0u);
+        EXPECT_EQ(e.bytesVerified, 0u);
+    }
+    {
+        auto rig = Selected({.chip = "90S2313"});  // byte-programmed flash
+        IspProgrammer& e = rig->engine;
+        for (std::uint32_t i = 0; i < 40; ++i) e.flashImage[i] = i % 4 == 0 ? 0xFF : 0x10;
+        e.commands.erase = e.commands.writeFlash = 1;
+        ASSERT_EQ(e.ProgramCommand(), kSeqDone);
+        EXPECT_EQ(e.bytesWritten, 30u);
+        EXPECT_EQ(e.bytesVerified, 0u);
+    }
 }
 
 TEST(ProgrammingSequence, FailuresEndTheRunWithTheirResult) {
