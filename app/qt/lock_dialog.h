@@ -1,0 +1,22 @@
+// The Qt window of the lock settings dialog; its behaviour is LockDialogPresenter's.
+#pragma once
+
+#include "app/qt/option_dialog.h"
+
+namespace velkor {
+class IspProgrammer;
+}
+
+namespace velkor::qt {
+
+class LockDialog : public OptionDialog {
+    Q_OBJECT
+
+  public:
+    LockDialog(IspProgrammer& engine, QWidget* parent);
+};
+
+// Shows the dialog modally; returns QDialog::Accepted when it closed with OK.
+int RunLockDialog(IspProgrammer& engine, QWidget* parent);
+
+}  // namespace velkor::qt
