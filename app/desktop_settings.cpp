@@ -1,0 +1,53 @@
+#include "app/desktop_settings.h"
+
+#include "engine/isp_programmer.h"
+#include "files/profile_file.h"
+#include "files/safe_file.h"
+
+namespace velkor {
+
+DesktopSettings LoadDesktopSettings(const std::string& iniPath) {
+    DesktopSettings settings;
+    std::string bytes;
+    std::string error;
+    if (ReadWholeFile(iniPath, bytes, error) != FileReadStatus::kRead) return settings;
+    const ProfileDocument file = ProfileDocument::FromGbk(bytes);
+    settings.simulator = file.GetInt(kSimulatorSection, "Enabled") != 0;
+    const std::string chip = file.GetString(kSimulatorSection, "Chip", "");
+    if (!chip.empty()) settings.simChip = chip;
+    return settings;
+}
+
+bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& settings,
+                         IspProgrammer& engine) {
+    std::string bytes;
+    std::string error;
+    ProfileDocument file;
+    switch (ReadWholeFile(iniPath, bytes, error)) {
+        case FileReadStatus::kRead:
+            file = ProfileDocument::FromGbk(bytes);
+            break;
+        case FileReadStatus::kMissing:
+            break;
+        case FileReadStatus::kFailed:
+            // Never replace a file we could not read: it may hold settings worth keeping.
+            engine.AppendLogF("读取设置文件失败 (%s), 设置未保存.\r\n", error.c_str());
+            return false;
+    }
+    file.SetInt(kSimulatorSection, "Enabled", settings.simulator ? 1 : 0);
+    file.SetString(kSimulatorSection, "Chip", settings.simChip);
+    if (!ReplaceFileContents(iniPath, file.ToGbk(), error)) {
+        engine.AppendLogF("设置未能保存, 原有的设置文件保持不变: %s\r\n", error.c_str());
+        return false;
+    }
+    return true;
+}
+
+PortPathOptions PortPathFor(const DesktopSettings& settings) {
+    PortPathOptions options;
+    options.kind = settings.simulator ? PortPathKind::kSim : PortPathKind::kAuto;
+    options.bench.chip = settings.simChip;
+    return options;
+}
+
+}  // namespace velkor

@@ -1,0 +1,33 @@
+// The desktop program's own settings in velkor.ini: whether the simulated bench stands in for
+// the parallel port, and which chip sits on it. They live in a section of their own, so files
+// written before it existed stay valid and the keys of the other sections are never touched.
+#pragma once
+
+#include <string>
+
+#include "hosting/port_path.h"
+
+namespace velkor {
+
+class IspProgrammer;
+
+inline constexpr const char kSimulatorSection[] = "SIMULATOR";
+
+struct DesktopSettings {
+    bool simulator = false;         // SIMULATOR/Enabled
+    std::string simChip = "mega8";  // SIMULATOR/Chip: a name of either chip list
+};
+
+// Missing file, section or keys give the defaults; an empty chip name gives "mega8".
+DesktopSettings LoadDesktopSettings(const std::string& iniPath);
+
+// Writes the section, keeping everything else in the file. A failure is reported in the
+// engine's log and the result is false.
+bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& settings,
+                         IspProgrammer& engine);
+
+// The port path these settings ask for: the simulator with its chip, or the automatic choice
+// (a parallel port when the system has one, else the simulator).
+PortPathOptions PortPathFor(const DesktopSettings& settings);
+
+}  // namespace velkor

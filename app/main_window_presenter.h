@@ -1,0 +1,130 @@
+// The main window's behaviour without a toolkit: start-up in its fixed order, the family
+// switch and chip selection, the fuse panel and wizard, the commands, the engine's two
+// messages and the shutdown steps. A front end builds the window from MainTemplate(),
+// implements MainWindowView, delivers the engine's messages on the window's thread to
+// OnEngineMessage() and forwards every user action here.
+//
+// Every engine run (Program, fuse READ and WRITE, Osc Cal. Bytes, Reset MCU, the automatic
+// run) goes to one worker thread, one run at a time; the window never blocks on the port.
+// While a run goes, the commands that use the engine are disabled and refused, and the
+// window's end waits for the run's end, so the port path is never closed under a run.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <thread>
+
+#include "app/desktop_settings.h"
+#include "app/main_window_view.h"
+#include "devices/fuse_wizard.h"
+#include "engine/isp_programmer.h"
+#include "files/image_loader.h"
+#include "files/settings.h"
+#include "hosting/port_path.h"
+
+namespace velkor {
+
+class FlashFileWatch;
+
+// Log lines of the window's own decisions.
+inline constexpr const char kBusyRefusedLine[] = "上一个操作还在进行中, 本次请求未执行.\r\n";
+inline constexpr const char kWaitForRunLine[] = "正在等待当前操作结束, 之后关闭窗口...\r\n";
+inline constexpr const char kCalibrationNot89Line[] =
+    "89S5x 芯片没有振荡器校准字节, 命令未执行.\r\n";
+inline constexpr const char kWaitForRunStatus[] = "请稍候...";
+
+class MainWindowPresenter {
+  public:
+    // `notifier` carries the engine's messages to the window's thread; it must outlive the
+    // presenter. `watch` may be null: then the flash file is not watched.
+    MainWindowPresenter(IspProgrammer& engine, MainWindowView& view, EngineNotifier& notifier,
+                        std::string settingsPath, FlashFileWatch* watch = nullptr);
+    // Waits for a run still going, then lets go of the port path.
+    ~MainWindowPresenter();
+    MainWindowPresenter(const MainWindowPresenter&) = delete;
+    MainWindowPresenter& operator=(const MainWindowPresenter&) = delete;
+
+    // The window's initialisation, once, after the view's controls exist.
+    void Initialise();
+
+    // A button or check box click, a menu command, the system menu's About entry.
+    void OnCommand(int id);
+    // A drop-down list's new selection (-1: none).
+    void OnListSelection(int id, int index);
+    // WM_ISP_LOG / WM_ISP_PROGRESS, on the window's thread, in posting order.
+    void OnEngineMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    // The close box (and Alt+F4): the shutdown steps, then the window ends as cancelled.
+    void OnClose();
+    // Escape: the window ends without the shutdown steps (the settings are not written).
+    void OnEscape();
+    // Enter does nothing.
+    void OnEnter() {}
+    // The flash HEX file changed on disk: reload both images, then program when "Auto Prog
+    // after Update" is checked, else mark the window. During a run this waits for its end.
+    void OnFlashFileChanged();
+
+    bool RunGoing() const { return run_ != RunKind::kNone; }
+    bool Ended() const { return ended_; }
+    PortPath* Port() const { return port_.get(); }
+    const DesktopSettings& Desktop() const { return desktop_; }
+    const WizardLists& Wizard() const { return wizard_; }
+
+  private:
+    enum class RunKind { kNone, kProgram, kFuseRead, kFuseWrite, kOscCal, kResetMcu };
+    enum class PendingEnd { kNone, kExit, kClose, kEscape };
+
+    void BindPortPath();
+    void UpdateTitle();
+    void ShowLog();
+    void AppendNote(const std::string& text);
+
+    void ApplyFamily();
+    void ShowFuseBoxes();
+    void ShowWizard();
+    void ChipSelected(int index);
+    void LoadFuseDefaults();
+    void ToggleFuseBox(int id);
+    void WizardChoice(int id, int index);
+
+    MainWindowState ReadBoxes() const;
+    void ShowBoxes(const MainWindowState& boxes);
+
+    // False, with a log line, while a run goes.
+    bool Idle();
+    void ProgramCommand();
+    void FuseWriteCommand();
+    void OscCalCommand();
+    void StartRun(RunKind kind);
+    void RunEnded();
+    void SetRunControls(bool enabled);
+
+    void OpenFlash();
+    void OpenEeprom();
+    void ToggleSimulator();
+
+    void BeginEnd(PendingEnd how);
+    void Finish(PendingEnd how);
+
+    IspProgrammer& engine_;
+    MainWindowView& view_;
+    EngineNotifier& notifier_;
+    const std::string settingsPath_;
+    FlashFileWatch* watch_;
+
+    DesktopSettings desktop_;
+    std::unique_ptr<PortPath> port_;
+    HexFile flashFile_;
+    HexFile eepromFile_;
+    WizardLists wizard_;
+
+    RunKind run_ = RunKind::kNone;
+    std::thread worker_;
+    bool openCalibrationDialog_ = false;  // written by the worker, read after joining it
+    std::uint32_t familyBeforeRun_ = 0;
+    PendingEnd pendingEnd_ = PendingEnd::kNone;
+    bool fileChangePending_ = false;
+    bool ended_ = false;
+};
+
+}  // namespace velkor

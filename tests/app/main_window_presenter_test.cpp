@@ -1,0 +1,285 @@
+#include "app/main_window_presenter.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "app/flash_file_watch.h"
+#include "app/main_window_template.h"
+#include "devices/chip_table.h"
+#include "devices/fuse_panel.h"
+#include "devices/fuse_wizard.h"
+#include "files/profile_file.h"
+#include "files/safe_file.h"
+#include "tests/app/fake_main_window_view.h"
+
+namespace velkor {
+namespace {
+
+namespace fs = std::filesystem;
+
+// An Intel HEX file of `count` bytes from address 0, byte i = (i * 7 + 3) & 0xFF.
+std::string HexImage(int count) {
+    std::string text;
+    for (int address = 0; address < count; address += 16) {
+        const int n = count - address < 16 ? count - address : 16;
+        unsigned sum = n + (address >> 8) + (address & 0xFF);
+        char line[64];
+        std::snprintf(line, sizeof line, ":%02X%04X00", n, address);
+        text += line;
+        for (int i = 0; i < n; ++i) {
+            const unsigned value = ((address + i) * 7 + 3) & 0xFF;
+            sum += value;
+            std::snprintf(line, sizeof line, "%02X", value);
+            text += line;
+        }
+        std::snprintf(line, sizeof line, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+        text += line;
+    }
+    return text + ":00000001FF\n";
+}
+
+class RecordingWatch : public FlashFileWatch {
+  public:
+    void Watch(const std::string& path) override { calls.push_back("watch " + path); }
+    void Unwatch() override { calls.push_back("unwatch"); }
+    std::vector<std::string> calls;
+};
+
+class MainWindowTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        dir_ = fs::temp_directory_path() /
+               ("velkor_main_window_" +
+                std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "_" +
+                ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+        ini_ = (dir_ / "velkor.ini").string();
+        hex_ = (dir_ / "app.hex").string();
+        Write(hex_, HexImage(200));
+        mega8_ = FindChipByName(kFamilyAvr, "mega8");
+    }
+    void TearDown() override {
+        presenter_.reset();
+        fs::remove_all(dir_);
+    }
+
+    static void Write(const std::string& path, const std::string& text) {
+        std::ofstream(path, std::ios::binary) << text;
+    }
+    // A settings file for the simulated `simChip` with `chip` selected and `extra` lines.
+    void Settings(const std::string& simChip, int family, int chip, const std::string& extra = "") {
+        Write(ini_, "[SIMULATOR]\nEnabled=1\nChip=" + simChip +
+                        "\n[DEVICE]\nTYPE=" + std::to_string(family) +
+                        "\nID=" + std::to_string(chip) + "\n[FLASH]\nFILE=" + hex_ +
+                        "\n[PROGCMD]\nWriteFlash=1\nErase=1\nVerify=1\nCheckId=1\n" + extra);
+    }
+    MainWindowPresenter& Start() {
+        presenter_ = std::make_unique<MainWindowPresenter>(engine_, view_, notes_, ini_, &watch_);
+        presenter_->Initialise();
+        notes_.Deliver(*presenter_);
+        return *presenter_;
+    }
+    std::string Saved(const char* section, const char* key) {
+        std::string bytes, error;
+        if (ReadWholeFile(ini_, bytes, error) != FileReadStatus::kRead) return "<no file>";
+        return ProfileDocument::FromGbk(bytes).GetString(section, key, "<none>");
+    }
+
+    fs::path dir_;
+    std::string ini_;
+    std::string hex_;
+    int mega8_ = -1;
+    IspProgrammer engine_;
+    test::FakeMainWindowView view_;
+    test::QueuedNotifier notes_;
+    RecordingWatch watch_;
+    std::unique_ptr<MainWindowPresenter> presenter_;
+};
+
+TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheChip) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    MainWindowPresenter& p = Start();
+    EXPECT_NE(view_.title.find("simulator: mega8"), std::string::npos) << view_.title;
+    EXPECT_EQ(watch_.calls, std::vector<std::string>{"watch " + hex_});
+    EXPECT_TRUE(view_.scrolling);  // the banner runs until the first log line
+
+    p.OnCommand(kProgramButtonId);
+    EXPECT_EQ(view_.icon, kIconRunning);
+    EXPECT_TRUE(view_.Disabled(kProgramButtonId));
+    EXPECT_TRUE(view_.Disabled(kReadButtonId));
+    EXPECT_TRUE(view_.Disabled(kMenuOscCal));
+    // A storm of clicks while the run goes starts nothing.
+    p.OnCommand(kProgramButtonId);
+    p.OnCommand(kResetButtonId);
+    p.OnCommand(kReadButtonId);
+    notes_.FinishRun(p);
+
+    EXPECT_EQ(notes_.RunsEnded(), 1);
+    EXPECT_EQ(view_.icon, kIconIdle);
+    EXPECT_FALSE(view_.Disabled(kProgramButtonId));
+    EXPECT_FALSE(view_.scrolling);
+    EXPECT_NE(view_.log.find("完成.\r\n"), std::string::npos) << view_.log;
+    EXPECT_EQ(view_.log.substr(view_.log.size() - 8), "退出\r\n");
+    const std::vector<std::uint8_t>& flash = p.Port()->Bench()->Avr()->Flash();
+    for (int i = 0; i < 200; ++i) ASSERT_EQ(flash[i], (i * 7 + 3) & 0xFF) << i;
+    EXPECT_EQ(flash[200], 0xFF);
+}
+
+TEST_F(MainWindowTest, FamilySwitchHidesAndShowsTheFusePanel) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    MainWindowPresenter& p = Start();
+    const int cksel0 = kFirstFuseBoxId;  // mega8 names every low-byte bit
+    EXPECT_FALSE(view_.Hidden(cksel0));
+    EXPECT_EQ(view_.texts[kFuseGroupId], "Fuse Option");
+
+    p.OnCommand(kAt89RadioId);
+    EXPECT_EQ(engine_.targetFamily, kFamily89S5x);
+    for (int id : {cksel0, kFirstFuseBoxId + 15, kReadButtonId, kDefaultButtonId, kWriteButtonId,
+                   kClockListId, kStartupListId}) {
+        EXPECT_TRUE(view_.Hidden(id)) << id;
+    }
+    EXPECT_EQ(view_.texts[kFuseGroupId], "");
+    EXPECT_EQ(view_.lists[kChipListId].items, ChipList(kFamily89S5x));
+    EXPECT_TRUE(view_.IsChecked(kAt89RadioId));
+    EXPECT_FALSE(view_.IsChecked(kAvrRadioId));
+    // The chip index stays; beyond the shorter list nothing is selected.
+    EXPECT_EQ(view_.lists[kChipListId].selection, -1);
+
+    p.OnCommand(kAvrRadioId);
+    for (int id : {cksel0, kReadButtonId, kDefaultButtonId, kWriteButtonId, kClockListId}) {
+        EXPECT_FALSE(view_.Hidden(id)) << id;
+    }
+    EXPECT_EQ(view_.texts[kFuseGroupId], "Fuse Option");
+    EXPECT_EQ(view_.lists[kChipListId].selection, mega8_);
+}
+
+TEST_F(MainWindowTest, ChipSelectionLoadsDefaultsAndTheFuseBoxesAndWizardFollowTheLowByte) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    MainWindowPresenter& p = Start();
+    const int tiny13 = FindChipByName(kFamilyAvr, "tiny13");
+    p.OnListSelection(kChipListId, tiny13);
+    EXPECT_EQ(engine_.fuseLow, 0x6A);
+    EXPECT_EQ(engine_.fuseHigh, 0xFF);
+    EXPECT_EQ(engine_.fuseExtended, 0x00);
+
+    p.OnListSelection(kChipListId, mega8_);
+    const std::uint8_t low = engine_.fuseLow;
+    const int sourceBefore = view_.lists[kClockListId].selection;
+    EXPECT_EQ(sourceBefore, p.Wizard().clock.selection);
+    EXPECT_NE(sourceBefore, kNoSelection);
+    // CKSEL1 (low bit 1): the box toggles the bit and the wizard's source follows.
+    p.OnCommand(kFirstFuseBoxId + 1);
+    EXPECT_EQ(engine_.fuseLow, low ^ 0x02);
+    EXPECT_EQ(view_.IsChecked(kFirstFuseBoxId + 1), (engine_.fuseLow & 0x02) == 0);
+    EXPECT_NE(view_.lists[kClockListId].selection, sourceBefore);
+
+    // Picking a source in the list rewrites the low byte and the boxes show it.
+    const int last = static_cast<int>(view_.lists[kClockListId].items.size()) - 1;
+    p.OnListSelection(kClockListId, last);
+    EXPECT_EQ(view_.lists[kClockListId].selection, last);
+    for (int bit = 0; bit < 4; ++bit) {
+        EXPECT_EQ(view_.IsChecked(kFirstFuseBoxId + bit), ((engine_.fuseLow >> bit) & 1) == 0);
+    }
+    EXPECT_EQ(view_.lists[kStartupListId].items.empty(), view_.Hidden(kStartupListId));
+}
+
+TEST_F(MainWindowTest, ExitWritesTheSettingsAndEscapeDoesNot) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    {
+        MainWindowPresenter& p = Start();
+        view_.Check(kEepromBoxId, true);
+        p.OnCommand(kAt89RadioId);
+        p.OnEscape();
+        EXPECT_EQ(view_.ends, std::vector<bool>{false});
+        EXPECT_EQ(Saved("DEVICE", "TYPE"), "0");
+        EXPECT_EQ(watch_.calls.back(), "watch " + hex_);  // Escape skips the shutdown steps
+    }
+    view_.ends.clear();
+    MainWindowPresenter& p = Start();
+    p.OnCommand(kMenuSimulator);  // off: the automatic choice
+    view_.Check(kEepromBoxId, true);
+    p.OnCommand(kAt89RadioId);
+    p.OnCommand(kMenuExit);
+    EXPECT_EQ(view_.ends, std::vector<bool>{true});
+    EXPECT_EQ(watch_.calls.back(), "unwatch");
+    EXPECT_EQ(Saved("DEVICE", "TYPE"), "1");
+    EXPECT_EQ(Saved("PROGCMD", "WriteEEPROM"), "1");
+    EXPECT_EQ(Saved("FLASH", "FILE"), hex_);
+    EXPECT_EQ(Saved("SIMULATOR", "Enabled"), "0");
+    EXPECT_EQ(Saved("SIMULATOR", "Chip"), "mega8");
+}
+
+TEST_F(MainWindowTest, ClosingDuringARunWaitsForItsEndThenRunsTheShutdownSteps) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    MainWindowPresenter& p = Start();
+    p.OnCommand(kProgramButtonId);
+    p.OnClose();
+    EXPECT_TRUE(view_.ends.empty());
+    EXPECT_NE(p.Port(), nullptr);  // never closed under the run
+    EXPECT_EQ(view_.statusText, kWaitForRunStatus);
+    EXPECT_EQ(Saved("DEVICE", "TYPE"), "0");
+    EXPECT_EQ(Saved("PROGCMD", "Verify"), "1");
+    view_.Check(kVerifyBoxId, false);
+
+    notes_.FinishRun(p);
+    EXPECT_EQ(view_.ends, std::vector<bool>{false});
+    EXPECT_EQ(p.Port(), nullptr);
+    EXPECT_EQ(Saved("PROGCMD", "Verify"), "0");
+}
+
+TEST_F(MainWindowTest, FuseReadShowsTheChipFoundAndTheOneOffsKeepTheCommandBlock) {
+    Settings("tiny13", kFamilyAvr, mega8_);
+    MainWindowPresenter& p = Start();
+    engine_.commands.writeEeprom = 1;
+    const ProgramCommandSet before = engine_.commands;
+    const std::uint32_t flashLength = engine_.flashImageLength;
+
+    p.OnCommand(kReadButtonId);
+    EXPECT_TRUE(view_.Disabled(kProgramButtonId));
+    notes_.FinishRun(p);
+    const int tiny13 = FindChipByName(kFamilyAvr, "tiny13");
+    EXPECT_EQ(view_.lists[kChipListId].selection, tiny13);
+    EXPECT_EQ(engine_.fuseLow, 0x6A);  // the simulated chip's factory fuses
+    EXPECT_TRUE(view_.IsChecked(kFirstFuseBoxId + 0) == ((0x6A & 1) == 0));
+    EXPECT_EQ(std::memcmp(&before, &engine_.commands, sizeof before), 0);
+    EXPECT_EQ(engine_.flashImageLength, flashLength);
+
+    // Osc Cal. Bytes in 89S5x mode is refused and leaves the family alone.
+    p.OnCommand(kAt89RadioId);
+    p.OnCommand(kMenuOscCal);
+    EXPECT_FALSE(p.RunGoing());
+    EXPECT_EQ(engine_.targetFamily, kFamily89S5x);
+    notes_.Deliver(p);
+    EXPECT_NE(view_.log.find(kCalibrationNot89Line), std::string::npos);
+}
+
+TEST_F(MainWindowTest, DamagedFilesAndNonsenseSettingsLeaveAWorkingWindow) {
+    Write(hex_, ":10000000ZZ\n");
+    Settings("no-such-chip", 7, 999, "[PROGOPTION]\nCalSel=77\nAutoISP=banana\n");
+    MainWindowPresenter& p = Start();
+    EXPECT_NE(p.Port(), nullptr);
+    EXPECT_NE(view_.title.find("simulator: mega8"), std::string::npos) << view_.title;
+    EXPECT_EQ(engine_.targetFamily, kFamilyAvr);
+    EXPECT_NE(view_.log.find("unknown chip 'no-such-chip'"), std::string::npos) << view_.log;
+
+    // A file that is not there, chosen from the menu: said in the log, nothing else changes.
+    view_.nextFile = (dir_ / "missing.hex").string();
+    p.OnCommand(kMenuOpenFlash);
+    EXPECT_EQ(view_.lastChoice->initialName, "*.hex");
+    EXPECT_NE(view_.log, "");
+    p.OnListSelection(kChipListId, mega8_);
+    p.OnCommand(kProgramButtonId);
+    notes_.FinishRun(p);
+    EXPECT_EQ(view_.icon, kIconIdle);
+    EXPECT_FALSE(p.RunGoing());
+}
+
+}  // namespace
+}  // namespace velkor
