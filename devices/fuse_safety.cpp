@@ -1,0 +1,89 @@
+#include "devices/fuse_safety.h"
+
+#include <cstdio>
+#include <string_view>
+
+#include "devices/chip_table.h"
+#include "devices/fuse_bit_names.h"
+
+namespace velkor {
+namespace {
+
+const char* const kByteNamesChinese[3] = {"低", "高", "扩展"};
+const char* const kByteNamesEnglish[3] = {"low", "high", "extended"};
+
+}  // namespace
+
+std::vector<FuseHazard> FindFuseHazards(const FuseBytes& fuses, const ChipRecord& chip) {
+    std::vector<FuseHazard> hazards;
+    if (chip.fuseNames == nullptr) return hazards;
+    for (int k = 0; k < 3; ++k) {
+        const std::uint8_t mask = chip.fuseMask[k];
+        if (mask == 0) continue;  // the byte is not written at all
+        const auto written = static_cast<std::uint8_t>(fuses[static_cast<std::size_t>(k)] & mask);
+        for (int i = 0; i < 8; ++i) {
+            if ((mask >> i & 1) == 0) continue;
+            const char* name = FuseBitName(*chip.fuseNames, static_cast<std::size_t>(k),
+                                           static_cast<std::size_t>(i));
+            if (name == nullptr) continue;
+            const std::string_view n = name;
+            const bool programmed = (written >> i & 1) == 0;
+            FuseHazardKind kind;
+            if (n == "RSTDISBL" && programmed) {
+                kind = FuseHazardKind::kResetDisabled;
+            } else if (n == "DWEN" && programmed) {
+                kind = FuseHazardKind::kDebugWireOn;
+            } else if (n == "SPIEN" && !programmed) {
+                kind = FuseHazardKind::kSerialDisabled;
+            } else {
+                continue;
+            }
+            hazards.push_back(FuseHazard{kind, k, i, std::string(n), written});
+        }
+    }
+    return hazards;
+}
+
+std::string FuseHazardLine(const FuseHazard& h) {
+    const char* effect = "";
+    switch (h.kind) {
+        case FuseHazardKind::kResetDisabled:
+            effect = "编程后RESET引脚变为I/O口, 串行编程将永久无法进入";
+            break;
+        case FuseHazardKind::kDebugWireOn:
+            effect = "编程后RESET引脚用于debugWIRE, 串行编程无法进入";
+            break;
+        case FuseHazardKind::kSerialDisabled:
+            effect = "不编程则关闭串行编程接口, 此后无法再串行编程";
+            break;
+    }
+    char text[256];
+    std::snprintf(text, sizeof text, "熔丝%s字节 %02X 的位 %s (位%d): %s.\r\n",
+                  kByteNamesChinese[h.byte], h.written, h.name.c_str(), h.bit, effect);
+    return text;
+}
+
+std::string FuseHazardLineEnglish(const FuseHazard& h) {
+    const char* effect = "";
+    switch (h.kind) {
+        case FuseHazardKind::kResetDisabled:
+            effect =
+                "would be programmed: the RESET pin becomes an I/O pin and serial "
+                "programming can never be entered again";
+            break;
+        case FuseHazardKind::kDebugWireOn:
+            effect =
+                "would be programmed: the RESET pin becomes the debugWIRE line and serial "
+                "programming can no longer be entered";
+            break;
+        case FuseHazardKind::kSerialDisabled:
+            effect = "would be unprogrammed: the serial programming interface is switched off";
+            break;
+    }
+    char text[320];
+    std::snprintf(text, sizeof text, "fuse %s byte %02X: %s (bit %d) %s", kByteNamesEnglish[h.byte],
+                  h.written, h.name.c_str(), h.bit, effect);
+    return text;
+}
+
+}  // namespace velkor
