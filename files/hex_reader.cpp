@@ -57,6 +57,7 @@ class RecordCursor {
 struct ImageSink {
     std::span<std::uint8_t> image;
     std::uint32_t& loadedLength;
+    HexDataExtent* extent;
 
     // Stores `count` data bytes from `address` on. A record whose data or checksum text is not
     // all digits (a lower-case file, a truncated line) is refused before any byte of it is
@@ -72,7 +73,12 @@ struct ImageSink {
                 image[address] = static_cast<std::uint8_t>(byte);
                 if (address + 1 > loadedLength)
                     loadedLength = static_cast<std::uint32_t>(address + 1);
+                if (extent != nullptr) extent->stored[address] = true;
+            } else if (extent != nullptr) {
+                ++extent->droppedBytes;
+                if (address < extent->firstDropped) extent->firstDropped = address;
             }
+            if (extent != nullptr) ++extent->dataBytes;
         }
         return true;
     }
@@ -154,23 +160,54 @@ bool ReadSRecord(const char* text, ImageSink& sink) {
     return cursor.Sum() == 0xFF;
 }
 
+// One piece of text as the stream reader takes it, terminated by a zero. Returns false when
+// it holds a faulty record.
+bool ReadLine(const char* line, IntelBase& base, ImageSink& sink) {
+    if (line[0] == ':') return ReadIntelRecord(line + 1, base, sink);
+    if (line[0] == 'S') return ReadSRecord(line + 1, sink);
+    return true;
+}
+
 }  // namespace
 
-int ReadHexImage(std::FILE* file, std::span<std::uint8_t> image, std::uint32_t& loadedLength) {
+int ReadHexImage(std::FILE* file, std::span<std::uint8_t> image, std::uint32_t& loadedLength,
+                 HexDataExtent* extent) {
     char line[kHexLineBufferSize];
-    ImageSink sink{image, loadedLength};
+    if (extent != nullptr) extent->Reset(image.size());
+    ImageSink sink{image, loadedLength, extent};
     IntelBase base;
     int lineNumber = 0;
     while (std::fgets(line, sizeof line, file) != nullptr) {
         // Saturates rather than overflows on a file of more than two thousand million lines.
         if (lineNumber < INT_MAX) ++lineNumber;
-        bool ok = true;
-        if (line[0] == ':') {
-            ok = ReadIntelRecord(line + 1, base, sink);
-        } else if (line[0] == 'S') {
-            ok = ReadSRecord(line + 1, sink);
+        if (!ReadLine(line, base, sink)) return lineNumber;
+    }
+    return 0;
+}
+
+int ReadHexText(std::string_view text, std::span<std::uint8_t> image, std::uint32_t& loadedLength,
+                HexDataExtent* extent) {
+    char line[kHexLineBufferSize];
+    if (extent != nullptr) extent->Reset(image.size());
+    ImageSink sink{image, loadedLength, extent};
+    IntelBase base;
+    int lineNumber = 0;
+    std::size_t at = 0;
+    while (at < text.size()) {
+        // Pieces as fgets cuts them: up to a line end (kept) or a full buffer.
+        std::size_t length = 0;
+        while (at < text.size() && length + 1 < sizeof line) {
+#ifdef _WIN32
+            // A text-mode stream on Windows turns CR LF into LF before the reader sees it.
+            if (text[at] == '\r' && at + 1 < text.size() && text[at + 1] == '\n') ++at;
+#endif
+            const char c = text[at++];
+            line[length++] = c;
+            if (c == '\n') break;
         }
-        if (!ok) return lineNumber;
+        line[length] = '\0';
+        if (lineNumber < INT_MAX) ++lineNumber;
+        if (!ReadLine(line, base, sink)) return lineNumber;
     }
     return 0;
 }

@@ -3,34 +3,64 @@
 #include <algorithm>
 #include <cstdint>
 #include <span>
+#include <vector>
 
 #include "engine/isp_programmer.h"
-#include "files/hex_reader.h"
-#include "files/utf8_path.h"
+#include "files/safe_file.h"
 
 namespace velkor {
 
 bool HexFile::Open(const std::string& path) {
     if (path.empty()) return false;
-    file_.reset();
     path_ = path;
-    // A plain read-only open: the C runtime lets other programs keep reading and rewriting the
-    // file meanwhile, so a build tool can replace it while we hold it.
-    file_.reset(OpenFileUtf8(path, "r"));
-    return file_ != nullptr;
+    loaded_ = false;
+    return true;
 }
 
-namespace {
-
-int LoadImage(IspProgrammer& programmer, HexFile& file, const std::string& path,
-              std::span<std::uint8_t> image, std::uint32_t& loadedLength) {
-    if (path.empty()) return kHexLoadNoPath;
-    if (!file.Open(path)) {
-        programmer.AppendLogF("无法打开HEX文件 %s, 映像保持不变.\r\n", path.c_str());
-        return kHexLoadOpenFailed;
+int LoadHexFile(IspProgrammer& programmer, HexFile& file, const std::string& path, bool flash) {
+    if (!file.Open(path)) return kHexLoadNoPath;
+    std::string text;
+    std::string error;
+    switch (ReadWholeFile(path, text, error, kMaxHexFileBytes)) {
+        case FileReadStatus::kRead:
+            break;
+        case FileReadStatus::kMissing:
+        case FileReadStatus::kFailed:
+            programmer.AppendLogF("无法打开HEX文件 %s, 映像保持不变.\r\n", path.c_str());
+            return kHexLoadOpenFailed;
+        case FileReadStatus::kNotRegular:
+            programmer.AppendLogF("%s 不是普通文件, 不能作为HEX文件读取, 映像保持不变.\r\n",
+                                  path.c_str());
+            return kHexLoadOpenFailed;
+        case FileReadStatus::kTooLarge:
+            programmer.AppendLogF("HEX文件 %s 超过 %u 字节, 不予读取, 映像保持不变.\r\n",
+                                  path.c_str(), static_cast<unsigned>(kMaxHexFileBytes));
+            return kHexLoadOpenFailed;
     }
-    std::fill(image.begin(), image.end(), std::uint8_t{0xFF});
-    const int faultyLine = ReadHexImage(file.Stream(), image, loadedLength);
+    const std::span<std::uint8_t> image = flash ? std::span<std::uint8_t>(programmer.flashImage)
+                                                : std::span<std::uint8_t>(programmer.eepromImage);
+    std::uint32_t& loadedLength =
+        flash ? programmer.flashImageLength : programmer.eepromImageLength;
+
+    // Read into a copy first: a file without any data (a binary, a text, an empty file, or one
+    // caught half-written by a build tool) must not replace the image with an erased one.
+    std::vector<std::uint8_t> scratch(image.size(), 0xFF);
+    std::uint32_t length = loadedLength;
+    HexDataExtent extent;
+    const int faultyLine = ReadHexText(text, scratch, length, &extent);
+    if (extent.dataBytes == 0) {
+        if (faultyLine != 0) {
+            programmer.AppendLogF("HEX文件 %s 第 %d 行有错误, 未读到任何数据, 映像保持不变.\r\n",
+                                  path.c_str(), faultyLine);
+            return faultyLine;
+        }
+        programmer.AppendLogF("%s 中没有数据记录, 不是HEX文件, 映像保持不变.\r\n", path.c_str());
+        return kHexLoadNoData;
+    }
+    std::copy(scratch.begin(), scratch.end(), image.begin());
+    loadedLength = length;
+    file.loaded_ = true;
+    file.extent_ = std::move(extent);
     // The image keeps what was read before the fault, as it always has; the log line makes sure
     // a damaged file is never programmed without the user being told.
     if (faultyLine != 0) {
@@ -40,14 +70,12 @@ int LoadImage(IspProgrammer& programmer, HexFile& file, const std::string& path,
     return faultyLine;
 }
 
-}  // namespace
-
 int LoadFlashImage(IspProgrammer& programmer, HexFile& file, const std::string& path) {
-    return LoadImage(programmer, file, path, programmer.flashImage, programmer.flashImageLength);
+    return LoadHexFile(programmer, file, path, true);
 }
 
 int LoadEepromImage(IspProgrammer& programmer, HexFile& file, const std::string& path) {
-    return LoadImage(programmer, file, path, programmer.eepromImage, programmer.eepromImageLength);
+    return LoadHexFile(programmer, file, path, false);
 }
 
 }  // namespace velkor

@@ -1,52 +1,50 @@
-// Loading the flash and EEPROM images from HEX files, and the file each kind keeps open.
+// Loading the flash and EEPROM images from HEX files, and what each kind remembers of its file.
 #pragma once
 
-#include <cstdio>
-#include <memory>
 #include <string>
+
+#include "files/hex_reader.h"
 
 namespace velkor {
 
 class IspProgrammer;
 
-// The HEX file of one image kind. It remembers the last non-empty path it was asked to open,
-// whether or not that open succeeded, because the settings file saves it and the file watcher
-// reloads from it. After a successful open the file stays open (read-only, shared with other
-// readers and writers) until the next open of the same kind or the object's end.
+// The HEX file of one image kind. It remembers the last non-empty path it was asked to load,
+// whether or not that load succeeded, because the settings file saves it and the file watcher
+// reloads from it; and where the data of the last successful load lies, so that a run can say
+// which bytes the chosen chip cannot take. The file is read whole and closed again, so a build
+// tool can replace it at any time.
 class HexFile {
   public:
-    HexFile() = default;
-    HexFile(const HexFile&) = delete;
-    HexFile& operator=(const HexFile&) = delete;
-    HexFile(HexFile&&) = default;
-    HexFile& operator=(HexFile&&) = default;
-
-    // Closes the file held from before, remembers `path` and opens it for reading in text
-    // mode. An empty path changes nothing and returns false.
+    // Forgets the previous load and remembers `path`. An empty path changes nothing and
+    // returns false.
     bool Open(const std::string& path);
-    void Close() { file_.reset(); }
 
-    bool IsOpen() const { return file_ != nullptr; }
-    std::FILE* Stream() const { return file_.get(); }
+    // The last load read the file (its image holds the file's data).
+    bool IsOpen() const { return loaded_; }
     const std::string& Path() const { return path_; }
+    // Where the data of the last successful load went; empty before one.
+    const HexDataExtent& Extent() const { return extent_; }
 
   private:
-    struct Closer {
-        void operator()(std::FILE* file) const { std::fclose(file); }
-    };
+    friend int LoadHexFile(IspProgrammer&, HexFile&, const std::string&, bool);
 
     std::string path_;
-    std::unique_ptr<std::FILE, Closer> file_;
+    bool loaded_ = false;
+    HexDataExtent extent_;
 };
 
 // Results of the loaders besides the reader's own (0, or the number of the first faulty line).
 inline constexpr int kHexLoadOpenFailed = -1;  // the image and its length are unchanged
 inline constexpr int kHexLoadNoPath = -2;      // empty path: nothing was done
+inline constexpr int kHexLoadNoData = -3;      // no data record: the image is unchanged
 
-// Each does nothing for an empty path. Otherwise it closes the kind's file, opens `path` and,
-// only if that succeeded, fills the image with 0xFF and reads the file into it, raising the
-// image's loaded length. A file that cannot be opened or holds a faulty line is reported in the
-// engine's log; the bytes stored before the faulty line stay in the image.
+// Each does nothing for an empty path. Otherwise it reads `path`, which must be a regular file
+// of at most kMaxHexFileBytes; only if that succeeded and the file holds at least one data
+// byte is the image filled with 0xFF and the data stored, raising the image's loaded length.
+// A file that cannot be read, is no file of data (a directory, a device, an ELF or text file,
+// an empty file), or holds a faulty line is reported in the engine's log; the bytes stored
+// before a faulty line stay in the image.
 int LoadFlashImage(IspProgrammer& programmer, HexFile& file, const std::string& path);
 int LoadEepromImage(IspProgrammer& programmer, HexFile& file, const std::string& path);
 

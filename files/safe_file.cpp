@@ -9,6 +9,7 @@
 #endif
 
 #include <cerrno>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
@@ -134,14 +135,40 @@ void SyncDirectoryOf(const std::string& path) {
 
 }  // namespace
 
-FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error) {
+FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
+                             std::size_t maxBytes) {
     bytes.clear();
-    Descriptor fd(OpenDescriptorUtf8(path, O_RDONLY | kOpenFlags));
+#ifdef _WIN32
+    constexpr int kNoWait = 0;
+#else
+    // A pipe opened for reading would wait for a writer before open returns; the type check
+    // below refuses it anyway, so it must not be waited for.
+    constexpr int kNoWait = O_NONBLOCK;
+#endif
+    Descriptor fd(OpenDescriptorUtf8(path, O_RDONLY | kOpenFlags | kNoWait));
     if (!fd.Valid()) {
         if (errno == ENOENT) return FileReadStatus::kMissing;
         error = Describe("cannot open", path, errno);
         return FileReadStatus::kFailed;
     }
+    struct stat info;
+    if (::fstat(fd.Get(), &info) != 0) {
+        error = Describe("cannot examine", path, errno);
+        return FileReadStatus::kFailed;
+    }
+    if (!S_ISREG(info.st_mode)) {
+        error = path + ": not a regular file";
+        return FileReadStatus::kNotRegular;
+    }
+#ifndef _WIN32
+    ::fcntl(fd.Get(), F_SETFL, ::fcntl(fd.Get(), F_GETFL) & ~O_NONBLOCK);
+#endif
+    const auto tooLarge = [&] {
+        error = path + ": larger than " + std::to_string(maxBytes) + " bytes";
+        bytes.clear();
+        return FileReadStatus::kTooLarge;
+    };
+    if (static_cast<std::uint64_t>(info.st_size) > maxBytes) return tooLarge();
     char buffer[4096];
     for (;;) {
         const ssize_t got = ::read(fd.Get(), buffer, sizeof buffer);
@@ -152,6 +179,8 @@ FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::s
             bytes.clear();
             return FileReadStatus::kFailed;
         }
+        // The size checked above can grow while the file is read.
+        if (bytes.size() + static_cast<std::size_t>(got) > maxBytes) return tooLarge();
         bytes.append(buffer, static_cast<std::size_t>(got));
     }
 }

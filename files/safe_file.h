@@ -24,11 +24,22 @@ FileOps& SystemFileOps();
 
 enum class FileReadStatus {
     kRead,
-    kMissing,  // no such file
-    kFailed,   // it exists (or may) but could not be read; `error` says why
+    kMissing,     // no such file
+    kFailed,      // it exists (or may) but could not be read; `error` says why
+    kNotRegular,  // a directory, a device, a pipe: never read
+    kTooLarge,    // more bytes than the caller's bound
 };
 
-FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error);
+// velkor.ini is a few kilobytes; anything near this is not a settings file.
+inline constexpr std::size_t kMaxSettingsFileBytes = 1024 * 1024;
+// The largest chip's flash as Intel HEX text, with generous room for comments and long lines.
+inline constexpr std::size_t kMaxHexFileBytes = 8 * 1024 * 1024;
+
+// Reads a regular file of at most `maxBytes` bytes whole. Anything else (a directory, a device
+// such as /dev/zero, a pipe; a file larger than the bound) is refused with `error` saying why,
+// before more than `maxBytes` bytes are kept, so it takes bounded time and memory.
+FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
+                             std::size_t maxBytes = kMaxSettingsFileBytes);
 
 // Writes `bytes` to a new file beside `path`, flushes it to the disk and renames it over
 // `path` (over the file a symbolic link points to, keeping the link). An existing file keeps

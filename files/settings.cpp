@@ -125,7 +125,7 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     result.file = ReadWholeFile(iniPath, bytes, error);
     if (result.file == FileReadStatus::kRead) {
         file = ProfileDocument::FromGbk(bytes);
-    } else if (result.file == FileReadStatus::kFailed) {
+    } else if (result.file != FileReadStatus::kMissing) {
         engine.AppendLogF("读取设置文件失败 (%s), 使用默认设置.\r\n", error.c_str());
     }
 
@@ -195,6 +195,8 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
         case FileReadStatus::kMissing:
             break;
         case FileReadStatus::kFailed:
+        case FileReadStatus::kNotRegular:
+        case FileReadStatus::kTooLarge:
             // Writing now would replace a file whose contents were never seen.
             engine.AppendLogF("读取设置文件失败 (%s), 设置未保存.\r\n", error.c_str());
             return false;

@@ -42,7 +42,7 @@ std::string CurrentExecutablePath();
 std::string DefaultSettingsPath();
 
 struct SettingsLoadResult {
-    // kMissing and kFailed: every setting took its default (kFailed is also in the log)
+    // anything but kRead: every setting took its default (all but kMissing are also logged)
     FileReadStatus file = FileReadStatus::kMissing;
     std::string flashPath;  // FLASH/FILE as read; the window restarts its file watch on it
     std::string eepromPath;

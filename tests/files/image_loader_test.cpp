@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
+
 #include "engine/isp_programmer.h"
 #include "tests/files/hex_test_support.h"
 
@@ -81,6 +84,45 @@ TEST_F(ImageLoaderTest, FaultyFileIsLoggedWithItsLineAndKeepsTheBytesBefore) {
     EXPECT_EQ(programmer.flashImage[0], 0xFF);
     EXPECT_EQ(programmer.LogText(),
               "HEX文件 " + path + " 第 2 行有错误, 读取在此停止, 其后的数据未载入.\r\n");
+}
+
+}  // namespace
+}  // namespace velkor
+
+namespace velkor {
+namespace {
+
+// Whatever is not a file of HEX records must neither load as an erased image nor hang.
+TEST(ImageLoaderRefusal, FilesWithoutDataLeaveTheImageAndSaySo) {
+    testing::ScratchDir dir;
+    IspProgrammer programmer;
+    HexFile file;
+    const std::string good = dir / "good.hex";
+    testing::WriteFile(good, ":0300300002337A1E\n");
+    ASSERT_EQ(LoadFlashImage(programmer, file, good), 0);
+    std::filesystem::create_directory(dir / "folder.hex");
+    testing::WriteFile(dir / "empty.hex", "");
+    testing::WriteFile(dir / "notes.txt", "Some notes\nabout: nothing\n:00000001FF\n");
+    testing::WriteFile(dir / "raw.bin", std::string("\x0c\x94\x2a\x00\x00\x01", 6));
+    const struct {
+        std::string path;
+        int result;
+    } cases[] = {{dir / "folder.hex", kHexLoadOpenFailed}, {"/dev/null", kHexLoadOpenFailed},
+                 {"/dev/zero", kHexLoadOpenFailed},        {dir / "empty.hex", kHexLoadNoData},
+                 {dir / "notes.txt", kHexLoadNoData},      {dir / "raw.bin", kHexLoadNoData}};
+    for (const auto& c : cases) {
+#ifdef _WIN32
+        if (c.path.rfind("/dev/", 0) == 0) continue;
+#endif
+        const std::size_t before = programmer.LogText().size();
+        EXPECT_EQ(LoadFlashImage(programmer, file, c.path), c.result) << c.path;
+        EXPECT_FALSE(file.IsOpen()) << c.path;
+        EXPECT_EQ(programmer.flashImage[0x30], 0x02) << c.path;  // the earlier image stays
+        EXPECT_EQ(programmer.flashImageLength, 0x33u) << c.path;
+        const std::string log = programmer.LogText().substr(before);
+        EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
+        EXPECT_NE(log.find(c.path), std::string::npos) << log;
+    }
 }
 
 }  // namespace

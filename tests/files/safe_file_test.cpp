@@ -88,11 +88,38 @@ TEST(SafeFile, ReadTellsMissingFromUnreadable) {
     EXPECT_EQ(ReadWholeFile(dir / "none.ini", bytes, error), FileReadStatus::kMissing);
     EXPECT_EQ(bytes, "");
     std::filesystem::create_directory(dir / "folder.ini");
-    EXPECT_EQ(ReadWholeFile(dir / "folder.ini", bytes, error), FileReadStatus::kFailed);
+    EXPECT_EQ(ReadWholeFile(dir / "folder.ini", bytes, error), FileReadStatus::kNotRegular);
     EXPECT_NE(error.find("folder.ini"), std::string::npos);
     std::string missingDirError;
     EXPECT_FALSE(ReplaceFileContents(dir / "no/such/dir.ini", "x", missingDirError));
     EXPECT_FALSE(missingDirError.empty());
+}
+
+}  // namespace
+}  // namespace velkor
+
+namespace velkor {
+namespace {
+
+// Devices and pipes never end (or never start); a bound and a type check keep a read finite.
+TEST(SafeFile, ReadsOnlyRegularFilesUpToTheBound) {
+    SettingsScratch dir;
+    std::string bytes;
+    std::string error;
+#ifndef _WIN32
+    EXPECT_EQ(ReadWholeFile("/dev/zero", bytes, error), FileReadStatus::kNotRegular);
+    const std::string fifo = dir / "pipe.ini";
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+    EXPECT_EQ(ReadWholeFile(fifo, bytes, error),
+              FileReadStatus::kNotRegular);  // no writer: no wait
+#endif
+    const std::string path = dir / "big.ini";
+    ASSERT_TRUE(ReplaceFileContents(path, std::string(1001, 'x'), error)) << error;
+    EXPECT_EQ(ReadWholeFile(path, bytes, error, 1000), FileReadStatus::kTooLarge);
+    EXPECT_EQ(bytes, "");
+    EXPECT_NE(error.find("1000"), std::string::npos);
+    EXPECT_EQ(ReadWholeFile(path, bytes, error, 1001), FileReadStatus::kRead);
+    EXPECT_EQ(bytes.size(), 1001u);
 }
 
 }  // namespace

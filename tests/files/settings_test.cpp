@@ -217,7 +217,7 @@ TEST_F(SettingsTest, FailedSaveKeepsThePreviousFileAndSaysSo) {
 
 TEST_F(SettingsTest, UnreadableFileIsNotOverwritten) {
     std::filesystem::create_directory(ini);  // exists, but reading it fails
-    EXPECT_EQ(Load().file, FileReadStatus::kFailed);
+    EXPECT_EQ(Load().file, FileReadStatus::kNotRegular);
     EXPECT_FALSE(Save());
     EXPECT_TRUE(std::filesystem::is_directory(ini));
     EXPECT_NE(engine.LogText().find("设置未保存"), std::string::npos) << engine.LogText();
