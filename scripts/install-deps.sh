@@ -9,6 +9,7 @@ packages=(
   clang libclang-rt-14-dev
   srecord gcc-avr binutils-avr avr-libc
   qt6-base-dev fonts-wqy-microhei xvfb
+  qt6-svg-dev fonts-wqy-zenhei
 )
 
 missing=()
