@@ -30,6 +30,8 @@ bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& sett
         case FileReadStatus::kMissing:
             break;
         case FileReadStatus::kFailed:
+        case FileReadStatus::kNotRegular:
+        case FileReadStatus::kTooLarge:
             // Never replace a file we could not read: it may hold settings worth keeping.
             engine.AppendLogF("读取设置文件失败 (%s), 设置未保存.\r\n", error.c_str());
             return false;
