@@ -6,6 +6,7 @@
 #include "driverclient/channel_driver_access.h"
 #include "driverclient/driver_binding.h"
 #include "driverclient/in_process_channel.h"
+#include "files/settings.h"
 #include "files/utf8_path.h"
 #include "hosting/sim_port.h"
 #ifdef _WIN32
