@@ -17,12 +17,16 @@ SimBench::SimBench(IspProgrammer& engine, const SimBenchOptions& options, std::s
     if (!options.chip.empty()) {
         if (int row = FindChipByName(kFamilyAvr, options.chip); row >= 0) {
             auto chip = MakeSimAvrChip(static_cast<unsigned>(row), options.faults);
+            if (chip == nullptr && error != nullptr)
+                *error = "no simulated part '" + options.chip + "'";
             avr_ = chip.get();
             machine_.AttachTarget(std::move(chip));
             family_ = kFamilyAvr;
             row_ = row;
         } else if (int row89 = FindChipByName(kFamily89S5x, options.chip); row89 >= 0) {
             auto chip = MakeSimAt89Chip(static_cast<unsigned>(row89));
+            if (chip == nullptr && error != nullptr)
+                *error = "no simulated part '" + options.chip + "'";
             at89_ = chip.get();
             machine_.AttachTarget(std::move(chip));
             family_ = kFamily89S5x;

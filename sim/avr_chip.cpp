@@ -11,6 +11,7 @@ AvrChip::AvrChip(AvrChipTraits traits, AvrChipFaults faults)
       flash_(traits_.flashSize, 0xFF),
       eeprom_(traits_.eepromSize, 0xFF),
       pageBuffer_(traits_.pageSize, 0xFF),
+      written_(traits_.pageSize != 0 ? traits_.flashSize / traits_.pageSize : traits_.flashSize),
       fuseLow_(traits_.fuseLow),
       fuseHigh_(traits_.fuseHigh),
       fuseExtended_(traits_.fuseExtended),
@@ -80,8 +81,9 @@ std::uint8_t AvrChip::ReadFlash(std::uint32_t address, std::uint64_t nowNs) cons
     if (IsBusy(nowNs)) {
         const bool inPage = busy_ == Busy::kFlashPage && traits_.pageSize != 0 &&
                             address / traits_.pageSize == busyAddress_ / traits_.pageSize;
-        if (busy_ == Busy::kErase || inPage ||
-            (busy_ == Busy::kFlashByte && address == busyAddress_)) {
+        const bool byteBusy = busy_ == Busy::kFlashByte && address == busyAddress_;
+        if (byteBusy && !traits_.dataPolling) return flash_[address];
+        if (busy_ == Busy::kErase || inPage || byteBusy) {
             return traits_.flashBusyValue;
         }
     }
@@ -91,7 +93,7 @@ std::uint8_t AvrChip::ReadFlash(std::uint32_t address, std::uint64_t nowNs) cons
 std::uint8_t AvrChip::ReadEeprom(std::uint32_t address, std::uint64_t nowNs) const {
     if (eeprom_.empty()) return 0xFF;
     address %= static_cast<std::uint32_t>(eeprom_.size());
-    if (IsBusy(nowNs) && busy_ == Busy::kEeprom && address == busyAddress_) {
+    if (IsBusy(nowNs) && busy_ == Busy::kEeprom && address == busyAddress_ && traits_.dataPolling) {
         const bool erasing = nowNs < busyStart_ + (busyUntil_ - busyStart_) / 2;
         if (traits_.eepromErasePhase && erasing) {
             return static_cast<std::uint8_t>(~traits_.eepromBusyValue);
@@ -157,6 +159,7 @@ void AvrChip::StartBusy(Busy what, std::uint32_t address, std::uint64_t nowNs, s
 
 void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
     ++instructionCount_;
+    executed_.push_back(word);
     const std::uint8_t b1 = static_cast<std::uint8_t>(word >> 24);
     const std::uint8_t b2 = static_cast<std::uint8_t>(word >> 16);
     const std::uint8_t b3 = static_cast<std::uint8_t>(word >> 8);
@@ -190,6 +193,7 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
                 const std::uint32_t address =
                     (wordAddress * 2 + odd) % static_cast<std::uint32_t>(flash_.size());
                 flash_[address] &= b4;  // programming only clears bits; erase sets them
+                NoteWrite(address);
                 StartBusy(Busy::kFlashByte, address, nowNs, traits_.flashWriteNs);
             }
             break;
@@ -204,6 +208,7 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
                 }
                 std::fill(pageBuffer_.begin(), pageBuffer_.end(), 0xFF);
                 ++pageWriteCount_;
+                NoteWrite(start / traits_.pageSize);
                 StartBusy(Busy::kFlashPage, start, nowNs, traits_.flashWriteNs);
             }
             break;
@@ -220,12 +225,19 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
     }
 }
 
+void AvrChip::NoteWrite(std::uint32_t unit) {
+    if (unit >= written_.size()) return;
+    if (written_[unit]) ++rewriteCount_;
+    written_[unit] = true;
+}
+
 void AvrChip::ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t nowNs) {
     const AvrFuseSet set = traits_.fuseSet;
     if (b2 == 0x80) {
         std::fill(flash_.begin(), flash_.end(), 0xFF);
         std::fill(eeprom_.begin(), eeprom_.end(), 0xFF);
         lock_ = 0xFF;
+        std::fill(written_.begin(), written_.end(), false);
         ++eraseCount_;
         StartBusy(Busy::kErase, 0, nowNs, traits_.eraseNs);
         return;
@@ -247,7 +259,9 @@ void AvrChip::ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t 
         lock_ &= static_cast<std::uint8_t>(0xF9 | (b2 & 0x06));
     } else if ((set == AvrFuseSet::kLegacyLow || set == AvrFuseSet::kCombinedLegacy) &&
                (b2 & 0xE0) == 0xA0) {
-        const std::uint8_t mask = set == AvrFuseSet::kLegacyLow ? 0x1F : 0x01;
+        // The second byte carries the fuse bits the part has (five at most, or just bit 0).
+        const std::uint8_t mask = static_cast<std::uint8_t>(
+            traits_.fuseMask[0] & (set == AvrFuseSet::kLegacyLow ? 0x1F : 0x01));
         if (!frozen) fuseLow_ = static_cast<std::uint8_t>((fuseLow_ & ~mask) | (b2 & mask));
     } else {
         return;

@@ -34,6 +34,9 @@ struct AvrChipTraits {
     // AT90S parts erase an EEPROM cell before writing it and read the complement of
     // eepromBusyValue during that first half of the write.
     bool eepromErasePhase = false;
+    // AT90S1200 has no data polling: a location shows its new value while it is still
+    // being written, so only waiting tells when the write is done.
+    bool dataPolling = true;
     AvrFuseSet fuseSet = AvrFuseSet::kNone;
     std::uint8_t fuseLow = 0xFF, fuseHigh = 0xFF, fuseExtended = 0xFF, lock = 0xFF;
     // Bits the serial interface can change in each fuse byte; the others (bits the part
@@ -78,6 +81,12 @@ class AvrChip : public SimTarget {
     std::uint64_t EraseCount() const { return eraseCount_; }
     std::uint64_t PageWriteCount() const { return pageWriteCount_; }
     std::uint64_t InstructionCount() const { return instructionCount_; }
+    // Flash pages (or bytes, on byte-programmed parts) programmed a second time without a
+    // chip erase between: outside what the parts allow, and the sign of a programmer that
+    // takes the part's page for smaller than it is.
+    std::uint64_t RewriteCount() const { return rewriteCount_; }
+    // Every instruction the part executed since power-up, as its four bytes.
+    const std::vector<std::uint32_t>& Executed() const { return executed_; }
 
   private:
     enum class Busy : std::uint8_t { kIdle, kFlashByte, kFlashPage, kEeprom, kErase, kFuse };
@@ -89,6 +98,7 @@ class AvrChip : public SimTarget {
     void RisingEdge(bool mosi, std::uint64_t nowNs);
     std::uint8_t Answer(std::uint32_t word, std::uint64_t nowNs) const;
     void Execute(std::uint32_t word, std::uint64_t nowNs);
+    void NoteWrite(std::uint32_t unit);
     void ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t nowNs);
     std::uint8_t ReadFlash(std::uint32_t address, std::uint64_t nowNs) const;
     std::uint8_t ReadEeprom(std::uint32_t address, std::uint64_t nowNs) const;
@@ -98,6 +108,7 @@ class AvrChip : public SimTarget {
     std::vector<std::uint8_t> flash_;
     std::vector<std::uint8_t> eeprom_;
     std::vector<std::uint8_t> pageBuffer_;
+    std::vector<bool> written_;  // per page (or byte) since the last erase
     std::uint8_t fuseLow_, fuseHigh_, fuseExtended_, lock_;
 
     bool powered_ = true;
@@ -119,6 +130,8 @@ class AvrChip : public SimTarget {
     std::uint64_t eraseCount_ = 0;
     std::uint64_t pageWriteCount_ = 0;
     std::uint64_t instructionCount_ = 0;
+    std::uint64_t rewriteCount_ = 0;
+    std::vector<std::uint32_t> executed_;
 };
 
 }  // namespace velkor::sim
