@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Builds everything and runs every test. Usage: scripts/test.sh [preset]   (default | asan)
+# Builds everything and runs the preset's tests (tsan: the threaded parts only).
+# Usage: scripts/test.sh [preset]   (default | asan | tsan)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 preset="${1:-default}"

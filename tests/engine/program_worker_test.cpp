@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <functional>
+#include <thread>
 
 #include "tests/support/sim_rig.h"
 
@@ -56,6 +58,21 @@ TEST(ProgramWorker, ASecondStartWhileARunIsGoingIsRefused) {
     first.Join();
     EXPECT_TRUE(refused);
     EXPECT_EQ(EndMessages(rig.notes), 1u);
+}
+
+// The window may look at the result before it joins the worker (a timer, a handler of the end
+// message): the result is read on that thread while the worker writes it.
+TEST(ProgramWorker, TheResultCanBeReadWhileTheRunEnds) {
+    test::SimRig rig({.chip = "mega8", .base = 0});  // no port: the run fails at once
+    rig.engine.chipIndex = 7;
+    ProgramWorker worker;
+    ASSERT_TRUE(worker.Start(rig.engine));
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (worker.LastResult() != kSeqPortNotReady && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    EXPECT_EQ(worker.LastResult(), kSeqPortNotReady);
+    worker.Join();
 }
 
 }  // namespace
