@@ -25,6 +25,7 @@ class LinuxPpdevPortIo : public PortIo {
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
+    // Why no parport can be used, when none can; empty as soon as one opens.
     std::string AccessProblem() override;
 
     // The device node that stands for LPT index 0..2 (empty: none).

@@ -84,6 +84,16 @@ TEST(PpdevBackend, AMissingDeviceReadsAsNoPortAndADeniedOneIsExplained) {
     EXPECT_EQ(none.AccessProblem(), "");
     EXPECT_EQ(none.In(0x378), 0xFF);
 
+    // A node that exists but cannot serve as a port (here a directory, which even root cannot
+    // open for writing) is explained while no port opens.
+    const fs::path folder = fs::temp_directory_path() / ("velkor-node-" + std::to_string(getpid()));
+    fs::create_directories(folder);
+    paths.explicitDevices[1] = folder.string();
+    LinuxPpdevPortIo odd(paths);
+    EXPECT_NE(odd.AccessProblem().find(folder.string()), std::string::npos);
+    fs::remove_all(folder);
+    paths.explicitDevices[1].clear();
+
     if (geteuid() == 0) GTEST_SKIP() << "root may open any file";
     const fs::path locked =
         fs::temp_directory_path() / ("velkor-locked-" + std::to_string(getpid()));
