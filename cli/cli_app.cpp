@@ -7,11 +7,14 @@
 
 #include "cli/chip_listing.h"
 #include "cli/cli_options.h"
+#include "cli/fuse_calculator.h"
 #include "cli/log_printer.h"
 #include "cli/sim_dump.h"
 #include "devices/chip_table.h"
+#include "devices/fuse_safety.h"
 #include "driverclient/driver_check.h"
 #include "engine/isp_programmer.h"
+#include "files/image_fit.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
 #include "hosting/port_path.h"
@@ -47,6 +50,8 @@ struct Session {
     std::unique_ptr<PortPath> port;
     HexFile flashFile;
     HexFile eepromFile;
+    bool fuseChosen[3] = {false, false, false};  // by --fuses/--fuse-* or the settings file
+    bool chipNamed = false;                      // by -p or the settings file
 };
 
 // Fills the engine from the settings file (if any) and the command line, and loads the image
@@ -56,12 +61,23 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
 
     // ---- settings file: everything the command line does not say ----
     const bool fromIni = !o.iniFile.empty();
+    SettingsLoadResult ini;
     if (fromIni) {
-        const bool applied = ApplySettingsFile(engine, o.iniFile);
+        const bool applied = ApplySettingsFile(engine, o.iniFile, s.flashFile, s.eepromFile, &ini);
         s.printer->Flush();
         if (!applied) {
             err << "velkorisp-cli: cannot use settings file '" << o.iniFile << "'\n";
             return false;
+        }
+        // The speed option takes 0..65535; a stored delay outside it would be cut to its low 16
+        // bits by the transfer, so a huge value could mean almost no delay at all.
+        if (engine.speedSelection == 1 && !o.speedDelay && !o.speedFastest &&
+            (ini.userPortDelay < 0 || ini.userPortDelay > 0xFFFF)) {
+            const int clamped = ini.userPortDelay < 0 ? 0 : 0xFFFF;
+            engine.AppendLogF("设置文件中的 UserPortDly=%d 超出 0..65535, 改用 %d.\r\n",
+                              ini.userPortDelay, clamped);
+            s.printer->Flush();
+            engine.userPortDelay = static_cast<std::uint32_t>(clamped);
         }
     }
 
@@ -89,6 +105,13 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
     if (o.fuseLow) engine.fuseLow = *o.fuseLow;
     if (o.fuseHigh) engine.fuseHigh = *o.fuseHigh;
     if (o.fuseExtended) engine.fuseExtended = *o.fuseExtended;
+    // Which fuse bytes the user actually chose: a settings file's keys count only while its
+    // chip stands (naming a chip loads that chip's factory values over them).
+    const bool givenOnLine[3] = {o.fuseLow.has_value(), o.fuseHigh.has_value(),
+                                 o.fuseExtended.has_value()};
+    for (int k = 0; k < 3; ++k) {
+        s.fuseChosen[k] = givenOnLine[k] || (fromIni && !chipGiven && ini.fuseKeys[k]);
+    }
     if (o.lockByte) {
         engine.lockSelect = 1;
         engine.customLockByte = *o.lockByte;
@@ -156,7 +179,7 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
         s.printer->Flush();
         if (result == kHexLoadOpenFailed) {
             err << "velkorisp-cli: cannot read " << (flash ? "flash" : "EEPROM") << " file '"
-                << path << "'\n";
+                << path << "' (see the line above)\n";
             return false;
         }
         if (result > 0) {
@@ -164,9 +187,104 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
             err << "velkorisp-cli: " << path << ": faulty record at line " << result << "\n";
             return false;
         }
+        if (result == kHexLoadNoData) {
+            err << "velkorisp-cli: " << path << ": no data record (not a HEX or S-record file)\n";
+            return false;
+        }
         return true;
     };
+    s.chipNamed = chipGiven || fromIni;
     return load(true, o.flashFile) && load(false, o.eepromFile);
+}
+
+// Everything that must be refused before the port is touched: steps the chip's family does not
+// have, data the chip cannot take, fuse bytes nobody chose, and fuse values that would end
+// serial programming. False after a refusal, which it has reported.
+bool CheckBeforeRun(const Options& o, Session& s, std::ostream& err) {
+    IspProgrammer& engine = *s.engine;
+    const ProgramCommandSet& c = engine.commands;
+    const bool program = o.command == Command::kProgram;
+    const bool at89 = engine.targetFamily == kFamily89S5x;
+    const char* name = at89 ? engine.At89Record().name : engine.AvrRecord().name;
+    const std::string chipName = name != nullptr ? name : "(no chip)";
+
+    if (at89) {
+        // The one-off commands switch the engine to the AVR family and would use the AVR row
+        // that happens to have this 89S5x chip's row number.
+        const char* command = o.command == Command::kFuseRead    ? "fuse-read"
+                              : o.command == Command::kFuseWrite ? "fuse-write"
+                              : o.command == Command::kCalRead   ? "cal-read"
+                                                                 : nullptr;
+        if (command != nullptr) {
+            err << "velkorisp-cli: " << command << " is for AVR chips; " << chipName
+                << " (89S5x family) has no fuse or calibration bytes\n";
+            return false;
+        }
+        if (program) {
+            const char* missing = c.writeEeprom ? "EEPROM (--write-eeprom)"
+                                  : c.writeFuse ? "fuse bytes (--write-fuses)"
+                                  : c.lock      ? "lock byte (--lock)"
+                                  : c.copyCal   ? "calibration bytes (--copy-cal)"
+                                                : nullptr;
+            if (missing != nullptr) {
+                err << "velkorisp-cli: " << chipName << " (89S5x family) has no " << missing
+                    << " step\n";
+                return false;
+            }
+        }
+    }
+
+    if (program && (c.writeFlash || c.writeEeprom || c.verify)) {
+        // With the chip chosen by its signature during the run the sizes are not known yet.
+        const bool chipKnown = !(c.autoSelchip && !s.chipNamed);
+        if (chipKnown) {
+            HexFile none;
+            const std::string lines =
+                ImageFitLines(engine, c.writeFlash || c.verify ? s.flashFile : none,
+                              c.writeEeprom ? s.eepromFile : none);
+            if (!lines.empty()) {
+                engine.AppendLog(lines.c_str());
+                s.printer->Flush();
+                err << "velkorisp-cli: the image holds data beyond " << chipName
+                    << "'s memory (see the line above); refusing the run\n";
+                return false;
+            }
+        }
+    }
+
+    const bool writesFuses = o.command == Command::kFuseWrite || (program && c.writeFuse);
+    if (writesFuses) {
+        if (program && c.autoSelchip) {
+            err << "velkorisp-cli: --write-fuses needs the chip named (-p NAME), not chosen by "
+                   "its signature: the bytes are judged by that chip's fuse layout\n";
+            return false;
+        }
+        const ChipRecord& chip = engine.AvrRecord();
+        static const char* const kOptionNames[3] = {"--fuse-low", "--fuse-high", "--fuse-ext"};
+        for (int k = 0; k < 3; ++k) {
+            if (chip.fuseMask[k] != 0 && !s.fuseChosen[k]) {
+                err << "velkorisp-cli: writing fuses to " << chip.name << " needs the "
+                    << (k == 0   ? "low"
+                        : k == 1 ? "high"
+                                 : "extended")
+                    << " fuse byte: give --fuses or " << kOptionNames[k]
+                    << ", or a settings file with DEVICE/FUSE" << k << "\n";
+                return false;
+            }
+        }
+        const FuseBytes bytes{engine.fuseLow, engine.fuseHigh, engine.fuseExtended};
+        const std::vector<FuseHazard> hazards = FindFuseHazards(bytes, chip);
+        if (!hazards.empty() && !o.force) {
+            for (const FuseHazard& h : hazards) engine.AppendLog(FuseHazardLine(h).c_str());
+            s.printer->Flush();
+            for (const FuseHazard& h : hazards)
+                err << "velkorisp-cli: " << FuseHazardLineEnglish(h) << "\n";
+            err << "velkorisp-cli: refusing to write these fuse bytes to " << chip.name
+                << "; give --force to write them anyway\n";
+            return false;
+        }
+    }
+    return true;
 }
 
 PortPathKind PathKindOf(Backend backend) {
@@ -251,8 +369,11 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
                 engine.portRequest.result == kPortNoPower) {
                 out << "port: LPT" << engine.portRequest.lptIndex + 1 << " (0x" << std::hex
                     << std::uppercase << engine.portRequest.portBase << std::dec
-                    << ")\ncable: " << CableName(engine.portRequest.cableKind)
-                    << "\npower: " << (engine.portRequest.result == kPortReady ? "ok" : "missing")
+                    << ")\ncable: " << CableName(engine.portRequest.cableKind) << "\npower: "
+                    << (engine.portRequest.cableKind == kCableByteBlaster
+                            ? "not sensed (this cable has no supply sense line)"
+                        : engine.portRequest.result == kPortReady ? "ok"
+                                                                  : "missing")
                     << "\n";
             }
             engine.ReleasePort();
@@ -306,6 +427,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         out << HelpText();
         return kExitOk;
     }
+    if (o.command == Command::kFuses) return RunFuseCalculator(o, out, err);
     if (o.command == Command::kChips) {
         if (o.allChips) {
             PrintAllChipRows(out);
@@ -317,10 +439,17 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     Session s;
     s.printer = std::make_unique<LogPrinter>(*s.engine, out, o.noProgressBar ? nullptr : progress);
     s.engine->SetOwner(s.printer.get());
-    if (!ConfigureEngine(o, s, err) || !BindPortPath(o, s, err)) return kExitUsage;
-    if (!o.simDump.empty() && s.port->Bench() == nullptr) {
-        err << "velkorisp-cli: --sim-dump needs the simulated bench (--backend sim)\n";
+    if (!ConfigureEngine(o, s, err) || !CheckBeforeRun(o, s, err) || !BindPortPath(o, s, err))
         return kExitUsage;
+    if (!o.simDump.empty()) {
+        if (s.port->Bench() == nullptr) {
+            err << "velkorisp-cli: --sim-dump needs the simulated bench (--backend sim)\n";
+            return kExitUsage;
+        }
+        if (const std::string problem = CheckSimDumpDir(o.simDump); !problem.empty()) {
+            err << "velkorisp-cli: " << problem << "\n";
+            return kExitUsage;
+        }
     }
     const auto started = std::chrono::steady_clock::now();
     const int status = RunCommand(o, s, out, err);

@@ -50,6 +50,9 @@ Commands:
   driver-check       send each of the port driver's control codes once and check the
                      answers (--backend driver or driver-sim); moves no cable line
   chips [--all]      list the supported chips (--all: every table row, all fields)
+  fuses              the fuse calculator: show what the fuse panel and wizard show
+                     for --chip NAME --fuses LL:HH:EE; with --clock N [--startup M]
+                     first apply those wizard choices and print the new low byte
 
 Program steps (with none given: --erase --write-flash --verify, and --write-eeprom
 when an EEPROM file is given):
@@ -71,7 +74,13 @@ Files and chip:
                            settings file (chip, family, fuses, options, steps, files)
 
 Fuse, lock and calibration options:
-      --fuses L[,H[,E]]    fuse bytes low, high, extended in hex (e.g. E1,D9,FF)
+      --fuses L[,H[,E]]    fuse bytes low, high, extended in hex (e.g. E1,D9,FF or
+                           E1:D9:FF); a fuse write needs every byte the chip writes,
+                           from here or from a settings file's DEVICE/FUSE keys
+      --force              write fuse values that end serial programming (RSTDISBL
+                           or DWEN programmed, SPIEN unprogrammed); refused otherwise
+      --clock N, --startup M
+                           (fuses) positions in the wizard's clock and start-up lists
       --fuse-low HH, --fuse-high HH, --fuse-ext HH
       --lock-byte HH       write this lock byte instead of the chip's default
       --cal-select N       calibration byte to copy: 0..3 (1, 2, 4, 8 MHz)
@@ -114,7 +123,9 @@ Output:
   -h, --help               this text
 
 Exit status: 0 when everything asked for succeeded, 1 when a step failed (an
-EEPROM failure included), 2 for a usage error or a file that cannot be read.
+EEPROM failure included), 2 for a usage error or a refusal before anything ran: a
+file that cannot be read or holds no data, data beyond the chip's memory, fuse
+bytes not given or unsafe, a step or command the chip's family does not have.
 )";
 }
 
@@ -153,6 +164,12 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 result.error = "option " + std::string(name) + " needs a value";
                 return false;
             }
+            // An empty value is a mistake (an unset shell variable, most likely), never a way
+            // to ask for the default.
+            if (out->empty()) {
+                result.error = "option " + std::string(name) + " needs a non-empty value";
+                return false;
+            }
             return true;
         };
         std::string_view v;
@@ -176,6 +193,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 o.command = Command::kDriverCheck;
             else if (arg == "chips")
                 o.command = Command::kChips;
+            else if (arg == "fuses")
+                o.command = Command::kFuses;
             else if (arg == "help")
                 o.command = Command::kHelp;
             else
@@ -226,6 +245,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             o.steps.autoSelect = true;
             continue;
         }
+        if (name == "--force") {
+            o.force = true;
+            continue;
+        }
         if (name == "--no-progress") {
             o.noProgressBar = true;
             continue;
@@ -263,8 +286,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             if (!need(&v)) return result;
             std::optional<std::uint8_t>* slots[3] = {&o.fuseLow, &o.fuseHigh, &o.fuseExtended};
             std::size_t start = 0;
+            // Bytes separated by commas or colons, one kind per value.
+            const char separator = v.find(':') != std::string_view::npos ? ':' : ',';
             for (int k = 0; k < 3 && start <= v.size(); ++k) {
-                const std::size_t comma = v.find(',', start);
+                const std::size_t comma = v.find(separator, start);
                 const std::string_view part =
                     v.substr(start, comma == std::string_view::npos ? v.npos : comma - start);
                 std::uint8_t byte = 0;
@@ -294,6 +319,12 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 o.fuseExtended = byte;
             else
                 o.lockByte = byte;
+        } else if (name == "--clock" || name == "--startup") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            if (!ParseNumber(v, 10, 1000, &n))
+                return fail(std::string(name) + " takes a list position (0, 1, ...)");
+            (name == "--clock" ? o.clockPosition : o.startupPosition) = static_cast<unsigned>(n);
         } else if (name == "--cal-select") {
             if (!need(&v)) return result;
             std::uint64_t n = 0;

@@ -16,6 +16,7 @@ enum class Command {
     kDetect,
     kDriverCheck,
     kChips,
+    kFuses,
     kHelp
 };
 enum class Backend { kAuto, kSim, kDriverSim, kDriver, kPpdev, kDirect };
@@ -58,6 +59,9 @@ struct Options {
     std::optional<std::uint64_t> simPowerCut;
     std::string simDump;
     bool noProgressBar = false;
+    bool force = false;  // write fuse values that end serial programming
+    // The fuse calculator.
+    std::optional<unsigned> clockPosition, startupPosition;
 };
 
 struct ParseResult {

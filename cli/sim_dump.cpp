@@ -53,4 +53,21 @@ std::string DumpSimChip(const SimBench& bench, const std::string& dir) {
     return {};
 }
 
+std::string CheckSimDumpDir(const std::string& dir) {
+    const std::filesystem::path root = PathFromUtf8(dir);
+    std::error_code ec;
+    std::filesystem::create_directories(root, ec);
+    if (ec) return "cannot create --sim-dump directory " + dir + ": " + ec.message();
+    if (!std::filesystem::is_directory(root, ec))
+        return "--sim-dump " + dir + " is not a directory";
+    const std::filesystem::path probe = root / ".velkorisp-dump-probe";
+    {
+        std::ofstream file(probe, std::ios::binary | std::ios::trunc);
+        file << "x";
+        if (!file) return "cannot write into --sim-dump directory " + dir;
+    }
+    std::filesystem::remove(probe, ec);
+    return {};
+}
+
 }  // namespace velkor::cli

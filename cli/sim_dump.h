@@ -12,4 +12,9 @@ namespace velkor::cli {
 // fuse_ext, lock as key=value with two hex digits). Returns an error message or "".
 std::string DumpSimChip(const SimBench& bench, const std::string& dir);
 
+// Whether the dump can be written there, checked before a run so that a run is never made
+// only to find its record cannot be kept: creates DIR if needed and writes and removes a probe
+// file in it. Returns an error message or "".
+std::string CheckSimDumpDir(const std::string& dir);
+
 }  // namespace velkor::cli

@@ -142,6 +142,10 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     engine.fuseLow = LowByte(file.GetInt(kDevice, "FUSE0"));
     engine.fuseHigh = LowByte(file.GetInt(kDevice, "FUSE1"));
     engine.fuseExtended = LowByte(file.GetInt(kDevice, "FUSE2"));
+    for (int k = 0; k < 3; ++k) {
+        const std::string key = "FUSE" + std::to_string(k);
+        result.fuseKeys[k] = file.Find(kDevice, key).has_value();
+    }
 
     window.autoProgram = file.GetInt(kOption, "AutoISP") != 0;
     engine.customLockByte = LowByte(file.GetInt(kOption, "LockByte"));
@@ -151,7 +155,8 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     engine.calibrationAddress = static_cast<std::uint32_t>(file.GetInt(kOption, "CalsaveAddr"));
     engine.lockSelect = ZeroOrOne(file.GetInt(kOption, "LockSel"));
     // The delay count is read before the choice that puts it to use, as it always has been.
-    engine.userPortDelay = static_cast<std::uint32_t>(file.GetInt(kOption, "UserPortDly"));
+    result.userPortDelay = file.GetInt(kOption, "UserPortDly");
+    engine.userPortDelay = static_cast<std::uint32_t>(result.userPortDelay);
     engine.speedSelection = ZeroOrOne(file.GetInt(kOption, "SpeedSel"));
 
     // InitPort and ReadFlash are two names of the same byte; ReadFlash, read last, wins.
@@ -247,10 +252,16 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
 }
 
 bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath) {
-    MainWindowState window;
     HexFile flashFile;
     HexFile eepromFile;
+    return ApplySettingsFile(engine, iniPath, flashFile, eepromFile, nullptr);
+}
+
+bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath, HexFile& flashFile,
+                       HexFile& eepromFile, SettingsLoadResult* out) {
+    MainWindowState window;
     const SettingsLoadResult result = LoadSettings(iniPath, engine, window, flashFile, eepromFile);
+    if (out != nullptr) *out = result;
     CollectCommandFlags(window, engine.commands);
     if (result.file == FileReadStatus::kMissing) {
         engine.AppendLogF("设置文件 %s 不存在.\r\n", iniPath.c_str());

@@ -48,6 +48,9 @@ struct SettingsLoadResult {
     std::string eepromPath;
     int flashLoad = kHexLoadNoPath;  // the loaders' results
     int eepromLoad = kHexLoadNoPath;
+    // DEVICE/FUSE0..2 are present: the fuse bytes were set by the user, not defaulted to 00.
+    bool fuseKeys[3] = {false, false, false};
+    int userPortDelay = 0;  // PROGOPTION/UserPortDly as read, before it became unsigned
 };
 
 // Reads the file at `iniPath` into the engine and the window's boxes and loads the two HEX
@@ -74,5 +77,9 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
 // line, when the file does not exist or cannot be read, or when a named HEX file cannot be
 // opened or holds a faulty line.
 bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath);
+// The same, loading the HEX files through the caller's objects (which then tell where their
+// data lies) and handing back what was read.
+bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath, HexFile& flashFile,
+                       HexFile& eepromFile, SettingsLoadResult* result);
 
 }  // namespace velkor

@@ -160,7 +160,7 @@ TEST_F(CliTest, OneOffCommandsAndTheirStatus) {
     const CliRun reset = Cli({"reset", "--backend", "sim"});
     EXPECT_EQ(reset.status, 0);
     EXPECT_NE(reset.out.find("复位MCU\n退出\n"), std::string::npos);
-    const CliRun write = Cli({"fuse-write", "--backend", "sim", "-p", "mega8", "--fuses", "E4",
+    const CliRun write = Cli({"fuse-write", "--backend", "sim", "-p", "mega8", "--fuses", "E4,D9",
                               "--sim-dump", Path("dump")});
     EXPECT_EQ(write.status, 0);
     EXPECT_NE(ReadText(dir_ / "dump" / "state.txt").find("fuse_low=E4"), std::string::npos);
