@@ -22,7 +22,15 @@ void HyperlinkLabel::SetLink(const QString& caption, const QString& target) {
     setText(caption.isEmpty() ? link_ : caption);
     setToolTip(link_);
     ApplyLook();
+    // Fit the text, keeping the edge (or the centre) the alignment anchors the text to.
+    const QRect before = geometry();
     adjustSize();
+    QRect after = geometry();
+    const Qt::Alignment a = alignment();
+    if (a & Qt::AlignRight) after.moveRight(before.right());
+    if (a & Qt::AlignHCenter) after.moveLeft(before.center().x() - after.width() / 2);
+    if (a & Qt::AlignVCenter) after.moveTop(before.center().y() - after.height() / 2);
+    setGeometry(after);
 }
 
 void HyperlinkLabel::SetColours(QColor link, QColor visited, QColor hover) {

@@ -11,12 +11,20 @@ namespace velkor::qt {
 
 int OpenLinkWithDesktop(const QString& target) {
     QUrl url(target);
-    const bool localPath = url.scheme().isEmpty() || url.scheme().size() == 1 /* C: */;
-    if (localPath || url.isLocalFile()) {
+    const QString scheme = url.scheme();
+    // No scheme, or a drive letter: a file, unless it is a bare "www." host name, which the
+    // shell would hand to the browser.
+    if (scheme.isEmpty() || scheme.size() == 1 || url.isLocalFile()) {
         const QString path = url.isLocalFile() ? url.toLocalFile() : target;
         const QFileInfo file(path);
-        if (!file.exists()) return file.absoluteDir().exists() ? 2 : 3;
-        url = QUrl::fromLocalFile(file.absoluteFilePath());
+        const bool hostName = path.startsWith(QLatin1String("www."), Qt::CaseInsensitive);
+        if (file.exists()) {
+            url = QUrl::fromLocalFile(file.absoluteFilePath());
+        } else if (!hostName || url.isLocalFile()) {
+            return file.absoluteDir().exists() ? 2 : 3;
+        } else {
+            url = QUrl::fromUserInput(target);
+        }
     }
     return QDesktopServices::openUrl(url) ? controls::kLinkOpened : 31;
 }

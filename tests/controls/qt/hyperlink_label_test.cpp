@@ -1,7 +1,10 @@
 #include "controls/qt/hyperlink_label.h"
 
 #include <QMessageBox>
+#include <QTemporaryDir>
 #include <QtTest>
+
+#include "controls/qt/link_opener.h"
 
 using velkor::qt::HyperlinkLabel;
 
@@ -55,6 +58,25 @@ class HyperlinkLabelTest : public QObject {
         QTest::mouseClick(label, Qt::LeftButton);
         QVERIFY(label->IsVisited());
         QCOMPARE(label->TextColour(), QColor(85, 26, 139));
+    }
+
+    void MissingFilesAndFoldersGiveTheShellsCodes() {
+        QTemporaryDir dir;
+        QVERIFY(dir.isValid());
+        QCOMPARE(velkor::qt::OpenLinkWithDesktop(dir.filePath(QStringLiteral("none.htm"))), 2);
+        QCOMPARE(velkor::qt::OpenLinkWithDesktop(dir.filePath(QStringLiteral("no/none.htm"))), 3);
+        const QString url =
+            QUrl::fromLocalFile(dir.filePath(QStringLiteral("none.htm"))).toString();
+        QCOMPARE(velkor::qt::OpenLinkWithDesktop(url), 2);
+    }
+
+    void RightAlignedLabelKeepsItsRightEdge() {
+        HyperlinkLabel label;
+        label.setAlignment(Qt::AlignRight | Qt::AlignTop);
+        label.setGeometry(10, 10, 300, 20);
+        label.SetLink(QStringLiteral("VelkorISP"), QString());
+        QCOMPARE(label.geometry().right(), 309);
+        QVERIFY(label.width() < 300);
     }
 };
 
