@@ -8,6 +8,8 @@
 #include "devices/clock_wizard.h"
 #include "devices/fuse_bit_names.h"
 #include "devices/fuse_panel.h"
+#include "devices/fuse_safety.h"
+#include "files/image_fit.h"
 
 namespace velkor {
 namespace {
@@ -362,14 +364,34 @@ bool MainWindowPresenter::Idle() {
 
 void MainWindowPresenter::ProgramCommand() {
     if (!Idle()) return;
-    CollectCommandFlags(ReadBoxes(), engine_.commands);
+    const MainWindowState boxes = ReadBoxes();
+    if (boxes.fuse && !FuseWriteConfirmed()) return;
+    CollectCommandFlags(boxes, engine_.commands);
+    // An image meant for a bigger chip would be written only in part. The run starts a new
+    // log, so the warning is shown before it and again after its last line.
+    fitWarning_ = ImageFitLines(engine_, flashFile_, eepromFile_);
+    if (!fitWarning_.empty()) engine_.AppendLog(fitWarning_.c_str());
     view_.SetIcon(kIconRunning);
     StartRun(RunKind::kProgram);
 }
 
 void MainWindowPresenter::FuseWriteCommand() {
     if (!Idle() || engine_.targetFamily != kFamilyAvr) return;
+    if (!FuseWriteConfirmed()) return;
     StartRun(RunKind::kFuseWrite);
+}
+
+bool MainWindowPresenter::FuseWriteConfirmed() {
+    if (engine_.targetFamily != kFamilyAvr) return true;  // 89S5x chips have no fuses
+    const std::vector<FuseHazard> hazards =
+        FindFuseHazards(FuseBytes{engine_.fuseLow, engine_.fuseHigh, engine_.fuseExtended},
+                        FusePanelChip(engine_.chipIndex));
+    if (hazards.empty()) return true;
+    std::string text;
+    for (const FuseHazard& hazard : hazards) text += FuseHazardLine(hazard);
+    if (view_.Confirm(text + kFuseWriteQuestion, kFuseWriteCaption)) return true;
+    engine_.AppendLog(kFuseWriteCancelledLine);
+    return false;
 }
 
 void MainWindowPresenter::OscCalCommand() {
@@ -419,6 +441,9 @@ void MainWindowPresenter::RunEnded() {
     switch (kind) {
         case RunKind::kProgram:
             view_.SetIcon(kIconIdle);
+            if (!fitWarning_.empty() && engine_.LogText().find(fitWarning_) == std::string::npos) {
+                engine_.AppendLog(fitWarning_.c_str());
+            }
             break;
         case RunKind::kFuseRead:
         case RunKind::kFuseWrite:

@@ -33,6 +33,9 @@ inline constexpr const char kWaitForRunLine[] = "正在等待当前操作结束,
 inline constexpr const char kCalibrationNot89Line[] =
     "89S5x 芯片没有振荡器校准字节, 命令未执行.\r\n";
 inline constexpr const char kWaitForRunStatus[] = "请稍候...";
+inline constexpr const char kFuseWriteQuestion[] = "仍然写入这些熔丝位吗?";
+inline constexpr const char kFuseWriteCaption[] = "写入熔丝";
+inline constexpr const char kFuseWriteCancelledLine[] = "熔丝写入已取消.\r\n";
 
 class MainWindowPresenter {
   public:
@@ -69,6 +72,8 @@ class MainWindowPresenter {
     PortPath* Port() const { return port_.get(); }
     const DesktopSettings& Desktop() const { return desktop_; }
     const WizardLists& Wizard() const { return wizard_; }
+    const HexFile& FlashFile() const { return flashFile_; }
+    const HexFile& EepromFile() const { return eepromFile_; }
 
   private:
     enum class RunKind { kNone, kProgram, kFuseRead, kFuseWrite, kOscCal, kResetMcu };
@@ -94,6 +99,8 @@ class MainWindowPresenter {
     bool Idle();
     void ProgramCommand();
     void FuseWriteCommand();
+    // Asks before a fuse write that would end serial programming; false when declined.
+    bool FuseWriteConfirmed();
     void OscCalCommand();
     void StartRun(RunKind kind);
     void RunEnded();
@@ -120,6 +127,7 @@ class MainWindowPresenter {
 
     RunKind run_ = RunKind::kNone;
     std::thread worker_;
+    std::string fitWarning_;
     bool openCalibrationDialog_ = false;  // written by the worker, read after joining it
     std::uint32_t familyBeforeRun_ = 0;
     PendingEnd pendingEnd_ = PendingEnd::kNone;

@@ -14,6 +14,7 @@
 #include "devices/chip_table.h"
 #include "devices/fuse_panel.h"
 #include "devices/fuse_wizard.h"
+#include "files/image_fit.h"
 #include "files/profile_file.h"
 #include "files/safe_file.h"
 #include "tests/app/fake_main_window_view.h"
@@ -258,6 +259,31 @@ TEST_F(MainWindowTest, FuseReadShowsTheChipFoundAndTheOneOffsKeepTheCommandBlock
     EXPECT_EQ(engine_.targetFamily, kFamily89S5x);
     notes_.Deliver(p);
     EXPECT_NE(view_.log.find(kCalibrationNot89Line), std::string::npos);
+}
+
+TEST_F(MainWindowTest, AWriteThatEndsSerialProgrammingAsksFirstAndAMisfitImageIsReported) {
+    Write(hex_, HexImage(1100));  // more than tiny13's 1 KiB of flash
+    Settings("tiny13", kFamilyAvr, FindChipByName(kFamilyAvr, "tiny13"));
+    MainWindowPresenter& p = Start();
+    p.OnCommand(kDefaultButtonId);
+    p.OnCommand(kFirstFuseBoxId + 8);  // HF0 of tiny13: RSTDISBL, now programmed
+    ASSERT_EQ(engine_.fuseHigh & 0x01, 0);
+
+    p.OnCommand(kWriteButtonId);  // declined
+    EXPECT_EQ(view_.questions.size(), 1u);
+    EXPECT_NE(view_.questions[0].find("RSTDISBL"), std::string::npos) << view_.questions[0];
+    EXPECT_FALSE(p.RunGoing());
+    view_.Check(kWriteFuseBoxId, true);
+    p.OnCommand(kProgramButtonId);  // the FUSE box writes the same bytes: asked again
+    EXPECT_EQ(view_.questions.size(), 2u);
+    EXPECT_FALSE(p.RunGoing());
+
+    view_.Check(kWriteFuseBoxId, false);
+    p.OnCommand(kProgramButtonId);
+    notes_.FinishRun(p);
+    const std::string misfit = ImageFitLines(engine_, p.FlashFile(), p.EepromFile());
+    ASSERT_FALSE(misfit.empty());
+    EXPECT_EQ(view_.log.substr(view_.log.size() - misfit.size()), misfit) << view_.log;
 }
 
 TEST_F(MainWindowTest, DamagedFilesAndNonsenseSettingsLeaveAWorkingWindow) {

@@ -1,0 +1,416 @@
+#include "app/qt/main_window.h"
+
+#include <QAction>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QGroupBox>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QScrollBar>
+#include <QVBoxLayout>
+
+#include "app/main_window_template.h"
+#include "app/qt/calibration_dialog.h"
+#include "app/qt/lock_dialog.h"
+#include "app/qt/speed_dialog.h"
+#include "controls/hyperlink_model.h"
+#include "controls/qt/artwork.h"
+#include "controls/qt/flat_combo_box.h"
+#include "controls/qt/hyperlink_label.h"
+#include "controls/qt/icon_button.h"
+#include "controls/qt/status_display.h"
+
+namespace velkor::qt {
+
+namespace {
+
+QString Name(int id) {
+    return QString::number(id);
+}
+
+QString FromUtf8(const std::string& text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+QColor ToQColor(controls::Rgb c) {
+    return QColor(c.r, c.g, c.b);
+}
+
+}  // namespace
+
+void QueuedEngineNotifier::PostMessage(unsigned message, std::uintptr_t wParam,
+                                       std::intptr_t lParam) {
+    // Queued even when posted from the window's own thread, as a posted message is.
+    QMetaObject::invokeMethod(
+        this,
+        [this, message, wParam, lParam] {
+            emit Posted(message, static_cast<quintptr>(wParam), static_cast<qintptr>(lParam));
+        },
+        Qt::QueuedConnection);
+}
+
+MainWindow::MainWindow(IspProgrammer& engine, const std::string& settingsPath,
+                       FlashFileWatch* watch, QWidget* parent)
+    : QDialog(parent), engine_(engine) {
+    const MainWindowTemplate& t = MainTemplate();
+    setObjectName(QStringLiteral("dialog102"));
+    setWindowTitle(QString::fromUtf8(t.caption));
+    setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    // The template's face first; where it is missing, a CJK face of the same metrics class.
+    QFont font;
+    font.setFamilies({QString::fromUtf8(t.fontFace), QStringLiteral("SimSun"),
+                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
+    font.setPointSize(t.fontPoints);
+    setFont(font);
+    const QFontMetrics metrics(font);
+    units_ = DialogUnits::FromFontMetrics(
+        metrics.horizontalAdvance(
+            QString::fromLatin1(DialogUnits::kAlphabet.data(), DialogUnits::kAlphabet.size())),
+        metrics.height());
+
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSizeConstraint(QLayout::SetFixedSize);
+    client_ = new QWidget(this);
+    client_->setFixedSize(units_.X(t.width), units_.Y(t.height));
+    layout->addWidget(client_);
+    BuildMenu();
+    BuildControls();
+
+    notifier_ = new QueuedEngineNotifier(this);
+    connect(notifier_, &QueuedEngineNotifier::Posted, this,
+            [this](unsigned message, quintptr wParam, qintptr lParam) {
+                presenter_->OnEngineMessage(message, wParam, lParam);
+            });
+    presenter_ =
+        std::make_unique<MainWindowPresenter>(engine, *this, *notifier_, settingsPath, watch);
+}
+
+MainWindow::~MainWindow() {
+    // The presenter waits for a run still going; the notifier it posts to lives until then.
+    presenter_.reset();
+}
+
+void MainWindow::Start() {
+    presenter_->Initialise();
+}
+
+void MainWindow::BuildMenu() {
+    auto* bar = new QMenuBar(this);
+    bar->setObjectName(QStringLiteral("menu138"));
+    for (const MainMenuPopup& popup : MainTemplate().menu) {
+        QMenu* menu = bar->addMenu(QString::fromUtf8(popup.caption));
+        for (const MainMenuItem& item : popup.items) {
+            QAction* action = menu->addAction(QString::fromUtf8(item.caption));
+            action->setObjectName(Name(item.id));
+            action->setCheckable(item.checkable);
+            const int id = item.id;
+            connect(action, &QAction::triggered, this, [this, id] { presenter_->OnCommand(id); });
+            actions_[id] = action;
+        }
+    }
+    layout()->setMenuBar(bar);
+}
+
+void MainWindow::BuildControls() {
+    auto* radios = new QButtonGroup(this);
+    const controls::HyperlinkColours& colours = controls::kMainWindowLinkColours;
+    for (const MainControl& c : MainTemplate().controls) {
+        const QString caption = QString::fromUtf8(c.caption);
+        const int id = c.id;
+        QWidget* widget = nullptr;
+        auto forwardClick = [this, id](QAbstractButton* button) {
+            connect(button, &QAbstractButton::clicked, this,
+                    [this, id] { presenter_->OnCommand(id); });
+        };
+        switch (c.kind) {
+            case MainControlKind::GroupBox:
+                widget = new QGroupBox(caption, client_);
+                break;
+            case MainControlKind::ChipList:
+            case MainControlKind::WizardList: {
+                auto* list = new FlatComboBox(client_);
+                list->setMaxVisibleItems(20);
+                connect(list, &QComboBox::activated, this,
+                        [this, id](int index) { presenter_->OnListSelection(id, index); });
+                widget = list;
+                break;
+            }
+            case MainControlKind::Radio: {
+                auto* radio = new QRadioButton(caption, client_);
+                radios->addButton(radio, id);
+                forwardClick(radio);
+                widget = radio;
+                break;
+            }
+            case MainControlKind::CheckBox: {
+                auto* box = new QCheckBox(caption, client_);
+                forwardClick(box);
+                widget = box;
+                break;
+            }
+            case MainControlKind::PushButton: {
+                auto* button = new QPushButton(caption, client_);
+                button->setAutoDefault(false);  // Enter does nothing in this window
+                forwardClick(button);
+                widget = button;
+                break;
+            }
+            case MainControlKind::IconButton:
+            case MainControlKind::FuseBox: {
+                auto* button = new IconButton(caption, client_);
+                button->setAutoDefault(false);
+                if (c.kind == MainControlKind::FuseBox) {
+                    button->SetCheckBoxMode(true);
+                    button->SetIcons(kIconFuseChecked, kIconFuseUnchecked);
+                } else if (c.icon == kIconReset) {
+                    // The 16 x 16 picture leaves room for the caption beside it.
+                    button->SetIcons(QIcon(ArtworkIcon(c.icon).pixmap(16, 16)));
+                } else if (c.icon != 0) {
+                    button->SetIcons(c.icon);
+                }
+                if (*c.tooltip != '\0') {
+                    button->SetBalloonTip(true);
+                    button->SetTooltipText(QString::fromUtf8(c.tooltip));
+                }
+                if (*c.target != '\0') button->SetLink(QString::fromUtf8(c.target));
+                forwardClick(button);
+                widget = button;
+                break;
+            }
+            case MainControlKind::Hyperlink: {
+                auto* link = new HyperlinkLabel(client_);
+                link->SetColours(ToQColor(colours.link), ToQColor(colours.visited),
+                                 ToQColor(colours.hover));
+                link->SetLink(caption, QString::fromUtf8(c.target));
+                widget = link;
+                break;
+            }
+            case MainControlKind::LogBox: {
+                log_ = new QPlainTextEdit(client_);
+                log_->setReadOnly(true);
+                log_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+                log_->setLineWrapMode(QPlainTextEdit::WidgetWidth);
+                widget = log_;
+                break;
+            }
+            case MainControlKind::StatusDisplay:
+                status_ = new StatusDisplay(client_);
+                status_->SetDotStyle(3);
+                status_->SetColours(QColor(0, 0, 0), QColor(255, 60, 0), QColor(103, 30, 0));
+                widget = status_;
+                break;
+        }
+        // Edges are converted, not sizes, so controls that touch in dialog units touch in
+        // pixels too instead of overlapping by a rounded pixel.
+        const DialogRect& u = c.rect;
+        const DialogRect r{units_.X(u.x), units_.Y(u.y), units_.X(u.x + u.width) - units_.X(u.x),
+                           units_.Y(u.y + u.height) - units_.Y(u.y)};
+        // A drop-down list's rectangle includes its opened list; closed, it is one line high.
+        // The dot display keeps its own size.
+        const bool list =
+            c.kind == MainControlKind::ChipList || c.kind == MainControlKind::WizardList;
+        widget->setGeometry(r.x, r.y, r.width, list ? widget->sizeHint().height() : r.height);
+        widget->setAccessibleName(caption);
+        if (id != kNoControlId) {
+            widget->setObjectName(Name(id));
+            controls_[id] = widget;
+        }
+    }
+}
+
+QWidget* MainWindow::Control(int id) const {
+    auto it = controls_.find(id);
+    return it == controls_.end() ? nullptr : it->second;
+}
+
+// ---- MainWindowView ----
+
+void MainWindow::SetText(int id, const std::string& text) {
+    const QString value = FromUtf8(text);
+    if (auto it = actions_.find(id); it != actions_.end()) {
+        it->second->setText(value);
+        return;
+    }
+    QWidget* widget = Control(id);
+    if (auto* group = qobject_cast<QGroupBox*>(widget)) {
+        group->setTitle(value);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
+        button->setText(value);
+    }
+    if (widget != nullptr) widget->setAccessibleName(value);
+}
+
+void MainWindow::SetVisible(int id, bool visible) {
+    if (auto it = actions_.find(id); it != actions_.end()) {
+        it->second->setVisible(visible);
+    } else if (QWidget* widget = Control(id)) {
+        widget->setVisible(visible);
+    }
+}
+
+void MainWindow::SetEnabled(int id, bool enabled) {
+    if (auto it = actions_.find(id); it != actions_.end()) {
+        it->second->setEnabled(enabled);
+    } else if (QWidget* widget = Control(id)) {
+        widget->setEnabled(enabled);
+    }
+}
+
+void MainWindow::SetChecked(int id, bool checked) {
+    if (auto it = actions_.find(id); it != actions_.end()) {
+        it->second->setChecked(checked);
+    } else if (auto* button = qobject_cast<QAbstractButton*>(Control(id))) {
+        const QSignalBlocker quiet(button);
+        button->setChecked(checked);
+    }
+}
+
+bool MainWindow::IsChecked(int id) const {
+    if (auto it = actions_.find(id); it != actions_.end()) return it->second->isChecked();
+    auto* button = qobject_cast<QAbstractButton*>(Control(id));
+    return button != nullptr && button->isChecked();
+}
+
+void MainWindow::SetListItems(int id, const std::vector<std::string>& items, int selection) {
+    auto* list = qobject_cast<QComboBox*>(Control(id));
+    if (list == nullptr) return;
+    const QSignalBlocker quiet(list);
+    list->clear();
+    for (const std::string& item : items) list->addItem(FromUtf8(item));
+    list->setCurrentIndex(selection);
+}
+
+void MainWindow::SetLinkTarget(int id, const std::string& target) {
+    QWidget* widget = Control(id);
+    if (auto* button = qobject_cast<IconButton*>(widget)) {
+        button->SetLink(FromUtf8(target));
+    } else if (auto* link = qobject_cast<HyperlinkLabel*>(widget)) {
+        link->SetLink(link->text(), FromUtf8(target));
+    }
+}
+
+void MainWindow::ShowLog(const std::string& text) {
+    QString shown = FromUtf8(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);  // no empty line under the last one
+    log_->setPlainText(shown);
+    QScrollBar* bar = log_->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+void MainWindow::StatusText(const std::string& text) {
+    status_->SetTextUtf8(text);
+}
+
+void MainWindow::StatusBar(int litColumns) {
+    status_->SetBar(litColumns);
+}
+
+void MainWindow::StatusStartScroll(int periodMs) {
+    status_->StartScroll(periodMs, ScrollDirection::Left);
+}
+
+void MainWindow::StatusStopScroll() {
+    status_->StopScroll();
+}
+
+void MainWindow::SetIcon(int iconId) {
+    iconId_ = iconId;
+    setWindowIcon(ArtworkIcon(iconId));
+}
+
+void MainWindow::SetTitle(const std::string& title) {
+    setWindowTitle(FromUtf8(title));
+}
+
+std::optional<std::string> MainWindow::ChooseFile(const FileChoice& choice) {
+    QString patterns = FromUtf8(choice.initialName);
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    const QString filter =
+        FromUtf8(choice.filterTitle) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    QFileDialog dialog(this, QString(), QString(), filter);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setDefaultSuffix(FromUtf8(choice.defaultExtension));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first().toStdString();
+}
+
+bool MainWindow::Confirm(const std::string& text, const std::string& caption) {
+    return QMessageBox::question(this, FromUtf8(caption), FromUtf8(text),
+                                 QMessageBox::Yes | QMessageBox::No,
+                                 QMessageBox::No) == QMessageBox::Yes;
+}
+
+void MainWindow::ShowAbout(const std::string& text) {
+    QMessageBox box(QMessageBox::NoIcon,
+                    QString::fromUtf8(MainTemplate().aboutEntry).remove(QStringLiteral("(&A)...")),
+                    FromUtf8(text), QMessageBox::Ok, this);
+    box.setIconPixmap(ArtworkIcon(kIconIdle).pixmap(32, 32));
+    box.exec();
+}
+
+void MainWindow::ShowOptionDialog(int menuId) {
+    switch (menuId) {
+        case kMenuOscCal:
+            RunCalibrationDialog(engine_, this);
+            break;
+        case kMenuLockByte:
+            RunLockDialog(engine_, this);
+            break;
+        case kMenuSetupSpeed:
+            RunSpeedDialog(engine_, this);
+            break;
+        default:
+            break;
+    }
+}
+
+void MainWindow::EndDialog(bool accepted) {
+    ending_ = true;
+    done(accepted ? Accepted : Rejected);
+}
+
+// ---- keys and closing ----
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (ending_) {
+        event->accept();
+        return;
+    }
+    // The presenter ends the window itself, at once or after the run going now.
+    event->ignore();
+    presenter_->OnClose();
+}
+
+void MainWindow::keyPressEvent(QKeyEvent* event) {
+    switch (event->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+            presenter_->OnEnter();
+            return;
+        case Qt::Key_Escape:
+            presenter_->OnEscape();
+            return;
+        default:
+            QDialog::keyPressEvent(event);
+    }
+}
+
+void MainWindow::reject() {
+    if (ending_) {
+        QDialog::reject();
+        return;
+    }
+    presenter_->OnEscape();
+}
+
+}  // namespace velkor::qt
