@@ -20,6 +20,20 @@ class GlyphRasteriser {
 
 enum class ScrollDirection { Left, Right };
 
+// Dot style 3: each dot is a 3 x 3-pixel cell cut from the dot bitmap, a strip of two cells
+// (dark, then lit). The control adds a 2-pixel frame on every side: 364 x 40 pixels.
+inline constexpr int kDotCell = 3;
+inline constexpr int kDotFrame = 2;
+
+// What a pixel of the dot bitmap stands for: its pure red is drawn in the lit colour, its
+// light grey in the dark colour and everything else in the background colour.
+enum class DotPixel { Background, Dark, Lit };
+constexpr DotPixel ClassifyDotBitmapPixel(int r, int g, int b) {
+    if (r == 255 && g == 0 && b == 0) return DotPixel::Lit;
+    if (r == 192 && g == 192 && b == 192) return DotPixel::Dark;
+    return DotPixel::Background;
+}
+
 class StatusDisplayModel {
   public:
     static constexpr int kColumns = 120;

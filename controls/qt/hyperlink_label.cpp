@@ -6,6 +6,15 @@
 
 namespace velkor::qt {
 
+namespace {
+
+controls::Rgb ToRgb(const QColor& c) {
+    return {static_cast<std::uint8_t>(c.red()), static_cast<std::uint8_t>(c.green()),
+            static_cast<std::uint8_t>(c.blue())};
+}
+
+}  // namespace
+
 HyperlinkLabel::HyperlinkLabel(QWidget* parent) : HyperlinkLabel(QString(), parent) {}
 
 HyperlinkLabel::HyperlinkLabel(const QString& caption, QWidget* parent)
@@ -50,7 +59,10 @@ void HyperlinkLabel::SetLinkOpener(LinkOpener opener) {
 }
 
 QColor HyperlinkLabel::TextColour() const {
-    return hovered_ ? hoverColour_ : visited_ ? visitedColour_ : linkColour_;
+    const controls::HyperlinkColours colours{ToRgb(linkColour_), ToRgb(visitedColour_),
+                                             ToRgb(hoverColour_)};
+    const controls::Rgb c = controls::HyperlinkTextColour(colours, hovered_, visited_);
+    return QColor(c.r, c.g, c.b);
 }
 
 void HyperlinkLabel::ApplyLook() {

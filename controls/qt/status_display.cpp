@@ -14,8 +14,12 @@ namespace {
 
 using DotModel = controls::StatusDisplayModel;
 
-constexpr int kDot = 3;     // pixels of a dot cell, dot style 3
-constexpr int kMargin = 2;  // the sunken frame around the dots
+constexpr int kDot = controls::kDotCell;
+constexpr int kMargin = controls::kDotFrame;  // the sunken frame around the dots
+
+QSize DisplaySize() {
+    return {DotModel::kColumns * kDot + 2 * kMargin, DotModel::kRows * kDot + 2 * kMargin};
+}
 
 // Draws a character in a CJK-capable font into a white cell and samples the black pixels.
 class QtGlyphRasteriser : public controls::GlyphRasteriser {
@@ -71,7 +75,7 @@ StatusDisplay::~StatusDisplay() = default;
 void StatusDisplay::SetDotStyle(int style) {
     // Only the 3 x 3 style exists; its cells come from bitmap 135.
     if (style != 3) return;
-    setFixedSize(sizeHint());
+    setFixedSize(DisplaySize());
     RebuildCells();
     update();
 }
@@ -85,8 +89,6 @@ void StatusDisplay::SetColours(QColor background, QColor lit, QColor dark) {
 }
 
 void StatusDisplay::RebuildCells() {
-    // The bitmap's pure red becomes the lit colour, its light grey the dark colour and its
-    // black the background.
     const QImage strip = ArtworkBitmap(kBitmapDots).convertToFormat(QImage::Format_RGB32);
     QImage mapped(2 * kDot, kDot, QImage::Format_RGB32);
     mapped.fill(background_);
@@ -94,10 +96,15 @@ void StatusDisplay::RebuildCells() {
         for (int y = 0; y < kDot; ++y) {
             for (int x = 0; x < 2 * kDot; ++x) {
                 const QRgb p = strip.pixel(x, y);
-                if (p == qRgb(255, 0, 0)) {
-                    mapped.setPixel(x, y, lit_.rgb());
-                } else if (p == qRgb(192, 192, 192)) {
-                    mapped.setPixel(x, y, dark_.rgb());
+                switch (controls::ClassifyDotBitmapPixel(qRed(p), qGreen(p), qBlue(p))) {
+                    case controls::DotPixel::Lit:
+                        mapped.setPixel(x, y, lit_.rgb());
+                        break;
+                    case controls::DotPixel::Dark:
+                        mapped.setPixel(x, y, dark_.rgb());
+                        break;
+                    case controls::DotPixel::Background:
+                        break;
                 }
             }
         }
@@ -143,11 +150,11 @@ QPoint StatusDisplay::CellOrigin(int column, int row) {
 }
 
 QSize StatusDisplay::sizeHint() const {
-    return {DotModel::kColumns * kDot + 2 * kMargin, DotModel::kRows * kDot + 2 * kMargin};
+    return DisplaySize();
 }
 
 QSize StatusDisplay::minimumSizeHint() const {
-    return sizeHint();
+    return DisplaySize();
 }
 
 void StatusDisplay::paintEvent(QPaintEvent*) {
