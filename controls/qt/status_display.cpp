@@ -21,29 +21,26 @@ QSize DisplaySize() {
     return {DotModel::kColumns * kDot + 2 * kMargin, DotModel::kRows * kDot + 2 * kMargin};
 }
 
-// Draws a character in a CJK-capable font into a white cell and samples the black pixels.
+// Draws a character into a white cell and samples the black pixels. Wide characters come from
+// Zen Hei Sharp, whose hand-tuned 12-pixel bitmaps match the sign's height; narrow ones from
+// Zen Hei Mono, whose Latin letters are exactly half an em (6 pixels) wide, as the layout
+// expects. The outline fonts are the fallback.
 class QtGlyphRasteriser : public controls::GlyphRasteriser {
   public:
-    QtGlyphRasteriser() {
-        // Zen Hei Sharp carries hand-tuned 12-pixel bitmaps of its glyphs, which is exactly the
-        // sign's height; the outline fonts are the fallback.
-        font_.setFamilies({QStringLiteral("WenQuanYi Zen Hei Sharp"),
-                           QStringLiteral("WenQuanYi Micro Hei"),
-                           QStringLiteral("Noto Sans CJK SC")});
-        font_.setPixelSize(DotModel::kRows);
-        // Dots are either lit or not: grey edge pixels would light at random.
-        font_.setStyleStrategy(QFont::NoAntialias);
-    }
+    QtGlyphRasteriser()
+        : wide_(MakeFont({QStringLiteral("WenQuanYi Zen Hei Sharp")})),
+          narrow_(MakeFont({QStringLiteral("WenQuanYi Zen Hei Mono"),
+                            QStringLiteral("WenQuanYi Micro Hei Mono")})) {}
 
     void Render(char32_t character, int width, std::uint8_t* cell) override {
         QImage image(width, DotModel::kRows, QImage::Format_RGB32);
         image.fill(Qt::white);
         {
             QPainter painter(&image);
-            painter.setFont(font_);
+            painter.setFont(width > DotModel::kSingleWidth ? wide_ : narrow_);
             painter.setPen(Qt::black);
             const QString text = QString::fromUcs4(&character, 1);
-            // Narrow glyphs are centred in their cell; the baseline leaves room for descenders.
+            // A glyph narrower than its cell is centred; the baseline leaves room for descenders.
             const int advance = painter.fontMetrics().horizontalAdvance(text);
             painter.drawText(std::max(0, (width - advance) / 2), kBaseline, text);
         }
@@ -55,8 +52,19 @@ class QtGlyphRasteriser : public controls::GlyphRasteriser {
     }
 
   private:
+    static QFont MakeFont(QStringList families) {
+        families << QStringLiteral("WenQuanYi Micro Hei") << QStringLiteral("Noto Sans CJK SC");
+        QFont font;
+        font.setFamilies(families);
+        font.setPixelSize(DotModel::kRows);
+        // Dots are either lit or not: grey edge pixels would light at random.
+        font.setStyleStrategy(QFont::NoAntialias);
+        return font;
+    }
+
     static constexpr int kBaseline = 10;
-    QFont font_;
+    QFont wide_;
+    QFont narrow_;
 };
 
 }  // namespace
