@@ -281,7 +281,7 @@ void MainWindowPresenter::OnCommand(int id) {
         if (Idle()) {
             ToggleFuseBox(id);
         } else {
-            ShowFuseBoxes();  // the box toggled its own look; put the bit's state back
+            refreshAfterRun_ = true;  // the box toggled its own look; the run's end resets it
         }
         return;
     }
@@ -307,8 +307,7 @@ void MainWindowPresenter::OnCommand(int id) {
                 engine_.targetFamily = id == kAvrRadioId ? kFamilyAvr : kFamily89S5x;
                 ApplyFamily();
             } else {
-                view_.SetChecked(kAvrRadioId, engine_.targetFamily == kFamilyAvr);
-                view_.SetChecked(kAt89RadioId, engine_.targetFamily == kFamily89S5x);
+                refreshAfterRun_ = true;
             }
             break;
         case kMenuOpenFlash:
@@ -343,7 +342,7 @@ void MainWindowPresenter::OnCommand(int id) {
 void MainWindowPresenter::OnListSelection(int id, int index) {
     if (ended_) return;
     if (!Idle()) {
-        ApplyFamily();  // the list moved on its own; show the engine's state again
+        refreshAfterRun_ = true;  // the list moved on its own; the run's end shows it again
         return;
     }
     if (id == kChipListId) {
@@ -438,6 +437,7 @@ void MainWindowPresenter::RunEnded() {
     if (worker_.joinable()) worker_.join();
     const RunKind kind = std::exchange(run_, RunKind::kNone);
     SetRunControls(true);
+    if (std::exchange(refreshAfterRun_, false)) ApplyFamily();
     switch (kind) {
         case RunKind::kProgram:
             view_.SetIcon(kIconIdle);

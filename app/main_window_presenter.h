@@ -132,6 +132,9 @@ class MainWindowPresenter {
     std::uint32_t familyBeforeRun_ = 0;
     PendingEnd pendingEnd_ = PendingEnd::kNone;
     bool fileChangePending_ = false;
+    // A control moved during a run; the engine's fields are the run's until it ends, so the
+    // controls are shown again from them then.
+    bool refreshAfterRun_ = false;
     bool ended_ = false;
 };
 

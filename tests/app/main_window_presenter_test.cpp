@@ -120,9 +120,14 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
     p.OnCommand(kProgramButtonId);
     p.OnCommand(kResetButtonId);
     p.OnCommand(kReadButtonId);
+    // A list moved during the run changes nothing and shows the engine's chip again after it.
+    view_.lists[kChipListId].selection = 0;
+    p.OnListSelection(kChipListId, 0);
     notes_.FinishRun(p);
 
     EXPECT_EQ(notes_.RunsEnded(), 1);
+    EXPECT_EQ(engine_.chipIndex, static_cast<std::uint32_t>(mega8_));
+    EXPECT_EQ(view_.lists[kChipListId].selection, mega8_);
     EXPECT_EQ(view_.icon, kIconIdle);
     EXPECT_FALSE(view_.Disabled(kProgramButtonId));
     EXPECT_FALSE(view_.scrolling);
@@ -131,6 +136,9 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
     const std::vector<std::uint8_t>& flash = p.Port()->Bench()->Avr()->Flash();
     for (int i = 0; i < 200; ++i) ASSERT_EQ(flash[i], (i * 7 + 3) & 0xFF) << i;
     EXPECT_EQ(flash[200], 0xFF);
+
+    p.OnEngineMessage(WM_ISP_PROGRESS, 0, 50);
+    EXPECT_EQ(view_.statusBar, 50);
 }
 
 TEST_F(MainWindowTest, FamilySwitchHidesAndShowsTheFusePanel) {
