@@ -139,6 +139,13 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
 
     p.OnEngineMessage(WM_ISP_PROGRESS, 0, 50);
     EXPECT_EQ(view_.statusBar, 50);
+
+    // mega8 has four calibration bytes: once they are read, their dialog opens.
+    p.OnCommand(kMenuOscCal);
+    EXPECT_TRUE(view_.dialogs.empty());
+    notes_.FinishRun(p);
+    EXPECT_EQ(view_.dialogs, std::vector<int>{kMenuOscCal});
+    EXPECT_EQ(engine_.commands.readCal, 0);
 }
 
 TEST_F(MainWindowTest, FamilySwitchHidesAndShowsTheFusePanel) {
@@ -307,6 +314,7 @@ TEST_F(MainWindowTest, DamagedFilesAndNonsenseSettingsLeaveAWorkingWindow) {
     view_.nextFile = (dir_ / "missing.hex").string();
     p.OnCommand(kMenuOpenFlash);
     EXPECT_EQ(view_.lastChoice->initialName, "*.hex");
+    EXPECT_EQ(watch_.calls.back(), "watch " + *view_.nextFile);
     EXPECT_NE(view_.log, "");
     p.OnListSelection(kChipListId, mega8_);
     p.OnCommand(kProgramButtonId);
