@@ -48,6 +48,22 @@ class StatusDisplayTest : public QObject {
         QCOMPARE(beyond, 0);
     }
 
+    void NarrowLettersKeepBothStrokesInSixColumns() {
+        // A face whose Latin letters are wider than 6 pixels loses their right stroke.
+        StatusDisplay display;
+        for (const char* letter : {"H", "V", "M"}) {
+            display.SetText(QString::fromLatin1(letter));
+            int left = 0, right = 0;
+            for (int row = 0; row < 12; ++row) {
+                for (int column = 0; column < 6; ++column) {
+                    if (display.Model().Lit(column, row)) (column < 3 ? left : right)++;
+                }
+            }
+            QVERIFY2(right >= 4 && std::abs(left - right) <= 3,
+                     qPrintable(QStringLiteral("%1 %2 %3").arg(letter).arg(left).arg(right)));
+        }
+    }
+
     void ScrollsOnItsTimerUntilStopped() {
         StatusDisplay display;
         display.SetText(QStringLiteral("VelkorISP"));
