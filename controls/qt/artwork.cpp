@@ -61,8 +61,9 @@ QIcon ArtworkIcon(int id) {
     if (!renderer.isValid()) return {};
     QIcon icon;
     icon.addPixmap(Render(renderer, ArtworkIconSize(id).width()));
-    // The Reset MCU icon also comes as a small icon.
-    if (id == kIconResetHand) icon.addPixmap(Render(renderer, 16));
+    // Every large icon also comes drawn small (the Reset MCU icon, the window's small icon), so
+    // a 16-pixel use gets a drawing of its own instead of a scaled-down bitmap.
+    if (ArtworkIconSize(id).width() > 16) icon.addPixmap(Render(renderer, 16));
     return icon;
 }
 

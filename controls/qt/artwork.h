@@ -23,8 +23,8 @@ inline constexpr int kIconChipGreen = 151;  // window small icon after the HEX f
 
 // ":/icons/<id>.svg" or ":/bitmaps/<id>.xpm"; empty for an unknown ID.
 QString ArtworkPath(int id);
-// The icon rendered at its own size (16 x 16 or 32 x 32; icon 145 at both). A null icon for
-// an unknown ID.
+// The icon rendered at its own size (16 x 16 or 32 x 32), the 32 x 32 ones also at 16 x 16.
+// A null icon for an unknown ID.
 QIcon ArtworkIcon(int id);
 // The icon's own size: 16 x 16 or 32 x 32; an invalid size for an unknown ID.
 QSize ArtworkIconSize(int id);

@@ -16,9 +16,13 @@ namespace {
 
 constexpr int kPadding = 3;  // between the edge, the icon and the caption
 
+// An icon is drawn at its own size, the largest it comes in.
 QSize OwnSize(const QIcon& icon) {
-    const QList<QSize> sizes = icon.availableSizes();
-    return sizes.isEmpty() ? QSize(16, 16) : sizes.first();
+    QSize own(16, 16);
+    for (const QSize& size : icon.availableSizes()) {
+        if (size.width() > own.width()) own = size;
+    }
+    return own;
 }
 
 }  // namespace
