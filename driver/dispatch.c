@@ -1,5 +1,6 @@
 #include "driver/dispatch.h"
 
+#include "driver/port_guard.h"
 #include "driver/serial_engine.h"
 #include "protocol/tarnel_protocol.h"
 
@@ -47,6 +48,23 @@ static int ShapeOf(uint32_t code, const DriverParams* params, RequestShape* shap
     }
 }
 
+/* Whether serving the request would touch only ports inside the allowed blocks. The port
+ * codes name their port; the byte and page commands shift on the stored base and the
+ * register after it, which the parameters hold only once SET_PARAMS has stored an allowed
+ * base (zero before that). SET_PARAMS checks its own base when it decodes it. */
+static int StaysInAllowedPorts(uint32_t code, const DriverParams* params, const uint8_t* buffer) {
+    switch (code) {
+        case IOCTL_TARNEL_READ_PORT:
+            return TarnelIsAllowedPort(TarnelGetU16(buffer, TARNEL_READ_PORT_ADDRESS_OFFSET));
+        case IOCTL_TARNEL_WRITE_PORT:
+            return TarnelIsAllowedPort(TarnelGetU16(buffer, TARNEL_WRITE_PORT_ADDRESS_OFFSET));
+        case IOCTL_TARNEL_SET_PARAMS:
+            return 1;
+        default:
+            return TarnelIsAllowedBase(params->port_base);
+    }
+}
+
 /* The byte read from a port travels sign-extended; the program uses only the low byte. */
 static uint32_t SignExtend(uint8_t value) {
     return (value & 0x80u) ? (0xFFFFFF00u | value) : value;
@@ -68,6 +86,7 @@ uint32_t TarnelDispatchControl(DriverParams* params, const TarnelPortIo* io, uin
     if (buffer == 0 || input_length < shape.input_length || output_length < shape.output_length) {
         return TARNEL_STATUS_INVALID_PARAMETER;
     }
+    if (!StaysInAllowedPorts(code, params, buffer)) return TARNEL_STATUS_INVALID_PARAMETER;
 
     switch (code) {
         case IOCTL_TARNEL_READ_PORT: {

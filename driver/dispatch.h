@@ -12,8 +12,12 @@
  *   - the output length must cover the byte count the code returns (8 for READ_PORT, 12 for
  *     READ_BYTE, 260 for READ_PAGE, 0 otherwise);
  *   - longer buffers are served, and the extra bytes are neither read nor written.
+ *   - every port the request would reach lies in an allowed parallel-port block
+ *     (driver/port_guard.h): the port of READ_PORT and WRITE_PORT, the base SET_PARAMS would
+ *     store, and for the byte and page commands the stored base, so that they are refused
+ *     until SET_PARAMS has stored one.
  * A request that fails a check, or carries an unknown code, completes with
- * TARNEL_STATUS_INVALID_PARAMETER and byte count 0, without touching the port, the
+ * TARNEL_STATUS_INVALID_PARAMETER and byte count 0, without touching any port, the
  * parameters or the buffer.
  */
 #ifndef VELKOR_DRIVER_DISPATCH_H

@@ -30,7 +30,9 @@ typedef struct DriverParams {
  *
  * A page size above 256 is refused rather than clamped: no supported chip has such a page, so
  * the request is corrupt, and storing the rest of a corrupt parameter set would let the next
- * commands shift with a cable, port or family the program never meant.
+ * commands shift with a cable, port or family the program never meant. A port base that is
+ * not one of the allowed parallel-port bases (driver/port_guard.h) is refused for the same
+ * reason, and because the routines would otherwise reach whatever port it names.
  */
 int TarnelDecodeParams(const uint8_t* request, DriverParams* params);
 

@@ -116,6 +116,16 @@ std::vector<DriverCheckResult> CheckDriverProtocol(DriverChannel& channel, std::
     } else {
         results.push_back({"0xF0003C1C", true, "refused"});
     }
+
+    // A port outside the parallel-port blocks (the POST code port) must be refused: a driver
+    // that serves it hands every program that opens it the whole machine's ports.
+    Bytes foreign(TARNEL_READ_PORT_LENGTH, 0);
+    TarnelPutU32(foreign.data(), TARNEL_READ_PORT_ADDRESS_OFFSET, 0x80);
+    if (Send(channel, IOCTL_TARNEL_READ_PORT, foreign).ok) {
+        results.push_back({"READ_PORT 0x80", false, "a port outside the parallel ports was read"});
+    } else {
+        results.push_back({"READ_PORT 0x80", true, "refused"});
+    }
     return results;
 }
 

@@ -1,8 +1,8 @@
 // A check of the driver's control protocol through a DriverChannel: each of the seven codes
 // is sent once, with the byte count and the answers that do not depend on what hangs on the
-// port compared against the protocol, and a code beyond them must be refused. It tells a user
-// (and the end-to-end test) that the installed driver and this program speak the same
-// protocol.
+// port compared against the protocol; a code beyond them, and a port outside the
+// parallel-port blocks, must be refused. It tells a user (and the end-to-end test) that the
+// installed driver and this program speak the same protocol and guard the same ports.
 //
 // It moves no cable line: the data register is written back with the value read from it, and
 // the parameters name cable kind 0, for which the memory commands shift nothing. Every run

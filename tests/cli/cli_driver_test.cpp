@@ -29,7 +29,8 @@ TEST(CliDriver, DriverCheckPassesThroughTheInProcessDriver) {
     EXPECT_EQ(run.status, 0) << run.out << run.err;
     for (const char* code :
          {"READ_PORT: ok", "WRITE_PORT: ok", "SET_PARAMS: ok", "WRITE_BYTE: ok", "WRITE_PAGE: ok",
-          "READ_BYTE: ok (12 bytes)", "READ_PAGE: ok (260 bytes)", "0xF0003C1C: ok (refused)"}) {
+          "READ_BYTE: ok (12 bytes)", "READ_PAGE: ok (260 bytes)", "0xF0003C1C: ok (refused)",
+          "READ_PORT 0x80: ok (refused)"}) {
         EXPECT_NE(run.out.find(code), std::string::npos) << code << "\n" << run.out;
     }
 }

@@ -50,7 +50,7 @@ TEST(DriverCheck, TheDriversOwnDispatchPassesEveryCodeWithoutMovingALine) {
     StillPort port;
     InProcessChannel channel(port);
     const auto results = CheckDriverProtocol(channel);
-    ASSERT_EQ(results.size(), 8u);
+    ASSERT_EQ(results.size(), 9u);
     EXPECT_EQ(Failures(results), "");
     EXPECT_EQ(results[0].detail, "8 bytes, data register 0x80");
     // The only write puts the data register's own value back.
@@ -66,6 +66,7 @@ TEST(DriverCheck, WrongAnswersAreReportedPerCode) {
         if (code == IOCTL_TARNEL_READ_BYTE) *returned = 8;
         if (code == IOCTL_TARNEL_READ_PAGE) buffer[100] ^= 1;
         if (code == TARNEL_CTL_CODE(0xF07)) return true;
+        if (code == IOCTL_TARNEL_READ_PORT && TarnelGetU16(buffer, 0) == 0x80) return true;
         return ok;
     };
     EXPECT_EQ(Failures(CheckDriverProtocol(channel)),
@@ -73,7 +74,8 @@ TEST(DriverCheck, WrongAnswersAreReportedPerCode) {
               "WRITE_PAGE: the call failed\n"
               "READ_BYTE: returned 8 bytes, expected 12\n"
               "READ_PAGE: the page area came back changed\n"
-              "0xF0003C1C: an unknown code was accepted\n");
+              "0xF0003C1C: an unknown code was accepted\n"
+              "READ_PORT 0x80: a port outside the parallel ports was read\n");
 }
 
 }  // namespace

@@ -46,8 +46,9 @@ no_registration() {
     ! wine sc query Tarnel >/dev/null 2>&1 &&
         ! wine reg query 'HKLM\System\CurrentControlSet\Services\Tarnel' >/dev/null 2>&1
 }
-every_code_answered() {  # the check's output: seven codes and the refused one, all ok
-    [ "$(grep -c ': ok (' <<<"$1")" -eq 8 ] && ! grep -q FAILED <<<"$1"
+every_code_answered() {  # the check's output: seven codes, the unknown code and port 0x80 refused
+    [ "$(grep -c ': ok (' <<<"$1")" -eq 9 ] && grep -q '^READ_PORT 0x80: ok (refused)' <<<"$1" &&
+        ! grep -q FAILED <<<"$1"
 }
 run_cli() {  # run_cli DIR ARGS... -> output in $out, status in $status
     local dir="$1"

@@ -1,0 +1,40 @@
+/*
+ * The ports the driver may touch. A kernel driver that reads and writes whatever port a
+ * caller names hands every program that can open it the disk controllers, the interrupt
+ * controller and the rest of the machine, so the driver reaches only the register blocks of
+ * the parallel ports the program drives: data, status and control register (base, base + 1,
+ * base + 2) of each allowed base. Every request is checked here before a port is touched, and
+ * the I/O permission map the kernel glue installs opens the same ports and no other.
+ */
+#ifndef VELKOR_DRIVER_PORT_GUARD_H
+#define VELKOR_DRIVER_PORT_GUARD_H
+
+#include <stddef.h>
+#include <stdint.h>
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Registers per block: data, status, control. */
+#define TARNEL_PORT_BLOCK_SPAN 3u
+
+/* One bit per port for all 65536 ports, as the x86 I/O permission map lays them out. */
+#define TARNEL_IO_MAP_BYTES 8192u
+
+/* 1 when base starts an allowed block. */
+int TarnelIsAllowedBase(uint16_t base);
+
+/* 1 when port lies inside an allowed block. */
+int TarnelIsAllowedPort(uint16_t port);
+
+/* Fills an I/O permission map of TARNEL_IO_MAP_BYTES bytes so that it opens exactly the
+ * allowed ports: their bits 0, every other bit 1 (a set bit makes the port fault in user
+ * mode). */
+void TarnelFillIoMap(uint8_t* map);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* VELKOR_DRIVER_PORT_GUARD_H */
