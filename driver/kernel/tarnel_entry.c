@@ -9,10 +9,13 @@
  * a raw port instruction kills wine's driver host while the HAL functions are harmless stubs
  * there. Either way the driver imports nothing but the kernel (and, in the test build, the HAL).
  */
-#include <ntddk.h>
+/* The file-system kit's header: the driver kit's alone lacks the security descriptor and ACL
+ * calls that restrict who may open the device. */
+#include <ntifs.h>
 
 #include "driver/dispatch.h"
 #include "driver/driver_params.h"
+#include "driver/port_guard.h"
 #include "driver/port_io.h"
 #include "protocol/tarnel_protocol.h"
 
@@ -23,7 +26,6 @@ NTKERNELAPI BOOLEAN NTAPI Ke386IoSetAccessProcess(PEPROCESS Process, ULONG MapNu
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path);
 
-#define TARNEL_IO_MAP_BYTES 8192u
 #define TARNEL_IO_MAP_NUMBER 1u
 #define TARNEL_NO_IO_MAP 0u
 
@@ -89,6 +91,50 @@ static NTSTATUS NTAPI TarnelDispatch(PDEVICE_OBJECT device, PIRP irp) {
     return status;
 }
 
+/* ---- Device security -------------------------------------------------------------------- */
+
+/* The two accounts the device admits, as SIDs laid out in place (revision 1, sub-authority
+ * count, authority 5 "NT", sub-authorities): S-1-5-18, the system, and S-1-5-32-544, the
+ * administrators group. Spelled out so that the driver imports nothing to name them. */
+static const ULONG kSystemSid[] = {0x00000101u, 0x05000000u, 18u};
+static const ULONG kAdministratorsSid[] = {0x00000201u, 0x05000000u, 32u, 544u};
+
+/* Whoever may open the device may drive the parallel ports, so only the system and the
+ * administrators get in (SDDL "D:P(A;;GA;;;SY)(A;;GA;;;BA)"): a protected DACL with full
+ * access for those two and nothing for anyone else. Full access is written as the file
+ * rights that generic-all stands for on a device, so no mapping step can leave it unmatched.
+ * The program runs as administrator anyway, since it installs the driver's service. */
+static NTSTATUS RestrictToAdministrators(PDEVICE_OBJECT device) {
+    /* An ACL header and two access-allowed entries, each a header, a mask and its SID. */
+    ULONG acl_storage[16];
+    PACL acl = (PACL)acl_storage;
+    NTSTATUS status = RtlCreateAcl(acl, sizeof acl_storage, ACL_REVISION);
+    if (NT_SUCCESS(status)) {
+        status = RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, (PSID)kSystemSid);
+    }
+    if (NT_SUCCESS(status)) {
+        status =
+            RtlAddAccessAllowedAce(acl, ACL_REVISION, FILE_ALL_ACCESS, (PSID)kAdministratorsSid);
+    }
+    SECURITY_DESCRIPTOR descriptor;
+    if (NT_SUCCESS(status)) {
+        status = RtlCreateSecurityDescriptor(&descriptor, SECURITY_DESCRIPTOR_REVISION);
+    }
+    if (NT_SUCCESS(status)) status = RtlSetDaclSecurityDescriptor(&descriptor, TRUE, acl, FALSE);
+    if (!NT_SUCCESS(status)) return status;
+    /* Protected: no entry inherited from the object directory widens it. */
+    descriptor.Control |= SE_DACL_PROTECTED;
+    /* Set through a kernel handle to the device, which every NT kernel offers; the object
+     * manager keeps its own copy of the descriptor. */
+    HANDLE handle = NULL;
+    status = ObOpenObjectByPointer(device, OBJ_KERNEL_HANDLE, NULL, WRITE_DAC, NULL, KernelMode,
+                                   &handle);
+    if (!NT_SUCCESS(status)) return status;
+    status = ZwSetSecurityObject(handle, DACL_SECURITY_INFORMATION, &descriptor);
+    ZwClose(handle);
+    return status;
+}
+
 /* ---- Load and unload ------------------------------------------------------------------- */
 
 /* Undoes the permission map of a load that cannot finish: the loading process loses its port
@@ -116,8 +162,9 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
 
     g_io_map = MmAllocateNonCachedMemory(TARNEL_IO_MAP_BYTES);
     if (g_io_map == NULL) return STATUS_INSUFFICIENT_RESOURCES;
-    /* All bits clear: every port is open to the process the map is enabled for. */
-    RtlZeroMemory(g_io_map, TARNEL_IO_MAP_BYTES);
+    /* The process the map is enabled for may use the parallel ports' registers and no
+     * other port: the same blocks the dispatch admits. */
+    TarnelFillIoMap((uint8_t*)g_io_map);
     /* Their results are not looked at: the driver's own port access runs in kernel mode and
      * needs no map, so a kernel that refuses one still leaves a working device. */
     PEPROCESS process = IoGetCurrentProcess();
@@ -127,9 +174,17 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     UNICODE_STRING device_name;
     RtlInitUnicodeString(&device_name, kDeviceName);
     PDEVICE_OBJECT device = NULL;
-    NTSTATUS status =
-        IoCreateDevice(driver, 0, &device_name, TARNEL_DEVICE_TYPE, 0, FALSE, &device);
+    /* Secure open: the device's security descriptor also guards opens of any name below
+     * the device's, which would otherwise reach the dispatch unchecked. */
+    NTSTATUS status = IoCreateDevice(driver, 0, &device_name, TARNEL_DEVICE_TYPE,
+                                     FILE_DEVICE_SECURE_OPEN, FALSE, &device);
     if (!NT_SUCCESS(status)) {
+        ReleaseIoMap(process);
+        return status;
+    }
+    status = RestrictToAdministrators(device);
+    if (!NT_SUCCESS(status)) {
+        IoDeleteDevice(device);
         ReleaseIoMap(process);
         return status;
     }
