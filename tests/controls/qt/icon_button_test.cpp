@@ -53,6 +53,22 @@ class IconButtonTest : public QObject {
         QVERIFY2(c.green() > 2 * c.red(), qPrintable(c.name()));
     }
 
+    void HoverShowsThePushButtonsFirstIconOnlyInTheFlatLook() {
+        IconButton button;
+        button.SetIcons(velkor::qt::kIconChipRed, velkor::qt::kIconChipGrey);
+        QEnterEvent enter(QPointF(2, 2), QPointF(2, 2), QPointF(2, 2));
+        QCoreApplication::sendEvent(&button, &enter);
+        QVERIFY(button.IsHovered());
+        QCOMPARE(button.ShownIcon(), 1);
+        QEvent leave(QEvent::Leave);
+        QCoreApplication::sendEvent(&button, &leave);
+        QCOMPARE(button.ShownIcon(), 2);
+
+        button.SetFlatLook(false);
+        QCoreApplication::sendEvent(&button, &enter);
+        QVERIFY(!button.IsHovered());
+    }
+
     void PushClickOpensTheLinkButACheckBoxDoesNot() {
         IconButton button(QStringLiteral("site"));
         QStringList opened;
