@@ -148,7 +148,15 @@ FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::s
     Descriptor fd(OpenDescriptorUtf8(path, O_RDONLY | kOpenFlags | kNoWait));
     if (!fd.Valid()) {
         if (errno == ENOENT) return FileReadStatus::kMissing;
-        error = Describe("cannot open", path, errno);
+        const int openError = errno;
+        // Windows refuses to open a directory at all; it is still a file that is not regular,
+        // not an unreadable one.
+        std::error_code ec;
+        if (std::filesystem::is_directory(PathFromUtf8(path), ec)) {
+            error = path + ": not a regular file";
+            return FileReadStatus::kNotRegular;
+        }
+        error = Describe("cannot open", path, openError);
         return FileReadStatus::kFailed;
     }
     struct stat info;
