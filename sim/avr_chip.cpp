@@ -29,12 +29,12 @@ void AvrChip::SetPower(bool on, std::uint64_t /*nowNs*/) {
 }
 
 Level AvrChip::Miso() const {
-    if (!InterfaceOn()) return Level::kFloating;
+    if (!InterfaceOn() || faults_.silent) return Level::kFloating;
     return misoLatch_ ? Level::kHigh : Level::kLow;
 }
 
 void AvrChip::SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) {
-    if (!powered_) return;
+    if (!powered_ || faults_.silent) return;
     // RESET has an internal pull-up: a floating line lets the part run normally.
     const bool resetLow = reset == Level::kLow;
     const bool sckHigh = sck == Level::kHigh;
@@ -55,6 +55,12 @@ void AvrChip::SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) 
             RisingEdge(mosi == Level::kHigh, nowNs);
         } else if (!sckHigh && sck_) {
             misoLatch_ = bitIndex_ < 32 && ((outWord_ >> (31 - bitIndex_)) & 1) != 0;
+            if (faults_.garbage) {
+                noise_ ^= noise_ << 13;  // xorshift: noise that is the same on every run
+                noise_ ^= noise_ >> 17;
+                noise_ ^= noise_ << 5;
+                misoLatch_ = (noise_ & 1) != 0;
+            }
         }
     }
     sck_ = sckHigh;
@@ -63,6 +69,7 @@ void AvrChip::SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) 
 void AvrChip::RisingEdge(bool mosi, std::uint64_t nowNs) {
     inWord_ = (inWord_ << 1) | (mosi ? 1u : 0u);
     ++bitIndex_;
+    if (bitIndex_ == 16 && instructionHook_) instructionHook_(static_cast<std::uint16_t>(inWord_));
     if (bitIndex_ == 16 && !faults_.neverInStep && (inWord_ & 0xFFFF) == 0xAC53) {
         outWord_ |= 0x53u << 8;  // Programming Enable echoes its second byte during the third
     } else if (bitIndex_ == 24) {
@@ -83,7 +90,7 @@ std::uint8_t AvrChip::ReadFlash(std::uint32_t address, std::uint64_t nowNs) cons
                             address / traits_.pageSize == busyAddress_ / traits_.pageSize;
         const bool byteBusy = busy_ == Busy::kFlashByte && address == busyAddress_;
         if (byteBusy && !traits_.dataPolling) return flash_[address];
-        if (busy_ == Busy::kErase || inPage || byteBusy) {
+        if (busy_ == Busy::kErase || busy_ == Busy::kHung || inPage || byteBusy) {
             return traits_.flashBusyValue;
         }
     }
@@ -100,7 +107,9 @@ std::uint8_t AvrChip::ReadEeprom(std::uint32_t address, std::uint64_t nowNs) con
         }
         return traits_.eepromBusyValue;
     }
-    if (IsBusy(nowNs) && busy_ == Busy::kErase) return traits_.eepromBusyValue;
+    if (IsBusy(nowNs) && (busy_ == Busy::kErase || busy_ == Busy::kHung)) {
+        return traits_.eepromBusyValue;
+    }
     return eeprom_[address];
 }
 
@@ -159,6 +168,9 @@ void AvrChip::StartBusy(Busy what, std::uint32_t address, std::uint64_t nowNs, s
 
 void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
     ++instructionCount_;
+    if (executed_.size() == 2 * kExecutedKept) {
+        executed_.erase(executed_.begin(), executed_.begin() + kExecutedKept);
+    }
     executed_.push_back(word);
     const std::uint8_t b1 = static_cast<std::uint8_t>(word >> 24);
     const std::uint8_t b2 = static_cast<std::uint8_t>(word >> 16);
@@ -176,6 +188,12 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
     const bool writes = b1 == 0xAC || b1 == 0x40 || b1 == 0x48 || b1 == 0x4C || b1 == 0xC0;
     if (writes && IsBusy(nowNs)) {
         ++lostInstructions_;  // the part ignores instructions while it programs
+        return;
+    }
+    const bool selfTimed = b1 == 0xAC || b1 == 0x4C || b1 == 0xC0 ||
+                           ((b1 == 0x40 || b1 == 0x48) && traits_.pageSize == 0);
+    if (selfTimed && faults_.writesHang) {
+        StartBusy(Busy::kHung, 0, nowNs, 0);
         return;
     }
     const std::uint32_t wordAddress = (static_cast<std::uint32_t>(b2) << 8) | b3;

@@ -4,7 +4,9 @@
 // time during which the written location reads a fixed polling value.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -55,6 +57,10 @@ struct AvrChipFaults {
     unsigned outOfStepBits = 0;  // the interface starts this many bits into a frame
     bool neverInStep = false;    // never accepts Programming Enable
     bool locked = false;         // answers 00 01 02 as its signature, as locked parts do
+    // Faults that can also strike part-way through a session (through Faults()):
+    bool silent = false;      // the interface has stopped: hears nothing, MISO floats
+    bool garbage = false;     // MISO carries noise instead of the answer
+    bool writesHang = false;  // a self-timed write starts, stores nothing and never ends
 };
 
 class AvrChip : public SimTarget {
@@ -68,6 +74,13 @@ class AvrChip : public SimTarget {
     std::uint64_t LostInstructions() const override { return lostInstructions_; }
 
     const AvrChipTraits& Traits() const { return traits_; }
+    // The faults in force; changing them takes effect from the next bit on.
+    AvrChipFaults& Faults() { return faults_; }
+    // Called when the first two bytes of an instruction have arrived, before it executes:
+    // the point where a test makes a fault strike at a chosen kind of instruction.
+    void SetInstructionHook(std::function<void(std::uint16_t head)> hook) {
+        instructionHook_ = std::move(hook);
+    }
     std::vector<std::uint8_t>& Flash() { return flash_; }
     std::vector<std::uint8_t>& Eeprom() { return eeprom_; }
     const std::vector<std::uint8_t>& Flash() const { return flash_; }
@@ -85,14 +98,19 @@ class AvrChip : public SimTarget {
     // chip erase between: outside what the parts allow, and the sign of a programmer that
     // takes the part's page for smaller than it is.
     std::uint64_t RewriteCount() const { return rewriteCount_; }
-    // Every instruction the part executed since power-up, as its four bytes.
+    // The instructions the part executed, as their four bytes, oldest first: the last
+    // kExecutedKept at least, so that a bench left running for days keeps its memory flat.
+    static constexpr std::size_t kExecutedKept = std::size_t{1} << 16;
     const std::vector<std::uint32_t>& Executed() const { return executed_; }
 
   private:
-    enum class Busy : std::uint8_t { kIdle, kFlashByte, kFlashPage, kEeprom, kErase, kFuse };
+    enum class Busy : std::uint8_t { kIdle, kFlashByte, kFlashPage, kEeprom, kErase, kFuse, kHung };
 
     bool InterfaceOn() const { return powered_ && resetLow_; }
-    bool IsBusy(std::uint64_t nowNs) const { return busy_ != Busy::kIdle && nowNs < busyUntil_; }
+    bool IsBusy(std::uint64_t nowNs) const {
+        return busy_ != Busy::kIdle &&
+               (nowNs < busyUntil_ || (busy_ == Busy::kHung && faults_.writesHang));
+    }
     bool WriteProtected() const;
     void StartBusy(Busy what, std::uint32_t address, std::uint64_t nowNs, std::uint64_t ns);
     void RisingEdge(bool mosi, std::uint64_t nowNs);
@@ -132,6 +150,8 @@ class AvrChip : public SimTarget {
     std::uint64_t instructionCount_ = 0;
     std::uint64_t rewriteCount_ = 0;
     std::vector<std::uint32_t> executed_;
+    std::function<void(std::uint16_t)> instructionHook_;
+    std::uint32_t noise_ = 0x2545F491;  // state of the noise on MISO
 };
 
 }  // namespace velkor::sim

@@ -45,8 +45,19 @@ void SimMachine::CutPowerAfter(std::uint64_t accesses) {
     powerCutAt_ = accesses + Accesses();
 }
 
+void SimMachine::AfterAccesses(std::uint64_t accesses, std::function<void(SimMachine&)> action) {
+    action_ = std::move(action);
+    actionAt_ = action_ ? accesses + Accesses() : UINT64_MAX;
+}
+
 void SimMachine::Tick() {
     nowNs_ += timing_.portAccessNs;
+    if (Accesses() >= actionAt_) {
+        actionAt_ = UINT64_MAX;
+        auto action = std::move(action_);
+        action_ = nullptr;
+        action(*this);
+    }
     if (Accesses() >= powerCutAt_ && targetPower_) {
         powerCutAt_ = UINT64_MAX;
         SetTargetPower(false);

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -45,6 +46,10 @@ class SimMachine {
     void SetTargetPower(bool on);
     // Cuts the target's supply once this many more port accesses have been made (0: now).
     void CutPowerAfter(std::uint64_t accesses);
+    // Runs `action` once, right after this many more port accesses have completed: a fault
+    // that strikes at a chosen moment (pulling the cable, silencing the chip). One at a time;
+    // a null action cancels it.
+    void AfterAccesses(std::uint64_t accesses, std::function<void(SimMachine&)> action);
 
     SimTarget* Target() const { return target_.get(); }
     const CableWiring* Cable() const { return cable_; }
@@ -82,6 +87,8 @@ class SimMachine {
     std::unique_ptr<SimTarget> target_;
     bool targetPower_ = true;
     std::uint64_t powerCutAt_ = UINT64_MAX;
+    std::uint64_t actionAt_ = UINT64_MAX;
+    std::function<void(SimMachine&)> action_;
     std::uint64_t nowNs_ = 0;
     AccessCounters counters_;
     bool tracing_ = false;
