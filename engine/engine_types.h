@@ -57,9 +57,10 @@ enum SequenceResult : int {
     kSeqPortNotReady = 3,
     kSeqNoConnection = 4,
     kSeqSignatureMismatch = 6,
-    kSeqInvalidChip = 7,        // the chip index is not a row of the family's table; nothing ran
-    kSeqDriverCallsFailed = 8,  // the steps ran, but device calls of the driver failed
-    kSeqNothingToVerify = 9,    // verify without a write step, and no image loaded
+    kSeqInvalidChip = 7,         // the chip index is not a row of the family's table; nothing ran
+    kSeqDriverCallsFailed = 8,   // the steps ran, but device calls of the driver failed
+    kSeqNothingToVerify = 9,     // verify without a write step, and no image loaded
+    kSeqConfigWriteFailed = 10,  // a fuse or lock byte read back without the bits written
 };
 
 // Size of the two memory images: the largest flash and EEPROM of any supported chip.

@@ -165,6 +165,9 @@ class IspProgrammer {
     int VerifyFlash();  // 0 = equal, 1 = a difference (logged)
     int CompareEeprom(std::uint32_t n);
     int PollUntil(std::uint8_t kind, std::uint32_t address, std::uint8_t value);
+    // Reads a fuse or lock byte back after its write: 0 when every bit the value programs
+    // reads programmed (or the part has no read form for it), else 1 with a log line.
+    int CheckConfigByte(std::uint8_t selector, std::uint8_t value);
     void DriverSetParams(std::uint32_t pageSize);
     void WriteData(std::uint8_t value) { WritePort(portBase, value); }
 

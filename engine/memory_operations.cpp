@@ -215,6 +215,49 @@ void IspProgrammer::WriteConfigByte(std::uint8_t selector, std::uint8_t value) {
     DelayMs(20);
 }
 
+int IspProgrammer::CheckConfigByte(std::uint8_t selector, std::uint8_t value) {
+    // The writes are self-timed and give no answer: only a read tells whether the part took
+    // them (a cable pulled, a supply lost or a part that stopped listening all pass the
+    // write's wait). Only the parts with the fuse-low, fuse-high, extended and lock-byte read
+    // forms are checked; the older forms pack other bits into the same byte.
+    const std::uint8_t kind = AvrRecord().fuseKind;
+    std::uint8_t b1 = 0x50, b2 = 0x00, mask = 0xFF;
+    const char* name = "熔丝低字节";
+    switch (selector) {
+        case kFuseLow:
+            if (kind < 3) return 0;
+            mask = AvrRecord().fuseMask[0];
+            break;
+        case kFuseHigh:
+            b1 = 0x58;
+            b2 = 0x08;
+            mask = AvrRecord().fuseMask[1];
+            name = "熔丝高字节";
+            break;
+        case kFuseExtended:
+            b2 = 0x08;
+            mask = AvrRecord().fuseMask[2];
+            name = "熔丝扩展字节";
+            break;
+        case kLockBits:
+            if (kind < 4) return 0;
+            b1 = 0x58;
+            name = "加密字节";
+            break;
+        default:
+            return 0;
+    }
+    SendByte(b1);
+    SendByte(b2);
+    SendByte(0x00);
+    const std::uint8_t read = ReceiveByte();
+    // Bits the value leaves unprogrammed (1) may read either way: a part keeps some bits
+    // (SPIEN, bits it does not have) whatever is written.
+    if ((read & static_cast<std::uint8_t>(~value) & mask) == 0) return 0;
+    AppendLogF("%s写入失败: 读回 %X, 写入的是 %X.\r\n", name, read, value);
+    return 1;
+}
+
 int IspProgrammer::EraseChip() {
     if (targetFamily == kFamily89S5x) {
         if (At89Record().commandFormat == 3) {

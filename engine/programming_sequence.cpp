@@ -157,6 +157,9 @@ int IspProgrammer::RunSequence() {
                 const std::uint8_t value = static_cast<std::uint8_t>(chip.fuseMask[i] & fuses[i]);
                 WriteConfigByte(static_cast<std::uint8_t>(kFuseLow + i), value);
                 AppendLogF(lines[i], value);
+                if (CheckConfigByte(static_cast<std::uint8_t>(kFuseLow + i), value) != 0) {
+                    return kSeqConfigWriteFailed;
+                }
             }
         }
     }
@@ -167,6 +170,7 @@ int IspProgrammer::RunSequence() {
             const std::uint8_t value = lockSelect != 0 ? customLockByte : chip.defaultLock;
             WriteConfigByte(kLockBits, value);
             AppendLogF("写入加密字节 %X \r\n", value);
+            if (CheckConfigByte(kLockBits, value) != 0) return kSeqConfigWriteFailed;
         }
     }
     // A device call that failed leaves every step above in doubt; the command that runs the
