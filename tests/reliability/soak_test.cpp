@@ -1,0 +1,95 @@
+// Soak: thousands of consecutive Program runs on one engine and one simulated bench. Every
+// run must succeed with the same log, and the heap must not grow from run to run.
+//
+// VELKOR_SOAK_RUNS sets the number of runs (default 300); with VELKOR_SOAK_REPORT set to a
+// file name, the heap figures go there.
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <sys/resource.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+#include "engine/isp_programmer.h"
+#include "hosting/sim_bench.h"
+
+namespace velkor {
+namespace {
+
+struct HeapFigure {
+    std::size_t inUse;  // bytes handed out by malloc
+    long maxRssKb;      // the process's peak resident set
+};
+
+// Counts the engine's messages instead of keeping them, so that it holds no memory of its own.
+class CountingNotifier : public EngineNotifier {
+  public:
+    void PostMessage(unsigned message, std::uintptr_t, std::intptr_t) override {
+        ++(message == WM_ISP_LOG ? logs : progress);
+    }
+    std::uint64_t logs = 0;
+    std::uint64_t progress = 0;
+};
+
+HeapFigure Measure() {
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return {mallinfo2().uordblks, usage.ru_maxrss};
+}
+
+TEST(Soak, ThousandsOfRunsKeepTheirResultAndTheHeapFlat) {
+    const char* runsText = std::getenv("VELKOR_SOAK_RUNS");
+    const int runs = runsText != nullptr ? std::atoi(runsText) : 300;
+    ASSERT_GE(runs, 200);
+    IspProgrammer engine;
+    CountingNotifier notes;
+    engine.SetOwner(&notes);
+    SimBench bench(engine, {.chip = "tiny13"});
+    engine.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
+    std::mt19937 random(11);
+    for (std::uint32_t i = 0; i < 1024; ++i)
+        engine.flashImage[i] = static_cast<std::uint8_t>(random());
+    for (std::uint32_t i = 0; i < 64; ++i)
+        engine.eepromImage[i] = static_cast<std::uint8_t>(random());
+    engine.flashImageLength = 1024;
+    engine.eepromImageLength = 64;
+    ProgramCommandSet& c = engine.commands;
+    c.checkId = c.readFuse = c.erase = c.writeFlash = c.verify = c.writeEeprom = c.writeFuse = 1;
+
+    std::string firstLog;
+    CountingNotifier firstNotes;
+    HeapFigure at100{};
+    for (int run = 1; run <= runs; ++run) {
+        notes = {};
+        const int result = engine.ProgramCommand();
+        if (run == 1) {
+            firstLog = engine.LogText();
+            ASSERT_TRUE(firstLog.ends_with("完成.\r\n退出\r\n")) << firstLog;
+        }
+        ASSERT_EQ(result, kSeqDone) << "run " << run << "\n" << engine.LogText();
+        ASSERT_EQ(engine.lastEepromResult, 0) << "run " << run;
+        ASSERT_EQ(engine.LogText(), firstLog) << "run " << run;
+        // The progress posts only on a change, and the first run starts from 0 instead of
+        // the previous run's last value: runs from the second on post alike.
+        if (run == 2) firstNotes = notes;
+        ASSERT_EQ(notes.logs, run == 1 ? notes.logs : firstNotes.logs) << "run " << run;
+        ASSERT_EQ(notes.progress, run == 1 ? notes.progress : firstNotes.progress) << "run " << run;
+        if (run == 100) at100 = Measure();
+    }
+    const HeapFigure atEnd = Measure();
+    ASSERT_TRUE(std::equal(bench.Avr()->Flash().begin(), bench.Avr()->Flash().end(),
+                           engine.flashImage.begin()));
+    // Flat: what a run allocates it gives back, so the runs after the 100th add nothing.
+    EXPECT_LE(atEnd.inUse, at100.inUse + 64 * 1024)
+        << "heap " << at100.inUse << " bytes at run 100, " << atEnd.inUse << " at run " << runs;
+    if (const char* report = std::getenv("VELKOR_SOAK_REPORT")) {
+        std::ofstream out(report);
+        out << "runs " << runs << "\nheap_run100 " << at100.inUse << "\nheap_end " << atEnd.inUse
+            << "\nmaxrss_kb_run100 " << at100.maxRssKb << "\nmaxrss_kb_end " << atEnd.maxRssKb
+            << "\n";
+    }
+}
+
+}  // namespace
+}  // namespace velkor
