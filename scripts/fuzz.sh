@@ -1,32 +1,80 @@
 #!/usr/bin/env bash
-# Fuzzes the HEX / S-record reader with libFuzzer under ASan + UBSan for a bounded time.
-# Usage: scripts/fuzz.sh [seconds]   (default 60). Exits non-zero when the fuzzer finds a crash;
-# the input that caused it is kept under build/fuzz/ for reproduction.
+# Fuzzes the program's input readers with libFuzzer under ASan + UBSan: the HEX / S-record
+# reader, the settings reader (velkor.ini), the driver's request dispatch and the command
+# line's option parser.
+# Usage: scripts/fuzz.sh [seconds]        each target for this long (default 30)
+#        scripts/fuzz.sh --runs N [--max-seconds S]
+#                                          each target for N executions (the long run: 10000000),
+#                                          at most S seconds each
+#        scripts/fuzz.sh ... TARGET...     only these targets
+# Exits non-zero when a target finds a crash; the input is kept under build/fuzz/artifacts/.
+# Each target starts from its checked-in corpus fuzz/corpus/<target>/ (copied, so the
+# repository keeps only the seeds). The summary lines go to build/fuzz/summary.txt.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
-seconds="${1:-60}"
-out="$root/build/fuzz"
-mkdir -p "$out/artifacts"
-corpus="$(mktemp -d)"
-trap 'rm -rf "$corpus"' EXIT
-
-clang++ -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all \
-  -I"$root" "$root/fuzz/hex_reader_fuzz.cpp" "$root/files/hex_reader.cpp" \
-  -o "$out/hex_reader_fuzz"
-
-# Seeds: one of each record kind, so the fuzzer starts from inputs that get past the first field.
-printf ':0300300002337A1E\n:02000004000AF0\n:020000021000EC\n:00000001FF\n' > "$corpus/intel"
-printf 'S00600004844521B\nS1130000285F245F2212226A000424290008237C2A\nS9030000FC\n' > "$corpus/srec"
-printf 'S207010000010203F1\nS30800000010AABBCCB6\n' > "$corpus/srec23"
-
-# The fuzzer's progress lines go to a log; on a failure the log's end tells what was found.
-log="$out/fuzz.log"
-if ! "$out/hex_reader_fuzz" -max_total_time="$seconds" -max_len=4096 -print_final_stats=1 \
-  -artifact_prefix="$out/artifacts/" "$corpus" >"$log" 2>&1; then
-  tail -n 60 "$log"
-  echo "fuzz: the HEX reader failed on an input kept in $out/artifacts/" >&2
-  exit 1
+limit=(-max_total_time=30)
+if [[ "${1:-}" == "--runs" ]]; then
+  limit=(-runs="$2")
+  shift 2
+  # A cap on the time as well, for a machine too busy to reach the count.
+  if [[ "${1:-}" == "--max-seconds" ]]; then
+    limit+=(-max_total_time="$2")
+    shift 2
+  fi
+elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
+  limit=(-max_total_time="$1")
+  shift
 fi
-grep -E '^(stat::number_of_executed_units|Done)' "$log" || true
-echo "fuzz: the HEX reader ran clean for ${seconds} s"
+targets=("$@")
+[[ ${#targets[@]} -gt 0 ]] || targets=(hex_reader settings_reader driver_dispatch cli_options)
+
+out="$root/build/fuzz"
+mkdir -p "$out/artifacts" "$out/obj"
+flags=(-g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$root")
+
+sources_of() {
+  case "$1" in
+    hex_reader) echo files/hex_reader.cpp ;;
+    settings_reader) echo files/*.cpp engine/*.cpp devices/*.cpp ;;
+    driver_dispatch) echo driver/dispatch.c driver/serial_engine.c driver/driver_params.c ;;
+    cli_options) echo cli/cli_options.cpp ;;
+    *) echo "fuzz: unknown target $1" >&2; return 1 ;;
+  esac
+}
+
+build() {
+  local target="$1" objects=() src obj
+  for src in $(sources_of "$target"); do
+    obj="$out/obj/${src//\//_}.o"
+    if [[ "$src" == *.c ]]; then
+      clang -std=c11 "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$src" -o "$obj"
+    else
+      clang++ -std=c++20 "${flags[@]/-fsanitize=fuzzer,/-fsanitize=fuzzer-no-link,}" -c "$src" -o "$obj"
+    fi
+    objects+=("$obj")
+  done
+  clang++ -std=c++20 "${flags[@]}" "fuzz/${target}_fuzz.cpp" "${objects[@]}" -o "$out/${target}_fuzz"
+}
+
+summary="$out/summary.txt"
+: > "$summary"
+status=0
+for target in "${targets[@]}"; do
+  build "$target"
+  work="$(mktemp -d)"
+  cp -r "fuzz/corpus/$target/." "$work/"
+  log="$out/$target.log"
+  started=$(date +%s)
+  if ! "$out/${target}_fuzz" "${limit[@]}" -max_len=4096 -timeout=60 -rss_limit_mb=2048 \
+      -print_final_stats=1 -artifact_prefix="$out/artifacts/${target}-" "$work" >"$log" 2>&1; then
+    tail -n 60 "$log"
+    echo "fuzz: $target failed on an input kept in $out/artifacts/" >&2
+    status=1
+  fi
+  rm -rf "$work"
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
+  echo "$target ${runs:-0} executions in $(( $(date +%s) - started )) s, $(date -u +%Y-%m-%d)" \
+    | tee -a "$summary"
+done
+exit "$status"
