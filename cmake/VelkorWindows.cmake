@@ -15,3 +15,6 @@ set_directory_properties(PROPERTIES COMPILE_OPTIONS "")
 add_subdirectory(${VELKOR_GOOGLETEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 set_directory_properties(PROPERTIES COMPILE_OPTIONS "${velkor_options}")
 # GoogleTest's own tree defines the GTest::gtest and GTest::gtest_main targets we link.
+
+# The desktop program's resource script (resources/velkor.rc), compiled by windres.
+enable_language(RC)

@@ -1,0 +1,90 @@
+// The main window's Win32 view: dialog 102 of the resource script, its controls bound to the
+// GDI custom controls, every user action forwarded to MainWindowPresenter and every view call
+// done with the controls. The engine's two messages arrive as posted window messages
+// (WM_ISP_LOG, WM_ISP_PROGRESS), the file watcher's as the registered "FileWatchNotify".
+#pragma once
+
+#include <windows.h>
+// <windows.h> renames PostMessage to PostMessageW; the engine's notifier means its own.
+#undef PostMessage
+
+#include <map>
+#include <memory>
+#include <string>
+
+#include "app/main_window_presenter.h"
+#include "app/main_window_view.h"
+#include "controls/win32/flat_combo_box.h"
+#include "controls/win32/hyperlink_label.h"
+#include "controls/win32/icon_button.h"
+#include "controls/win32/status_display.h"
+#include "engine/engine_seams.h"
+
+namespace velkor::win32 {
+
+class MainWindow : public MainWindowView, public EngineNotifier {
+  public:
+    MainWindow(IspProgrammer& engine, std::string settingsPath);
+    ~MainWindow() override;
+    MainWindow(const MainWindow&) = delete;
+    MainWindow& operator=(const MainWindow&) = delete;
+
+    // Shows the window modally until it ends; true when it ended through "Exit".
+    bool Run();
+
+    // After every run on the simulated bench, the chip's memories are written to this
+    // folder (flash.bin, eeprom.bin, state.txt), as velkorisp-cli --sim-dump does; empty: never.
+    void SetSimDumpFolder(std::string folder) { simDumpFolder_ = std::move(folder); }
+
+    // ---- MainWindowView ----
+    void SetText(int id, const std::string& text) override;
+    void SetVisible(int id, bool visible) override;
+    void SetEnabled(int id, bool enabled) override;
+    void SetChecked(int id, bool checked) override;
+    bool IsChecked(int id) const override;
+    void SetListItems(int id, const std::vector<std::string>& items, int selection) override;
+    void SetLinkTarget(int id, const std::string& target) override;
+    void ShowLog(const std::string& text) override;
+    void StatusText(const std::string& text) override;
+    void StatusBar(int litColumns) override;
+    void StatusStartScroll(int periodMs) override;
+    void StatusStopScroll() override;
+    void SetIcon(int iconId) override;
+    void SetTitle(const std::string& title) override;
+    std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+    bool Confirm(const std::string& text, const std::string& caption) override;
+    void ShowAbout(const std::string& text) override;
+    void ShowOptionDialog(int menuId) override;
+    void EndDialog(bool accepted) override;
+
+    // ---- EngineNotifier: called on any thread ----
+    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+
+  private:
+    static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
+    void Initialise();
+    void Command(int id, int code, HWND control);
+    void PaintMinimised();
+    void DumpSimulatedChip();
+
+    IspProgrammer& engine_;
+    const std::string settingsPath_;
+    std::string simDumpFolder_;
+    HWND hwnd_ = nullptr;
+    UINT fileWatchMessage_ = 0;
+
+    StatusDisplay status_;
+    std::map<int, std::unique_ptr<IconButton>> buttons_;
+    std::map<int, std::unique_ptr<HyperlinkLabel>> links_;
+    std::map<int, std::unique_ptr<FlatComboBox>> lists_;
+    HICON bigIcon_ = nullptr;
+    HICON smallIcon_ = nullptr;
+    HICON currentIcon_ = nullptr;  // the last icon set, at its large size, for the minimised window
+    bool accepted_ = false;
+
+    // Last: it joins a run still going before the controls above go away.
+    std::unique_ptr<MainWindowPresenter> presenter_;
+};
+
+}  // namespace velkor::win32
