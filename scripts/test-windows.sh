@@ -1,15 +1,17 @@
 #!/usr/bin/env bash
 # Builds the 32-bit Windows tree (program core, velkorisp-cli, Tarnel.sys and its test build),
 # checks the driver images, and runs the tests labelled "windows" under wine: the unit tests
-# of the cross-built program and the end-to-end run through wine's service manager and
-# kernel. Installs mingw-w64 and 32-bit wine when they are missing.
+# of the cross-built program, the desktop program VelkorISP.exe driven through its window, and
+# the end-to-end run through wine's service manager and kernel. Installs mingw-w64 and 32-bit
+# wine when they are missing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
 installed() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 missing=()
-for p in mingw-w64 wine wine64 wine32:i386 python3; do
+# librsvg2-bin converts the icons for the resource script; xvfb gives the windows a display.
+for p in mingw-w64 wine wine64 wine32:i386 python3 librsvg2-bin xvfb; do
     installed "$p" || missing+=("$p")
 done
 if [ ${#missing[@]} -gt 0 ]; then
@@ -27,15 +29,9 @@ fi
 
 scripts/build-windows.sh
 
-# One 32-bit prefix kept in the build tree, and one wineserver for the whole test run:
-# without it every test waits seconds for wine's helpers. Its output must not stay tied to
-# ours, or ctest waits for it to end. No Mono or Gecko: nothing here needs them, and their
-# installers would ask.
-export WINEPREFIX="$PWD/build/windows/wineprefix" WINEARCH=win32 WINEDEBUG=-all
-export WINEDLLOVERRIDES="mscoree,mshtml="
-mkdir -p "$WINEPREFIX"
-wineserver -k </dev/null >/dev/null 2>&1 || true
-wineserver -p </dev/null >/dev/null 2>&1
-trap 'wineserver -k </dev/null >/dev/null 2>&1 || true' EXIT
-wine wineboot </dev/null >/dev/null 2>&1
+# One 32-bit prefix kept in the build tree, one wineserver for the whole test run (without it
+# every test waits seconds for wine's helpers) and a display for the desktop program's window:
+# see scripts/wine-session.sh.
+source scripts/wine-session.sh
+wine_session_start
 ctest --preset windows </dev/null

@@ -5,7 +5,7 @@
 // VELKOR_SIM_DUMP=<folder>: after each run on the simulated bench the chip's memories are
 // written there, so that scripts can check what a run left in the chip.
 #include <windows.h>
-
+// The system's GUI headers need <windows.h> before them.
 #include <commctrl.h>
 
 #include <memory>
@@ -24,7 +24,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     velkor::win32::MainWindow window(engine, velkor::DefaultSettingsPath());
     wchar_t dump[MAX_PATH];
     const DWORD length = GetEnvironmentVariableW(L"VELKOR_SIM_DUMP", dump, MAX_PATH);
-    if (length > 0 && length < MAX_PATH) window.SetSimDumpFolder(velkor::Utf8FromWide({dump, length}));
+    if (length > 0 && length < MAX_PATH)
+        window.SetSimDumpFolder(velkor::Utf8FromWide({dump, length}));
     window.Run();
     return 0;
 }

@@ -1,5 +1,7 @@
 #include "app/win32/main_window.h"
 
+#include <windows.h>
+// The system's GUI headers need <windows.h> before them.
 #include <commctrl.h>
 #include <commdlg.h>
 
@@ -193,7 +195,8 @@ void MainWindow::Command(int id, int code, HWND control) {
         return;
     }
     if (code == CBN_SELCHANGE && lists_.count(id) != 0) {
-        presenter_->OnListSelection(id, static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
+        presenter_->OnListSelection(id,
+                                    static_cast<int>(SendMessageW(control, CB_GETCURSEL, 0, 0)));
         return;
     }
     if (code != BN_CLICKED) return;  // STN_CLICKED is the same code
@@ -212,7 +215,8 @@ void MainWindow::PaintMinimised() {
     GetClientRect(hwnd_, &client);
     const int size = GetSystemMetrics(SM_CXICON);
     DrawIconEx(dc, (client.right - size + 1) / 2, (client.bottom - size + 1) / 2,
-               currentIcon_ != nullptr ? currentIcon_ : bigIcon_, size, size, 0, nullptr, DI_NORMAL);
+               currentIcon_ != nullptr ? currentIcon_ : bigIcon_, size, size, 0, nullptr,
+               DI_NORMAL);
     EndPaint(hwnd_, &ps);
 }
 
@@ -242,7 +246,8 @@ void MainWindow::SetEnabled(int id, bool enabled) {
         EnableWindow(item, enabled ? TRUE : FALSE);
         return;
     }
-    EnableMenuItem(GetMenu(hwnd_), static_cast<UINT>(id), MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
+    EnableMenuItem(GetMenu(hwnd_), static_cast<UINT>(id),
+                   MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED));
     DrawMenuBar(hwnd_);
 }
 
@@ -251,11 +256,13 @@ void MainWindow::SetChecked(int id, bool checked) {
         SendMessageW(item, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
         return;
     }
-    CheckMenuItem(GetMenu(hwnd_), static_cast<UINT>(id), MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
+    CheckMenuItem(GetMenu(hwnd_), static_cast<UINT>(id),
+                  MF_BYCOMMAND | (checked ? MF_CHECKED : MF_UNCHECKED));
 }
 
 bool MainWindow::IsChecked(int id) const {
-    if (HWND item = GetDlgItem(hwnd_, id)) return SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
+    if (HWND item = GetDlgItem(hwnd_, id))
+        return SendMessageW(item, BM_GETCHECK, 0, 0) == BST_CHECKED;
     return (GetMenuState(GetMenu(hwnd_), static_cast<UINT>(id), MF_BYCOMMAND) & MF_CHECKED) != 0;
 }
 

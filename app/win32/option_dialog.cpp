@@ -15,9 +15,9 @@ constexpr UINT kConvertCommand = 1;
 bool OptionDialog::Run(HWND parent, OptionDialogPresenter& presenter) {
     presenter_ = &presenter;
     accepted_ = false;
-    const INT_PTR result =
-        DialogBoxParamW(GetModuleHandleW(nullptr), MAKEINTRESOURCEW(presenter.Template().resourceId),
-                        parent, &OptionDialog::Proc, reinterpret_cast<LPARAM>(this));
+    const INT_PTR result = DialogBoxParamW(
+        GetModuleHandleW(nullptr), MAKEINTRESOURCEW(presenter.Template().resourceId), parent,
+        &OptionDialog::Proc, reinterpret_cast<LPARAM>(this));
     hwnd_ = nullptr;
     presenter_ = nullptr;
     return result != -1 && accepted_;
@@ -112,7 +112,8 @@ void OptionDialog::SetText(int id, const std::string& text) {
 std::string OptionDialog::Text(int id) const {
     HWND item = Item(id);
     std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(item)) + 1, L'\0');
-    text.resize(static_cast<std::size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
+    text.resize(
+        static_cast<std::size_t>(GetWindowTextW(item, text.data(), static_cast<int>(text.size()))));
     return Utf8FromWide(text);
 }
 

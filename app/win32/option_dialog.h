@@ -37,8 +37,8 @@ class OptionDialog : public OptionDialogView {
 
   private:
     static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
-    static LRESULT CALLBACK NumericEditProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam, UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK NumericEditProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
+                                            UINT_PTR id, DWORD_PTR self);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void ShowConvertMenu(int id, LPARAM where);
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }

@@ -44,7 +44,8 @@ void FlatComboBox::DrawFrame() {
     // The arrow: a small filled triangle in the button text colour.
     const int cx = (button.left + button.right) / 2;
     const int cy = (button.top + button.bottom) / 2;
-    HPEN pen = CreatePen(PS_SOLID, 1, GetSysColor(IsWindowEnabled(hwnd_) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
+    HPEN pen = CreatePen(PS_SOLID, 1,
+                         GetSysColor(IsWindowEnabled(hwnd_) ? COLOR_BTNTEXT : COLOR_GRAYTEXT));
     HGDIOBJ oldPen = SelectObject(dc, pen);
     for (int i = 0; i < 4; ++i) {
         MoveToEx(dc, cx - 3 + i, cy - 1 + i, nullptr);

@@ -19,8 +19,8 @@ class FlatComboBox {
     bool Hovered() const { return hovered_; }
 
   private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                 UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR self);
     void DrawFrame();
 
     HWND hwnd_ = nullptr;

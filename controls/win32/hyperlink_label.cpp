@@ -137,8 +137,8 @@ HBRUSH HyperlinkLabel::TextColour(HDC dc) const {
 void HyperlinkLabel::SetHovered(bool hovered) {
     if (hovered == hovered_) return;
     hovered_ = hovered;
-    SendMessageW(hwnd_, WM_SETFONT, reinterpret_cast<WPARAM>(hovered ? underlinedFont_ : normalFont_),
-                 FALSE);
+    SendMessageW(hwnd_, WM_SETFONT,
+                 reinterpret_cast<WPARAM>(hovered ? underlinedFont_ : normalFont_), FALSE);
     if (hovered) {
         SetTimer(hwnd_, kHoverTimer, 100, nullptr);
     } else {

@@ -39,8 +39,8 @@ class HyperlinkLabel {
     void Clicked();
 
   private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                 UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR self);
     void SetHovered(bool hovered);
     void FitToText();
     // ShellExecute's result for the link, with the browser for ".htm" as the fallback.

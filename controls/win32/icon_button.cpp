@@ -1,5 +1,7 @@
 #include "controls/win32/icon_button.h"
 
+#include <windows.h>
+// The system's GUI headers need <windows.h> before them.
 #include <commctrl.h>
 #include <shellapi.h>
 
@@ -32,14 +34,16 @@ void IconButton::Attach(HWND control) {
     state_.checkBoxMode = type == BS_CHECKBOX || type == BS_AUTOCHECKBOX;
     defaultButton_ = type == BS_DEFPUSHBUTTON;
     if (state_.checkBoxMode) state_.checked = SendMessageW(hwnd_, BM_GETCHECK, 0, 0) == BST_CHECKED;
-    SetWindowLongPtrW(hwnd_, GWL_STYLE, (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
+    SetWindowLongPtrW(hwnd_, GWL_STYLE,
+                      (style & ~static_cast<LONG_PTR>(BS_TYPEMASK)) | BS_OWNERDRAW);
     SetPropW(hwnd_, kInstanceProp, this);
     SetWindowSubclass(hwnd_, &IconButton::Proc, kSubclassId, reinterpret_cast<DWORD_PTR>(this));
     InvalidateRect(hwnd_, nullptr, TRUE);
 }
 
 IconButton* IconButton::FromHandle(HWND control) {
-    return control != nullptr ? static_cast<IconButton*>(GetPropW(control, kInstanceProp)) : nullptr;
+    return control != nullptr ? static_cast<IconButton*>(GetPropW(control, kInstanceProp))
+                              : nullptr;
 }
 
 void IconButton::DestroyIcons() {
@@ -58,12 +62,14 @@ void IconButton::SetIcons(int icon1, int icon2) {
         RECT client{};
         GetClientRect(hwnd_, &client);
         HDC dc = GetDC(hwnd_);
-        HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+        HGDIOBJ old =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
         RECT text{0, 0, 0, 0};
         DrawTextW(dc, caption, -1, &text, DT_CALCRECT | DT_SINGLELINE);
         SelectObject(dc, old);
         ReleaseDC(hwnd_, dc);
-        if (caption[0] != L'\0' && iconSize_ + kIconTextGap + text.right > client.right - 6) iconSize_ = 16;
+        if (caption[0] != L'\0' && iconSize_ + kIconTextGap + text.right > client.right - 6)
+            iconSize_ = 16;
     }
     if (icon1 != 0) icon1_ = LoadArtworkIcon(icon1, iconSize_);
     if (icon2 != 0) icon2_ = LoadArtworkIcon(icon2, iconSize_);
@@ -78,10 +84,11 @@ void IconButton::SetFlat(bool flat) {
 void IconButton::SetTooltipText(const std::wstring& text, bool active) {
     if (hwnd_ == nullptr) return;
     if (tooltip_ == nullptr) {
-        tooltip_ = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
-                                   WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX | (balloon_ ? TTS_BALLOON : 0),
-                                   CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
-                                   nullptr, GetModuleHandleW(nullptr), nullptr);
+        tooltip_ =
+            CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr,
+                            WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX | (balloon_ ? TTS_BALLOON : 0),
+                            CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, hwnd_,
+                            nullptr, GetModuleHandleW(nullptr), nullptr);
         if (tooltip_ == nullptr) return;
         SendMessageW(tooltip_, TTM_SETMAXTIPWIDTH, 0, 400);
     }
@@ -175,7 +182,8 @@ void IconButton::DrawItem(const DRAWITEMSTRUCT& item) {
         content.left = x + size + kIconTextGap;
     }
     if (hasCaption) {
-        HGDIOBJ oldFont = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
+        HGDIOBJ oldFont =
+            SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(hwnd_, WM_GETFONT, 0, 0)));
         SetBkMode(dc, TRANSPARENT);
         SetTextColor(dc, GetSysColor(disabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
         const UINT align = icon != nullptr ? DT_LEFT : DT_CENTER;
@@ -194,7 +202,8 @@ LRESULT CALLBACK IconButton::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     auto* self = reinterpret_cast<IconButton*>(data);
     switch (message) {
         case BM_GETCHECK:
-            if (self->state_.checkBoxMode) return self->state_.checked ? BST_CHECKED : BST_UNCHECKED;
+            if (self->state_.checkBoxMode)
+                return self->state_.checked ? BST_CHECKED : BST_UNCHECKED;
             break;
         case BM_SETCHECK:
             if (self->state_.checkBoxMode) {

@@ -47,8 +47,8 @@ class IconButton {
     void Clicked();
 
   private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                 UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR self);
     void DestroyIcons();
 
     HWND hwnd_ = nullptr;

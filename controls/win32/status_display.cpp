@@ -1,5 +1,7 @@
 #include "controls/win32/status_display.h"
 
+#include <windows.h>
+// The system's GUI headers need <windows.h> before them.
 #include <commctrl.h>
 
 #include <algorithm>
@@ -116,8 +118,7 @@ void StatusDisplay::SetDotStyle(int style) {
     dot_ = style > 0 ? style : 3;
     BuildCells();
     if (hwnd_ == nullptr) return;
-    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE,
-                      GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
+    SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
     SetWindowPos(hwnd_, nullptr, 0, 0, DotModel::kColumns * dot_ + 2 * kEdge,
                  DotModel::kRows * dot_ + 2 * kEdge,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE | SWP_FRAMECHANGED);
@@ -152,8 +153,8 @@ void StatusDisplay::BuildCells() {
         info.bmiHeader.biBitCount = 32;
         info.bmiHeader.biCompression = BI_RGB;
         HDC dc = GetDC(nullptr);
-        const int rows = GetDIBits(dc, bitmap, 0, static_cast<UINT>(dot_), strip.data(), &info,
-                                   DIB_RGB_COLORS);
+        const int rows =
+            GetDIBits(dc, bitmap, 0, static_cast<UINT>(dot_), strip.data(), &info, DIB_RGB_COLORS);
         ReleaseDC(nullptr, dc);
         if (rows == dot_) {
             for (int y = 0; y < dot_; ++y) {
@@ -187,7 +188,8 @@ void StatusDisplay::ShowBar(int litColumns) {
 
 void StatusDisplay::StartScrolling(int stepMs) {
     if (!model_->StartScrolling(stepMs)) return;
-    if (hwnd_ != nullptr) SetTimer(hwnd_, kScrollTimer, static_cast<UINT>(std::abs(stepMs)), nullptr);
+    if (hwnd_ != nullptr)
+        SetTimer(hwnd_, kScrollTimer, static_cast<UINT>(std::abs(stepMs)), nullptr);
 }
 
 void StatusDisplay::StopScrolling() {

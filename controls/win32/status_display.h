@@ -39,8 +39,8 @@ class StatusDisplay {
     const controls::StatusDisplayModel& Model() const { return *model_; }
 
   private:
-    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam,
-                                 UINT_PTR id, DWORD_PTR self);
+    static LRESULT CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                 DWORD_PTR self);
     void Paint(HDC dc);
     void BuildCells();
 

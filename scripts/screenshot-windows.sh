@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Takes docs/main-window-windows.png: VelkorISP.exe under wine's virtual desktop on Xvfb, on the
+# simulated bench (mega8 on an STK200 cable), after one Program run of examples/blink.hex, from
+# a folder with a Chinese name. Builds what it needs in build/windows first.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+cmake --preset windows >/dev/null
+cmake --build --preset windows --target VelkorISP velkor_win32_screenshot
+
+source scripts/wine-session.sh
+wine_session_start
+
+work="$(mktemp -d)"
+trap 'rm -rf "$work"; wine_session_stop' EXIT
+dir="$work/程序"
+mkdir -p "$dir"
+cp build/windows/app/win32/VelkorISP.exe "$dir/"
+cp examples/blink.hex "$dir/blink.hex"
+hex_path="$(wine winepath -w "$dir/blink.hex" 2>/dev/null)"
+# velkor.ini is GBK; the path is ASCII but for the folder's name.
+{
+    printf '[SIMULATOR]\r\nEnabled=1\r\nChip=mega8\r\n'
+    printf '[FLASH]\r\nFILE=%s\r\n' "$hex_path"
+    # mega8 (row 7 of the AVR table) with its default fuse bytes E1 D9 00.
+    printf '[DEVICE]\r\nTYPE=0\r\nID=7\r\nFUSE0=225\r\nFUSE1=217\r\nFUSE2=0\r\n'
+    printf '[PROGCMD]\r\nWriteFlash=1\r\nErase=1\r\nVerify=1\r\nCheckId=1\r\nAutoSelchip=1\r\n'
+} | iconv -f UTF-8 -t GBK >"$dir/velkor.ini"
+
+wine explorer /desktop=velkor,600x640 build/windows/app/win32/velkor_win32_screenshot.exe \
+    "$(wine winepath -w "$dir" 2>/dev/null)" "$(wine winepath -w "$work/shot.bmp" 2>/dev/null)" \
+    </dev/null >/dev/null 2>&1
+mkdir -p docs
+/usr/bin/convert "bmp:$work/shot.bmp" docs/main-window-windows.png
+echo "docs/main-window-windows.png"
