@@ -15,7 +15,7 @@ namespace {
 using DotModel = controls::StatusDisplayModel;
 
 constexpr int kDotBitmap = 135;
-constexpr int kEdge = 2;  // the sunken client edge around the dots
+constexpr int kEdge = controls::kDotFrame;  // the sunken client edge around the dots
 constexpr UINT_PTR kSubclassId = 0x5354;
 constexpr UINT_PTR kScrollTimer = 1;
 
@@ -115,7 +115,9 @@ void StatusDisplay::Attach(HWND control) {
 }
 
 void StatusDisplay::SetDotStyle(int style) {
-    dot_ = style > 0 ? style : 3;
+    // Only the 3 x 3 style exists; its cells come from bitmap 135.
+    if (style != controls::kDotCell) return;
+    dot_ = style;
     BuildCells();
     if (hwnd_ == nullptr) return;
     SetWindowLongPtrW(hwnd_, GWL_EXSTYLE, GetWindowLongPtrW(hwnd_, GWL_EXSTYLE) | WS_EX_CLIENTEDGE);
@@ -133,8 +135,8 @@ void StatusDisplay::SetColours(COLORREF background, COLORREF lit, COLORREF dark)
     if (hwnd_ != nullptr) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-// The dot bitmap is a strip of two cells, dark then lit; its pure red, light grey and black
-// are replaced by the lit, dark and background colours, any other colour is kept.
+// The dot bitmap is a strip of two cells, dark then lit, its pixels drawn in the colour of
+// their role.
 void StatusDisplay::BuildCells() {
     const std::size_t cellPixels = static_cast<std::size_t>(dot_) * dot_;
     darkCell_.assign(cellPixels, Pixel(dark_));
@@ -159,13 +161,18 @@ void StatusDisplay::BuildCells() {
         if (rows == dot_) {
             for (int y = 0; y < dot_; ++y) {
                 for (int x = 0; x < 2 * dot_; ++x) {
-                    std::uint32_t p = strip[y * 2 * dot_ + x] & 0xFFFFFF;
-                    if (p == 0xFF0000) {
-                        p = Pixel(lit_);
-                    } else if (p == 0xC0C0C0) {
-                        p = Pixel(dark_);
-                    } else if (p == 0x000000) {
-                        p = Pixel(background_);
+                    const std::uint32_t v = strip[y * 2 * dot_ + x];
+                    std::uint32_t p = Pixel(background_);
+                    switch (controls::ClassifyDotBitmapPixel((v >> 16) & 0xFF, (v >> 8) & 0xFF,
+                                                             v & 0xFF)) {
+                        case controls::DotPixel::Lit:
+                            p = Pixel(lit_);
+                            break;
+                        case controls::DotPixel::Dark:
+                            p = Pixel(dark_);
+                            break;
+                        case controls::DotPixel::Background:
+                            break;
                     }
                     auto& cell = x < dot_ ? darkCell_ : litCell_;
                     cell[y * dot_ + x % dot_] = p;

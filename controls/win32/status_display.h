@@ -25,7 +25,7 @@ class StatusDisplay {
     HWND Handle() const { return hwnd_; }
 
     // Dot style 3: 3 x 3-pixel cells from bitmap 135, colour-mapped; resizes the control,
-    // keeping its position, to 364 x 40 pixels.
+    // keeping its position, to 364 x 40 pixels. Only style 3 exists; others change nothing.
     void SetDotStyle(int style);
     // Pure black, light grey and pure red of the dot bitmap are drawn in these colours.
     void SetColours(COLORREF background, COLORREF lit, COLORREF dark);
@@ -47,7 +47,7 @@ class StatusDisplay {
     std::unique_ptr<controls::GlyphRasteriser> rasteriser_;
     std::unique_ptr<controls::StatusDisplayModel> model_;
     HWND hwnd_ = nullptr;
-    int dot_ = 3;
+    int dot_ = controls::kDotCell;
     COLORREF background_ = RGB(0, 0, 0);
     COLORREF lit_ = RGB(255, 60, 0);
     COLORREF dark_ = RGB(103, 30, 0);
