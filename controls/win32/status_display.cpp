@@ -248,6 +248,9 @@ LRESULT CALLBACK StatusDisplay::Proc(HWND hwnd, UINT message, WPARAM wParam, LPA
             EndPaint(hwnd, &ps);
             return 0;
         }
+        case WM_PRINTCLIENT:
+            self->Paint(reinterpret_cast<HDC>(wParam));
+            return 0;
         case WM_TIMER:
             if (wParam == kScrollTimer) {
                 self->model_->Tick();

@@ -17,6 +17,7 @@
 
 #include "app/main_window_template.h"
 #include "devices/chip_table.h"
+#include "devices/fuse_panel.h"
 #include "engine/engine_types.h"
 #include "files/utf8_path.h"
 
@@ -202,10 +203,12 @@ TEST_F(MainWindowEndToEnd, ProgramWritesTheSimulatedChipAndCloseSavesTheSettings
     const fs::path hex = dir / L"固件.hex";
     WriteFile(hex, IntelHex(image));
     const fs::path dump = root_ / L"芯片";
+    // Low fuse E1: LF0 unprogrammed (box clear), LF1 programmed (box checked).
     const std::string ini =
         "[SIMULATOR]\r\nEnabled=1\r\nChip=mega8\r\n[FLASH]\r\nFILE=" + Gbk(hex.wstring()) +
         "\r\n[DEVICE]\r\nTYPE=0\r\nID=" + std::to_string(Mega8Row()) +
-        "\r\n[PROGCMD]\r\nWriteFlash=1\r\nErase=1\r\nVerify=1\r\nCheckId=1\r\n";
+        "\r\nFUSE0=225\r\nFUSE1=217\r\nFUSE2=0\r\n[PROGCMD]\r\nWriteFlash=1\r\nErase=1\r\nVerify="
+        "1\r\nCheckId=1\r\n";
     WriteFile(dir / L"velkor.ini", ini);
     SetEnvironmentVariableW(L"VELKOR_SIM_DUMP", dump.wstring().c_str());
 
@@ -218,6 +221,15 @@ TEST_F(MainWindowEndToEnd, ProgramWritesTheSimulatedChipAndCloseSavesTheSettings
         EXPECT_NE(program.Control(control.id), nullptr) << "no control " << control.id;
     }
     EXPECT_EQ(SendMessageW(program.Control(kFlashBoxId), BM_GETCHECK, 0, 0), BST_CHECKED);
+    // The owner-drawn fuse boxes keep the state the fuse bytes give them, and a click goes
+    // through the box to the fuse bit.
+    HWND lf0 = program.Control(kFirstFuseBoxId);
+    EXPECT_EQ(SendMessageW(lf0, BM_GETCHECK, 0, 0), BST_UNCHECKED);
+    EXPECT_EQ(SendMessageW(program.Control(kFirstFuseBoxId + 1), BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(lf0, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(lf0, BM_GETCHECK, 0, 0), BST_CHECKED);
+    SendMessageW(lf0, BM_CLICK, 0, 0);
+    EXPECT_EQ(SendMessageW(lf0, BM_GETCHECK, 0, 0), BST_UNCHECKED);
 
     SendMessageW(program.Control(kProgramButtonId), BM_CLICK, 0, 0);
     ASSERT_TRUE(program.WaitForLog(L"退出")) << Utf8FromWide(program.Log());
