@@ -320,16 +320,21 @@ void MainWindowPresenter::OnCommand(int id) {
             BeginEnd(PendingEnd::kExit);
             break;
         case kMenuAbout:
-        case kSysMenuAbout:
+        case kSysMenuAbout: {
+            ModalScope modal(*this);
             view_.ShowAbout(std::string(kWindowCaption) + "\n" +
                             (port_ != nullptr ? port_->Describe() : std::string()));
             break;
+        }
         case kMenuOscCal:
             OscCalCommand();
             break;
         case kMenuLockByte:
         case kMenuSetupSpeed:
-            if (Idle()) view_.ShowOptionDialog(id);
+            if (Idle()) {
+                ModalScope modal(*this);
+                view_.ShowOptionDialog(id);
+            }
             break;
         case kMenuSimulator:
             ToggleSimulator();
@@ -337,6 +342,7 @@ void MainWindowPresenter::OnCommand(int id) {
         default:
             break;  // the option check boxes are read when a command starts
     }
+    TakeDeferredChange();
 }
 
 void MainWindowPresenter::OnListSelection(int id, int index) {
@@ -364,7 +370,7 @@ bool MainWindowPresenter::Idle() {
 void MainWindowPresenter::ProgramCommand() {
     if (!Idle()) return;
     const MainWindowState boxes = ReadBoxes();
-    if (boxes.fuse && !FuseWriteConfirmed()) return;
+    if (boxes.fuse && (!FuseWriteConfirmed() || !Idle())) return;
     CollectCommandFlags(boxes, engine_.commands);
     // An image meant for a bigger chip would be written only in part. The run starts a new
     // log, so the warning is shown before it and again after its last line.
@@ -376,7 +382,7 @@ void MainWindowPresenter::ProgramCommand() {
 
 void MainWindowPresenter::FuseWriteCommand() {
     if (!Idle() || engine_.targetFamily != kFamilyAvr) return;
-    if (!FuseWriteConfirmed()) return;
+    if (!FuseWriteConfirmed() || !Idle()) return;
     StartRun(RunKind::kFuseWrite);
 }
 
@@ -388,6 +394,7 @@ bool MainWindowPresenter::FuseWriteConfirmed() {
     if (hazards.empty()) return true;
     std::string text;
     for (const FuseHazard& hazard : hazards) text += FuseHazardLine(hazard);
+    ModalScope modal(*this);
     if (view_.Confirm(text + kFuseWriteQuestion, kFuseWriteCaption)) return true;
     engine_.AppendLog(kFuseWriteCancelledLine);
     return false;
@@ -453,6 +460,7 @@ void MainWindowPresenter::RunEnded() {
         case RunKind::kOscCal:
             engine_.targetFamily = familyBeforeRun_;
             if (pendingEnd_ == PendingEnd::kNone && openCalibrationDialog_) {
+                ModalScope modal(*this);
                 view_.ShowOptionDialog(kMenuOscCal);
             }
             break;
@@ -464,10 +472,7 @@ void MainWindowPresenter::RunEnded() {
         Finish(pendingEnd_);
         return;
     }
-    if (fileChangePending_) {
-        fileChangePending_ = false;
-        OnFlashFileChanged();
-    }
+    TakeDeferredChange();
 }
 
 void MainWindowPresenter::SetRunControls(bool enabled) {
@@ -498,8 +503,11 @@ void MainWindowPresenter::OnEngineMessage(unsigned message, std::uintptr_t wPara
 
 void MainWindowPresenter::OpenFlash() {
     if (!Idle()) return;
-    const std::optional<std::string> path =
-        view_.ChooseFile({std::string(kFlashFilterTitle), "*.hex", "hex"});
+    std::optional<std::string> path;
+    {
+        ModalScope modal(*this);
+        path = view_.ChooseFile({std::string(kFlashFilterTitle), "*.hex", "hex"});
+    }
     if (path) {
         LoadFlashImage(engine_, flashFile_, *path);
         if (watch_ != nullptr) watch_->Watch(flashFile_.Path());
@@ -509,17 +517,20 @@ void MainWindowPresenter::OpenFlash() {
 
 void MainWindowPresenter::OpenEeprom() {
     if (!Idle()) return;
-    const std::optional<std::string> path =
-        view_.ChooseFile({std::string(kEepromFilterTitle), "*.hex;*.eep", "hex"});
+    std::optional<std::string> path;
+    {
+        ModalScope modal(*this);
+        path = view_.ChooseFile({std::string(kEepromFilterTitle), "*.hex;*.eep", "hex"});
+    }
     if (path) LoadEepromImage(engine_, eepromFile_, *path);
     ShowLog();
 }
 
 void MainWindowPresenter::OnFlashFileChanged() {
     if (ended_) return;
-    if (RunGoing()) {
-        // Reloading now would change the image under the run; the change is taken up when
-        // the run ends.
+    if (RunGoing() || modal_ > 0) {
+        // Reloading now would change the image under the run, or start one while a dialog
+        // asks something; the change is taken up when the run ends or the dialog closes.
         if (!fileChangePending_) engine_.AppendLog("hex文件已经更新, 当前操作结束后重新载入.\r\n");
         fileChangePending_ = true;
         return;
@@ -534,6 +545,12 @@ void MainWindowPresenter::OnFlashFileChanged() {
     } else {
         view_.SetIcon(kIconFileChanged);
     }
+}
+
+void MainWindowPresenter::TakeDeferredChange() {
+    if (!fileChangePending_ || RunGoing() || modal_ > 0 || ended_) return;
+    fileChangePending_ = false;
+    OnFlashFileChanged();
 }
 
 void MainWindowPresenter::ToggleSimulator() {

@@ -109,6 +109,16 @@ class MainWindowPresenter {
     void OpenFlash();
     void OpenEeprom();
     void ToggleSimulator();
+    // A file change that waited for a run or a dialog, taken up once neither is there.
+    void TakeDeferredChange();
+
+    // While the view shows a modal dialog, its nested event loop may deliver a file change;
+    // that change waits until the dialog has closed.
+    struct ModalScope {
+        explicit ModalScope(MainWindowPresenter& p) : presenter(p) { ++presenter.modal_; }
+        ~ModalScope() { --presenter.modal_; }
+        MainWindowPresenter& presenter;
+    };
 
     void BeginEnd(PendingEnd how);
     void Finish(PendingEnd how);
@@ -132,6 +142,7 @@ class MainWindowPresenter {
     std::uint32_t familyBeforeRun_ = 0;
     PendingEnd pendingEnd_ = PendingEnd::kNone;
     bool fileChangePending_ = false;
+    int modal_ = 0;
     // A control moved during a run; the engine's fields are the run's until it ends, so the
     // controls are shown again from them then.
     bool refreshAfterRun_ = false;

@@ -345,8 +345,9 @@ std::optional<std::string> MainWindow::ChooseFile(const FileChoice& choice) {
 }
 
 bool MainWindow::Confirm(const std::string& text, const std::string& caption) {
-    return QMessageBox::question(this, FromUtf8(caption), FromUtf8(text),
-                                 QMessageBox::Yes | QMessageBox::No,
+    QString shown = FromUtf8(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return QMessageBox::question(this, FromUtf8(caption), shown, QMessageBox::Yes | QMessageBox::No,
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 

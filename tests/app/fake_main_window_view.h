@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <optional>
@@ -45,15 +46,23 @@ class FakeMainWindowView : public MainWindowView {
     void SetIcon(int iconId) override { icon = iconId; }
     void SetTitle(const std::string& text) override { title = text; }
     std::optional<std::string> ChooseFile(const FileChoice& choice) override {
+        Modal();
         lastChoice = choice;
         return nextFile;
     }
     bool Confirm(const std::string& text, const std::string&) override {
+        Modal();
         questions.push_back(text);
         return confirmAnswer;
     }
-    void ShowAbout(const std::string&) override { ++abouts; }
-    void ShowOptionDialog(int menuId) override { dialogs.push_back(menuId); }
+    void ShowAbout(const std::string&) override {
+        Modal();
+        ++abouts;
+    }
+    void ShowOptionDialog(int menuId) override {
+        Modal();
+        dialogs.push_back(menuId);
+    }
     void EndDialog(bool accepted) override { ends.push_back(accepted); }
 
     // Test side: a click on a box as the toolkit delivers it.
@@ -79,8 +88,13 @@ class FakeMainWindowView : public MainWindowView {
     int abouts = 0;
     std::vector<int> dialogs;
     std::vector<bool> ends;
+    // Runs inside every modal dialog, as events its nested loop delivers.
+    std::function<void()> whileModal;
 
   private:
+    void Modal() {
+        if (whileModal) whileModal();
+    }
     std::map<int, bool> checked_;
 };
 

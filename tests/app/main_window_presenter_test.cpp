@@ -24,8 +24,8 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// An Intel HEX file of `count` bytes from address 0, byte i = (i * 7 + 3) & 0xFF.
-std::string HexImage(int count) {
+// An Intel HEX file of `count` bytes from address 0, byte i = (i * 7 + salt) & 0xFF.
+std::string HexImage(int count, int salt = 3) {
     std::string text;
     for (int address = 0; address < count; address += 16) {
         const int n = count - address < 16 ? count - address : 16;
@@ -34,7 +34,7 @@ std::string HexImage(int count) {
         std::snprintf(line, sizeof line, ":%02X%04X00", n, address);
         text += line;
         for (int i = 0; i < n; ++i) {
-            const unsigned value = ((address + i) * 7 + 3) & 0xFF;
+            const unsigned value = ((address + i) * 7 + salt) & 0xFF;
             sum += value;
             std::snprintf(line, sizeof line, "%02X", value);
             text += line;
@@ -146,6 +146,33 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
     notes_.FinishRun(p);
     EXPECT_EQ(view_.dialogs, std::vector<int>{kMenuOscCal});
     EXPECT_EQ(engine_.commands.readCal, 0);
+}
+
+TEST_F(MainWindowTest, AFileChangeWaitsForTheRunOrADialogThenProgramsTheNewImage) {
+    Settings("mega8", kFamilyAvr, mega8_, "[PROGOPTION]\nAutoISP=1\n");
+    MainWindowPresenter& p = Start();
+    p.OnCommand(kProgramButtonId);
+    Write(hex_, HexImage(64, 100));
+    p.OnFlashFileChanged();
+    EXPECT_EQ(engine_.flashImage[0], 3);  // not reloaded under the run
+    notes_.FinishRun(p);
+    EXPECT_TRUE(p.RunGoing());  // reloaded, and "Auto Prog after Update" starts the next run
+    EXPECT_EQ(view_.icon, kIconRunning);
+    notes_.FinishRun(p);
+    EXPECT_EQ(p.Port()->Bench()->Avr()->Flash()[1], 107);
+
+    // A change delivered inside a dialog's own event loop waits until the dialog closes.
+    Write(hex_, HexImage(64, 50));
+    view_.whileModal = [&] {
+        p.OnFlashFileChanged();
+        EXPECT_FALSE(p.RunGoing());
+        EXPECT_EQ(engine_.flashImage[0], 100);
+    };
+    p.OnCommand(kMenuAbout);
+    EXPECT_TRUE(p.RunGoing());
+    EXPECT_EQ(engine_.flashImage[0], 50);
+    view_.whileModal = nullptr;
+    notes_.FinishRun(p);
 }
 
 TEST_F(MainWindowTest, FamilySwitchHidesAndShowsTheFusePanel) {
