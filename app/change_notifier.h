@@ -1,0 +1,52 @@
+// The file watcher's platform layer: one change notification per watched directory, a wake-up
+// that interrupts the wait, and the last-write time of a file. inotify on Linux
+// (linux_change_notifier.cpp), directory change notifications on Windows
+// (win32_change_notifier.cpp).
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace velkor {
+
+class ChangeNotifier {
+  public:
+    virtual ~ChangeNotifier() = default;
+
+    // Starts watching one directory (not its subdirectories) for files created, deleted,
+    // renamed or written. Returns the directory's notification id (>= 0), or -1 with `problem`
+    // saying why the notification could not be created. Two paths naming one directory may
+    // share an id; each Watch still needs its own Unwatch.
+    virtual int Watch(const std::string& directory, std::string* problem) = 0;
+    // Stops one Watch of the notification `id`. Safe while another thread waits in Wait.
+    virtual void Unwatch(int id) = 0;
+    // Makes the current or the next Wait return with `woken` set. Wakes are not counted: several
+    // before one Wait return it once.
+    virtual void Wake() = 0;
+
+    struct WaitResult {
+        bool woken = false;
+        std::vector<int> changed;  // ids of directories that changed, each once, re-armed
+        std::vector<int> lost;     // ids that can no longer signal (directory gone); dropped
+    };
+    // Blocks, without time-out, until Wake is called or a watched directory changes. Only one
+    // thread waits at a time.
+    virtual WaitResult Wait() = 0;
+
+    // The file's last-write time, read through an open of the file for reading that shares it
+    // with every writer, in the platform's own units. False when the file is missing or cannot
+    // be opened (locked by its writer, no access).
+    virtual bool LastWriteTime(const std::string& path, std::uint64_t* time) = 0;
+};
+
+// Lowers the calling thread to the platform's lowest priority that still gets time on a busy
+// machine (Windows: THREAD_PRIORITY_LOWEST; Linux: nice 19).
+void LowerCurrentThreadPriority();
+
+// The notifier of the platform this program was built for; null when its wake-up cannot be
+// created (no file watching at all then).
+std::unique_ptr<ChangeNotifier> MakePlatformChangeNotifier();
+
+}  // namespace velkor

@@ -1,0 +1,183 @@
+#include "app/file_watcher.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace velkor {
+namespace {
+
+bool IsSeparator(char c) {
+#ifdef _WIN32
+    return c == '\\' || c == '/';
+#else
+    return c == '/';
+#endif
+}
+
+bool NamesDirectory(const std::string& path) {
+    return !path.empty() && IsSeparator(path.back());
+}
+
+}  // namespace
+
+FileWatcher::FileWatcher(std::unique_ptr<ChangeNotifier> notifier)
+    : notifier_(notifier ? std::move(notifier) : MakePlatformChangeNotifier()) {}
+
+FileWatcher::~FileWatcher() {
+    std::vector<int> ids;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (const auto& [id, entry] : table_) ids.push_back(id);
+    }
+    for (int id : ids) RemoveWatch(id);
+    std::thread last;
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        ended_.wait(hold, [&] { return !running_; });
+        last = std::move(thread_);
+    }
+    if (last.joinable()) last.join();
+}
+
+std::string FileWatcher::DirectoryOf(const std::string& path) {
+    for (std::size_t i = path.size(); i > 0; --i) {
+        if (IsSeparator(path[i - 1])) return path.substr(0, i);
+    }
+    return {};
+}
+
+bool FileWatcher::ThreadRunning() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return running_;
+}
+
+int FileWatcher::AddWatch(const std::string& path, WatchNotifySink* sink) {
+    if (notifier_ == nullptr || path.empty()) return 0;
+    std::thread finished;
+    int id = 0;
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        // A thread told to stop empties the lists on its way out; a watch added before it has
+        // ended would be lost with them, so wait for its end first.
+        ended_.wait(hold, [&] { return !(running_ && stop_); });
+
+        const std::string directory = DirectoryOf(path);
+        std::uint64_t time = 0;
+        if (!NamesDirectory(path) && !notifier_->LastWriteTime(path, &time)) return 0;
+
+        const bool known =
+            std::any_of(directories_.begin(), directories_.end(),
+                        [&](const WatchedDirectory& d) { return d.directory == directory; });
+        if (!known) {
+            // The thread keeps waiting on the others; this file is simply not watched.
+            std::string problem;
+            const int notifierId =
+                notifier_->Watch(directory.empty() ? std::string(".") : directory, &problem);
+            if (notifierId < 0) {
+                if (sink != nullptr) {
+                    sink->WatchProblem("cannot watch directory '" + directory + "': " + problem);
+                }
+                return 0;
+            }
+            directories_.push_back({directory, notifierId});
+            notifier_->Wake();
+        }
+
+        id = nextId_++;
+        table_[id] = Entry{path, NamesDirectory(path) ? 0 : time, sink};
+
+        if (!running_) {
+            finished = std::move(thread_);  // ended already; joined below, outside the lock
+            stop_ = false;
+            running_ = true;
+            notifier_->Wake();
+            thread_ = std::thread([this] { ThreadMain(); });
+        }
+    }
+    if (finished.joinable()) finished.join();
+    return id;
+}
+
+void FileWatcher::RemoveWatch(int id) {
+    std::thread finished;
+    {
+        std::unique_lock<std::mutex> hold(lock_);
+        const auto found = table_.find(id);
+        if (found == table_.end()) return;
+        const std::string directory = DirectoryOf(found->second.path);
+        table_.erase(found);
+
+        const bool stillUsed = std::any_of(table_.begin(), table_.end(), [&](const auto& item) {
+            return DirectoryOf(item.second.path) == directory;
+        });
+        if (!stillUsed) {
+            const auto dir =
+                std::find_if(directories_.begin(), directories_.end(),
+                             [&](const WatchedDirectory& d) { return d.directory == directory; });
+            if (dir != directories_.end()) {
+                notifier_->Wake();
+                if (dir->notifierId >= 0) notifier_->Unwatch(dir->notifierId);
+                directories_.erase(dir);
+            }
+        }
+        if (!table_.empty() || !running_) return;
+
+        stop_ = true;
+        notifier_->Wake();
+        ended_.wait(hold, [&] { return !running_; });
+        finished = std::move(thread_);
+    }
+    if (finished.joinable()) finished.join();
+}
+
+void FileWatcher::ThreadMain() {
+    LowerCurrentThreadPriority();
+    std::unique_lock<std::mutex> hold(lock_, std::defer_lock);
+    for (;;) {
+        ChangeNotifier::WaitResult result = notifier_->Wait();
+        hold.lock();
+        if (stop_) break;
+        for (int notifierId : result.lost) DirectoryLost(notifierId);
+        for (int notifierId : result.changed) DirectoryChanged(notifierId);
+        hold.unlock();
+    }
+    // Still holding the lock: the lists go with the thread, so a later watch starts afresh.
+    for (const WatchedDirectory& d : directories_) {
+        if (d.notifierId >= 0) notifier_->Unwatch(d.notifierId);
+    }
+    directories_.clear();
+    table_.clear();
+    running_ = false;
+    ended_.notify_all();
+}
+
+void FileWatcher::DirectoryChanged(int notifierId) {
+    for (const WatchedDirectory& d : directories_) {
+        if (d.notifierId != notifierId) continue;
+        for (auto& [id, entry] : table_) {
+            if (DirectoryOf(entry.path) != d.directory) continue;
+            std::uint64_t time = 0;
+            if (!NamesDirectory(entry.path)) {
+                if (!notifier_->LastWriteTime(entry.path, &time)) continue;
+                if (time == entry.lastWrite) continue;
+            }
+            if (entry.sink != nullptr) entry.sink->PostFileWatchNotify();
+            entry.lastWrite = time;
+        }
+    }
+}
+
+void FileWatcher::DirectoryLost(int notifierId) {
+    for (WatchedDirectory& d : directories_) {
+        if (d.notifierId != notifierId) continue;
+        d.notifierId = -1;  // nothing to unwatch any more; its watches stay until removed
+        for (const auto& [id, entry] : table_) {
+            if (DirectoryOf(entry.path) == d.directory && entry.sink != nullptr) {
+                entry.sink->WatchProblem("directory '" + d.directory +
+                                         "' can no longer be watched (removed or unmounted)");
+            }
+        }
+    }
+}
+
+}  // namespace velkor

@@ -1,0 +1,85 @@
+// Watches files for a new last-write time and tells the window that asked, asynchronously.
+//
+// One change notification per directory that holds a watched file, and one thread at the lowest
+// priority that waits on all of them, without time-out, while at least one watch exists. When a
+// directory signals, every watched file in it has its last-write time read; a file whose time
+// differs from the one last seen is reported once, so several signals for one save give one
+// report, a signal from another file of the directory gives none, and a file that cannot be read
+// at that moment (deleted, locked by its writer) keeps its old time and is reported when it
+// comes back with a new one.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <unordered_map>
+#include <vector>
+
+#include "app/change_notifier.h"
+
+namespace velkor {
+
+// Where the "FileWatchNotify" notification goes. Called on the watcher's thread with its lock
+// held: an implementation only queues the notification for its own thread (Qt: a queued
+// invocation; Win32: PostMessage of the registered message) and returns.
+class WatchNotifySink {
+  public:
+    virtual ~WatchNotifySink() = default;
+    virtual void PostFileWatchNotify() = 0;
+    // A line for the log: a directory that cannot be watched, or stopped being watchable.
+    virtual void WatchProblem(const std::string& line) = 0;
+};
+
+class FileWatcher {
+  public:
+    // `notifier` null: the platform's own.
+    explicit FileWatcher(std::unique_ptr<ChangeNotifier> notifier = nullptr);
+    // Removes every watch and waits for the thread's end.
+    ~FileWatcher();
+    FileWatcher(const FileWatcher&) = delete;
+    FileWatcher& operator=(const FileWatcher&) = delete;
+
+    // Starts watching `path` (a path ending in a separator names a directory: every change in
+    // it is reported) for `sink` (null: watched, never reported). Returns the watch's id, 1 for
+    // the first and one more for each later one, never reused; 0 when the file cannot be read
+    // or its directory cannot be watched, and nothing is watched then.
+    int AddWatch(const std::string& path, WatchNotifySink* sink);
+    // Stops the watch `id`; an unknown id (0 included) removes nothing. When no watch remains,
+    // the thread is stopped and this returns after its end. Must not be called from a sink.
+    void RemoveWatch(int id);
+
+    bool ThreadRunning() const;
+    // The directory of a path as watches are grouped by it: everything up to and including the
+    // last separator, compared byte for byte.
+    static std::string DirectoryOf(const std::string& path);
+
+  private:
+    struct Entry {
+        std::string path;
+        std::uint64_t lastWrite = 0;  // 0 for a directory entry
+        WatchNotifySink* sink = nullptr;
+    };
+    struct WatchedDirectory {
+        std::string directory;
+        int notifierId = -1;
+    };
+
+    void ThreadMain();
+    void DirectoryChanged(int notifierId);
+    void DirectoryLost(int notifierId);
+
+    std::unique_ptr<ChangeNotifier> notifier_;
+    mutable std::mutex lock_;
+    std::condition_variable ended_;
+    std::unordered_map<int, Entry> table_;
+    int nextId_ = 1;
+    std::vector<WatchedDirectory> directories_;
+    bool stop_ = false;
+    bool running_ = false;
+    std::thread thread_;
+};
+
+}  // namespace velkor

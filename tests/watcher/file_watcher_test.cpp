@@ -1,0 +1,209 @@
+#include "app/file_watcher.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+
+#include "tests/watcher/watch_files.h"
+
+namespace velkor::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Each case ends with a marker change of the watched file's time: the watcher handles its
+// directory's changes in order, so a notification the case's own change should not have caused
+// would arrive before the marker's and show in the final count.
+class FileWatcherFiles : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        path_ = dir_.File("app.hex");
+        WriteInPlace(path_, ":00000001FF\n");
+        SetWriteTime(path_, 100);
+        id_ = watcher_.AddWatch(path_, &sink_);
+        ASSERT_EQ(id_, 1);
+    }
+    // Waits until `expected` notifications came, then checks the marker adds exactly one.
+    void ExpectNotifications(int expected) {
+        EXPECT_EQ(sink_.WaitFor(expected), expected);
+        SetWriteTime(path_, 900 + marker_++);
+        EXPECT_EQ(sink_.WaitFor(expected + 1), expected + 1);
+        std::this_thread::sleep_for(50ms);
+        EXPECT_EQ(sink_.Count(), expected + 1);
+    }
+
+    ScratchDir dir_;
+    std::string path_;
+    FileWatcher watcher_;
+    CountingSink sink_;
+    int id_ = 0;
+    int marker_ = 0;
+};
+
+TEST_F(FileWatcherFiles, RewriteAndTouchGiveOneEachAndTheSameTimeAgainGivesNone) {
+    WriteInPlace(path_, ":00000001FF\r\n");
+    EXPECT_EQ(sink_.WaitFor(1), 1);
+    SetWriteTime(path_, 200);  // touch: only the time changes
+    EXPECT_EQ(sink_.WaitFor(2), 2);
+    SetWriteTime(path_, 200);  // a second save with the same time
+    ExpectNotifications(2);
+}
+
+TEST_F(FileWatcherFiles, AnotherFileOfTheDirectoryGivesNone) {
+    WriteInPlace(dir_.File("other.hex"), "x");
+    WriteInPlace(dir_.File("app.hex.bak"), "y");
+    std::filesystem::create_directory(dir_.File("sub"));
+    ExpectNotifications(0);
+}
+
+TEST_F(FileWatcherFiles, DeletedFileGivesNoneUntilItComesBack) {
+    std::filesystem::remove(path_);
+    std::this_thread::sleep_for(100ms);  // lets the deletion be handled on its own
+    EXPECT_EQ(sink_.Count(), 0);
+    WriteInPlace(path_, ":00000001FF\n");
+    SetWriteTime(path_, 300);
+    ExpectNotifications(1);
+}
+
+TEST_F(FileWatcherFiles, RenameOverTheFileGivesOne) {
+    // How editors and linkers save: write a new file beside it, then rename it over.
+    const std::string temporary = dir_.File("app.hex.tmp");
+    WriteInPlace(temporary, ":0400000001020304F2\n:00000001FF\n");
+    SetWriteTime(temporary, 400);
+    std::filesystem::rename(temporary, path_);
+    ExpectNotifications(1);
+}
+
+TEST_F(FileWatcherFiles, DirectoryEntryReportsEveryChangeBesideTheFileWatch) {
+    CountingSink directorySink;
+    EXPECT_EQ(watcher_.AddWatch(dir_.Path(), &directorySink), 2);
+    WriteInPlace(dir_.File("other.hex"), "x");
+    EXPECT_GE(directorySink.WaitFor(1), 1);
+    // Removing the directory watch keeps the file's watch and its directory's notification.
+    watcher_.RemoveWatch(2);
+    EXPECT_TRUE(watcher_.ThreadRunning());
+    ExpectNotifications(0);
+}
+
+TEST(FileWatcher, IdsCountUpAndTheLastRemovalEndsTheThread) {
+    ScratchDir a, b;
+    WriteInPlace(a.File("one.hex"), "1");
+    WriteInPlace(b.File("two.hex"), "2");
+    FileWatcher watcher;
+    CountingSink sink;
+    EXPECT_FALSE(watcher.ThreadRunning());
+    EXPECT_EQ(watcher.AddWatch(a.File("missing.hex"), &sink), 0);  // nothing to read: no watch
+    EXPECT_EQ(watcher.AddWatch("", &sink), 0);
+    EXPECT_FALSE(watcher.ThreadRunning());
+
+    EXPECT_EQ(watcher.AddWatch(a.File("one.hex"), &sink), 1);
+    EXPECT_EQ(watcher.AddWatch(b.File("two.hex"), &sink), 2);
+    EXPECT_EQ(watcher.AddWatch(a.File("one.hex"), &sink), 3);
+    watcher.RemoveWatch(0);
+    watcher.RemoveWatch(99);
+    watcher.RemoveWatch(1);
+    watcher.RemoveWatch(2);
+    EXPECT_TRUE(watcher.ThreadRunning());
+    // Watch 3 still has its directory's notification although watch 1 shared and left it.
+    SetWriteTime(a.File("one.hex"), 10);
+    EXPECT_EQ(sink.WaitFor(1), 1);
+    watcher.RemoveWatch(3);
+    EXPECT_FALSE(watcher.ThreadRunning());
+
+    // A later watch starts a new thread, and ids are not reused.
+    EXPECT_EQ(watcher.AddWatch(b.File("two.hex"), &sink), 4);
+    EXPECT_TRUE(watcher.ThreadRunning());
+    SetWriteTime(b.File("two.hex"), 20);
+    EXPECT_EQ(sink.WaitFor(2), 2);
+}
+
+TEST(FileWatcher, ShutdownWithAndWithoutAWatchEndsTheThread) {
+    const auto started = std::chrono::steady_clock::now();
+    { FileWatcher idle; }
+    EXPECT_LT(std::chrono::steady_clock::now() - started, 1s);
+
+    ScratchDir dir;
+    WriteInPlace(dir.File("app.hex"), "1");
+    CountingSink sink;
+    auto watcher = std::make_unique<FileWatcher>();
+    ASSERT_EQ(watcher->AddWatch(dir.File("app.hex"), &sink), 1);
+    watcher.reset();  // would hang or leave the thread running on a lost wake-up
+    SetWriteTime(dir.File("app.hex"), 5);
+    std::this_thread::sleep_for(50ms);
+    EXPECT_EQ(sink.Count(), 0);
+}
+
+TEST(FileWatcher, AddAndRemoveFromManyThreadsNeverLoseTheThread) {
+    // A watch added while the last removal is stopping the thread must still get a thread.
+    ScratchDir dir;
+    WriteInPlace(dir.File("app.hex"), "1");
+    FileWatcher watcher;
+    CountingSink sink;
+    std::vector<std::thread> threads;
+    for (int t = 0; t < 4; ++t) {
+        threads.emplace_back([&] {
+            for (int i = 0; i < 50; ++i)
+                watcher.RemoveWatch(watcher.AddWatch(dir.File("app.hex"), nullptr));
+        });
+    }
+    for (std::thread& t : threads) t.join();
+    EXPECT_FALSE(watcher.ThreadRunning());
+    EXPECT_EQ(watcher.AddWatch(dir.File("app.hex"), &sink), 201);
+    SetWriteTime(dir.File("app.hex"), 7);
+    EXPECT_EQ(sink.WaitFor(1), 1);
+}
+
+#ifndef _WIN32
+// A directory whose notification cannot be created (here: one the notifier refuses), and one
+// that goes away while watched: each is reported, and the other directories stay watched.
+class RefusingNotifier : public ChangeNotifier {
+  public:
+    RefusingNotifier(std::string refused)
+        : refused_(std::move(refused)), real_(MakePlatformChangeNotifier()) {}
+    int Watch(const std::string& directory, std::string* problem) override {
+        if (directory == refused_) {
+            *problem = "refused";
+            return -1;
+        }
+        return real_->Watch(directory, problem);
+    }
+    void Unwatch(int id) override { real_->Unwatch(id); }
+    void Wake() override { real_->Wake(); }
+    WaitResult Wait() override { return real_->Wait(); }
+    bool LastWriteTime(const std::string& path, std::uint64_t* time) override {
+        return real_->LastWriteTime(path, time);
+    }
+
+  private:
+    std::string refused_;
+    std::unique_ptr<ChangeNotifier> real_;
+};
+
+TEST(FileWatcher, UnwatchableAndVanishedDirectoriesLeaveTheOthersWatched) {
+    ScratchDir refused, vanishing, kept;
+    for (const ScratchDir* d : {&refused, &vanishing, &kept}) WriteInPlace(d->File("app.hex"), "1");
+    FileWatcher watcher(std::make_unique<RefusingNotifier>(refused.Path()));
+    CountingSink refusedSink, vanishingSink, keptSink;
+    EXPECT_EQ(watcher.AddWatch(refused.File("app.hex"), &refusedSink), 0);
+    ASSERT_EQ(refusedSink.Problems().size(), 1u);
+    EXPECT_NE(refusedSink.Problems()[0].find("refused"), std::string::npos);
+
+    const int vanishingId = watcher.AddWatch(vanishing.File("app.hex"), &vanishingSink);
+    EXPECT_EQ(vanishingId, 1);
+    EXPECT_EQ(watcher.AddWatch(kept.File("app.hex"), &keptSink), 2);
+    std::filesystem::remove_all(vanishing.Path());
+    EXPECT_TRUE(vanishingSink.WaitForProblem());
+
+    SetWriteTime(kept.File("app.hex"), 30);
+    EXPECT_EQ(keptSink.WaitFor(1), 1);
+    watcher.RemoveWatch(vanishingId);
+    SetWriteTime(kept.File("app.hex"), 31);
+    EXPECT_EQ(keptSink.WaitFor(2), 2);
+}
+#endif
+
+}  // namespace
+}  // namespace velkor::test
