@@ -70,10 +70,7 @@ TEST_F(FileWatcherFiles, DeletedFileGivesNoneUntilItComesBack) {
 
 TEST_F(FileWatcherFiles, RenameOverTheFileGivesOne) {
     // How editors and linkers save: write a new file beside it, then rename it over.
-    const std::string temporary = dir_.File("app.hex.tmp");
-    WriteInPlace(temporary, ":0400000001020304F2\n:00000001FF\n");
-    SetWriteTime(temporary, 400);
-    std::filesystem::rename(temporary, path_);
+    ReplaceFile(path_, ":0400000001020304F2\n:00000001FF\n", 400);
     ExpectNotifications(1);
 }
 

@@ -3,6 +3,7 @@
 
 #include <chrono>
 #include <condition_variable>
+#include <cstdint>
 #include <filesystem>
 #include <mutex>
 #include <string>
@@ -69,6 +70,14 @@ class ScratchDir {
 // Writes `text` over the start of the file in one write, without truncating it first, so the
 // file gets exactly one new last-write time (creates the file when it is missing).
 void WriteInPlace(const std::string& path, const std::string& text);
+// Replaces the file at once, as editors and linkers save: `text` goes into a file beside it,
+// which gets the last-write time `seconds` (see SetWriteTime) and is renamed over it. The watched
+// file changes exactly once.
+void ReplaceFile(const std::string& path, const std::string& text, int seconds);
+// The bytes as Intel HEX text, 16 to a record from address 0, ended by the end record.
+std::string IntelHex(const std::vector<std::uint8_t>& bytes);
+// `count` bytes that differ from run to run of the same `seed`.
+std::vector<std::uint8_t> Firmware(std::size_t count, unsigned seed);
 // Sets the file's last-write time to `seconds` after an arbitrary fixed point.
 void SetWriteTime(const std::string& path, int seconds);
 
