@@ -91,7 +91,8 @@ int FileWatcher::AddWatch(const std::string& path, WatchNotifySink* sink) {
             stop_ = false;
             running_ = true;
             notifier_->Wake();
-            thread_ = std::thread([this] { ThreadMain(); });
+            ++generation_;
+            thread_ = std::thread([this, generation = generation_] { ThreadMain(generation); });
         }
     }
     if (finished.joinable()) finished.join();
@@ -124,13 +125,16 @@ void FileWatcher::RemoveWatch(int id) {
 
         stop_ = true;
         notifier_->Wake();
-        ended_.wait(hold, [&] { return !running_; });
-        finished = std::move(thread_);
+        // Waits for this thread's end, not for "no thread": a watch added meanwhile may already
+        // have started the next one, which then also joined this one.
+        const unsigned stopping = generation_;
+        ended_.wait(hold, [&] { return endedGeneration_ == stopping; });
+        if (!running_) finished = std::move(thread_);
     }
     if (finished.joinable()) finished.join();
 }
 
-void FileWatcher::ThreadMain() {
+void FileWatcher::ThreadMain(unsigned generation) {
     LowerCurrentThreadPriority();
     std::unique_lock<std::mutex> hold(lock_, std::defer_lock);
     for (;;) {
@@ -148,6 +152,7 @@ void FileWatcher::ThreadMain() {
     directories_.clear();
     table_.clear();
     running_ = false;
+    endedGeneration_ = generation;
     ended_.notify_all();
 }
 

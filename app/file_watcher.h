@@ -67,7 +67,7 @@ class FileWatcher {
         int notifierId = -1;
     };
 
-    void ThreadMain();
+    void ThreadMain(unsigned generation);
     void DirectoryChanged(int notifierId);
     void DirectoryLost(int notifierId);
 
@@ -79,6 +79,8 @@ class FileWatcher {
     std::vector<WatchedDirectory> directories_;
     bool stop_ = false;
     bool running_ = false;
+    unsigned generation_ = 0;       // of the thread started last
+    unsigned endedGeneration_ = 0;  // of the thread that ended last
     std::thread thread_;
 };
 
