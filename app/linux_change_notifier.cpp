@@ -20,7 +20,8 @@ namespace velkor {
 namespace {
 
 // What the directory's change notification reacts to: a file created, deleted or renamed in or
-// out, and its contents or times written (touch only changes times, hence IN_ATTRIB).
+// out, its contents written, and its times set (IN_ATTRIB: setting both times at once, as
+// cp -p does, raises no modification event).
 constexpr std::uint32_t kDirectoryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
                                            IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_ONLYDIR;
 

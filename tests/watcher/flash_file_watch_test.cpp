@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <deque>
+#include <filesystem>
+#include <fstream>
 #include <functional>
 
 #include "app/auto_program.h"
@@ -130,15 +132,18 @@ TEST_F(FlashFileWatchTest, AScriptRewritingTheFileInStepsGetsTheNewFirmwareProgr
     const std::vector<std::uint8_t> firmware = Firmware(1024, 2);
     const std::string text = IntelHex(firmware);
     const std::string half = text.substr(0, text.size() / 2);
-    const std::string script = "printf '%s' '" + half + "' > '" + flashPath_ +
-                               "'; sleep 0.2; printf '%s' '" + text.substr(half.size()) + "' >> '" +
-                               flashPath_ + "'";
+    // The build tool's first step: half of the file. It is loaded, not programmed.
+    ReplaceFile(flashPath_, half, 70);
+    ASSERT_TRUE(window_.PumpUntil([&] { return window_.notifications >= 1; }));
+    window_.PumpFor(100ms);
+    EXPECT_EQ(window_.runsStarted, 0);
+    EXPECT_EQ(window_.icon, kIconNotProgrammed);
+    // The rest, appended by a script as a build would.
 #ifdef _WIN32
-    WriteInPlace(flashPath_ + ".part", half);  // no shell under wine: the same two steps here
-    std::filesystem::rename(flashPath_ + ".part", flashPath_);
-    std::this_thread::sleep_for(200ms);
-    WriteInPlace(flashPath_, text);
+    std::ofstream(flashPath_, std::ios::binary | std::ios::app) << text.substr(half.size());
 #else
+    const std::string script =
+        "printf '%s' '" + text.substr(half.size()) + "' >> '" + flashPath_ + "'";
     ASSERT_EQ(std::system(script.c_str()), 0);
 #endif
     // The chip is looked at only between runs, never under a running worker.
