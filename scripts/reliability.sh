@@ -3,7 +3,9 @@
 # a soak of consecutive runs, and fuzzing of the input readers. The long run rewrites
 # docs/reliability.md from what it measured; --short (CI) runs the same checks smaller and
 # only prints its figures.
-# Usage: scripts/reliability.sh [--short]   (RELIABILITY_FUZZ_SECONDS=S caps each fuzz target)
+# Usage: scripts/reliability.sh [--short]
+#   RELIABILITY_FUZZ_SECONDS=S      caps each fuzz target of the long run at S seconds
+#   RELIABILITY_FUZZ_SUMMARY=FILE   takes the fuzz figures from an earlier scripts/fuzz.sh run
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -32,8 +34,13 @@ crash_seconds=$(( $(date +%s) - started ))
 started=$(date +%s)
 VELKOR_SOAK_RUNS=$soak VELKOR_SOAK_REPORT="$out/soak.txt" "$tests" --gtest_filter='Soak.*'
 soak_seconds=$(( $(date +%s) - started ))
-scripts/fuzz.sh "${fuzz[@]}"
-cp build/fuzz/summary.txt "$out/fuzz.txt"
+if [[ -n "${RELIABILITY_FUZZ_SUMMARY:-}" ]]; then
+  # The figures of a fuzz run made apart (scripts/fuzz.sh --runs ...), e.g. on another machine.
+  cp "$RELIABILITY_FUZZ_SUMMARY" "$out/fuzz.txt"
+else
+  scripts/fuzz.sh "${fuzz[@]}"
+  cp build/fuzz/summary.txt "$out/fuzz.txt"
+fi
 
 figure() { sed -n "s/^$1 //p" "$out/soak.txt"; }
 echo "reliability: fault matrix passed; $kills killed saves in ${crash_seconds} s;" \
