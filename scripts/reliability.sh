@@ -111,7 +111,7 @@ log and progress messages.
 
 | | at run 100 | at run $(figure runs) |
 |---|---|---|
-| heap in use (mallinfo2 uordblks), bytes | $(figure heap_run100) | $(figure heap_end) |
+| heap in use (mallinfo2 uordblks + hblkhd), bytes | $(figure heap_run100) | $(figure heap_end) |
 | peak resident set (getrusage), KiB | $(figure maxrss_kb_run100) | $(figure maxrss_kb_end) |
 
 The simulated chip keeps only its most recent instructions (at least 65536), so that a bench

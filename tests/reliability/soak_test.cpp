@@ -18,7 +18,7 @@ namespace velkor {
 namespace {
 
 struct HeapFigure {
-    std::size_t inUse;  // bytes handed out by malloc
+    std::size_t inUse;  // bytes handed out by malloc, mapped blocks included
     long maxRssKb;      // the process's peak resident set
 };
 
@@ -35,7 +35,9 @@ class CountingNotifier : public EngineNotifier {
 HeapFigure Measure() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
-    return {mallinfo2().uordblks, usage.ru_maxrss};
+    // Large blocks are mapped apart from the heap proper; both count.
+    const struct mallinfo2 info = mallinfo2();
+    return {info.uordblks + info.hblkhd, usage.ru_maxrss};
 }
 
 TEST(Soak, ThousandsOfRunsKeepTheirResultAndTheHeapFlat) {
