@@ -95,7 +95,7 @@ loopback test); with no cable known there is no released state to restore.
 
 ## Settings survive a crash
 
-\`tests/reliability/settings_crash_test.cpp\`: a helper process saves velkor.ini in a loop
+\`tests/reliability/linux_settings_crash_test.cpp\`: a helper process saves velkor.ini in a loop
 (the chip index alternating, so the file alternates between two contents), holding a comment,
 an unknown section and an unknown key; the test kills it with SIGKILL at a random moment
 (0-3 ms after its first save) $kills times. After every kill the file was byte for byte one
@@ -104,7 +104,7 @@ Time: ${crash_seconds} s.
 
 ## Soak
 
-\`tests/reliability/soak_test.cpp\`: $(figure runs) consecutive Program runs (tiny13, erase,
+\`tests/reliability/linux_soak_test.cpp\`: $(figure runs) consecutive Program runs (tiny13, erase,
 flash, verify, EEPROM, fuses) on one engine and one simulated bench, in ${soak_seconds} s.
 Every run returned 0 with the same log text, and from the second run on the same count of
 log and progress messages.
