@@ -10,6 +10,7 @@
 #include "cli/fuse_calculator.h"
 #include "cli/log_printer.h"
 #include "cli/sim_dump.h"
+#include "cli/watch_loop.h"
 #include "devices/chip_table.h"
 #include "devices/fuse_safety.h"
 #include "driverclient/driver_check.h"
@@ -451,13 +452,48 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             return kExitUsage;
         }
     }
-    const auto started = std::chrono::steady_clock::now();
-    const int status = RunCommand(o, s, out, err);
-    const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-    s.printer->Flush();
-    if (o.command == Command::kProgram || o.command == Command::kFuseRead ||
-        o.command == Command::kFuseWrite) {
-        PrintOutcome(*s.engine, took.count(), status, err);
+    // --watch: Ctrl+C and SIGTERM become a request taken between runs, and the file is watched
+    // from before the first run, so that a change during it is not missed.
+    std::unique_ptr<StopSignal> stopSignal;
+    std::unique_ptr<WatchLoop> watchLoop;
+    if (o.watch) {
+        if (o.command != Command::kProgram || s.flashFile.Path().empty()) {
+            err << "velkorisp-cli: --watch needs the program command and a flash file\n";
+            return kExitUsage;
+        }
+        stopSignal = std::make_unique<StopSignal>();
+        watchLoop = std::make_unique<WatchLoop>(s.flashFile.Path(), *stopSignal, err);
+        if (!watchLoop->Watching()) return kExitUsage;
+    }
+    auto runOnce = [&] {
+        const auto started = std::chrono::steady_clock::now();
+        const int result = RunCommand(o, s, out, err);
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+        s.printer->Flush();
+        if (o.command == Command::kProgram || o.command == Command::kFuseRead ||
+            o.command == Command::kFuseWrite) {
+            PrintOutcome(*s.engine, took.count(), result, err);
+        }
+        return result;
+    };
+    int status = runOnce();
+    if (watchLoop) {
+        status = watchLoop->Run(
+            o.watchRuns,
+            [&] {
+                LoadFlashImage(*s.engine, s.flashFile, s.flashFile.Path());
+                const int eeprom = LoadEepromImage(*s.engine, s.eepromFile, s.eepromFile.Path());
+                s.printer->Flush();
+                if (eeprom != 0 && eeprom != kHexLoadNoPath) {
+                    err << "velkorisp-cli: cannot use EEPROM file '" << s.eepromFile.Path()
+                        << "'; not programmed\n";
+                    return kExitUsage;
+                }
+                return runOnce();
+            },
+            status);
+        watchLoop.reset();
+        stopSignal.reset();
     }
     if (s.port->Kind() == PortPathKind::kDriverSim) {
         const sim::AccessCounters& c = s.port->Bench()->Machine().Counters();

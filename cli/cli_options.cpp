@@ -118,6 +118,14 @@ Simulated bench (--backend sim or driver-sim):
       --sim-power-cut N    cut the target's supply after N port accesses
       --sim-dump DIR       afterwards write DIR/flash.bin, DIR/eeprom.bin, DIR/state.txt
 
+Watching the flash file (program):
+      --watch              after the run, wait for the flash file to change and program
+                           again after each change, until Ctrl+C or SIGTERM (a run that is
+                           going is finished first); the file is taken once it has stayed
+                           unchanged for 250 ms and holds a complete HEX file, a damaged
+                           one is reported and not programmed
+      --watch-runs N       --watch, ending after N runs caused by changes
+
 Output:
       --no-progress        no progress bar on a terminal
   -h, --help               this text
@@ -251,6 +259,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         }
         if (name == "--no-progress") {
             o.noProgressBar = true;
+            continue;
+        }
+        if (name == "--watch") {
+            o.watch = true;
             continue;
         }
         if (name == "--sim-no-power") {
@@ -406,6 +418,13 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
             std::uint64_t n = 0;
             if (!ParseNumber(v, 10, UINT64_MAX, &n)) return fail("--sim-power-cut takes a count");
             o.simPowerCut = n;
+        } else if (name == "--watch-runs") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            if (!ParseNumber(v, 10, 1000000, &n) || n == 0)
+                return fail("--watch-runs takes a count 1..1000000");
+            o.watch = true;
+            o.watchRuns = static_cast<unsigned>(n);
         } else if (name == "--sim-dump") {
             if (!need(&v)) return result;
             o.simDump = v;

@@ -59,7 +59,9 @@ struct Options {
     std::optional<std::uint64_t> simPowerCut;
     std::string simDump;
     bool noProgressBar = false;
-    bool force = false;  // write fuse values that end serial programming
+    bool watch = false;      // program again after each change of the flash file
+    unsigned watchRuns = 0;  // with watch: end after this many runs after changes; 0: never
+    bool force = false;      // write fuse values that end serial programming
     // The fuse calculator.
     std::optional<unsigned> clockPosition, startupPosition;
 };

@@ -1,0 +1,219 @@
+#include "cli/watch_loop.h"
+
+#include <condition_variable>
+#include <optional>
+#include <thread>
+
+#include "app/auto_program.h"
+#include "app/file_watcher.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <pthread.h>
+#include <signal.h>
+#endif
+
+namespace velkor::cli {
+
+// ---- StopSignal ----
+
+#ifdef _WIN32
+namespace {
+StopSignal* g_consoleStop = nullptr;  // the console's handler runs on a thread of its own
+
+BOOL WINAPI ConsoleHandler(DWORD event) {
+    if (g_consoleStop == nullptr) return FALSE;
+    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        g_consoleStop->Request();
+        return TRUE;
+    }
+    return FALSE;
+}
+}  // namespace
+
+struct StopSignal::Platform {};
+
+StopSignal::StopSignal() {
+    g_consoleStop = this;
+    SetConsoleCtrlHandler(ConsoleHandler, TRUE);
+}
+
+StopSignal::~StopSignal() {
+    SetConsoleCtrlHandler(ConsoleHandler, FALSE);
+    g_consoleStop = nullptr;
+}
+#else
+// The signals are blocked in this thread (and so in every thread started later) and taken by
+// one thread in sigwait, where reacting to them needs no async-signal-safe code.
+struct StopSignal::Platform {
+    sigset_t signals{};
+    sigset_t previous{};
+    bool ending = false;  // guarded by the StopSignal's lock
+    std::thread waiter;
+};
+
+StopSignal::StopSignal() : platform_(std::make_unique<Platform>()) {
+    sigemptyset(&platform_->signals);
+    sigaddset(&platform_->signals, SIGINT);
+    sigaddset(&platform_->signals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &platform_->signals, &platform_->previous);
+    platform_->waiter = std::thread([this] {
+        for (;;) {
+            int signal = 0;
+            if (sigwait(&platform_->signals, &signal) != 0) continue;
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                if (platform_->ending) return;
+            }
+            Request();
+        }
+    });
+}
+
+StopSignal::~StopSignal() {
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        platform_->ending = true;
+    }
+    pthread_kill(platform_->waiter.native_handle(), SIGTERM);
+    platform_->waiter.join();
+    // A signal that came after the waiter's end stays pending until the mask is put back, and
+    // then ends the process as it would have without --watch.
+    pthread_sigmask(SIG_SETMASK, &platform_->previous, nullptr);
+}
+#endif
+
+bool StopSignal::Requested() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return requested_;
+}
+
+void StopSignal::OnRequest(std::function<void()> wake) {
+    bool now = false;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        wake_ = std::move(wake);
+        now = requested_;
+    }
+    if (now && wake_) wake_();
+}
+
+void StopSignal::Request() {
+    std::function<void()> wake;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        requested_ = true;
+        wake = wake_;
+    }
+    if (wake) wake();
+}
+
+// ---- the loop ----
+
+// The watcher's notifications and the stop request, waited for on the loop's thread.
+class WatchLoop::Events : public WatchNotifySink {
+  public:
+    void PostFileWatchNotify() override {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++changes_;
+        wake_.notify_all();
+    }
+    void WatchProblem(const std::string& line) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        problems_.push_back(line);
+        wake_.notify_all();
+    }
+    void Stop() {
+        std::lock_guard<std::mutex> hold(lock_);
+        stop_ = true;
+        wake_.notify_all();
+    }
+
+    struct Seen {
+        unsigned changes = 0;
+        bool stop = false;
+        std::vector<std::string> problems;
+    };
+    // Waits until something happens or `until` (none: no time-out) passes; takes what came.
+    Seen Wait(std::optional<AutoProgrammer::Clock::time_point> until) {
+        std::unique_lock<std::mutex> hold(lock_);
+        auto ready = [&] { return stop_ || changes_ > 0 || !problems_.empty(); };
+        if (until) {
+            wake_.wait_until(hold, *until, ready);
+        } else {
+            wake_.wait(hold, ready);
+        }
+        Seen seen{changes_, stop_, std::move(problems_)};
+        changes_ = 0;
+        problems_.clear();
+        return seen;
+    }
+    std::vector<std::string> TakeProblems() {
+        std::lock_guard<std::mutex> hold(lock_);
+        std::vector<std::string> problems = std::move(problems_);
+        problems_.clear();
+        return problems;
+    }
+
+  private:
+    std::mutex lock_;
+    std::condition_variable wake_;
+    unsigned changes_ = 0;
+    bool stop_ = false;
+    std::vector<std::string> problems_;
+};
+
+WatchLoop::WatchLoop(const std::string& flashPath, StopSignal& stop, std::ostream& err)
+    : flashPath_(flashPath),
+      stop_(stop),
+      err_(err),
+      events_(std::make_unique<Events>()),
+      watcher_(std::make_unique<FileWatcher>()) {
+    watchId_ = watcher_->AddWatch(flashPath_, events_.get());
+    for (const std::string& line : events_->TakeProblems()) {
+        err_ << "velkorisp-cli: " << line << "\n";
+    }
+    if (watchId_ == 0) err_ << "velkorisp-cli: cannot watch '" << flashPath_ << "'\n";
+    stop_.OnRequest([events = events_.get()] { events->Stop(); });
+}
+
+WatchLoop::~WatchLoop() {
+    stop_.OnRequest(nullptr);
+    watcher_->RemoveWatch(watchId_);
+}
+
+int WatchLoop::Run(unsigned maxRuns, const std::function<int()>& reloadAndRun, int lastStatus) {
+    if (watchId_ == 0) return lastStatus;
+    err_ << "velkorisp-cli: watching " << flashPath_
+         << " and programming again after each change (Ctrl+C ends)\n";
+    AutoProgrammer rules(kWatchStabilityWait);
+    unsigned runs = 0;
+    for (;;) {
+        const Events::Seen seen = events_->Wait(rules.ReadyAt());
+        for (const std::string& line : seen.problems) err_ << "velkorisp-cli: " << line << "\n";
+        if (seen.stop) break;
+        const auto now = AutoProgrammer::Clock::now();
+        if (seen.changes > 0) rules.FileChanged(now);
+        if (!rules.TakeChange(now)) continue;
+
+        const HexFileCheck check = CheckHexFile(flashPath_);
+        if (check.state != HexFileState::kComplete) {
+            err_ << "velkorisp-cli: " << flashPath_ << ": "
+                 << (check.state == HexFileState::kFaulty
+                         ? "faulty record at line " + std::to_string(check.faultyLine)
+                     : check.state == HexFileState::kUnfinished ? std::string("no end record")
+                                                                : std::string("cannot be read"))
+                 << "; not programmed, waiting for the next change\n";
+            continue;
+        }
+        rules.RunStarted();
+        lastStatus = reloadAndRun();
+        rules.RunEnded();
+        ++runs;
+        if (maxRuns != 0 && runs >= maxRuns) break;
+    }
+    return lastStatus;
+}
+
+}  // namespace velkor::cli

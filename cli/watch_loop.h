@@ -1,0 +1,74 @@
+// velkorisp-cli program --watch: programs again after each change of the flash file until Ctrl+C,
+// SIGTERM or a number of runs.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <ostream>
+#include <string>
+
+namespace velkor {
+class FileWatcher;
+}
+
+namespace velkor::cli {
+
+// How long the flash file must stay unchanged before it is taken: a build tool writes the file
+// in several writes and a linker may rename it into place; those steps come within milliseconds
+// of each other, so a quarter of a second of quiet means the tool has finished, and is still
+// short enough not to be noticed after a build.
+inline constexpr std::chrono::milliseconds kWatchStabilityWait{250};
+
+// Ctrl+C and SIGTERM (a console's close on Windows) turned into a request the loop waits for,
+// instead of ending the process inside a run. Set up before anything starts a thread, so that
+// every later thread leaves the signals to it.
+class StopSignal {
+  public:
+    StopSignal();
+    ~StopSignal();
+    StopSignal(const StopSignal&) = delete;
+    StopSignal& operator=(const StopSignal&) = delete;
+
+    bool Requested() const;
+    // `wake` is called, on another thread, when a stop is requested (at once if one was).
+    void OnRequest(std::function<void()> wake);
+    void Request();
+
+  private:
+    struct Platform;
+    mutable std::mutex lock_;
+    bool requested_ = false;
+    std::function<void()> wake_;
+    std::unique_ptr<Platform> platform_;
+};
+
+// Watches the flash file from its construction on, so that a change during the first run is not
+// missed, and programs again after each change in Run.
+class WatchLoop {
+  public:
+    // Reports on `err` when the file cannot be watched (Watching() is false then).
+    WatchLoop(const std::string& flashPath, StopSignal& stop, std::ostream& err);
+    ~WatchLoop();
+    WatchLoop(const WatchLoop&) = delete;
+    WatchLoop& operator=(const WatchLoop&) = delete;
+
+    bool Watching() const { return watchId_ != 0; }
+    // Calls `reloadAndRun` once per change that has settled (see kWatchStabilityWait) into a
+    // complete HEX file; a damaged or unfinished file is reported and waited out. Ends when a
+    // stop is requested or after `maxRuns` runs (0: no limit), a run that is going being finished
+    // first. Returns the status of the last run, `lastStatus` when none ran.
+    int Run(unsigned maxRuns, const std::function<int()>& reloadAndRun, int lastStatus);
+
+  private:
+    class Events;
+    std::string flashPath_;
+    StopSignal& stop_;
+    std::ostream& err_;
+    std::unique_ptr<Events> events_;
+    std::unique_ptr<FileWatcher> watcher_;
+    int watchId_ = 0;
+};
+
+}  // namespace velkor::cli

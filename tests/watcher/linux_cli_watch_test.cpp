@@ -1,0 +1,159 @@
+// velkorisp-cli program --watch as a user runs it: a separate process on the simulated bench,
+// its flash file rewritten beside it, its output read as it comes.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+#include "tests/watcher/watch_files.h"
+
+namespace velkor::test {
+namespace {
+
+using namespace std::chrono_literals;
+
+// The program with stdout and stderr on one pipe.
+class CliProcess {
+  public:
+    explicit CliProcess(std::vector<std::string> args) {
+        int fds[2];
+        EXPECT_EQ(pipe2(fds, O_CLOEXEC), 0);
+        pid_ = fork();
+        if (pid_ == 0) {
+            dup2(fds[1], 1);
+            dup2(fds[1], 2);
+            std::vector<char*> argv{const_cast<char*>(VELKOR_CLI_PATH)};
+            for (std::string& a : args) argv.push_back(a.data());
+            argv.push_back(nullptr);
+            execv(VELKOR_CLI_PATH, argv.data());
+            _exit(127);
+        }
+        close(fds[1]);
+        out_ = fds[0];
+    }
+    ~CliProcess() {
+        if (pid_ > 0 && !exited_) {
+            kill(pid_, SIGKILL);
+            waitpid(pid_, nullptr, 0);
+        }
+        close(out_);
+    }
+    // Reads until `text` has appeared `count` times in all output so far (at most 30 s).
+    bool WaitFor(const std::string& text, int count = 1) {
+        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        while (Occurrences(text) < count) {
+            pollfd fd{out_, POLLIN, 0};
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || poll(&fd, 1, static_cast<int>(left.count())) <= 0)
+                return false;
+            char buffer[4096];
+            const ssize_t got = read(out_, buffer, sizeof buffer);
+            if (got <= 0) return Occurrences(text) >= count;
+            output_.append(buffer, static_cast<std::size_t>(got));
+        }
+        return true;
+    }
+    int Occurrences(const std::string& text) const {
+        int n = 0;
+        for (std::size_t at = output_.find(text); at != std::string::npos;
+             at = output_.find(text, at + 1))
+            ++n;
+        return n;
+    }
+    void Signal(int signal) { kill(pid_, signal); }
+    // Waits for the end (at most 30 s); the exit status, or -1.
+    int Wait() {
+        WaitFor("\x01never\x01");  // reads the rest of the output until the pipe closes
+        int status = 0;
+        if (waitpid(pid_, &status, 0) != pid_) return -1;
+        exited_ = true;
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    const std::string& Output() const { return output_; }
+
+  private:
+    pid_t pid_ = -1;
+    int out_ = -1;
+    bool exited_ = false;
+    std::string output_;
+};
+
+std::vector<std::uint8_t> ReadBinary(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+constexpr const char* kOk = ": ok\n";
+constexpr const char* kRefused = "not programmed, waiting for the next change";
+
+TEST(CliWatch, FollowsThreeRewritesAndNeverProgramsADamagedFile) {
+    ScratchDir dir;
+    const std::string flash = dir.File("app.hex");
+    WriteInPlace(flash, IntelHex(Firmware(1024, 10)));
+    CliProcess cli({"program", "--backend", "sim", "-p", "mega8", "-f", flash, "--watch-runs", "3",
+                    "--no-progress", "--sim-dump", dir.File("dump")});
+    ASSERT_TRUE(cli.WaitFor("watching")) << cli.Output();
+    ASSERT_EQ(cli.Occurrences(kOk), 1);
+
+    ReplaceFile(flash, IntelHex(Firmware(1024, 11)), 1);
+    ASSERT_TRUE(cli.WaitFor(kOk, 2)) << cli.Output();
+
+    // A build stopped inside a line: reported, not programmed; then its finished file.
+    const std::string second = IntelHex(Firmware(1024, 12));
+    ReplaceFile(flash, second.substr(0, second.size() / 2 + 7), 2);
+    ASSERT_TRUE(cli.WaitFor(kRefused)) << cli.Output();
+    ReplaceFile(flash, second, 3);
+    ASSERT_TRUE(cli.WaitFor(kOk, 3)) << cli.Output();
+
+    // A tool that writes the file in two steps 50 ms apart: one run, on the whole file.
+    const std::vector<std::uint8_t> last = Firmware(1024, 13);
+    const std::string third = IntelHex(last);
+    std::ofstream(flash, std::ios::binary | std::ios::trunc) << third.substr(0, third.size() / 3);
+    std::this_thread::sleep_for(50ms);
+    std::ofstream(flash, std::ios::binary | std::ios::app) << third.substr(third.size() / 3);
+
+    EXPECT_EQ(cli.Wait(), 0) << cli.Output();
+    EXPECT_EQ(cli.Occurrences(kOk), 4) << cli.Output();
+    EXPECT_EQ(cli.Occurrences(kRefused), 1) << cli.Output();
+    const std::vector<std::uint8_t> chip = ReadBinary(dir.File("dump/flash.bin"));
+    ASSERT_GE(chip.size(), last.size());
+    EXPECT_TRUE(std::equal(last.begin(), last.end(), chip.begin()));
+}
+
+TEST(CliWatch, SigtermEndsTheWatchAfterTheRunThatIsGoing) {
+    ScratchDir dir;
+    const std::string flash = dir.File("app.hex");
+    WriteInPlace(flash, IntelHex(Firmware(1024, 20)));
+    CliProcess cli({"program", "--backend", "sim", "-p", "mega8", "-f", flash, "--watch",
+                    "--no-progress", "--sim-dump", dir.File("dump")});
+    ASSERT_TRUE(cli.WaitFor("watching")) << cli.Output();
+    const std::vector<std::uint8_t> next = Firmware(1024, 21);
+    ReplaceFile(flash, IntelHex(next), 1);
+    ASSERT_TRUE(cli.WaitFor("写入中...", 2)) << cli.Output();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 0) << cli.Output();
+    // The run went on to its end and released the cable ("退出"); the dump shows its image.
+    EXPECT_EQ(cli.Occurrences(kOk), 2) << cli.Output();
+    EXPECT_EQ(cli.Occurrences("退出"), 2) << cli.Output();
+    const std::vector<std::uint8_t> chip = ReadBinary(dir.File("dump/flash.bin"));
+    ASSERT_GE(chip.size(), next.size());
+    EXPECT_TRUE(std::equal(next.begin(), next.end(), chip.begin()));
+
+    // Without a run going, SIGINT ends it at once.
+    CliProcess idle(
+        {"program", "--backend", "sim", "-p", "mega8", "-f", flash, "--watch", "--no-progress"});
+    ASSERT_TRUE(idle.WaitFor("watching")) << idle.Output();
+    idle.Signal(SIGINT);
+    EXPECT_EQ(idle.Wait(), 0) << idle.Output();
+}
+
+}  // namespace
+}  // namespace velkor::test
