@@ -3,9 +3,8 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/isp_programmer.h"
+#include "engine/engine_types.h"
 #include "files/hex_reader.h"
-#include "files/image_loader.h"
 #include "files/utf8_path.h"
 
 namespace velkor {
@@ -41,43 +40,6 @@ HexFileCheck CheckHexFile(const std::string& path) {
         check.state = ended ? HexFileState::kComplete : HexFileState::kUnfinished;
     }
     return check;
-}
-
-void FlashFileWatch::StartWatching() {
-    if (watchId_ != 0) watcher_.RemoveWatch(watchId_);
-    watchId_ = flashFile_.Path().empty() ? 0 : watcher_.AddWatch(flashFile_.Path(), &sink_);
-}
-
-void FlashFileWatch::StopWatching() {
-    watcher_.RemoveWatch(watchId_);
-    watchId_ = 0;
-}
-
-void FlashFileWatch::OnFileWatchNotify() {
-    rules_.FileChanged(AutoProgrammer::Clock::now());
-    TakeChange();
-}
-
-void FlashFileWatch::RunEnded() {
-    rules_.RunEnded();
-    TakeChange();
-}
-
-void FlashFileWatch::TakeChange() {
-    // Reloading while a run goes would change the image under the worker: the change waits.
-    if (!rules_.TakeChange(AutoProgrammer::Clock::now())) return;
-    view_.SetStatusText(kHexUpdatedText);
-    LoadFlashImage(engine_, flashFile_, flashFile_.Path());
-    LoadEepromImage(engine_, eepromFile_, eepromFile_.Path());
-    // A file its builder has not finished is loaded (the log names a faulty line) but not
-    // programmed; the finished file's own change brings the run.
-    const HexFileState state = CheckHexFile(flashFile_.Path()).state;
-    if (AutoProgrammer::ShouldProgram(state, view_.AutoProgramChecked())) {
-        rules_.RunStarted();
-        view_.StartProgram();
-    } else {
-        view_.SetSmallIcon(kIconNotProgrammed);
-    }
 }
 
 }  // namespace velkor

@@ -1,6 +1,6 @@
 // Automatic programming after the flash HEX file changes: when a change is taken, when a run may
-// start, and what the main window does with the watch on its flash file. The window and
-// `velkorisp-cli --watch` follow the same rules from here.
+// start and which file may be programmed; and the main window's watch on its flash file. The
+// window and `velkorisp-cli --watch` take these rules from here.
 #pragma once
 
 #include <chrono>
@@ -8,11 +8,9 @@
 #include <string>
 
 #include "app/file_watcher.h"
+#include "app/flash_file_watch.h"
 
 namespace velkor {
-
-class IspProgrammer;
-class HexFile;
 
 // A HEX file as a build tool leaves it: complete only when every line reads and its last record
 // ends the file (Intel type 01, S7/S8/S9). A tool that has written part of the file so far
@@ -69,60 +67,30 @@ class AutoProgrammer {
     Clock::time_point lastChange_{};
 };
 
-// What the main window lends to the watch on its flash file.
-class AutoProgramView {
+// The main window's watch on its flash file, kept on the process's FileWatcher. Notifications go
+// to `sink`, which queues them to the window's thread; there the presenter's
+// OnFlashFileChanged handles them.
+class WindowFlashWatch final : public FlashFileWatch {
   public:
-    virtual ~AutoProgramView() = default;
-    virtual bool AutoProgramChecked() = 0;  // "Auto Prog after Update"
-    // The status display's text, shown without touching its scrolling state.
-    virtual void SetStatusText(const std::string& utf8) = 0;
-    // The Program command as its button runs it (icon 150, the worker); the window reports the
-    // run's end back through RunEnded.
-    virtual void StartProgram() = 0;
-    virtual void SetSmallIcon(int iconId) = 0;
-};
+    WindowFlashWatch(FileWatcher& watcher, WatchNotifySink& sink)
+        : watcher_(watcher), sink_(sink) {}
+    ~WindowFlashWatch() override { Unwatch(); }
+    WindowFlashWatch(const WindowFlashWatch&) = delete;
+    WindowFlashWatch& operator=(const WindowFlashWatch&) = delete;
 
-// What the status display says after the flash file changed.
-inline constexpr const char* kHexUpdatedText = "   hex文件已经更新  ";
-// The window's icon for a new file loaded but not yet programmed.
-inline constexpr int kIconNotProgrammed = 151;
-
-// The main window's watch on its flash file and its handling of the notification, on the
-// window's thread. `sink` is the window's: it queues the notification to this thread, which
-// then calls OnFileWatchNotify.
-class FlashFileWatch {
-  public:
-    FlashFileWatch(FileWatcher& watcher, WatchNotifySink& sink, IspProgrammer& engine,
-                   HexFile& flashFile, HexFile& eepromFile, AutoProgramView& view)
-        : watcher_(watcher),
-          sink_(sink),
-          engine_(engine),
-          flashFile_(flashFile),
-          eepromFile_(eepromFile),
-          view_(view) {}
-
-    // After every load of the flash file (settings, OpenFlash): the watch moves to its path.
-    void StartWatching();
-    // The first of the window's shutdown steps.
-    void StopWatching();
+    void Watch(const std::string& path) override {
+        Unwatch();
+        watchId_ = path.empty() ? 0 : watcher_.AddWatch(path, &sink_);
+    }
+    void Unwatch() override {
+        watcher_.RemoveWatch(watchId_);
+        watchId_ = 0;
+    }
     int WatchId() const { return watchId_; }
 
-    void OnFileWatchNotify();
-    // Every Program run, the button's included, is announced here, and its end too: a change
-    // reported during a run is handled when the run has ended.
-    void RunStarted() { rules_.RunStarted(); }
-    void RunEnded();
-
   private:
-    void TakeChange();
-
     FileWatcher& watcher_;
     WatchNotifySink& sink_;
-    IspProgrammer& engine_;
-    HexFile& flashFile_;
-    HexFile& eepromFile_;
-    AutoProgramView& view_;
-    AutoProgrammer rules_{std::chrono::milliseconds(0)};
     int watchId_ = 0;
 };
 

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "app/auto_program.h"
 #include "app/flash_file_watch.h"
 #include "app/main_window_template.h"
 #include "devices/chip_table.h"
@@ -540,7 +541,10 @@ void MainWindowPresenter::OnFlashFileChanged() {
     const std::string eepromPath = eepromFile_.Path();
     LoadFlashImage(engine_, flashFile_, flashPath);
     LoadEepromImage(engine_, eepromFile_, eepromPath);
-    if (view_.IsChecked(kAutoProgramBoxId)) {
+    // A file its build tool has not finished is loaded but not programmed: the finished file's
+    // own change brings the run.
+    if (AutoProgrammer::ShouldProgram(CheckHexFile(flashPath).state,
+                                      view_.IsChecked(kAutoProgramBoxId))) {
         ProgramCommand();
     } else {
         view_.SetIcon(kIconFileChanged);

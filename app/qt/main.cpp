@@ -5,9 +5,28 @@
 #include <cstdio>
 #include <string>
 
+#include "app/auto_program.h"
+#include "app/file_watcher.h"
 #include "app/qt/main_window.h"
 #include "engine/isp_programmer.h"
 #include "files/settings.h"
+
+namespace {
+
+// The watcher's notification, queued to the window's thread like a posted message.
+class WindowWatchSink : public velkor::WatchNotifySink {
+  public:
+    void PostFileWatchNotify() override {
+        QMetaObject::invokeMethod(
+            window, [w = window] { w->Presenter().OnFlashFileChanged(); }, Qt::QueuedConnection);
+    }
+    void WatchProblem(const std::string& line) override {
+        std::fprintf(stderr, "velkorisp: %s\n", line.c_str());
+    }
+    velkor::qt::MainWindow* window = nullptr;
+};
+
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -25,7 +44,12 @@ int main(int argc, char** argv) {
     }
 
     velkor::IspProgrammer engine;
-    velkor::qt::MainWindow window(engine, settingsPath);
+    // The watcher outlives the window; the window's shutdown removes its watch first.
+    velkor::FileWatcher watcher;
+    WindowWatchSink sink;
+    velkor::WindowFlashWatch watch(watcher, sink);
+    velkor::qt::MainWindow window(engine, settingsPath, &watch);
+    sink.window = &window;
     window.Start();
     window.show();
     window.exec();
