@@ -42,6 +42,7 @@ INT_PTR OptionDialog::Handle(UINT message, WPARAM wParam, LPARAM) {
                                       kNumericEditSubclass, reinterpret_cast<DWORD_PTR>(this));
                 }
             }
+            CenterOnOwner();
             presenter_->OnInit();
             return TRUE;
         case WM_COMMAND: {
@@ -57,6 +58,22 @@ INT_PTR OptionDialog::Handle(UINT message, WPARAM wParam, LPARAM) {
         default:
             return FALSE;
     }
+}
+
+// Over the main window, as the menu command that opened it; on the screen's centre (the
+// template's DS_CENTER) when there is no owner.
+void OptionDialog::CenterOnOwner() {
+    HWND owner = GetWindow(hwnd_, GW_OWNER);
+    if (owner == nullptr) return;
+    RECT around{};
+    RECT self{};
+    GetWindowRect(owner, &around);
+    GetWindowRect(hwnd_, &self);
+    const int width = self.right - self.left;
+    const int height = self.bottom - self.top;
+    SetWindowPos(hwnd_, nullptr, (around.left + around.right - width) / 2,
+                 (around.top + around.bottom - height) / 2, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 LRESULT CALLBACK OptionDialog::NumericEditProc(HWND hwnd, UINT message, WPARAM wParam,

@@ -41,6 +41,7 @@ class OptionDialog : public OptionDialogView {
                                             UINT_PTR id, DWORD_PTR self);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
     void ShowConvertMenu(int id, LPARAM where);
+    void CenterOnOwner();
     HWND Item(int id) const { return GetDlgItem(hwnd_, id); }
 
     HWND hwnd_ = nullptr;
