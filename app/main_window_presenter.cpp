@@ -131,6 +131,8 @@ void MainWindowPresenter::UpdateTitle() {
     std::string title(kWindowCaption);
     title += " - ";
     title += port_ != nullptr ? port_->Describe() : std::string("no port");
+    // Until a pending close happens, the title says why the window is still there.
+    if (pendingEnd_ != PendingEnd::kNone) title += std::string(" - ") + kWaitForRunStatus;
     view_.SetTitle(title);
 }
 
@@ -495,7 +497,7 @@ void MainWindowPresenter::OnEngineMessage(unsigned message, std::uintptr_t wPara
         }
         const std::string log = engine_.LogText();
         view_.StatusStopScroll();
-        view_.StatusText(StatusPrefix(log));
+        if (pendingEnd_ == PendingEnd::kNone) view_.StatusText(StatusPrefix(log));
         view_.ShowLog(log);
     }
 }
@@ -583,10 +585,11 @@ void MainWindowPresenter::BeginEnd(PendingEnd how) {
         // The run owns the port path until it ends; the window closes right after.
         if (pendingEnd_ == PendingEnd::kNone) {
             engine_.AppendLog(kWaitForRunLine);
-            view_.StatusText(kWaitForRunStatus);
         }
         // A later Exit or close box asks for the settings to be written after all.
         if (pendingEnd_ == PendingEnd::kNone || how != PendingEnd::kEscape) pendingEnd_ = how;
+        view_.StatusText(kWaitForRunStatus);
+        UpdateTitle();
         return;
     }
     Finish(how);

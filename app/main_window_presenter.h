@@ -32,7 +32,7 @@ inline constexpr const char kBusyRefusedLine[] = "上一个操作还在进行中
 inline constexpr const char kWaitForRunLine[] = "正在等待当前操作结束, 之后关闭窗口...\r\n";
 inline constexpr const char kCalibrationNot89Line[] =
     "89S5x 芯片没有振荡器校准字节, 命令未执行.\r\n";
-inline constexpr const char kWaitForRunStatus[] = "请稍候...";
+inline constexpr const char kWaitForRunStatus[] = "正在等待当前操作结束...";
 inline constexpr const char kFuseWriteQuestion[] = "仍然写入这些熔丝位吗?";
 inline constexpr const char kFuseWriteCaption[] = "写入熔丝";
 inline constexpr const char kFuseWriteCancelledLine[] = "熔丝写入已取消.\r\n";

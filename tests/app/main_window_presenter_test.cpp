@@ -265,6 +265,8 @@ TEST_F(MainWindowTest, ClosingDuringARunWaitsForItsEndThenRunsTheShutdownSteps) 
     p.OnClose();
     EXPECT_TRUE(view_.ends.empty());
     EXPECT_NE(p.Port(), nullptr);  // never closed under the run
+    EXPECT_NE(view_.title.find(kWaitForRunStatus), std::string::npos);
+    notes_.Deliver(p);  // the run's lines so far leave the notice on the display
     EXPECT_EQ(view_.statusText, kWaitForRunStatus);
     EXPECT_EQ(Saved("DEVICE", "TYPE"), "0");
     EXPECT_EQ(Saved("PROGCMD", "Verify"), "1");
