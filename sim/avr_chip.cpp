@@ -47,6 +47,7 @@ void AvrChip::SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) 
         misoLatch_ = false;
         enabled_ = false;
     } else if (!resetLow && resetLow_) {
+        if (IsBusy(nowNs)) ++interruptedCount_;
         enabled_ = false;
     }
     resetLow_ = resetLow;

@@ -98,6 +98,9 @@ class AvrChip : public SimTarget {
     // chip erase between: outside what the parts allow, and the sign of a programmer that
     // takes the part's page for smaller than it is.
     std::uint64_t RewriteCount() const { return rewriteCount_; }
+    // Times RESET left programming mode while a self-timed write or erase was still running,
+    // which the parts do not allow: the operation may be left unfinished.
+    std::uint64_t InterruptedCount() const { return interruptedCount_; }
     // The instructions the part executed, as their four bytes, oldest first: the last
     // kExecutedKept at least, so that a bench left running for days keeps its memory flat.
     static constexpr std::size_t kExecutedKept = std::size_t{1} << 16;
@@ -149,6 +152,7 @@ class AvrChip : public SimTarget {
     std::uint64_t pageWriteCount_ = 0;
     std::uint64_t instructionCount_ = 0;
     std::uint64_t rewriteCount_ = 0;
+    std::uint64_t interruptedCount_ = 0;
     std::vector<std::uint32_t> executed_;
     std::function<void(std::uint16_t)> instructionHook_;
     std::uint32_t noise_ = 0x2545F491;  // state of the noise on MISO

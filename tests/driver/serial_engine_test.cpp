@@ -325,5 +325,17 @@ TEST_F(Commands, PageCommandsOfAnotherFamilyTouchNothing) {
     EXPECT_TRUE(port_.log.empty());
 }
 
+// Bit 0 of a flash byte address picks the high byte of the word through the opcode (0x28
+// read, 0x48 write), and bits 1..16 form the word address, so the top byte of a 128 KiB part
+// is word 0xFFFF.
+TEST_F(Commands, OddFlashAddressesUseTheHighByteInstructions) {
+    TarnelReadByte(&params_, &io_, TARNEL_MEMORY_FLASH, 0x1FFFF);
+    TarnelReadByte(&params_, &io_, TARNEL_MEMORY_FLASH, 0x1FFFE);
+    TarnelWriteByte(&params_, &io_, TARNEL_MEMORY_FLASH, 0x1FFFF, 0x5A);
+    TarnelWriteByte(&params_, &io_, TARNEL_MEMORY_FLASH, 0x1FFFE, 0xA5);
+    EXPECT_EQ(target_.SentBytes(), (Bytes{0x28, 0xFF, 0xFF, 0x00, 0x20, 0xFF, 0xFF, 0x00,  //
+                                          0x48, 0xFF, 0xFF, 0x5A, 0x40, 0xFF, 0xFF, 0xA5}));
+}
+
 }  // namespace
 }  // namespace velkor::test

@@ -46,6 +46,7 @@ TEST_P(AvrRow, ErasesWritesAndVerifiesTheWholeChip) {
     EXPECT_TRUE(Holds(chip.Flash(), e.flashImage.data()));
     EXPECT_TRUE(Holds(chip.Eeprom(), e.eepromImage.data()));
     EXPECT_EQ(chip.RewriteCount(), 0u) << "flash programmed twice without an erase";
+    EXPECT_EQ(chip.InterruptedCount(), 0u) << "reset while the part was still busy";
 }
 
 TEST_P(At89Row, ErasesWritesAndVerifiesTheWholeChip) {

@@ -174,19 +174,56 @@ TEST(MemoryOperations, ConfigWritesUseTheFormOfTheFuseKind) {
     EXPECT_EQ(modern->bench->Avr()->Lock(), 0xFC);
 }
 
-TEST(MemoryOperations, Tiny12IsErasedTwiceWithAForcedWriteBetween) {
-    auto rig = InProgramming({.chip = "tiny12"});
-    const std::uint64_t enablesBefore = rig->bench->Avr()->EnableCount();
-    EXPECT_EQ(rig->engine.EraseChip(), 0);
-    EXPECT_EQ(rig->bench->Avr()->EraseCount(), 2u);
-    EXPECT_EQ(rig->bench->Avr()->EnableCount() - enablesBefore, 2u);
-}
-
 TEST(MemoryOperations, EraseThatLosesTheTargetReportsIt) {
     auto rig = InProgramming({.chip = "mega8"});
     rig->Machine().CutPowerAfter(80);  // during the erase instruction's wait
     EXPECT_EQ(rig->engine.EraseChip(), 4);
     EXPECT_EQ(rig->engine.LogText(), "目标芯片连接失败.\r\n");
+}
+
+// Lock bits 2..1 travel in the instruction's second byte up to fuse kind 3 and as the fourth
+// byte from kind 4 on; 0xFD programs lock bit 1 only, which only the right form keeps apart
+// from programming both.
+TEST(MemoryOperations, LockFormChangesBetweenFuseKindsThreeAndFour) {
+    for (const char* chip : {"tiny15", "mega161"}) {
+        SCOPED_TRACE(chip);
+        auto rig = InProgramming({.chip = chip});
+        rig->engine.WriteConfigByte(kLockBits, 0xFD);
+        EXPECT_EQ(rig->bench->Avr()->Lock(), 0xFD);
+    }
+}
+
+// The reset pulse that follows an erase must not reach a part still erasing: mega161 takes
+// longer to erase than the pulse's first 10 ms.
+TEST(MemoryOperations, EraseWaitsForThePartBeforeTheNextWrite) {
+    auto rig = InProgramming({.chip = "mega161"});
+    ASSERT_EQ(rig->engine.EraseChip(), 0);
+    EXPECT_EQ(rig->bench->Avr()->InterruptedCount(), 0u);
+    std::vector<std::uint8_t> page(128, 0x5A);
+    rig->engine.WriteFlashPage(0, page.data());
+    EXPECT_EQ(rig->bench->Avr()->Flash()[0], 0x5A);
+    EXPECT_EQ(rig->bench->Avr()->LostInstructions(), 0u);
+}
+
+// The pause after each data byte of an 89S5x page: 100 data-register reads, not counted in
+// the delay count (which is 1 here, one read per half clock period).
+TEST(MemoryOperations, At89PageBytesEachGetTheirSettlingReads) {
+    auto rig = InProgramming({.chip = "89S52"});
+    std::vector<std::uint8_t> page(256, 0x3C);
+    rig->engine.WriteFlashPage(0x100, page.data());
+    EXPECT_EQ(rig->Machine().Counters().portReads, 258 * 17 + 256 * 100u);
+}
+
+TEST(MemoryOperations, Tiny12GetsAForcedFlashWriteBetweenItsTwoErases) {
+    auto rig = InProgramming({.chip = "tiny12"});
+    const std::uint64_t enablesBefore = rig->bench->Avr()->EnableCount();
+    EXPECT_EQ(rig->engine.EraseChip(), 0);
+    EXPECT_EQ(rig->bench->Avr()->EnableCount() - enablesBefore, 2u);
+    std::vector<std::uint32_t> steps;  // erases and flash writes, in order
+    for (std::uint32_t word : rig->bench->Avr()->Executed()) {
+        if ((word >> 16) == 0xAC80 || (word >> 24) == 0x40) steps.push_back(word & 0xFFFF00FF);
+    }
+    EXPECT_EQ(steps, (std::vector<std::uint32_t>{0xAC800000, 0x400000FF, 0xAC800000}));
 }
 
 }  // namespace

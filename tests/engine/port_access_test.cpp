@@ -193,5 +193,12 @@ TEST(PortAccess, RefusedPortAccessIsExplainedBeforePortMissing) {
     EXPECT_EQ(rig.engine.LogText(), "无法直接访问并口端口.\r\n LPT3(0x3BC) 端口不存在\n");
 }
 
+// The unnamed cable's buffer is enabled by D3 high: the search leaves it enabled.
+TEST(PortAccess, TheUnnamedCableIsLeftWithItsBufferEnabled) {
+    SimRig rig({.cable = "plain"});
+    EXPECT_EQ(rig.engine.OpenPort(), 0);
+    EXPECT_EQ(rig.engine.ReadPort(0x378), 0x08);
+}
+
 }  // namespace
 }  // namespace velkor

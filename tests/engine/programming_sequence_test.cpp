@@ -445,5 +445,63 @@ TEST(ProgrammingSequence, FullMega128WriteAndVerify) {
     EXPECT_EQ(rig->bench->Avr()->PageWriteCount(), 512u - 16u);
 }
 
+// The 89S5x parts need a slower clock than the AVR parts: the fastest setting starts at a
+// delay count of 10 instead of 1, and a user's delay gets 7 more.
+TEST(ProgrammingSequence, At89DelayCountsAreSlowerThanTheAvrOnes) {
+    struct Case {
+        const char* chip;
+        std::uint8_t speedSelection;
+        std::uint32_t userDelay;
+        std::uint16_t delayCount;
+    };
+    const Case cases[] = {{"89S52", 0, 3, 10},
+                          {"89S52", 1, 3, 10},
+                          {"89S8252", 1, 20, 27},
+                          {"mega8", 0, 3, 1},
+                          {"mega8", 1, 3, 3}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.chip << " " << +c.speedSelection);
+        auto rig = Selected({.chip = c.chip});
+        rig->engine.speedSelection = c.speedSelection;
+        rig->engine.userPortDelay = c.userDelay;
+        EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
+        EXPECT_EQ(rig->engine.delayCount, c.delayCount);
+    }
+}
+
+TEST(ProgrammingSequence, AChosenLockByteReplacesTheDefault) {
+    auto rig = Selected({.chip = "mega8"});
+    IspProgrammer& e = rig->engine;
+    e.commands.lock = 1;
+    e.lockSelect = 1;
+    e.customLockByte = 0xFE;  // lock bit 1 only; the default 0xFC programs both
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    EXPECT_EQ(rig->bench->Avr()->Lock(), 0xFE);
+    EXPECT_EQ(rig->LogLines()[1], "写入加密字节 FE \r\n");
+}
+
+TEST(ProgrammingSequence, CalibrationAddressIsClampedOnlyBeyondTheLastByte) {
+    auto rig = Selected({.chip = "mega8"});
+    IspProgrammer& e = rig->engine;
+    e.commands.copyCal = 1;
+    for (auto [address, kept] :
+         {std::pair{0x1FFEu, 0x1FFEu}, {0x1FFFu, 0x1FFFu}, {0x2000u, 0x1FFFu}}) {
+        e.calibrationAddress = address;
+        EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+        EXPECT_EQ(e.calibrationAddress, kept) << std::hex << address;
+    }
+}
+
+TEST(ProgrammingSequence, EepromProgressIsTheShareOfBytesAlreadyDone) {
+    auto rig = Selected({.chip = "mega8"});
+    IspProgrammer& e = rig->engine;
+    e.commands.writeEeprom = e.commands.verify = 1;
+    e.eepromImageLength = 4;
+    for (int i = 0; i < 4; ++i) e.eepromImage[i] = static_cast<std::uint8_t>(0x10 + i);
+    EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+    // Writing, then verifying: 0, 1, 2 and 3 of the 4 bytes done before each one.
+    EXPECT_EQ(rig->notes.Progress(), (std::vector<int>{25, 50, 75, 0, 25, 50, 75}));
+}
+
 }  // namespace
 }  // namespace velkor

@@ -113,5 +113,16 @@ TEST(TargetConnection, ExitReleasesTheLinesAndSaysSo) {
     EXPECT_FALSE(rig->bench->Avr()->ProgrammingEnabled());  // RESET released: the part runs
 }
 
+// Kind 1 parts have no fuse-read instruction of their own: "58 00" answers the lock bits and
+// the fuse bit together, so programmed lock bits show in the byte read.
+TEST(TargetConnection, Kind1FuseReadIsTheCombinedLockAndFuseRead) {
+    auto rig = Connected({.chip = "90S2343"});
+    ASSERT_EQ(rig->engine.EnterProgramming(), 0);
+    rig->engine.WriteConfigByte(kLockBits, 0xF9);
+    rig->engine.AppendLog(nullptr);
+    rig->engine.ReadFuseBytes();
+    EXPECT_EQ(rig->LogLines(), (std::vector<std::string>{"读取熔丝低字节 F9 \r\n"}));
+}
+
 }  // namespace
 }  // namespace velkor
