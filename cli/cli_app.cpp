@@ -14,6 +14,7 @@
 #include "devices/chip_table.h"
 #include "devices/fuse_safety.h"
 #include "driverclient/driver_check.h"
+#include "engine/cable_test.h"
 #include "engine/isp_programmer.h"
 #include "files/image_fit.h"
 #include "files/image_loader.h"
@@ -81,6 +82,8 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
             engine.userPortDelay = static_cast<std::uint32_t>(clamped);
         }
     }
+
+    if (o.portBase) engine.extraPortBase = *o.portBase;
 
     // ---- chip ----
     bool chipGiven = !o.chip.empty();
@@ -322,6 +325,9 @@ bool BindPortPath(const Options& o, Session& s, std::ostream& err) {
     bench.faults.outOfStepBits = o.simOutOfStep;
     bench.faults.neverInStep = o.simNeverInStep;
     bench.faults.locked = o.simLocked;
+    bench.cableFaults.cutPin = o.simCableCut;
+    bench.cableFaults.shortPins[0] = o.simCableShort[0];
+    bench.cableFaults.shortPins[1] = o.simCableShort[1];
     path.simPowerCut = o.simPowerCut;
     std::string problem;
     s.port = PortPath::Bind(*s.engine, path, &problem);
@@ -379,6 +385,17 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
             }
             engine.ReleasePort();
             status = result == 0 ? kExitOk : kExitFailed;
+            break;
+        }
+        case Command::kCableTest: {
+            if (engine.useDriver == 0 && engine.Backend().Direct() != nullptr) {
+                const std::string problem = engine.Backend().Direct()->AccessProblem();
+                if (!problem.empty()) engine.AppendLog(problem.c_str());
+            }
+            s.printer->Flush();
+            const CableTestResult result = RunCableTest(engine);
+            for (const std::string& line : result.Lines()) out << line << "\n";
+            status = result.Passed() ? kExitOk : kExitFailed;
             break;
         }
         case Command::kDriverCheck: {

@@ -47,6 +47,8 @@ Commands:
   cal-read           read the oscillator calibration bytes
   reset              pulse the target's RESET line
   detect             find the port and the cable and check the target's power
+  cable-test         drive each data line in turn, report which status lines follow,
+                     name the cable they match or what is wrong with it (exit 1)
   driver-check       send each of the port driver's control codes once and check the
                      answers (--backend driver or driver-sim); moves no cable line
   chips [--all]      list the supported chips (--all: every table row, all fields)
@@ -103,12 +105,15 @@ Port access:
                            after it (needs administrator rights); on Windows, auto
                            takes it when Tarnel.sys is there
       --ppdev-device PATH  parport device node for LPT1 (default: by base address)
+      --port-base 0xNNNN   also search the port card at this base (a PCI or PCIe
+                           card, e.g. 0xD010), after LPT1..LPT3; overrides the
+                           settings file's PORT/Base
 
 Simulated bench (--backend sim or driver-sim):
       --sim-chip NAME      chip on the bench (default: --chip, else mega8)
       --sim-cable stk200|byteblaster|xilinx|lattice|plain
                            cable kinds 8, 11, 9, 10, 7 (default stk200)
-      --sim-port lpt1|lpt2|lpt3|none
+      --sim-port lpt1|lpt2|lpt3|none|0xNNNN
                            where the simulated port sits (default lpt1)
       --sim-no-power       the target has no supply
       --sim-no-target      no chip on the cable
@@ -116,6 +121,9 @@ Simulated bench (--backend sim or driver-sim):
       --sim-never-in-step  the chip never accepts Programming Enable
       --sim-locked         the chip answers 00 01 02 as its signature
       --sim-power-cut N    cut the target's supply after N port accesses
+      --sim-cable-cut PIN  the cable's wire at connector pin PIN is broken
+      --sim-cable-short PIN:PIN
+                           two connector pins touch (18..25 are ground)
       --sim-dump DIR       afterwards write DIR/flash.bin, DIR/eeprom.bin, DIR/state.txt
 
 Watching the flash file (program):
@@ -197,6 +205,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 o.command = Command::kReset;
             else if (arg == "detect")
                 o.command = Command::kDetect;
+            else if (arg == "cable-test")
+                o.command = Command::kCableTest;
             else if (arg == "driver-check")
                 o.command = Command::kDriverCheck;
             else if (arg == "chips")
@@ -385,6 +395,29 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         } else if (name == "--ppdev-device") {
             if (!need(&v)) return result;
             o.ppdevDevice = v;
+        } else if (name == "--port-base") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            // The block's three registers must fit below 0x10000; the first 0x100 ports
+            // belong to the system board.
+            if (!ParseNumber(v, 0, 0xFFFC, &n) || n < 0x100)
+                return fail("--port-base takes a base address 0x100..0xFFFC, e.g. 0xD010");
+            o.portBase = static_cast<std::uint16_t>(n);
+        } else if (name == "--sim-cable-cut") {
+            if (!need(&v)) return result;
+            std::uint64_t n = 0;
+            if (!ParseNumber(v, 10, 25, &n) || n == 0)
+                return fail("--sim-cable-cut takes a connector pin 1..25");
+            o.simCableCut = static_cast<int>(n);
+        } else if (name == "--sim-cable-short") {
+            if (!need(&v)) return result;
+            const std::size_t colon = v.find(':');
+            std::uint64_t a = 0, b = 0;
+            if (colon == std::string_view::npos || !ParseNumber(v.substr(0, colon), 10, 25, &a) ||
+                !ParseNumber(v.substr(colon + 1), 10, 25, &b) || a == 0 || b == 0 || a == b)
+                return fail("--sim-cable-short takes two different connector pins, e.g. 2:3");
+            o.simCableShort[0] = static_cast<int>(a);
+            o.simCableShort[1] = static_cast<int>(b);
         } else if (name == "--sim-chip") {
             if (!need(&v)) return result;
             o.simChip = v;
@@ -406,8 +439,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 o.simBase = 0x3BC;
             else if (v == "none")
                 o.simBase = 0;
+            else if (std::uint64_t n = 0; ParseNumber(v, 0, 0xFFFC, &n) && n >= 0x100)
+                o.simBase = static_cast<std::uint16_t>(n);  // a port card's base, e.g. 0xD010
             else
-                return fail("--sim-port takes lpt1, lpt2, lpt3 or none");
+                return fail("--sim-port takes lpt1, lpt2, lpt3, none or a base such as 0xD010");
         } else if (name == "--sim-out-of-step") {
             if (!need(&v)) return result;
             std::uint64_t n = 0;

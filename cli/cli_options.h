@@ -14,6 +14,7 @@ enum class Command {
     kCalRead,
     kReset,
     kDetect,
+    kCableTest,
     kDriverCheck,
     kChips,
     kFuses,
@@ -47,6 +48,7 @@ struct Options {
     bool speedFastest = false;
     Backend backend = Backend::kAuto;
     std::string ppdevDevice;
+    std::optional<std::uint16_t> portBase;  // a fourth port to search, after LPT1..LPT3
     // Simulated bench.
     std::string simChip;
     std::string simCable = "stk200";
@@ -57,6 +59,8 @@ struct Options {
     bool simNeverInStep = false;
     bool simLocked = false;
     std::optional<std::uint64_t> simPowerCut;
+    int simCableCut = 0;            // connector pin whose wire is broken
+    int simCableShort[2] = {0, 0};  // two connector pins that touch
     std::string simDump;
     bool noProgressBar = false;
     bool watch = false;      // program again after each change of the flash file

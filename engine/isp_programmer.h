@@ -28,6 +28,12 @@ struct PortRequest {
     std::uint8_t cableKind = 0;  // CableKind
 };
 
+// A port the search tries: its name in messages and its base address.
+struct PortCandidate {
+    const char* name;
+    std::uint16_t base;
+};
+
 // One-byte command flags, in their stored order. Each is 0 (off) or nonzero (on).
 struct ProgramCommandSet {
     std::uint8_t readFlash = 0;  // settings keys InitPort / ReadFlash; no step reads it
@@ -75,6 +81,10 @@ class IspProgrammer {
     void DetectCable(PortRequest& request);
     int OpenPort();
     void ReleasePort();
+    // The ports the search tries, in order: LPT1, LPT2, LPT3 and, when extraPortBase names
+    // another base, that one as a fourth ("LPT4").
+    int PortCandidateCount() const;
+    PortCandidate PortCandidateAt(int index) const;
 
     // ---- serial instruction transfer ----
     void SendByte(std::uint8_t value);
@@ -125,6 +135,9 @@ class IspProgrammer {
     ProgramCommandSet commands;
     std::uint32_t useDriver = 0;
     std::uint16_t portBase = 0;
+    // A parallel port card at a base of its own (PCI and PCIe cards sit at addresses such as
+    // 0xD010): searched after the three standard ports. 0: none.
+    std::uint16_t extraPortBase = 0;
     std::uint16_t delayCount = 0;
     std::uint8_t cableKind = 0;
     std::uint32_t targetFamily = kFamilyAvr;

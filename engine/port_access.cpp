@@ -7,11 +7,7 @@
 namespace velkor {
 namespace {
 
-struct Candidate {
-    const char* name;
-    std::uint16_t base;
-};
-constexpr Candidate kCandidates[3] = {{"LPT1", 0x378}, {"LPT2", 0x278}, {"LPT3", 0x3BC}};
+constexpr PortCandidate kCandidates[3] = {{"LPT1", 0x378}, {"LPT2", 0x278}, {"LPT3", 0x3BC}};
 
 const char* DeviceLine(std::uint8_t kind) {
     switch (kind) {
@@ -33,6 +29,19 @@ bool Bit(std::uint8_t value, int bit) {
 }
 
 }  // namespace
+
+int IspProgrammer::PortCandidateCount() const {
+    if (extraPortBase == 0) return 3;
+    for (const PortCandidate& c : kCandidates) {
+        if (c.base == extraPortBase) return 3;
+    }
+    return 4;
+}
+
+PortCandidate IspProgrammer::PortCandidateAt(int index) const {
+    if (index >= 0 && index < 3) return kCandidates[index];
+    return {"LPT4", extraPortBase};
+}
 
 void IspProgrammer::DelayMs(int ms) {
     if (clock_ == nullptr) return;
@@ -64,16 +73,17 @@ void IspProgrammer::DetectCable(PortRequest& request) {
     }
     request.result = kPortMissing;
 
+    const int count = PortCandidateCount();
     auto take = [&](std::uint16_t index) {
         delayCount = request.delayRequest;
-        portBase = kCandidates[index % 3].base;
+        portBase = PortCandidateAt(index % count).base;
         request.portBase = portBase;
     };
-    request.lptIndex %= 3;
+    request.lptIndex = static_cast<std::uint16_t>(request.lptIndex % count);
     take(request.lptIndex);
     bool found = CheckPort() == 0;
-    for (int tried = 1; !found && tried < 3; ++tried) {
-        request.lptIndex = static_cast<std::uint16_t>((request.lptIndex + 1) % 3);
+    for (int tried = 1; !found && tried < count; ++tried) {
+        request.lptIndex = static_cast<std::uint16_t>((request.lptIndex + 1) % count);
         take(request.lptIndex);
         found = CheckPort() == 0;
     }
@@ -145,7 +155,7 @@ int IspProgrammer::OpenPort() {
     }
     DetectCable(portRequest);
     if (const char* line = DeviceLine(portRequest.cableKind)) AppendLog(line);
-    const char* name = kCandidates[portRequest.lptIndex % 3].name;
+    const char* name = PortCandidateAt(portRequest.lptIndex % PortCandidateCount()).name;
     switch (portRequest.result) {
         case kPortReady:
             return 0;

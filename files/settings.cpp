@@ -30,6 +30,8 @@ constexpr const char* kEeprom = "EEPROM";
 constexpr const char* kDevice = "DEVICE";
 constexpr const char* kOption = "PROGOPTION";
 constexpr const char* kCommand = "PROGCMD";
+// Settings added later live in sections of their own, so that older files stay valid.
+constexpr const char* kPort = "PORT";
 
 std::uint8_t LowByte(int value) {
     return static_cast<std::uint8_t>(value & 0xFF);
@@ -112,6 +114,26 @@ std::string CurrentExecutablePath() {
 #endif
 }
 
+std::optional<std::uint16_t> ParsePortBase(std::string_view text) {
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+    }
+    if (text.empty() || text.size() > 4) return std::nullopt;
+    unsigned value = 0;
+    for (const char c : text) {
+        const int digit = c >= '0' && c <= '9'   ? c - '0'
+                          : c >= 'a' && c <= 'f' ? c - 'a' + 10
+                          : c >= 'A' && c <= 'F' ? c - 'A' + 10
+                                                 : -1;
+        if (digit < 0) return std::nullopt;
+        value = value * 16 + static_cast<unsigned>(digit);
+    }
+    // The first 0x100 ports belong to the system board; the three registers must fit below
+    // 0x10000.
+    if (value < 0x100 || value > 0xFFFC) return std::nullopt;
+    return static_cast<std::uint16_t>(value);
+}
+
 std::string DefaultSettingsPath() {
     return SettingsPathForExecutable(CurrentExecutablePath());
 }
@@ -145,6 +167,15 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     for (int k = 0; k < 3; ++k) {
         const std::string key = "FUSE" + std::to_string(k);
         result.fuseKeys[k] = file.Find(kDevice, key).has_value();
+    }
+
+    const std::string portBase = file.GetString(kPort, "Base", "");
+    const std::optional<std::uint16_t> extraBase = ParsePortBase(portBase);
+    engine.extraPortBase = extraBase.value_or(0);
+    if (!portBase.empty() && !extraBase) {
+        engine.AppendLogF(
+            "设置文件中的 PORT/Base=%s 不是有效的端口地址 (0x100..0xFFFC), 已忽略.\r\n",
+            portBase.c_str());
     }
 
     window.autoProgram = file.GetInt(kOption, "AutoISP") != 0;

@@ -4,7 +4,10 @@
 // command-line front end applies one to an engine.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 
 #include "files/image_loader.h"
 #include "files/safe_file.h"
@@ -40,6 +43,10 @@ std::string SettingsPathForExecutable(const std::string& executablePath);
 std::string CurrentExecutablePath();
 // velkor.ini beside the running program (in the working directory if its location is unknown).
 std::string DefaultSettingsPath();
+
+// A port card's base address as PORT/Base holds it: hexadecimal, with or without "0x", from
+// 0x100 to 0xFFFC. Anything else gives nothing.
+std::optional<std::uint16_t> ParsePortBase(std::string_view text);
 
 struct SettingsLoadResult {
     // anything but kRead: every setting took its default (all but kMissing are also logged)

@@ -12,6 +12,7 @@ SimBench::SimBench(IspProgrammer& engine, const SimBenchOptions& options, std::s
         const sim::CableWiring* wiring = sim::WiringByName(options.cable);
         if (wiring == nullptr && error != nullptr) *error = "unknown cable '" + options.cable + "'";
         machine_.PlugCable(wiring);
+        machine_.SetCableFaults(options.cableFaults);
     }
     machine_.SetTargetPower(options.targetPower);
     if (!options.chip.empty()) {

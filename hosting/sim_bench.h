@@ -20,6 +20,7 @@ struct SimBenchOptions {
     std::uint16_t base = 0x378;    // where the port sits; 0: no port at all
     sim::PortMode portMode = sim::PortMode::kPresent;
     bool targetPower = true;
+    sim::CableFaults cableFaults;
     sim::AvrChipFaults faults;
     sim::SimTiming timing;
 };

@@ -20,11 +20,56 @@ constexpr CableWiring kWirings[] = {
 };
 // clang-format on
 
-bool DriversOn(const CableWiring& wiring, const ParallelPort& port) {
+bool IsGround(int pin) {
+    return pin >= 18 && pin <= 25;
+}
+
+bool IsInput(int pin) {
+    return pin == 10 || pin == 11 || pin == 12 || pin == 13 || pin == 15;
+}
+
+// The pin a fault shorts to `pin`, 0 when none.
+int ShortPartner(const CableFaults& faults, int pin) {
+    if (faults.shortPins[0] == pin) return faults.shortPins[1];
+    if (faults.shortPins[1] == pin) return faults.shortPins[0];
+    return 0;
+}
+
+// The level an output pin has on the cable's side, with a short to another output or to
+// ground pulling it low. Inputs shorted to it are applied in SenseInputs.
+bool OutputLevel(const ParallelPort& port, int pin, const CableFaults& faults) {
+    bool level = port.PinLevel(pin);
+    const int other = ShortPartner(faults, pin);
+    if (IsGround(other)) return false;
+    if (other != 0 && !IsInput(other)) level = level && port.PinLevel(other);
+    return level;
+}
+
+bool DriversOn(const CableWiring& wiring, const ParallelPort& port, const CableFaults& faults) {
     for (const EnableTerm& term : wiring.enable) {
-        if (term.pin != 0 && port.PinLevel(term.pin) != term.activeHigh) return false;
+        if (term.pin == 0) continue;
+        // A buffer enable whose wire is broken leaves the buffer off.
+        if (term.pin == faults.cutPin) return false;
+        if (OutputLevel(port, term.pin, faults) != term.activeHigh) return false;
     }
     return true;
+}
+
+bool GetInput(const StatusPins& pins, int pin) {
+    switch (pin) {
+        case 10:
+            return pins.pin10Ack;
+        case 11:
+            return pins.pin11Busy;
+        case 12:
+            return pins.pin12PaperEnd;
+        case 13:
+            return pins.pin13Select;
+        case 15:
+            return pins.pin15Error;
+        default:
+            return true;
+    }
 }
 
 void SetInput(StatusPins& pins, int pin, bool level) {
@@ -65,25 +110,45 @@ const CableWiring* WiringByName(std::string_view name) {
     return nullptr;
 }
 
-TargetLines DriveTarget(const CableWiring& wiring, const ParallelPort& port) {
-    if (!DriversOn(wiring, port)) return {Level::kFloating, Level::kFloating, Level::kFloating};
-    return {FromBool(port.PinLevel(wiring.resetPin)), FromBool(port.PinLevel(wiring.sckPin)),
-            FromBool(port.PinLevel(wiring.mosiPin))};
+TargetLines DriveTarget(const CableWiring& wiring, const ParallelPort& port,
+                        const CableFaults& faults) {
+    if (!DriversOn(wiring, port, faults)) {
+        return {Level::kFloating, Level::kFloating, Level::kFloating};
+    }
+    auto line = [&](int pin) {
+        return pin == faults.cutPin ? Level::kFloating : FromBool(OutputLevel(port, pin, faults));
+    };
+    return {line(wiring.resetPin), line(wiring.sckPin), line(wiring.mosiPin)};
 }
 
 StatusPins SenseInputs(const CableWiring& wiring, const ParallelPort& port, Level miso,
-                       bool targetPowered) {
+                       bool targetPowered, const CableFaults& faults) {
     StatusPins pins;
     // MISO passes the cable's buffer; with the buffer off or the chip silent the input floats
     // and the port's pull-up makes it read high.
-    if (DriversOn(wiring, port) && miso != Level::kFloating) {
+    if (DriversOn(wiring, port, faults) && miso != Level::kFloating) {
         SetInput(pins, wiring.misoPin, miso == Level::kHigh);
     }
     if (wiring.vccSensePin != 0) SetInput(pins, wiring.vccSensePin, targetPowered);
     // Loopbacks are plain wires in the plug: they work with or without target power.
     for (const Loopback& loop : wiring.loops) {
-        if (loop.fromPin != 0) SetInput(pins, loop.toPin, port.PinLevel(loop.fromPin));
+        if (loop.fromPin != 0 && loop.fromPin != faults.cutPin) {
+            SetInput(pins, loop.toPin, OutputLevel(port, loop.fromPin, faults));
+        }
     }
+    // A short that involves an input: the net is low when either side is.
+    const int a = faults.shortPins[0];
+    const int b = faults.shortPins[1];
+    if (a != 0 && b != 0 && (IsInput(a) || IsInput(b))) {
+        auto level = [&](int pin) {
+            if (IsGround(pin)) return false;
+            return IsInput(pin) ? GetInput(pins, pin) : OutputLevel(port, pin, faults);
+        };
+        const bool net = level(a) && level(b);
+        if (IsInput(a)) SetInput(pins, a, net);
+        if (IsInput(b)) SetInput(pins, b, net);
+    }
+    if (IsInput(faults.cutPin)) SetInput(pins, faults.cutPin, true);
     return pins;
 }
 

@@ -41,16 +41,27 @@ const CableWiring& WiringOf(CableType type);
 // The wiring for a command-line name ("stk200", "byteblaster", "xilinx", "lattice", "plain").
 const CableWiring* WiringByName(std::string_view name);
 
+// Damage to a cable, in terms of connector pins so that it applies to any wiring: a wire
+// broken at one pin (an output then reaches nothing, an input floats and reads high) and two
+// pins touching. Touching pins form one net that is low when either side drives it low, as
+// port drivers and open loopback wires behave; a ground pin (18..25) holds the other one low.
+struct CableFaults {
+    int cutPin = 0;             // 0 = none
+    int shortPins[2] = {0, 0};  // 0 = none
+    bool Any() const { return cutPin != 0 || shortPins[0] != 0; }
+};
+
 // What the target sees for the current port outputs.
 struct TargetLines {
     Level reset;
     Level sck;
     Level mosi;
 };
-TargetLines DriveTarget(const CableWiring& wiring, const ParallelPort& port);
+TargetLines DriveTarget(const CableWiring& wiring, const ParallelPort& port,
+                        const CableFaults& faults = {});
 
 // Levels at the connector's input pins, given the target's MISO and supply.
 StatusPins SenseInputs(const CableWiring& wiring, const ParallelPort& port, Level miso,
-                       bool targetPowered);
+                       bool targetPowered, const CableFaults& faults = {});
 
 }  // namespace velkor::sim

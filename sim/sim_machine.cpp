@@ -67,7 +67,7 @@ void SimMachine::Tick() {
 void SimMachine::UpdateTarget() {
     ParallelPort* port = CablePort();
     if (target_ == nullptr || cable_ == nullptr || port == nullptr) return;
-    const TargetLines lines = DriveTarget(*cable_, *port);
+    const TargetLines lines = DriveTarget(*cable_, *port, cableFaults_);
     target_->SetLines(lines.reset, lines.sck, lines.mosi, nowNs_);
 }
 
@@ -84,7 +84,7 @@ std::uint8_t SimMachine::In(std::uint16_t address) {
         } else if (cable_ != nullptr && port.get() == cablePort_) {
             const bool powered = target_ != nullptr ? target_->Powered() : targetPower_;
             const Level miso = target_ != nullptr ? target_->Miso() : Level::kFloating;
-            value = port->ReadStatus(SenseInputs(*cable_, *port, miso, powered));
+            value = port->ReadStatus(SenseInputs(*cable_, *port, miso, powered, cableFaults_));
         } else {
             value = port->ReadStatus(StatusPins{});
         }

@@ -42,6 +42,8 @@ class SimMachine {
     // Plugs a cable (null: none) into the port at `base`, or into the first port that is
     // not absent when `base` is 0.
     void PlugCable(const CableWiring* wiring, std::uint16_t base = 0);
+    // Damages the plugged cable (a broken wire, two pins touching); {} mends it.
+    void SetCableFaults(const CableFaults& faults) { cableFaults_ = faults; }
     void AttachTarget(std::unique_ptr<SimTarget> target);
     void SetTargetPower(bool on);
     // Cuts the target's supply once this many more port accesses have been made (0: now).
@@ -83,6 +85,7 @@ class SimMachine {
     SimTiming timing_;
     std::vector<std::unique_ptr<ParallelPort>> ports_;
     const CableWiring* cable_ = nullptr;
+    CableFaults cableFaults_;
     ParallelPort* cablePort_ = nullptr;
     std::unique_ptr<SimTarget> target_;
     bool targetPower_ = true;
