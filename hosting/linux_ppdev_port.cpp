@@ -34,71 +34,99 @@ long ReadBase(const std::string& file) {
 }  // namespace
 
 LinuxPpdevPortIo::LinuxPpdevPortIo(Paths paths) {
-    bool anyBaseKnown = false;
-    for (int n = 0; n < 8; ++n) {
+    for (unsigned base : kBases) slots_.push_back({base, {}});
+    for (int n = 0; n < 16; ++n) {
         const std::string node = paths.devDir + "/parport" + std::to_string(n);
         const long base = ReadBase(paths.procDir + "/parport" + std::to_string(n) + "/base-addr");
-        if (base < 0) continue;
-        anyBaseKnown = true;
-        for (int lpt = 0; lpt < 3; ++lpt) {
-            if (static_cast<unsigned long>(base) == kBases[lpt] && devices_[lpt].empty()) {
-                devices_[lpt] = node;
-            }
+        if (base <= 0 || base > 0xFFFC) continue;
+        const auto at = static_cast<unsigned>(base);
+        found_.emplace_back(node, at);
+        bool taken = false;
+        for (Slot& slot : slots_) {
+            if (slot.base != at) continue;
+            if (slot.device.empty()) slot.device = node;
+            taken = true;
         }
+        if (!taken) slots_.push_back({at, node});
     }
-    if (!anyBaseKnown) {
+    if (found_.empty()) {
         for (int lpt = 0; lpt < 3; ++lpt) {
-            devices_[lpt] = paths.devDir + "/parport" + std::to_string(lpt);
+            slots_[lpt].device = paths.devDir + "/parport" + std::to_string(lpt);
         }
     }
     for (int lpt = 0; lpt < 3; ++lpt) {
-        if (!paths.explicitDevices[lpt].empty()) devices_[lpt] = paths.explicitDevices[lpt];
+        if (!paths.explicitDevices[lpt].empty()) slots_[lpt].device = paths.explicitDevices[lpt];
     }
 }
 
 LinuxPpdevPortIo::~LinuxPpdevPortIo() {
-    for (int lpt = 0; lpt < 3; ++lpt) Close(lpt);
+    for (Slot& slot : slots_) Close(slot);
 }
 
-void LinuxPpdevPortIo::Close(int lpt) {
+std::string LinuxPpdevPortIo::DeviceAt(unsigned base) const {
+    for (const Slot& slot : slots_) {
+        if (slot.base == base) return slot.device;
+    }
+    return {};
+}
+
+std::string LinuxPpdevPortIo::FoundPortsLine() const {
+    if (found_.empty()) return {};
+    std::string line = "并口设备:";
+    char text[16];
+    for (const auto& [node, base] : found_) {
+        std::snprintf(text, sizeof text, "0x%X", base);
+        line += " " + node + " (" + text + ")";
+    }
+    return line + "\r\n";
+}
+
+void LinuxPpdevPortIo::Close(Slot& slot) {
 #if VELKOR_HAVE_PPDEV
-    if (fds_[lpt] >= 0) {
-        ioctl(fds_[lpt], PPRELEASE);
-        close(fds_[lpt]);
+    if (slot.fd >= 0) {
+        ioctl(slot.fd, PPRELEASE);
+        close(slot.fd);
     }
 #endif
-    fds_[lpt] = -1;
+    slot.fd = -1;
 }
 
-int LinuxPpdevPortIo::Descriptor(int lpt) {
-    if (tried_[lpt]) return fds_[lpt];
-    tried_[lpt] = true;
+int LinuxPpdevPortIo::Descriptor(Slot& slot) {
+    if (slot.tried) return slot.fd;
+    slot.tried = true;
 #if VELKOR_HAVE_PPDEV
-    if (devices_[lpt].empty()) return -1;
-    const int fd = open(devices_[lpt].c_str(), O_RDWR);
+    if (slot.device.empty()) return -1;
+    const int fd = open(slot.device.c_str(), O_RDWR);
     if (fd < 0) {
         // A missing node simply means no port there; anything else the user must hear about.
         if (errno != ENOENT && errno != ENODEV && errno != ENXIO) {
-            errors_[lpt] = devices_[lpt] + ": " + std::strerror(errno);
+            slot.error = slot.device + ": " + std::strerror(errno);
         }
         return -1;
     }
     if (ioctl(fd, PPCLAIM) != 0) {
-        errors_[lpt] = devices_[lpt] + ": PPCLAIM " + std::strerror(errno);
+        slot.error = slot.device + ": PPCLAIM " + std::strerror(errno);
         close(fd);
         return -1;
     }
-    fds_[lpt] = fd;
+    slot.fd = fd;
 #endif
-    return fds_[lpt];
+    return slot.fd;
+}
+
+LinuxPpdevPortIo::Slot* LinuxPpdevPortIo::SlotFor(std::uint16_t address) {
+    for (Slot& slot : slots_) {
+        if (address >= slot.base && address - slot.base < 3) return &slot;
+    }
+    return nullptr;
 }
 
 std::string LinuxPpdevPortIo::AccessProblem() {
     std::string problems;
     bool anyPort = false;
-    for (int lpt = 0; lpt < 3; ++lpt) {
-        anyPort = Descriptor(lpt) >= 0 || anyPort;
-        if (!errors_[lpt].empty()) problems += (problems.empty() ? "" : "; ") + errors_[lpt];
+    for (Slot& slot : slots_) {
+        anyPort = Descriptor(slot) >= 0 || anyPort;
+        if (!slot.error.empty()) problems += (problems.empty() ? "" : "; ") + slot.error;
     }
     // With a usable port the search finds it; another node the user cannot open is no problem
     // of this run and would only make a successful log look like a failed one.
@@ -108,12 +136,11 @@ std::string LinuxPpdevPortIo::AccessProblem() {
 
 std::uint8_t LinuxPpdevPortIo::In(std::uint16_t address) {
 #if VELKOR_HAVE_PPDEV
-    for (int lpt = 0; lpt < 3; ++lpt) {
-        if (address < kBases[lpt] || address >= kBases[lpt] + 3) continue;
-        const int fd = Descriptor(lpt);
-        if (fd < 0) break;
+    if (Slot* slot = SlotFor(address)) {
+        const int fd = Descriptor(*slot);
+        if (fd < 0) return 0xFF;
         unsigned char value = 0xFF;
-        const int reg = address - static_cast<int>(kBases[lpt]);
+        const unsigned reg = address - slot->base;
         const unsigned long request = reg == 0 ? PPRDATA : reg == 1 ? PPRSTATUS : PPRCONTROL;
         if (ioctl(fd, request, &value) != 0) return 0xFF;
         return value;
@@ -125,12 +152,11 @@ std::uint8_t LinuxPpdevPortIo::In(std::uint16_t address) {
 
 void LinuxPpdevPortIo::Out(std::uint16_t address, std::uint8_t value) {
 #if VELKOR_HAVE_PPDEV
-    for (int lpt = 0; lpt < 3; ++lpt) {
-        if (address < kBases[lpt] || address >= kBases[lpt] + 3) continue;
-        const int fd = Descriptor(lpt);
+    if (Slot* slot = SlotFor(address)) {
+        const int fd = Descriptor(*slot);
         if (fd < 0) return;
         unsigned char byte = value;
-        const int reg = address - static_cast<int>(kBases[lpt]);
+        const unsigned reg = address - slot->base;
         if (reg == 0) ioctl(fd, PPWDATA, &byte);
         if (reg == 2) ioctl(fd, PPWCONTROL, &byte);
         return;  // the status register is read-only

@@ -1,10 +1,13 @@
 // Port registers through the Linux parport driver (/dev/parportN and its ioctls), which
 // a user in group "lp" may use without root. LPT1..LPT3 are the parports whose base
-// address is 0x378 / 0x278 / 0x3BC when the kernel tells the bases, else parport0..2.
+// address is 0x378 / 0x278 / 0x3BC when the kernel tells the bases, else parport0..2. A
+// parport at any other base (a PCI or PCIe card) answers at its own base as well, so that a
+// search configured for that base finds it.
 #pragma once
 
 #include <array>
 #include <string>
+#include <vector>
 
 #include "engine/engine_seams.h"
 
@@ -29,16 +32,28 @@ class LinuxPpdevPortIo : public PortIo {
     std::string AccessProblem() override;
 
     // The device node that stands for LPT index 0..2 (empty: none).
-    const std::string& DeviceFor(int lpt) const { return devices_[lpt]; }
+    const std::string& DeviceFor(int lpt) const { return slots_[lpt].device; }
+    // The device node whose registers sit at `base` (empty: none).
+    std::string DeviceAt(unsigned base) const;
+    // One log line naming every parport the kernel reported and its base; empty when the
+    // kernel told no bases.
+    std::string FoundPortsLine() const;
 
   private:
-    int Descriptor(int lpt);  // opens and claims on first use; -1 when unusable
-    void Close(int lpt);
+    struct Slot {
+        unsigned base;
+        std::string device;
+        int fd = -1;
+        bool tried = false;
+        std::string error;
+    };
+    int Descriptor(Slot& slot);  // opens and claims on first use; -1 when unusable
+    void Close(Slot& slot);
+    Slot* SlotFor(std::uint16_t address);
 
-    std::array<std::string, 3> devices_;
-    std::array<int, 3> fds_ = {-1, -1, -1};
-    std::array<bool, 3> tried_ = {false, false, false};
-    std::array<std::string, 3> errors_;
+    // LPT1..LPT3 first, then the parports at other bases.
+    std::vector<Slot> slots_;
+    std::vector<std::pair<std::string, unsigned>> found_;  // node and base, as reported
 };
 
 }  // namespace velkor

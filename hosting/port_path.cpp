@@ -194,7 +194,11 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
     if (kind == PortPathKind::kPpdev) {
         LinuxPpdevPortIo::Paths paths;
         paths.explicitDevices[0] = options.ppdevDevice;
-        own.io = std::make_unique<LinuxPpdevPortIo>(paths);
+        auto ppdev = std::make_unique<LinuxPpdevPortIo>(paths);
+        // Which parports the kernel has and where: a card's base for PORT/Base is read here.
+        const std::string found = ppdev->FoundPortsLine();
+        if (!found.empty()) engine.AppendLog(found.c_str());
+        own.io = std::move(ppdev);
         if (options.kind == PortPathKind::kAuto) {
             path->choiceNote_ = "using the parallel port through ppdev (/dev/parportN)";
         }

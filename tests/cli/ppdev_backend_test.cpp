@@ -61,6 +61,8 @@ TEST(PpdevBackend, LptNamesFollowTheBaseAddressesTheKernelReports) {
     fs::create_directories(root / "parport1");
     std::ofstream(root / "parport0" / "base-addr") << "632\t1656\n";  // 0x278
     std::ofstream(root / "parport1" / "base-addr") << "888\t1912\n";  // 0x378
+    fs::create_directories(root / "parport3");
+    std::ofstream(root / "parport3" / "base-addr") << "53264\t53272\n";  // a PCI card at 0xD010
     LinuxPpdevPortIo::Paths paths;
     paths.devDir = "/dev";
     paths.procDir = root.string();
@@ -68,11 +70,15 @@ TEST(PpdevBackend, LptNamesFollowTheBaseAddressesTheKernelReports) {
     EXPECT_EQ(mapped.DeviceFor(0), "/dev/parport1");
     EXPECT_EQ(mapped.DeviceFor(1), "/dev/parport0");
     EXPECT_EQ(mapped.DeviceFor(2), "");
+    EXPECT_EQ(mapped.DeviceAt(0xD010), "/dev/parport3");
+    EXPECT_EQ(mapped.FoundPortsLine(),
+              "并口设备: /dev/parport0 (0x278) /dev/parport1 (0x378) /dev/parport3 (0xD010)\r\n");
 
     paths.procDir = (root / "nothing-here").string();
     LinuxPpdevPortIo ordered(paths);
     EXPECT_EQ(ordered.DeviceFor(0), "/dev/parport0");
     EXPECT_EQ(ordered.DeviceFor(2), "/dev/parport2");
+    EXPECT_EQ(ordered.FoundPortsLine(), "");
     fs::remove_all(root);
 }
 
