@@ -10,6 +10,8 @@
 
 #include <memory>
 
+#include "app/auto_program.h"
+#include "app/file_watcher.h"
 #include "app/win32/main_window.h"
 #include "engine/isp_programmer.h"
 #include "files/settings.h"
@@ -22,6 +24,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     // The engine holds both memory images; it lives for the whole process.
     static velkor::IspProgrammer engine;
     velkor::win32::MainWindow window(engine, velkor::DefaultSettingsPath());
+    // The flash file's watch: its notifications are posted to the window as "FileWatchNotify".
+    // The watcher outlives the watch; the window's shutdown removes the watch first.
+    velkor::FileWatcher watcher;
+    velkor::WindowFlashWatch watch(watcher, window);
+    window.SetFlashWatch(&watch);
     wchar_t dump[MAX_PATH];
     const DWORD length = GetEnvironmentVariableW(L"VELKOR_SIM_DUMP", dump, MAX_PATH);
     if (length > 0 && length < MAX_PATH)

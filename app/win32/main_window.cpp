@@ -32,7 +32,9 @@ HICON LoadIconAt(int id, int metric) {
 }  // namespace
 
 MainWindow::MainWindow(IspProgrammer& engine, std::string settingsPath)
-    : engine_(engine), settingsPath_(std::move(settingsPath)) {}
+    : engine_(engine),
+      settingsPath_(std::move(settingsPath)),
+      fileWatchMessage_(RegisterWindowMessageW(L"FileWatchNotify")) {}
 
 MainWindow::~MainWindow() {
     presenter_.reset();
@@ -59,8 +61,6 @@ INT_PTR CALLBACK MainWindow::Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
 }
 
 void MainWindow::Initialise() {
-    fileWatchMessage_ = RegisterWindowMessageW(L"FileWatchNotify");
-
     // The custom controls, bound to the template's controls by kind.
     for (const MainControl& c : MainTemplate().controls) {
         HWND item = c.id != kNoControlId ? GetDlgItem(hwnd_, c.id) : nullptr;
@@ -122,7 +122,8 @@ void MainWindow::Initialise() {
     bigIcon_ = LoadIconAt(kIconIdle, SM_CXICON);
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
 
-    presenter_ = std::make_unique<MainWindowPresenter>(engine_, *this, *this, settingsPath_);
+    presenter_ =
+        std::make_unique<MainWindowPresenter>(engine_, *this, *this, settingsPath_, watch_);
     presenter_->Initialise();
 }
 
@@ -389,6 +390,18 @@ void MainWindow::EndDialog(bool accepted) {
 
 void MainWindow::PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
     ::PostMessageW(hwnd_, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+}
+
+// ---- WatchNotifySink ----
+
+void MainWindow::PostFileWatchNotify() {
+    if (fileWatchMessage_ != 0) ::PostMessageW(hwnd_, fileWatchMessage_, 0, 0);
+}
+
+// The watcher's thread must not write the engine's log while a run may use it; the line goes
+// to the debugger's output, as the Linux program writes it to standard error.
+void MainWindow::WatchProblem(const std::string& line) {
+    OutputDebugStringW(WideFromUtf8("VelkorISP: " + line + "\n").c_str());
 }
 
 }  // namespace velkor::win32

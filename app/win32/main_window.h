@@ -12,6 +12,7 @@
 #include <memory>
 #include <string>
 
+#include "app/file_watcher.h"
 #include "app/main_window_presenter.h"
 #include "app/main_window_view.h"
 #include "controls/win32/flat_combo_box.h"
@@ -22,12 +23,15 @@
 
 namespace velkor::win32 {
 
-class MainWindow : public MainWindowView, public EngineNotifier {
+class MainWindow : public MainWindowView, public EngineNotifier, public WatchNotifySink {
   public:
     MainWindow(IspProgrammer& engine, std::string settingsPath);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
+
+    // The watch on the flash HEX file, set before Run(); none: the file is not watched.
+    void SetFlashWatch(FlashFileWatch* watch) { watch_ = watch; }
 
     // Shows the window modally until it ends; true when it ended through "Exit".
     bool Run();
@@ -60,6 +64,11 @@ class MainWindow : public MainWindowView, public EngineNotifier {
     // ---- EngineNotifier: called on any thread ----
     void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
 
+    // ---- WatchNotifySink: called on the watcher's thread ----
+    // Posts the registered "FileWatchNotify" to the window.
+    void PostFileWatchNotify() override;
+    void WatchProblem(const std::string& line) override;
+
   private:
     static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Handle(UINT message, WPARAM wParam, LPARAM lParam);
@@ -71,8 +80,9 @@ class MainWindow : public MainWindowView, public EngineNotifier {
     IspProgrammer& engine_;
     const std::string settingsPath_;
     std::string simDumpFolder_;
+    FlashFileWatch* watch_ = nullptr;
     HWND hwnd_ = nullptr;
-    UINT fileWatchMessage_ = 0;
+    const UINT fileWatchMessage_;
 
     StatusDisplay status_;
     std::map<int, std::unique_ptr<IconButton>> buttons_;

@@ -246,6 +246,20 @@ TEST_F(MainWindowEndToEnd, ProgramWritesTheSimulatedChipAndCloseSavesTheSettings
     EXPECT_EQ(flash.substr(0, image.size()), std::string(image.begin(), image.end()));
     EXPECT_EQ(static_cast<unsigned char>(flash[image.size()]), 0xFF);
 
+    // A build rewrites the HEX file: with "Auto Prog after Update" the window reloads it on
+    // "FileWatchNotify" and programs the new image.
+    SendMessageW(program.Control(kAutoProgramBoxId), BM_CLICK, 0, 0);
+    for (auto& byte : image) byte = static_cast<unsigned char>(~byte);
+    WriteFile(hex, IntelHex(image));
+    const std::string rebuilt(image.begin(), image.end());
+    const auto rebuildDeadline = std::chrono::steady_clock::now() + 60s;
+    while (ReadFile(dump / "flash.bin").substr(0, image.size()) != rebuilt &&
+           std::chrono::steady_clock::now() < rebuildDeadline) {
+        std::this_thread::sleep_for(200ms);
+    }
+    EXPECT_EQ(ReadFile(dump / "flash.bin").substr(0, image.size()), rebuilt)
+        << Utf8FromWide(program.Log());
+
     ASSERT_TRUE(program.Close());
     const std::string saved = ReadFile(dir / L"velkor.ini");
     EXPECT_NE(saved.find(Gbk(hex.wstring())), std::string::npos) << saved;
