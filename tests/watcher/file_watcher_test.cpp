@@ -81,13 +81,13 @@ TEST_F(FileWatcherFiles, DeletedFileGivesNoneUntilItComesBack) {
     std::filesystem::remove(path_);
     std::this_thread::sleep_for(100ms);  // lets the deletion be handled on its own
     EXPECT_EQ(sink_.Count(), 0);
-    ReplaceFile(path_, ":00000001FF\n", 300);  // comes back in one step, with a new time
+    ReplaceFileAtOnce(path_, ":00000001FF\n", 300);  // comes back in one step, with a new time
     ExpectNotifications(1);
 }
 
 TEST_F(FileWatcherFiles, RenameOverTheFileGivesOne) {
     // How editors and linkers save: write a new file beside it, then rename it over.
-    ReplaceFile(path_, ":0400000001020304F2\n:00000001FF\n", 400);
+    ReplaceFileAtOnce(path_, ":0400000001020304F2\n:00000001FF\n", 400);
     ExpectNotifications(1);
 }
 

@@ -15,20 +15,20 @@ TEST(CheckHexFile, OnlyAFileWithItsEndRecordIsComplete) {
 
     // Stopped between two lines: every line reads, the end is missing.
     const std::size_t secondLine = text.find('\n') + 1;
-    ReplaceFile(path, text.substr(0, secondLine), 1);
+    ReplaceFileAtOnce(path, text.substr(0, secondLine), 1);
     EXPECT_EQ(CheckHexFile(path).state, HexFileState::kUnfinished);
-    ReplaceFile(path, "", 2);
+    ReplaceFileAtOnce(path, "", 2);
     EXPECT_EQ(CheckHexFile(path).state, HexFileState::kUnfinished);
 
     // Stopped inside the second line.
-    ReplaceFile(path, text.substr(0, secondLine + 20), 3);
+    ReplaceFileAtOnce(path, text.substr(0, secondLine + 20), 3);
     const HexFileCheck cut = CheckHexFile(path);
     EXPECT_EQ(cut.state, HexFileState::kFaulty);
     EXPECT_EQ(cut.faultyLine, 2);
 
-    ReplaceFile(path, "S1130000000102030405060708090A0B0C0D0E0F74\nS9030000FC\n", 4);
+    ReplaceFileAtOnce(path, "S1130000000102030405060708090A0B0C0D0E0F74\nS9030000FC\n", 4);
     EXPECT_EQ(CheckHexFile(path).state, HexFileState::kComplete);
-    ReplaceFile(path, "S1130000000102030405060708090A0B0C0D0E0F74\n", 5);
+    ReplaceFileAtOnce(path, "S1130000000102030405060708090A0B0C0D0E0F74\n", 5);
     EXPECT_EQ(CheckHexFile(path).state, HexFileState::kUnfinished);
 
     EXPECT_EQ(CheckHexFile(dir.File("missing.hex")).state, HexFileState::kUnreadable);

@@ -103,14 +103,14 @@ TEST(CliWatch, FollowsThreeRewritesAndNeverProgramsADamagedFile) {
     ASSERT_TRUE(cli.WaitFor("watching")) << cli.Output();
     ASSERT_EQ(cli.Occurrences(kOk), 1);
 
-    ReplaceFile(flash, IntelHex(Firmware(1024, 11)), 1);
+    ReplaceFileAtOnce(flash, IntelHex(Firmware(1024, 11)), 1);
     ASSERT_TRUE(cli.WaitFor(kOk, 2)) << cli.Output();
 
     // A build stopped inside a line: reported, not programmed; then its finished file.
     const std::string second = IntelHex(Firmware(1024, 12));
-    ReplaceFile(flash, second.substr(0, second.size() / 2 + 7), 2);
+    ReplaceFileAtOnce(flash, second.substr(0, second.size() / 2 + 7), 2);
     ASSERT_TRUE(cli.WaitFor(kRefused)) << cli.Output();
-    ReplaceFile(flash, second, 3);
+    ReplaceFileAtOnce(flash, second, 3);
     ASSERT_TRUE(cli.WaitFor(kOk, 3)) << cli.Output();
 
     // A tool that writes the file in two steps 50 ms apart: one run, on the whole file.
@@ -136,7 +136,7 @@ TEST(CliWatch, SigtermEndsTheWatchAfterTheRunThatIsGoing) {
                     "--no-progress", "--sim-dump", dir.File("dump")});
     ASSERT_TRUE(cli.WaitFor("watching")) << cli.Output();
     const std::vector<std::uint8_t> next = Firmware(1024, 21);
-    ReplaceFile(flash, IntelHex(next), 1);
+    ReplaceFileAtOnce(flash, IntelHex(next), 1);
     ASSERT_TRUE(cli.WaitFor("写入中...", 2)) << cli.Output();
     cli.Signal(SIGTERM);
     EXPECT_EQ(cli.Wait(), 0) << cli.Output();

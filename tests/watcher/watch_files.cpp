@@ -4,7 +4,12 @@
 #include <atomic>
 #include <cstdio>
 #include <fstream>
+#include <iterator>
 #include <random>
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace velkor::test {
 
@@ -31,17 +36,44 @@ void WriteInPlace(const std::string& path, const std::string& text) {
     file.write(text.data(), static_cast<std::streamsize>(text.size()));
 }
 
-void SetWriteTime(const std::string& path, int seconds) {
+namespace {
+
+void SetTimeOnly(const std::string& path, int seconds) {
     static const auto base =
         std::filesystem::file_time_type::clock::now() - std::chrono::hours(24 * 400);
     std::filesystem::last_write_time(path, base + std::chrono::seconds(seconds));
 }
 
-void ReplaceFile(const std::string& path, const std::string& text, int seconds) {
+void RenameOver(const std::string& from, const std::string& to) {
+#ifdef _WIN32
+    // std::filesystem::rename will not replace an existing file here.
+    MoveFileExW(std::filesystem::path(from).wstring().c_str(),
+                std::filesystem::path(to).wstring().c_str(), MOVEFILE_REPLACE_EXISTING);
+#else
+    std::filesystem::rename(from, to);
+#endif
+}
+
+}  // namespace
+
+void SetWriteTime(const std::string& path, int seconds) {
+#ifdef _WIN32
+    // Wine's directory notifications miss a change of the times alone; a copy with the new time
+    // renamed over the file is seen on every Windows.
+    std::ifstream file(path, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+    file.close();
+    ReplaceFileAtOnce(path, text, seconds);
+#else
+    SetTimeOnly(path, seconds);
+#endif
+}
+
+void ReplaceFileAtOnce(const std::string& path, const std::string& text, int seconds) {
     const std::string temporary = path + ".new";
     std::ofstream(temporary, std::ios::binary | std::ios::trunc) << text;
-    SetWriteTime(temporary, seconds);
-    std::filesystem::rename(temporary, path);
+    SetTimeOnly(temporary, seconds);
+    RenameOver(temporary, path);
 }
 
 std::string IntelHex(const std::vector<std::uint8_t>& bytes) {

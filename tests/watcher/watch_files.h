@@ -73,7 +73,7 @@ void WriteInPlace(const std::string& path, const std::string& text);
 // Replaces the file at once, as editors and linkers save: `text` goes into a file beside it,
 // which gets the last-write time `seconds` (see SetWriteTime) and is renamed over it. The watched
 // file changes exactly once.
-void ReplaceFile(const std::string& path, const std::string& text, int seconds);
+void ReplaceFileAtOnce(const std::string& path, const std::string& text, int seconds);
 // The bytes as Intel HEX text, 16 to a record from address 0, ended by the end record.
 std::string IntelHex(const std::vector<std::uint8_t>& bytes);
 // `count` bytes that differ from run to run of the same `seed`.
