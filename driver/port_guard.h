@@ -22,6 +22,16 @@ extern "C" {
 /* One bit per port for all 65536 ports, as the x86 I/O permission map lays them out. */
 #define TARNEL_IO_MAP_BYTES 8192u
 
+/* The driver's own value, under its service key, naming a port card's base to admit. */
+#define TARNEL_PORT_BASE_VALUE "PortBase"
+#define TARNEL_PORT_BASE_VALUE_W L"PortBase"
+
+/* Admits one more block besides LPT1..LPT3: a port card's base the installation configured,
+ * read once at load. Replaces any earlier one. Refuses (returns 0, admitting nothing more) a
+ * base below 0x100, one whose block would pass 0xFFFF, and one whose block reaches the PCI
+ * configuration ports 0xCF8..0xCFF. */
+int TarnelAdmitExtraBase(uint32_t base);
+
 /* 1 when base starts an allowed block. */
 int TarnelIsAllowedBase(uint16_t base);
 

@@ -21,7 +21,7 @@ std::string DriverFilePath(const std::string& directory) {
 }
 
 int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std::string& name,
-                  BindingFailure* failure) {
+                  BindingFailure* failure, std::uint16_t extraPortBase) {
     BindingFailure ignored;
     BindingFailure& fail = failure != nullptr ? *failure : ignored;
     fail = {};
@@ -35,7 +35,9 @@ int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std:
     registration.displayName = name;
     registration.binaryPath = driverPath;
     ServiceManager::Handle service = scm.Create(manager, registration);
+    bool reused = false;
     if (service == ServiceManager::kNoHandle) {
+        reused = true;
         const std::uint32_t error = scm.LastError();
         if (error != kErrorServiceExists) {
             fail = {BindingFailure::Step::kCreateService, error};
@@ -50,6 +52,9 @@ int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std:
             return 0;
         }
     }
+    // Not written, the card's ports stay closed and the search reports it as missing, which
+    // is the truth as far as the driver goes.
+    if (extraPortBase != 0 || reused) (void)scm.SetValue(name, kDriverPortBaseValue, extraPortBase);
     const bool started = scm.Start(service);
     if (!started) {
         // Another instance may have started it already; its device serves us as well.
@@ -88,7 +93,8 @@ DriverBinding::~DriverBinding() {
 bool DriverBinding::OpenDriver(const std::string& directory) {
     opened_ = true;
     noticeGiven_ = false;
-    (void)InstallDriver(scm_, DriverFilePath(directory), kDriverServiceName, &failure_);
+    (void)InstallDriver(scm_, DriverFilePath(directory), kDriverServiceName, &failure_,
+                        extraPortBase_);
     std::uint32_t error = 0;
     device_ = opener_.Open(&error);
     // The device opening anyway means an earlier failure did not matter (the driver ran).
@@ -152,6 +158,7 @@ bool BindDriverAtStartup(bool ntFamily, IspProgrammer& engine, DriverBinding& bi
                          const std::string& directory) {
     if (!ntFamily) return false;
     engine.useDriver = 1;
+    binding.SetExtraPortBase(engine.extraPortBase);
     (void)binding.OpenDriver(directory);
     return true;
 }

@@ -16,6 +16,9 @@ namespace velkor {
 class IspProgrammer;
 
 constexpr const char* kDriverServiceName = "Tarnel";
+// The value under the service's key that names a port card's base for the driver to admit
+// besides LPT1..LPT3 (0: none). The driver reads it once, when it loads.
+constexpr const char* kDriverPortBaseValue = "PortBase";
 
 // The directory part (drive and directory) of the executable's full path, ending in a
 // separator; empty when the path has none.
@@ -43,8 +46,12 @@ struct BindingFailure {
 // registration unchanged, whatever file it names) and starts it. Returns nonzero when this
 // call started the service. `failure` (if given) receives the first step that failed; a
 // start refused because the service already runs is not a failure.
+// `extraPortBase` (nonzero) is written as the service's PortBase before the start, so that
+// the driver admits that port card; a reused registration always gets the value, so that a
+// card configured by an earlier run is not admitted any more. A driver already running keeps
+// what it read when it loaded.
 int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std::string& name,
-                  BindingFailure* failure = nullptr);
+                  BindingFailure* failure = nullptr, std::uint16_t extraPortBase = 0);
 
 // Stops the service `name` and, when it stopped or was not running at all, deletes it.
 // Returns 1 when the registration is gone, 0 otherwise (a driver that refuses to stop stays
@@ -74,6 +81,8 @@ class DriverBinding : public DriverChannel {
     // already running driver serves as well) and opens the device. Returns whether the
     // device is open.
     bool OpenDriver(const std::string& directory);
+    // The port card's base the driver is to admit at its next load (0: none).
+    void SetExtraPortBase(std::uint16_t base) { extraPortBase_ = base; }
     // Closes the device, then stops and deletes the service. Does nothing unless OpenDriver
     // was called.
     void CloseDriver();
@@ -92,11 +101,13 @@ class DriverBinding : public DriverChannel {
     std::unique_ptr<DriverChannel> device_;
     bool opened_ = false;  // OpenDriver called, CloseDriver not yet
     bool noticeGiven_ = false;
+    std::uint16_t extraPortBase_ = 0;
     BindingFailure failure_;
 };
 
 // Start-up: on a system whose kernel keeps user programs from the ports (`ntFamily`), sets
-// the engine's use-driver flag and opens the driver from the program's directory; elsewhere
+// the engine's use-driver flag and opens the driver from the program's directory, telling it
+// the engine's extra port base; elsewhere
 // does nothing at all. Returns whether the engine is in driver mode. The flag stays set even
 // when the open fails: every port access then fails and the first run says why.
 bool BindDriverAtStartup(bool ntFamily, IspProgrammer& engine, DriverBinding& binding,

@@ -46,6 +46,10 @@ class ServiceManager {
     virtual bool Stop(Handle service) = 0;   // ControlService(SERVICE_CONTROL_STOP)
     virtual bool Delete(Handle service) = 0;
     virtual void Close(Handle handle) = 0;
+    // Sets a number value in the service's own registry key, where the driver reads its
+    // configuration when it loads. False (with LastError) when it could not be written.
+    virtual bool SetValue(const std::string& name, const std::string& valueName,
+                          std::uint32_t value) = 0;
     // The error of the last failed call.
     virtual std::uint32_t LastError() = 0;
 };

@@ -62,6 +62,21 @@ void Win32ServiceManager::Close(Handle handle) {
     if (handle != kNoHandle) CloseServiceHandle(Sc(handle));
 }
 
+bool Win32ServiceManager::SetValue(const std::string& name, const std::string& valueName,
+                                   std::uint32_t value) {
+    const std::string path = "SYSTEM\\CurrentControlSet\\Services\\" + name;
+    HKEY key = nullptr;
+    LONG status = RegOpenKeyExA(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_SET_VALUE, &key);
+    if (status == ERROR_SUCCESS) {
+        const DWORD data = value;
+        status = RegSetValueExA(key, valueName.c_str(), 0, REG_DWORD,
+                                reinterpret_cast<const BYTE*>(&data), sizeof data);
+        RegCloseKey(key);
+    }
+    SetLastError(static_cast<DWORD>(status));
+    return status == ERROR_SUCCESS;
+}
+
 std::uint32_t Win32ServiceManager::LastError() {
     return GetLastError();
 }

@@ -157,8 +157,37 @@ static VOID NTAPI TarnelUnload(PDRIVER_OBJECT driver) {
     if (driver->DeviceObject != NULL) IoDeleteDevice(driver->DeviceObject);
 }
 
+/* The port card's base the program configured under the service key (TARNEL_PORT_BASE_VALUE),
+ * 0 when it wrote none. Read once, before the permission map is filled, so the map, the checks
+ * and the dispatch all see the same blocks for the driver's whole life. */
+static NTSTATUS NTAPI TakePortBase(PWSTR name, ULONG type, PVOID data, ULONG length, PVOID context,
+                                   PVOID entry) {
+    (void)name;
+    (void)context;
+    /* Anything but a number of the right size is no base at all. */
+    if (type == REG_DWORD && length == sizeof(ULONG)) *(ULONG*)entry = *(const ULONG*)data;
+    return STATUS_SUCCESS;
+}
+
+static ULONG ReadExtraPortBase(PUNICODE_STRING registry_path) {
+    ULONG base = 0;
+    RTL_QUERY_REGISTRY_TABLE query[2];
+    if (registry_path == NULL || registry_path->Buffer == NULL) return 0;
+    RtlZeroMemory(query, sizeof query);
+    query[0].QueryRoutine = TakePortBase;
+    query[0].Name = (PWSTR)TARNEL_PORT_BASE_VALUE_W;
+    query[0].EntryContext = &base;
+    /* A missing value calls no routine: base stays 0. */
+    if (!NT_SUCCESS(RtlQueryRegistryValues(RTL_REGISTRY_ABSOLUTE, registry_path->Buffer, query,
+                                           NULL, NULL))) {
+        return 0;
+    }
+    return base;
+}
+
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path) {
-    (void)registry_path;
+    /* A refused base admits nothing beyond LPT1..LPT3. */
+    (void)TarnelAdmitExtraBase(ReadExtraPortBase(registry_path));
 
     g_io_map = MmAllocateNonCachedMemory(TARNEL_IO_MAP_BYTES);
     if (g_io_map == NULL) return STATUS_INSUFFICIENT_RESOURCES;

@@ -53,10 +53,23 @@ TEST_F(Binding, LeftoverRegistrationIsOpenedAndStarted) {
     scm_.failures["Create"] = kErrorServiceExists;
     DriverBinding binding(scm_, device_);
     EXPECT_TRUE(binding.OpenDriver(kDirectory));
-    EXPECT_EQ(scm_.log,
-              (Log{"OpenManager F003F", "Create Tarnel on manager", "Open Tarnel F01FF on manager",
-                   "Start service", "Close service", "Close manager", "OpenDevice"}));
+    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Create Tarnel on manager",
+                             "Open Tarnel F01FF on manager", "SetValue Tarnel PortBase 0",
+                             "Start service", "Close service", "Close manager", "OpenDevice"}));
     EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+}
+
+// The driver learns a port card's base from its service key, written before it loads; a
+// registration left over from an earlier run is told again, so a card no longer configured
+// is not admitted.
+TEST_F(Binding, TheEnginesCardBaseIsWrittenForTheDriverBeforeItStarts) {
+    IspProgrammer engine;
+    engine.extraPortBase = 0xD010;
+    DriverBinding binding(scm_, device_);
+    EXPECT_TRUE(BindDriverAtStartup(true, engine, binding, kDirectory));
+    EXPECT_EQ(scm_.log,
+              (Log{"OpenManager F003F", "Create Tarnel on manager", "SetValue Tarnel PortBase D010",
+                   "Start service", "Close service", "Close manager", "OpenDevice"}));
 }
 
 TEST_F(Binding, RunningDriverServesThoughItsStartFails) {

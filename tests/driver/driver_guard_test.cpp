@@ -121,6 +121,35 @@ TEST_F(Guard, CommandsWithoutAnAllowedBaseTouchNoPort) {
     EXPECT_TRUE(EveryCommandServed());
 }
 
+// A port card's base configured at install is admitted as a fourth block, with the same
+// bounds as the others; a base that would reach the system board's or the PCI configuration
+// ports is refused and admits nothing, not even an earlier card.
+TEST_F(Guard, AConfiguredCardBaseIsAdmittedAndNothingBeyondIt) {
+    ASSERT_EQ(TarnelAdmitExtraBase(0xD010), 1);
+    for (std::uint32_t port = 0xD010; port < 0xD013; ++port) {
+        Bytes read = Fields({port, 0});
+        EXPECT_EQ(Send(IOCTL_TARNEL_READ_PORT, read), TARNEL_STATUS_SUCCESS) << port;
+    }
+    ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({0xD013, 0}));
+    ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({0xD00F, 0}));
+    Bytes params = Fields({8, 0xD010, 1, 4, TARNEL_FAMILY_AVR, 1});
+    EXPECT_EQ(Send(IOCTL_TARNEL_SET_PARAMS, params), TARNEL_STATUS_SUCCESS);
+    Bytes map(TARNEL_IO_MAP_BYTES, 0xFF);
+    TarnelFillIoMap(map.data());
+    EXPECT_EQ(map[0xD010 / 8], 0xF8);  // 0xD010..0xD012 open, 0xD013.. closed
+
+    for (std::uint32_t bad : {0x80u, 0xFFu, 0xFFFEu, 0x10000u, 0xCF6u, 0xCFCu}) {
+        SCOPED_TRACE(bad);
+        EXPECT_EQ(TarnelAdmitExtraBase(bad), 0);
+        ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({0xD010, 0}));
+        ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({bad & 0xFFFFu, 0}));
+    }
+    EXPECT_EQ(TarnelAdmitExtraBase(0xCF5), 1);  // ends at 0xCF7, just short of them
+    EXPECT_EQ(TarnelAdmitExtraBase(0x378), 1);  // a standard block: nothing more to open
+    ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({0xCF5, 0}));
+    EXPECT_EQ(TarnelAdmitExtraBase(0), 0);  // back to the three blocks for the other tests
+}
+
 TEST(GuardIoMap, OpensExactlyTheNineRegisters) {
     Bytes map(TARNEL_IO_MAP_BYTES, 0);
     TarnelFillIoMap(map.data());

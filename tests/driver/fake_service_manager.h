@@ -42,6 +42,11 @@ class FakeServiceManager : public ServiceManager {
         log.push_back("Close " + names_[handle]);
         --openHandles;
     }
+    bool SetValue(const std::string& name, const std::string& valueName,
+                  std::uint32_t value) override {
+        log.push_back("SetValue " + name + " " + valueName + " " + Hex(value));
+        return Succeed("SetValue");
+    }
     std::uint32_t LastError() override { return lastError_; }
 
   private:
