@@ -44,9 +44,9 @@ class WindowAutoProgram : public ::testing::Test {
         presenter_->Initialise();
     }
 
-    // Runs the window's thread until `done` holds (false after thirty seconds without).
+    // Runs the window's thread until `done` holds (false after two minutes without).
     bool PumpUntil(const std::function<bool()>& done,
-                   std::chrono::milliseconds limit = std::chrono::seconds(30)) {
+                   std::chrono::milliseconds limit = std::chrono::seconds(120)) {
         const auto deadline = std::chrono::steady_clock::now() + limit;
         for (;;) {
             notes_.Deliver(*presenter_);

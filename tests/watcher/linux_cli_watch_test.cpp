@@ -45,9 +45,10 @@ class CliProcess {
         }
         close(out_);
     }
-    // Reads until `text` has appeared `count` times in all output so far (at most 30 s).
+    // Reads until `text` has appeared `count` times in all output so far (at most two minutes:
+    // a sanitizer build runs the simulated chip many times slower).
     bool WaitFor(const std::string& text, int count = 1) {
-        const auto deadline = std::chrono::steady_clock::now() + 30s;
+        const auto deadline = std::chrono::steady_clock::now() + 120s;
         while (Occurrences(text) < count) {
             pollfd fd{out_, POLLIN, 0};
             const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
@@ -69,7 +70,7 @@ class CliProcess {
         return n;
     }
     void Signal(int signal) { kill(pid_, signal); }
-    // Waits for the end (at most 30 s); the exit status, or -1.
+    // Waits for the end (at most two minutes); the exit status, or -1.
     int Wait() {
         WaitFor("\x01never\x01");  // reads the rest of the output until the pipe closes
         int status = 0;
