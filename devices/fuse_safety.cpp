@@ -12,6 +12,13 @@ namespace {
 const char* const kByteNamesChinese[3] = {"低", "高", "扩展"};
 const char* const kByteNamesEnglish[3] = {"low", "high", "extended"};
 
+// The name of a bit for the safety check. The mega165 set leaves extended bit 0 unnamed so
+// that its box stays hidden, yet that bit is RSTDISBL and is written with the byte.
+const char* HazardName(const FuseBitNames& names, int byte, int bit) {
+    if (&names == &FuseNamesMega165 && byte == 2 && bit == 0) return "RSTDISBL";
+    return FuseBitName(names, static_cast<std::size_t>(byte), static_cast<std::size_t>(bit));
+}
+
 }  // namespace
 
 std::vector<FuseHazard> FindFuseHazards(const FuseBytes& fuses, const ChipRecord& chip) {
@@ -23,8 +30,7 @@ std::vector<FuseHazard> FindFuseHazards(const FuseBytes& fuses, const ChipRecord
         const auto written = static_cast<std::uint8_t>(fuses[static_cast<std::size_t>(k)] & mask);
         for (int i = 0; i < 8; ++i) {
             if ((mask >> i & 1) == 0) continue;
-            const char* name = FuseBitName(*chip.fuseNames, static_cast<std::size_t>(k),
-                                           static_cast<std::size_t>(i));
+            const char* name = HazardName(*chip.fuseNames, k, i);
             if (name == nullptr) continue;
             const std::string_view n = name;
             const bool programmed = (written >> i & 1) == 0;

@@ -191,7 +191,11 @@ void IspProgrammer::WriteConfigByte(std::uint8_t selector, std::uint8_t value) {
     switch (selector) {
         case kFuseLow:
             if (kind <= 2) {
-                send(static_cast<std::uint8_t>(value & 0xBF), 0x00);
+                // The old parts take their fuse bits in the instruction's second byte, whose
+                // top bits must read 101: the masked value has lost them, so the bits the
+                // part does not take from the user are sent as ones, as its data sheet shows.
+                const auto outside = static_cast<std::uint8_t>(~AvrRecord().fuseMask[0]);
+                send(static_cast<std::uint8_t>((value | outside) & 0xBF), 0x00);
             } else {
                 send(0xA0, value);
             }

@@ -26,8 +26,10 @@ TEST(FuseBitNames, NamedBitsAndWritableBitsCoincideExceptSpien) {
                 const std::string where =
                     std::string(chip.name) + " " + std::to_string(byte) + "/" + std::to_string(bit);
                 // Known and kept: the mega162's extended names sit one bit below its writable
-                // bits 1..4; the mega169's extended bit 0 is writable but unnamed.
-                if (where == "mega162 2/0" || where == "mega162 2/4" || where == "mega169 2/0") {
+                // bits 1..4; the mega165's and mega169's extended bit 0 (RSTDISBL) is
+                // written with the byte but unnamed, so its box stays hidden.
+                if (where == "mega162 2/0" || where == "mega162 2/4" || where == "mega165 2/0" ||
+                    where == "mega169 2/0") {
                     continue;
                 }
                 ADD_FAILURE() << where << (writable ? " writable but unnamed" : " named: ")

@@ -55,6 +55,12 @@ TEST(FuseSafety, FindsTheDangerousBitsByTheChipsOwnNames) {
     // mega325's extended byte names RSTDISBL at bit 0.
     EXPECT_EQ(Names(FindFuseHazards({0x62, 0x99, 0xFE}, Chip("mega325"))),
               std::vector<std::string>{"RSTDISBL"});
+    // mega165 and mega169 hide their box for extended bit 0, but it is RSTDISBL all the same.
+    for (const char* chip : {"mega165", "mega169"}) {
+        EXPECT_EQ(Names(FindFuseHazards({0x62, 0x99, 0xFE}, Chip(chip))),
+                  std::vector<std::string>{"RSTDISBL"})
+            << chip;
+    }
 }
 
 TEST(FuseSafety, LinesNameTheBitAndTheWrittenByte) {

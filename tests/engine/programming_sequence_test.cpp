@@ -329,6 +329,25 @@ TEST(ProgrammingSequence, FuseWriteWritesOnlyBytesWithAMask) {
     }
 }
 
+// What the part keeps after a fuse write, by the simulator's own fuse layout: the old parts'
+// instruction form must survive the mask, and a bit the window hides must not be programmed.
+TEST(ProgrammingSequence, FuseWritesReachThePartAndLeaveHiddenResetBitsAlone) {
+    auto at90 = Selected({.chip = "90S4433"});
+    at90->engine.fuseLow = 0x1A;
+    EXPECT_EQ(at90->engine.FuseWriteCommand(), kSeqDone);
+    EXPECT_EQ(at90->bench->Avr()->FuseLow() & 0x1F, 0x1A);
+    auto at2323 = Selected({.chip = "90S2323"});
+    at2323->engine.fuseLow = 0x00;
+    EXPECT_EQ(at2323->engine.FuseWriteCommand(), kSeqDone);
+    EXPECT_EQ(at2323->bench->Avr()->FuseLow() & 0x01, 0x00);
+    auto mega165 = Selected({.chip = "mega165"});
+    mega165->engine.fuseLow = 0x62;
+    mega165->engine.fuseHigh = 0x99;
+    mega165->engine.fuseExtended = 0xFF;
+    EXPECT_EQ(mega165->engine.FuseWriteCommand(), kSeqDone);
+    EXPECT_EQ(mega165->bench->Avr()->FuseExtended() & 0x01, 0x01);  // RSTDISBL unprogrammed
+}
+
 TEST(ProgrammingSequence, OscCalReadsOnlyAndAsksForTheDialogOnFourByteParts) {
     auto rig = Selected({.chip = "mega8"});
     bool dialog = false;
