@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <memory>
 #include <string>
 
@@ -16,9 +17,11 @@
 #include "driverclient/driver_check.h"
 #include "engine/cable_test.h"
 #include "engine/isp_programmer.h"
+#include "files/hex_writer.h"
 #include "files/image_fit.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
+#include "files/utf8_path.h"
 #include "hosting/port_path.h"
 
 namespace velkor::cli {
@@ -171,6 +174,29 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
                "what is written\n";
         return false;
     }
+    if (o.command == Command::kRead) {
+        if (!chipGiven && !fromIni) {
+            err << "velkorisp-cli: read needs the chip (-p NAME); its sizes decide what is read\n";
+            return false;
+        }
+        if (o.flashOut.empty() && o.eepromOut.empty()) {
+            err << "velkorisp-cli: read needs --flash-out FILE, --eeprom-out FILE or both\n";
+            return false;
+        }
+        // A read whose file cannot be written is refused before the port is touched.
+        for (const std::string& path : {o.flashOut, o.eepromOut}) {
+            if (path.empty()) continue;
+            std::error_code ec;
+            const std::filesystem::path parent = PathFromUtf8(path).parent_path();
+            if (!parent.empty() && !std::filesystem::is_directory(parent, ec)) {
+                err << "velkorisp-cli: no folder for '" << path << "'\n";
+                return false;
+            }
+        }
+        engine.readBackFlash = !o.flashOut.empty();
+        engine.readBackEeprom = !o.eepromOut.empty();
+    }
+    if (o.verifyFileOnly) engine.verifyFileOnly = *o.verifyFileOnly;
     if (o.command == Command::kCalRead && !chipGiven && !fromIni) {
         err << "velkorisp-cli: cal-read needs the chip (-p NAME); it says how many calibration "
                "bytes there are\n";
@@ -222,6 +248,10 @@ bool CheckBeforeRun(const Options& o, Session& s, std::ostream& err) {
         if (command != nullptr) {
             err << "velkorisp-cli: " << command << " is for AVR chips; " << chipName
                 << " (89S5x family) has no fuse or calibration bytes\n";
+            return false;
+        }
+        if (o.command == Command::kRead && !o.eepromOut.empty()) {
+            err << "velkorisp-cli: " << chipName << " (89S5x family) has no EEPROM to read\n";
             return false;
         }
         if (program) {
@@ -356,6 +386,26 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
             status = result == kSeqDone && engine.AvrRecord().chipCode > 1 ? kExitOk : kExitFailed;
             break;
         }
+        case Command::kRead: {
+            status = engine.ReadChipCommand() == kSeqDone ? kExitOk : kExitFailed;
+            s.printer->Flush();
+            for (const auto& [path, bytes] : {std::pair{&o.flashOut, &engine.readFlash},
+                                              std::pair{&o.eepromOut, &engine.readEeprom}}) {
+                if (status != kExitOk || path->empty()) continue;
+                if (bytes->empty()) {  // the chip has no such memory
+                    err << "velkorisp-cli: " << *path << " not written: the chip has no EEPROM\n";
+                    status = kExitFailed;
+                } else if (const std::string problem = SaveIntelHexFile(*path, *bytes);
+                           !problem.empty()) {
+                    err << "velkorisp-cli: " << problem << "\n";
+                    status = kExitFailed;
+                } else {
+                    err << "velkorisp-cli: " << bytes->size() << " bytes read into " << *path
+                        << "\n";
+                }
+            }
+            break;
+        }
         case Command::kFuseWrite:
             status = engine.FuseWriteCommand() == kSeqDone ? kExitOk : kExitFailed;
             break;
@@ -465,6 +515,17 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             return kExitUsage;
         }
         if (const std::string problem = CheckSimDumpDir(o.simDump); !problem.empty()) {
+            err << "velkorisp-cli: " << problem << "\n";
+            return kExitUsage;
+        }
+    }
+    if (!o.simLoad.empty()) {
+        if (s.port->Bench() == nullptr) {
+            err << "velkorisp-cli: --sim-load needs the simulated bench (--backend sim)\n";
+            return kExitUsage;
+        }
+        if (const std::string problem = LoadSimChip(*s.port->Bench(), o.simLoad);
+            !problem.empty()) {
             err << "velkorisp-cli: " << problem << "\n";
             return kExitUsage;
         }

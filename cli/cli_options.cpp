@@ -51,6 +51,9 @@ Commands:
                      name the cable they match or what is wrong with it (exit 1)
   driver-check       send each of the port driver's control codes once and check the
                      answers (--backend driver or driver-sim); moves no cable line
+  read               read the chip (-p NAME) into Intel HEX files given with
+                     --flash-out F.hex and --eeprom-out E.hex; trailing FF bytes
+                     are left out
   chips [--all]      list the supported chips (--all: every table row, all fields)
   fuses              the fuse calculator: show what the fuse panel and wizard show
                      for --chip NAME --fuses LL:HH:EE; with --clock N [--startup M]
@@ -74,6 +77,12 @@ Files and chip:
   -e, --eeprom FILE        EEPROM image: Intel HEX or Motorola S-record
       --ini FILE           take everything the command line does not say from this
                            settings file (chip, family, fuses, options, steps, files)
+
+      --flash-out FILE     (read) write the chip's flash here as Intel HEX
+      --eeprom-out FILE    (read) write the chip's EEPROM here as Intel HEX
+      --verify-scope file|chip
+                           chip (default): a verify reads the whole flash; file:
+                           only the bytes the HEX files give data for
 
 Fuse, lock and calibration options:
       --fuses L[,H[,E]]    fuse bytes low, high, extended in hex (e.g. E1,D9,FF or
@@ -125,6 +134,8 @@ Simulated bench (--backend sim or driver-sim):
       --sim-cable-short PIN:PIN
                            two connector pins touch (18..25 are ground)
       --sim-dump DIR       afterwards write DIR/flash.bin, DIR/eeprom.bin, DIR/state.txt
+      --sim-load DIR       before the run give the chip what --sim-dump wrote there,
+                           so that the simulated chip keeps its memory between runs
 
 Watching the flash file (program):
       --watch              after the run, wait for the flash file to change and program
@@ -213,6 +224,8 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 o.command = Command::kChips;
             else if (arg == "fuses")
                 o.command = Command::kFuses;
+            else if (arg == "read")
+                o.command = Command::kRead;
             else if (arg == "help")
                 o.command = Command::kHelp;
             else
@@ -460,6 +473,23 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
                 return fail("--watch-runs takes a count 1..1000000");
             o.watch = true;
             o.watchRuns = static_cast<unsigned>(n);
+        } else if (name == "--sim-load") {
+            if (!need(&v)) return result;
+            o.simLoad = v;
+        } else if (name == "--flash-out") {
+            if (!need(&v)) return result;
+            o.flashOut = v;
+        } else if (name == "--eeprom-out") {
+            if (!need(&v)) return result;
+            o.eepromOut = v;
+        } else if (name == "--verify-scope") {
+            if (!need(&v)) return result;
+            if (v == "file")
+                o.verifyFileOnly = true;
+            else if (v == "chip")
+                o.verifyFileOnly = false;
+            else
+                return fail("--verify-scope takes file or chip");
         } else if (name == "--sim-dump") {
             if (!need(&v)) return result;
             o.simDump = v;

@@ -18,6 +18,7 @@ enum class Command {
     kDriverCheck,
     kChips,
     kFuses,
+    kRead,
     kHelp
 };
 enum class Backend { kAuto, kSim, kDriverSim, kDriver, kPpdev, kDirect };
@@ -62,6 +63,12 @@ struct Options {
     int simCableCut = 0;            // connector pin whose wire is broken
     int simCableShort[2] = {0, 0};  // two connector pins that touch
     std::string simDump;
+    std::string simLoad;
+    // read: where the chip's memories go.
+    std::string flashOut;
+    std::string eepromOut;
+    // --verify-scope file: compare only the files' bytes; absent: the settings file's, else chip.
+    std::optional<bool> verifyFileOnly;
     bool noProgressBar = false;
     bool watch = false;      // program again after each change of the flash file
     unsigned watchRuns = 0;  // with watch: end after this many runs after changes; 0: never

@@ -8,6 +8,7 @@
 #include <cstdarg>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/engine_log.h"
 #include "engine/engine_seams.h"
@@ -51,6 +52,13 @@ struct ProgramCommandSet {
     std::uint8_t copyCal = 0;
 };
 static_assert(sizeof(ProgramCommandSet) == 13);
+
+// Addresses [begin, end) of one memory.
+struct AddressRange {
+    std::uint32_t begin = 0;
+    std::uint32_t end = 0;
+    bool operator==(const AddressRange&) const = default;
+};
 
 class IspProgrammer {
   public:
@@ -120,6 +128,10 @@ class IspProgrammer {
     int OscCalCommand(bool* openCalibrationDialog = nullptr);
     int ResetMcuCommand();
     bool Running() const { return running_.load(); }
+    // Reads the chip's memories that readBackFlash / readBackEeprom choose into readFlash /
+    // readEeprom (never into the images, which keep the user's files), after checking the
+    // signature against the selected chip. A SequenceResult, or kEngineBusy.
+    int ReadChipCommand();
 
     // The record of the selected chip. Out-of-range indices give the terminating row; a run
     // refuses such an index before it starts.
@@ -164,6 +176,19 @@ class IspProgrammer {
     // Both are reset when a run starts; front ends read them after it has ended.
     std::uint32_t bytesWritten = 0;
     std::uint32_t bytesVerified = 0;
+    // ---- read-back and verify scope; the defaults keep the program's original behaviour ----
+    bool readBackFlash = false;
+    bool readBackEeprom = false;
+    // What the last ReadChipCommand read: the whole memory of the chip, or empty when that
+    // memory was not read (not asked for, no EEPROM, or the run failed before it).
+    std::vector<std::uint8_t> readFlash;
+    std::vector<std::uint8_t> readEeprom;
+    // False: a flash verify reads the whole chip and an EEPROM verify the image's length.
+    // True: both compare only the addresses the loaded files gave data for (the loader keeps
+    // them below, sorted and disjoint), and a calibration byte copied into the image.
+    bool verifyFileOnly = false;
+    std::vector<AddressRange> flashDataRanges;
+    std::vector<AddressRange> eepromDataRanges;
     // Driver calls of the last command that failed; nonzero makes the command fail.
     std::uint32_t FailedDriverCalls() const { return backend_.FailedDriverCalls(); }
 
@@ -175,6 +200,10 @@ class IspProgrammer {
     int OscCalBody();
     int ResetMcuBody();
     int ProgramBody();
+    int ReadBackBody();
+    int StartRun();  // a run's common start: log, chip index, speed, port, programming mode
+    int ReadBackMemory(bool flash);
+    int VerifyFileBytes(bool flash, std::uint32_t size);
     int VerifyFlash();  // 0 = equal, 1 = a difference (logged)
     int CompareEeprom(std::uint32_t n);
     int PollUntil(std::uint8_t kind, std::uint32_t address, std::uint8_t value);

@@ -328,6 +328,7 @@ int IspProgrammer::VerifyEepromImage() {
 }
 
 int IspProgrammer::CompareEeprom(std::uint32_t n) {
+    if (verifyFileOnly) return VerifyFileBytes(false, n);
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint8_t read = ReadMemoryByte(kMemEeprom, i);
         if (read != eepromImage[i]) {

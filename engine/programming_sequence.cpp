@@ -14,7 +14,7 @@ void IspProgrammer::DriverSetParams(std::uint32_t pageSize) {
     backend_.DriverSetParams(cableKind, portBase, delayCount, pageSize, targetFamily);
 }
 
-int IspProgrammer::RunSequence() {
+int IspProgrammer::StartRun() {
     log_.Clear();  // emptied without a notification; the first line will post
     lastEepromResult = -1;
     bytesWritten = 0;
@@ -36,6 +36,12 @@ int IspProgrammer::RunSequence() {
     if (OpenPort() != 0) return kSeqPortNotReady;
     DriverSetParams(at89 ? 256 : AvrRecord().pageSize);
     if (EnterProgramming() != 0) return kSeqNoConnection;
+    return kSeqDone;
+}
+
+int IspProgrammer::RunSequence() {
+    if (const int started = StartRun(); started != kSeqDone) return started;
+    const bool at89 = targetFamily == kFamily89S5x;
 
     // Chip identity.
     if (commands.autoSelchip != 0 && !at89) {
@@ -183,6 +189,7 @@ int IspProgrammer::RunSequence() {
 int IspProgrammer::VerifyFlash() {
     const bool at89 = targetFamily == kFamily89S5x;
     const std::uint32_t size = at89 ? At89Record().flashSize : AvrRecord().flashSize;
+    if (verifyFileOnly) return VerifyFileBytes(true, size);
     auto progress = [&](std::uint32_t a) { PostProgress(static_cast<int>(a * 100u / size)); };
     if (at89 && At89Record().commandFormat == 4) {
         std::array<std::uint8_t, 256> read{};
@@ -305,6 +312,9 @@ int IspProgrammer::ResetMcuBody() {
     return 0;
 }
 
+int IspProgrammer::ReadChipCommand() {
+    return RunCommand(&IspProgrammer::ReadBackBody);
+}
 int IspProgrammer::ProgramCommand() {
     return RunCommand(&IspProgrammer::ProgramBody);
 }

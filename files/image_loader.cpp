@@ -59,6 +59,18 @@ int LoadHexFile(IspProgrammer& programmer, HexFile& file, const std::string& pat
     }
     std::copy(scratch.begin(), scratch.end(), image.begin());
     loadedLength = length;
+    // The addresses the file gave data for, as ranges: what a file-only verify compares.
+    std::vector<AddressRange>& ranges =
+        flash ? programmer.flashDataRanges : programmer.eepromDataRanges;
+    ranges.clear();
+    for (std::uint32_t a = 0; a < extent.stored.size(); ++a) {
+        if (!extent.stored[a]) continue;
+        if (!ranges.empty() && ranges.back().end == a) {
+            ++ranges.back().end;
+        } else {
+            ranges.push_back({a, a + 1});
+        }
+    }
     file.loaded_ = true;
     file.extent_ = std::move(extent);
     // The image keeps what was read before the fault, as it always has; the log line makes sure

@@ -89,6 +89,14 @@ class AvrChip : public SimTarget {
     std::uint8_t FuseHigh() const { return fuseHigh_; }
     std::uint8_t FuseExtended() const { return fuseExtended_; }
     std::uint8_t Lock() const { return lock_; }
+    // Puts back configuration bytes a chip held before (a bench restored from a dump).
+    void RestoreConfig(std::uint8_t low, std::uint8_t high, std::uint8_t extended,
+                       std::uint8_t lock) {
+        fuseLow_ = low;
+        fuseHigh_ = high;
+        fuseExtended_ = extended;
+        lock_ = lock;
+    }
     bool ProgrammingEnabled() const { return enabled_; }
     std::uint64_t EnableCount() const { return enableCount_; }
     std::uint64_t EraseCount() const { return eraseCount_; }

@@ -1,0 +1,128 @@
+// Reading the chip's memories back whole, and the verify that compares only the addresses the
+// loaded files gave data for. Both add to the programming sequence without changing it.
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "devices/chip_table.h"
+#include "engine/isp_programmer.h"
+
+namespace velkor {
+namespace {
+
+// Sorts and joins ranges that overlap or touch, and cuts them to [0, limit).
+std::vector<AddressRange> Normalised(std::vector<AddressRange> ranges, std::uint32_t limit) {
+    std::sort(ranges.begin(), ranges.end(),
+              [](const AddressRange& a, const AddressRange& b) { return a.begin < b.begin; });
+    std::vector<AddressRange> out;
+    for (AddressRange r : ranges) {
+        r.end = std::min(r.end, limit);
+        if (r.begin >= r.end) continue;
+        if (!out.empty() && r.begin <= out.back().end) {
+            out.back().end = std::max(out.back().end, r.end);
+        } else {
+            out.push_back(r);
+        }
+    }
+    return out;
+}
+
+}  // namespace
+
+int IspProgrammer::ReadBackBody() {
+    readFlash.clear();
+    readEeprom.clear();
+    int result = StartRun();
+    const bool at89 = targetFamily == kFamily89S5x;
+    // A file read from another chip than the one selected would carry the wrong size and the
+    // wrong content under the selected chip's name. The 89S53 and 89S8252 have no signature:
+    // their read instruction at those addresses returns code bytes.
+    if (result == kSeqDone && !(at89 && At89Record().commandFormat == 3)) {
+        for (std::uint32_t i = 0; i < 3; ++i) {
+            signature[i] = ReadMemoryByte(kMemSignature, at89 ? i * 256 : i);
+        }
+        const std::uint8_t* expected = at89 ? At89Record().signature : AvrRecord().signature;
+        if (std::memcmp(expected, signature.data(), 3) != 0) {
+            AppendLogF("标识字节不匹配%X %X %X \r\n", signature[0], signature[1], signature[2]);
+            result = kSeqSignatureMismatch;
+        }
+    }
+    if (result == kSeqDone && readBackFlash) result = ReadBackMemory(true);
+    if (result == kSeqDone && readBackEeprom) result = ReadBackMemory(false);
+    if (result == kSeqDone && backend_.FailedDriverCalls() != 0) result = kSeqDriverCallsFailed;
+    if (result == kSeqDone) AppendLog("完成.\r\n");
+    ExitProgramming();
+    return result;
+}
+
+int IspProgrammer::ReadBackMemory(bool flash) {
+    const bool at89 = targetFamily == kFamily89S5x;
+    if (!flash && (at89 || AvrRecord().chipCode <= 1)) {
+        AppendLog("此芯片没有 EEPROM, 跳过 EEPROM 读取.\r\n");
+        return kSeqDone;
+    }
+    const std::uint32_t size =
+        flash ? (at89 ? At89Record().flashSize : AvrRecord().flashSize) : AvrRecord().eepromSize;
+    std::vector<std::uint8_t>& out = flash ? readFlash : readEeprom;
+    out.assign(size, 0xFF);
+    AppendLog(flash ? "读取Flash: \r\n" : "读取EEPROM: \r\n");
+    PostProgress(0);
+    AppendLog("读取中...\r\n");
+    // The page read moves a whole 256-byte page for one instruction; the other 89S5x forms
+    // and every AVR part read byte by byte.
+    const bool pages = flash && at89 && At89Record().commandFormat == 4;
+    const std::uint32_t step = pages ? 256 : 1;
+    for (std::uint32_t a = 0; a < size; a += step) {
+        if (pages) {
+            ReadFlashPage(a, out.data() + a);
+        } else {
+            out[a] = ReadMemoryByte(flash ? kMemFlash : kMemEeprom, a);
+        }
+        PostProgress(static_cast<int>(a * 100u / size));
+    }
+    PostProgress(100);
+    return kSeqDone;
+}
+
+int IspProgrammer::VerifyFileBytes(bool flash, std::uint32_t size) {
+    std::vector<AddressRange> ranges = flash ? flashDataRanges : eepromDataRanges;
+    // A calibration byte copied into the image was written with it and is checked with it.
+    const bool at89 = targetFamily == kFamily89S5x;
+    if (!at89 && commands.copyCal != 0 && AvrRecord().calibrationCount != 0 &&
+        (calibrationSaveLocation == 0) == flash) {
+        ranges.push_back({calibrationAddress, calibrationAddress + 1});
+    }
+    ranges = Normalised(std::move(ranges), size);
+    std::uint64_t total = 0;
+    for (const AddressRange& r : ranges) total += r.end - r.begin;
+
+    const std::uint8_t* image = flash ? flashImage.data() : eepromImage.data();
+    const bool pages = flash && at89 && At89Record().commandFormat == 4;
+    std::array<std::uint8_t, 256> page{};
+    std::uint32_t pageAddress = 0xFFFFFFFF;  // the page held in `page`
+    std::uint64_t done = 0;
+    for (const AddressRange& r : ranges) {
+        for (std::uint32_t a = r.begin; a < r.end; ++a, ++done) {
+            std::uint8_t read = 0;
+            if (pages) {
+                if ((a & ~0xFFu) != pageAddress) {
+                    pageAddress = a & ~0xFFu;
+                    ReadFlashPage(pageAddress, page.data());
+                }
+                read = page[a & 0xFF];
+            } else {
+                read = ReadMemoryByte(flash ? kMemFlash : kMemEeprom, a);
+            }
+            if (read != image[a]) {
+                AppendLogF(flash ? "在 %04X:%02X-%02X失败\n" : "在 %04X:%02X-%02X校验失败\n", a,
+                           image[a], read);
+                return 1;
+            }
+            ++bytesVerified;
+            PostProgress(static_cast<int>(done * 100 / total));
+        }
+    }
+    return 0;
+}
+
+}  // namespace velkor

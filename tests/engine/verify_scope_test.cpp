@@ -1,0 +1,100 @@
+// The file-scope verify compares exactly the addresses the HEX file gave data for: a byte just
+// outside a record may differ, the first and last byte of each record may not.
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "engine/isp_programmer.h"
+#include "files/image_loader.h"
+#include "tests/support/sim_rig.h"
+
+namespace velkor {
+namespace {
+
+using test::SimRig;
+
+// One Intel data record of `n` bytes (value = address + 1) at `address`.
+std::string Record(unsigned address, unsigned n) {
+    char text[80];
+    unsigned sum = n + (address >> 8) + (address & 0xFF);
+    int used = std::snprintf(text, sizeof text, ":%02X%04X00", n, address);
+    for (unsigned i = 0; i < n; ++i) {
+        const unsigned b = (address + i + 1) & 0xFF;
+        sum += b;
+        used += std::snprintf(text + used, sizeof text - used, "%02X", b);
+    }
+    std::snprintf(text + used, sizeof text - used, "%02X\n", (0x100 - (sum & 0xFF)) & 0xFF);
+    return text;
+}
+
+std::string WriteHex(const std::string& name, const std::string& records) {
+    const auto path =
+        std::filesystem::temp_directory_path() /
+        (name + "-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    std::ofstream(path) << records << ":00000001FF\n";
+    return path.string();
+}
+
+TEST(VerifyScope, FileScopeComparesExactlyTheFilesAddressesInBothMemoriesAndFamilies) {
+    for (const char* chipName : {"mega8", "89S52"}) {
+        SCOPED_TRACE(chipName);
+        SimRig rig({.chip = chipName});
+        IspProgrammer& e = rig.engine;
+        e.targetFamily = rig.bench->ChipFamily();
+        e.chipIndex = static_cast<std::uint32_t>(rig.bench->ChipRow());
+        const bool avr = e.targetFamily == kFamilyAvr;
+        // Two records with a gap, the second crossing a 256-byte page of the 89S5x page read.
+        HexFile flash, eeprom;
+        const std::string flashPath =
+            WriteHex("velkor-scope-f", Record(0x10, 16) + Record(0xFC, 8));
+        ASSERT_EQ(LoadFlashImage(e, flash, flashPath), 0);
+        EXPECT_EQ(e.flashDataRanges, (std::vector<AddressRange>{{0x10, 0x20}, {0xFC, 0x104}}));
+        if (avr) {
+            const std::string eepromPath = WriteHex("velkor-scope-e", Record(2, 3));
+            ASSERT_EQ(LoadEepromImage(e, eeprom, eepromPath), 0);
+            std::filesystem::remove(eepromPath);
+        }
+        std::filesystem::remove(flashPath);
+        e.verifyFileOnly = true;
+        e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+        e.commands.writeEeprom = avr ? 1 : 0;
+        ASSERT_EQ(e.ProgramCommand(), kSeqDone) << e.LogText();
+        EXPECT_EQ(e.bytesVerified, avr ? 24u + 3u : 24u);
+
+        std::vector<std::uint8_t>& chipFlash =
+            avr ? rig.bench->Avr()->Flash() : rig.bench->At89()->Flash();
+        e.commands = ProgramCommandSet{};
+        e.commands.verify = 1;
+        auto verify = [&](bool fileOnly) {
+            e.verifyFileOnly = fileOnly;
+            return e.ProgramCommand();
+        };
+        // Bytes next to the records, and before the EEPROM file's first byte, are not its data.
+        chipFlash[0x0F] = chipFlash[0x20] = chipFlash[0xFB] = chipFlash[0x104] = 0x00;
+        if (avr) rig.bench->Avr()->Eeprom()[1] = 0x00;
+        EXPECT_EQ(verify(true), kSeqDone) << e.LogText();
+        EXPECT_EQ(e.lastEepromResult, avr ? 0 : -1);
+        EXPECT_EQ(verify(false), kSeqFlashFailed);  // the whole chip is still the default's
+        for (const std::uint32_t a : {0x10u, 0x1Fu, 0xFCu, 0x103u}) {
+            const std::uint8_t kept = chipFlash[a];
+            chipFlash[a] = 0x00;
+            EXPECT_EQ(verify(true), kSeqFlashFailed) << a;
+            char line[40];
+            std::snprintf(line, sizeof line, "在 %04X:%02X-00失败\n", a, e.flashImage[a]);
+            EXPECT_NE(e.LogText().find(line), std::string::npos) << e.LogText();
+            chipFlash[a] = kept;
+        }
+        if (avr) {
+            rig.bench->Avr()->Eeprom()[4] = 0x00;
+            EXPECT_EQ(verify(true), kSeqDone);
+            EXPECT_EQ(e.lastEepromResult, 1);
+            EXPECT_NE(e.LogText().find("在 0004:05-00校验失败\n"), std::string::npos);
+        }
+    }
+}
+
+}  // namespace
+}  // namespace velkor
