@@ -141,5 +141,21 @@ TEST_F(ReadBack, AKeptChipIsRefusedWhenItIsNotTheChipOnTheBench) {
         Cli({"read", "--backend", "sim", "-p", "89S52", "--eeprom-out", Path("e.hex")}).status, 2);
 }
 
+TEST_F(ReadBack, AKeptChipKeepsItsFuseAndLockBytes) {
+    ASSERT_EQ(Cli({"--backend", "sim", "-p", "mega8", "-F", "--fuses", "E4,C9", "-L", "--sim-dump",
+                   Path("a")})
+                  .status,
+              0);
+    ASSERT_EQ(Cli({"read", "--backend", "sim", "-p", "mega8", "--sim-load", Path("a"),
+                   "--flash-out", Path("f.hex"), "--sim-dump", Path("b")})
+                  .status,
+              0);
+    auto text = [](const fs::path& path) {
+        std::ifstream in(path, std::ios::binary);
+        return std::string(std::istreambuf_iterator<char>(in), {});
+    };
+    EXPECT_EQ(text(dir_ / "b" / "state.txt"), "fuse_low=E4\nfuse_high=C9\nfuse_ext=FF\nlock=FC\n");
+}
+
 }  // namespace
 }  // namespace velkor::cli
