@@ -67,7 +67,7 @@ struct Options {
     // read: where the chip's memories go.
     std::string flashOut;
     std::string eepromOut;
-    // --verify-scope file: compare only the files' bytes; absent: the settings file's, else chip.
+    // --verify-scope: true for file (compare only the files' bytes), false for chip (the default).
     std::optional<bool> verifyFileOnly;
     bool noProgressBar = false;
     bool watch = false;      // program again after each change of the flash file
