@@ -10,6 +10,7 @@
 #include "devices/fuse_bit_names.h"
 #include "devices/fuse_panel.h"
 #include "devices/fuse_safety.h"
+#include "engine/cable_test.h"
 #include "files/image_fit.h"
 
 namespace velkor {
@@ -20,7 +21,8 @@ namespace {
 constexpr int kRunGatedIds[] = {kProgramButtonId, kResetButtonId, kDefaultButtonId, kReadButtonId,
                                 kWriteButtonId,   kChipListId,    kAvrRadioId,      kAt89RadioId,
                                 kClockListId,     kStartupListId, kMenuOpenFlash,   kMenuOpenEeprom,
-                                kMenuOscCal,      kMenuLockByte,  kMenuSetupSpeed,  kMenuSimulator};
+                                kMenuOscCal,      kMenuLockByte,  kMenuSetupSpeed,  kMenuSimulator,
+                                kMenuCableTest};
 
 // The list holds at most this many chips, as the window always had.
 constexpr std::size_t kMaxChipListEntries = 100;
@@ -339,6 +341,9 @@ void MainWindowPresenter::OnCommand(int id) {
                 view_.ShowOptionDialog(id);
             }
             break;
+        case kMenuCableTest:
+            if (Idle()) StartRun(RunKind::kCableTest);
+            break;
         case kMenuSimulator:
             ToggleSimulator();
             break;
@@ -436,6 +441,11 @@ void MainWindowPresenter::StartRun(RunKind kind) {
             case RunKind::kResetMcu:
                 engine_.ResetMcuCommand();
                 break;
+            case RunKind::kCableTest:
+                for (const std::string& line : RunCableTest(engine_).Lines()) {
+                    engine_.AppendLog((line + "\r\n").c_str());
+                }
+                break;
             case RunKind::kNone:
                 break;
         }
@@ -468,6 +478,7 @@ void MainWindowPresenter::RunEnded() {
             }
             break;
         case RunKind::kResetMcu:
+        case RunKind::kCableTest:
         case RunKind::kNone:
             break;
     }

@@ -76,7 +76,7 @@ class MainWindowPresenter {
     const HexFile& EepromFile() const { return eepromFile_; }
 
   private:
-    enum class RunKind { kNone, kProgram, kFuseRead, kFuseWrite, kOscCal, kResetMcu };
+    enum class RunKind { kNone, kProgram, kFuseRead, kFuseWrite, kOscCal, kResetMcu, kCableTest };
     enum class PendingEnd { kNone, kExit, kClose, kEscape };
 
     void BindPortPath();

@@ -103,7 +103,8 @@ static_assert(NoEmptyRows(), "kFixedControls must match the rows of the template
 constexpr MainMenuItem kFileItems[] = {
     {kMenuOpenFlash, "OpenFlash"}, {kMenuOpenEeprom, "OpenEEPROM"}, {kMenuExit, "Exit"}};
 constexpr MainMenuItem kCommandItems[] = {{kMenuOscCal, "&Osc Cal. Bytes"},
-                                          {kMenuLockByte, "Lock Byte"}};
+                                          {kMenuLockByte, "Lock Byte"},
+                                          {kMenuCableTest, "&Cable Test"}};
 constexpr MainMenuItem kOptionItems[] = {{kMenuSetupSpeed, "Setup Speed"},
                                          {kMenuSimulator, "&Simulator", true}};
 constexpr MainMenuItem kHelpItems[] = {{kMenuAbout, "&About"}};

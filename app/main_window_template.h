@@ -46,6 +46,8 @@ constexpr int kMenuLockByte = 32786;
 constexpr int kMenuSetupSpeed = 32787;
 // Checked while the simulated bench stands in for the parallel port.
 constexpr int kMenuSimulator = 32788;
+// Drives the cable's lines and reports which cable it is or what is wrong with it.
+constexpr int kMenuCableTest = 32789;
 // The system menu's About entry.
 constexpr int kSysMenuAbout = 16;
 

@@ -103,6 +103,21 @@ class MainWindowTest : public ::testing::Test {
     std::unique_ptr<MainWindowPresenter> presenter_;
 };
 
+// The Command menu's cable test runs on the worker like any engine run, with the run-gated
+// controls off, and shows its report in the log.
+TEST_F(MainWindowTest, CableTestNamesTheCableInTheLog) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    MainWindowPresenter& p = Start();
+    p.OnCommand(kMenuCableTest);
+    EXPECT_TRUE(view_.Disabled(kMenuCableTest));
+    EXPECT_TRUE(view_.Disabled(kProgramButtonId));
+    notes_.FinishRun(p);
+    EXPECT_EQ(notes_.RunsEnded(), 1);
+    EXPECT_FALSE(view_.Disabled(kMenuCableTest));
+    EXPECT_NE(view_.log.find("cable: STK200/STK300\r\n"), std::string::npos) << view_.log;
+    EXPECT_NE(view_.log.find("result: the cable is in order\r\n"), std::string::npos);
+}
+
 TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheChip) {
     Settings("mega8", kFamilyAvr, mega8_);
     MainWindowPresenter& p = Start();
