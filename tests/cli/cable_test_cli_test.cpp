@@ -10,24 +10,10 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "tests/cli/cli_run.h"
 
 namespace velkor::cli {
 namespace {
-
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "velkorisp-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
-    return {status, out.str(), err.str()};
-}
 
 struct CableCase {
     const char* label;
@@ -43,7 +29,7 @@ TEST_P(CableTestCli, NamesTheCableOrItsFault) {
     const CableCase& c = GetParam();
     std::vector<std::string> args = {"cable-test", "--backend", "sim"};
     args.insert(args.end(), c.bench.begin(), c.bench.end());
-    const Outcome run = Cli(args);
+    const CliRun run = Cli(args);
     EXPECT_EQ(run.status, c.status) << run.out << run.err;
     for (const std::string& text : c.expected) {
         EXPECT_NE(run.out.find(text), std::string::npos) << "missing: " << text << "\n" << run.out;
@@ -142,23 +128,23 @@ INSTANTIATE_TEST_SUITE_P(
 // The configured base is a fourth candidate of the ordinary search, after LPT1..LPT3 and by
 // the same rules; without it the card is not looked at.
 TEST(PortBaseCli, FourthCandidateAfterTheStandardPorts) {
-    const Outcome found = Cli({"detect", "--backend", "sim", "--sim-port", "0xE800", "--port-base",
-                               "0xE800", "--sim-cable", "byteblaster"});
+    const CliRun found = Cli({"detect", "--backend", "sim", "--sim-port", "0xE800", "--port-base",
+                              "0xE800", "--sim-cable", "byteblaster"});
     EXPECT_EQ(found.status, 0) << found.out << found.err;
     EXPECT_NE(found.out.find("port: LPT4 (0xE800)\ncable: Altera ByteBlasterMV"), std::string::npos)
         << found.out;
 
-    const Outcome unset = Cli({"detect", "--backend", "sim", "--sim-port", "0xE800"});
+    const CliRun unset = Cli({"detect", "--backend", "sim", "--sim-port", "0xE800"});
     EXPECT_EQ(unset.status, 1);
     EXPECT_NE(unset.out.find(" LPT3(0x3BC) 端口不存在"), std::string::npos) << unset.out;
 
-    const Outcome absent =
+    const CliRun absent =
         Cli({"detect", "--backend", "sim", "--sim-port", "none", "--port-base", "0xD010"});
     EXPECT_EQ(absent.status, 1);
     EXPECT_NE(absent.out.find(" LPT4(0xD010) 端口不存在"), std::string::npos) << absent.out;
 
     for (const char* bad : {"0x80", "0xFFFE", "D01G", "0x10000"}) {
-        const Outcome refused = Cli({"detect", "--backend", "sim", "--port-base", bad});
+        const CliRun refused = Cli({"detect", "--backend", "sim", "--port-base", bad});
         EXPECT_EQ(refused.status, 2) << bad;
     }
 }
@@ -174,16 +160,16 @@ TEST(PortBaseCli, SettingsFileNamesTheCard) {
         std::ofstream(ini) << "[DEVICE]\nTYPE=0\nID=0\n[PORT]\nBase=" << base << "\n";
     };
     write("D010");
-    const Outcome found =
+    const CliRun found =
         Cli({"detect", "--backend", "sim", "--sim-port", "0xD010", "--ini", ini.string()});
     EXPECT_EQ(found.status, 0) << found.out << found.err;
     EXPECT_NE(found.out.find("port: LPT4 (0xD010)"), std::string::npos) << found.out;
-    const Outcome overridden = Cli({"detect", "--backend", "sim", "--sim-port", "0xD010", "--ini",
-                                    ini.string(), "--port-base", "0xE800"});
+    const CliRun overridden = Cli({"detect", "--backend", "sim", "--sim-port", "0xD010", "--ini",
+                                   ini.string(), "--port-base", "0xE800"});
     EXPECT_EQ(overridden.status, 1) << overridden.out;
 
     write("0x37");
-    const Outcome bad =
+    const CliRun bad =
         Cli({"detect", "--backend", "sim", "--sim-port", "0xD010", "--ini", ini.string()});
     EXPECT_EQ(bad.status, 1);
     EXPECT_NE(bad.out.find("PORT/Base=0x37 不是有效的端口地址"), std::string::npos) << bad.out;

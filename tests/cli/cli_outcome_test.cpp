@@ -8,29 +8,15 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "tests/cli/cli_run.h"
 
 namespace velkor::cli {
 namespace {
 
-struct Outcome {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-Outcome RunCliWith(std::vector<std::string> args) {
-    args.insert(args.begin(), "velkorisp-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
-    return {status, out.str(), err.str()};
-}
-
 const std::string kBlink = std::string(VELKOR_SOURCE_DIR) + "/examples/blink.hex";
 
 TEST(CliOutcome, VerifyAloneOnABlankChipFailsAtTheFirstByte) {
-    const Outcome run = RunCliWith({"--backend", "sim", "-p", "mega8", "-V", "-f", kBlink});
+    const CliRun run = Cli({"--backend", "sim", "-p", "mega8", "-V", "-f", kBlink});
     EXPECT_EQ(run.status, 1) << run.out;
     EXPECT_NE(run.out.find("校验Flash: \n比较中...\n在 0000:"), std::string::npos) << run.out;
     EXPECT_EQ(run.out.find("完成."), std::string::npos);
@@ -41,7 +27,7 @@ TEST(CliOutcome, VerifyAloneOnABlankChipFailsAtTheFirstByte) {
 }
 
 TEST(CliOutcome, AWholeRunReportsWhatItWroteAndVerified) {
-    const Outcome run = RunCliWith({"--backend", "driver-sim", "-p", "mega8", "-f", kBlink});
+    const CliRun run = Cli({"--backend", "driver-sim", "-p", "mega8", "-f", kBlink});
     EXPECT_EQ(run.status, 0) << run.out;
     std::smatch m;
     ASSERT_TRUE(std::regex_search(

@@ -12,26 +12,12 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "tests/cli/cli_run.h"
 
 namespace velkor::cli {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct CliRun {
-    int status;
-    std::string out;
-    std::string err;
-};
-
-CliRun Cli(std::vector<std::string> args) {
-    args.insert(args.begin(), "velkorisp-cli");
-    std::vector<const char*> argv;
-    for (const std::string& a : args) argv.push_back(a.c_str());
-    std::ostringstream out, err;
-    const int status = RunCli(static_cast<int>(argv.size()), argv.data(), out, err, nullptr);
-    return {status, out.str(), err.str()};
-}
 
 std::string Read(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
