@@ -9,7 +9,8 @@
 #        scripts/fuzz.sh ... TARGET...     only these targets
 # Exits non-zero when a target finds a crash; the input is kept under build/fuzz/artifacts/.
 # Each target starts from its checked-in corpus fuzz/corpus/<target>/ (copied, so the
-# repository keeps only the seeds). The summary lines go to build/fuzz/summary.txt.
+# repository keeps only the seeds). The summary lines go to build/fuzz/summary.txt, or under
+# FUZZ_OUT=DIR when given, so that two runs can go side by side without sharing objects.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root="$PWD"
@@ -29,7 +30,7 @@ fi
 targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] || targets=(hex_reader settings_reader driver_dispatch cli_options)
 
-out="$root/build/fuzz"
+out="${FUZZ_OUT:-$root/build/fuzz}"
 mkdir -p "$out/artifacts" "$out/obj"
 flags=(-g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$root")
 
