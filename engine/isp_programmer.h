@@ -84,7 +84,12 @@ class IspProgrammer {
     std::uint8_t ReadPort(std::uint16_t address);
     void WritePort(std::uint16_t address, std::uint8_t value);
     void DelayMs(int ms);
+    // One clock half-period: delayCount units, a unit being the time of one read of the
+    // data register on the path in use.
     void PortWait();
+    // `units` such units: timed on the counter once a read's time is measured (see
+    // timedPortWaits), else made of that many reads of the data register.
+    void WaitReadTimes(std::uint32_t units);
     int CheckPort();
     void DetectCable(PortRequest& request);
     int OpenPort();
@@ -151,6 +156,11 @@ class IspProgrammer {
     // 0xD010): searched after the three standard ports. 0: none.
     std::uint16_t extraPortBase = 0;
     std::uint16_t delayCount = 0;
+    // True: a wait lasts as long as its reads would, measured on the counter (at the first
+    // wait after each port search, over a few samples of kWaitSampleReads reads), without making
+    // them: the port then sees only the accesses that move a line or sample MISO. Falls back to
+    // reads where the counter cannot resolve one read. False: every wait unit is one port read.
+    bool timedPortWaits = true;
     std::uint8_t cableKind = 0;
     std::uint32_t targetFamily = kFamilyAvr;
     std::array<std::uint8_t, kFlashImageSize> flashImage;
@@ -213,6 +223,14 @@ class IspProgrammer {
     void DriverSetParams(std::uint32_t pageSize);
     void WriteData(std::uint8_t value) { WritePort(portBase, value); }
 
+    // Measures the time of kWaitSampleReads data-register reads for the timed waits.
+    void MeasureReadTime();
+
+    static constexpr std::int64_t kWaitSampleReads = 16;
+    // Counter ticks that kWaitSampleReads reads take at most (0: wait by reads); measured
+    // again after each port search, since the port or the path may have changed.
+    std::int64_t sampleReadTicks_ = 0;
+    bool readTimeMeasured_ = false;
     Clock* clock_ = nullptr;
     PortBackend backend_;
     EngineLog log_;

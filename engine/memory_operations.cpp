@@ -149,7 +149,7 @@ void IspProgrammer::WriteFlashPage(std::uint32_t address, const std::uint8_t* by
         SendByte(High(address));
         for (std::uint32_t j = 0; j < 256; ++j) {
             SendByte(bytes[j]);
-            for (int r = 0; r < 100; ++r) (void)ReadPort(portBase);  // settling pause
+            WaitReadTimes(100);  // settling pause: the time of 100 data-register reads
         }
         DelayMs(1);
         return;

@@ -1,4 +1,6 @@
 // Port access and cables: the waits, the port check, the cable search and the release.
+#include <algorithm>
+#include <cstdint>
 #include <string>
 
 #include "engine/cable_pins.h"
@@ -54,7 +56,44 @@ void IspProgrammer::DelayMs(int ms) {
 }
 
 void IspProgrammer::PortWait() {
-    for (std::uint16_t i = 0; i < delayCount; ++i) (void)ReadPort(portBase);
+    WaitReadTimes(delayCount);
+}
+
+void IspProgrammer::MeasureReadTime() {
+    readTimeMeasured_ = true;
+    sampleReadTicks_ = 0;
+    if (!timedPortWaits || clock_ == nullptr || clock_->Frequency() <= 0) return;
+    // The shortest of a few samples: a sample the thread was preempted in would stretch every
+    // wait of the run by the time it was away.
+    std::int64_t shortest = INT64_MAX;
+    for (int sample = 0; sample < 4; ++sample) {
+        const std::int64_t start = clock_->Counter();
+        for (std::int64_t i = 0; i < kWaitSampleReads; ++i) (void)ReadPort(portBase);
+        shortest = std::min(shortest, clock_->Counter() - start);
+    }
+    // A counter too coarse to see one read would round every short wait up to whole ticks:
+    // the reads are then the better clock.
+    if (shortest < kWaitSampleReads) return;
+    // Counter values read n ticks apart can be up to n + 1 ticks apart in time: the reads
+    // took at most that long, and a wait is never shorter than the reads it stands for.
+    sampleReadTicks_ = shortest + 1;
+}
+
+void IspProgrammer::WaitReadTimes(std::uint32_t units) {
+    if (units == 0) return;
+    if (!readTimeMeasured_) MeasureReadTime();
+    if (sampleReadTicks_ == 0 || !timedPortWaits || clock_ == nullptr) {
+        for (std::uint32_t i = 0; i < units; ++i) (void)ReadPort(portBase);
+        return;
+    }
+    const std::int64_t ticks =
+        (static_cast<std::int64_t>(units) * sampleReadTicks_ + kWaitSampleReads - 1) /
+        kWaitSampleReads;
+    // As above: the counter must move one tick more than the wait for that much time to
+    // have passed for certain.
+    const std::int64_t target = clock_->Counter() + ticks + 1;
+    while (clock_->Counter() < target) {
+    }
 }
 
 int IspProgrammer::CheckPort() {
@@ -72,6 +111,7 @@ void IspProgrammer::DetectCable(PortRequest& request) {
         return;
     }
     request.result = kPortMissing;
+    readTimeMeasured_ = false;  // the next wait measures the read time of the port found
 
     const int count = PortCandidateCount();
     auto take = [&](std::uint16_t index) {

@@ -11,10 +11,12 @@ using test::SimRig;
 
 constexpr std::uint64_t kInstructionWrites = 4 * 17;
 
-// An engine in programming mode with the chip on the bench selected.
-std::unique_ptr<SimRig> InProgramming(SimBenchOptions options) {
+// An engine in programming mode with the chip on the bench selected; its waits are port
+// reads, counted below, unless `timed`.
+std::unique_ptr<SimRig> InProgramming(SimBenchOptions options, bool timed = false) {
     auto rig = std::make_unique<SimRig>(options);
     IspProgrammer& e = rig->engine;
+    e.timedPortWaits = timed;
     e.targetFamily = rig->bench->ChipFamily();
     e.chipIndex = static_cast<std::uint32_t>(rig->bench->ChipRow());
     EXPECT_EQ(e.OpenPort(), 0);
@@ -206,12 +208,18 @@ TEST(MemoryOperations, EraseWaitsForThePartBeforeTheNextWrite) {
 }
 
 // The pause after each data byte of an 89S5x page: 100 data-register reads, not counted in
-// the delay count (which is 1 here, one read per half clock period).
+// the delay count (which is 1 here, one read per half clock period), or their time.
 TEST(MemoryOperations, At89PageBytesEachGetTheirSettlingReads) {
-    auto rig = InProgramming({.chip = "89S52"});
     std::vector<std::uint8_t> page(256, 0x3C);
+    auto rig = InProgramming({.chip = "89S52"});
     rig->engine.WriteFlashPage(0x100, page.data());
     EXPECT_EQ(rig->Machine().Counters().portReads, 258 * 17 + 256 * 100u);
+
+    auto timed = InProgramming({.chip = "89S52"}, true);
+    const std::uint64_t start = timed->Machine().NowNs();
+    timed->engine.WriteFlashPage(0x100, page.data());
+    EXPECT_EQ(timed->Machine().Counters().portReads, 0u);
+    EXPECT_GE(timed->Machine().NowNs() - start, (258 * 17 * 2 + 256 * 100u) * 1000u);
 }
 
 TEST(MemoryOperations, Tiny12GetsAForcedFlashWriteBetweenItsTwoErases) {

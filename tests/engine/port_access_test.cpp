@@ -131,16 +131,64 @@ TEST(PortAccess, DelayWaitsOnTheCounterAndZeroReadsItOnceMore) {
     EXPECT_EQ(rig.Machine().Counters().counterReads, 2u);  // the start, then one past it
 }
 
-TEST(PortAccess, PortWaitReadsTheDataRegisterDelayCountTimes) {
-    SimRig rig;
+TEST(PortAccess, PortWaitIsDelayCountReadsOrTheirTimeOnTheCounter) {
+    SimRig reads;
+    reads.engine.timedPortWaits = false;
+    reads.engine.OpenPort();
+    reads.engine.delayCount = 5;
+    reads.Machine().ResetCounters();
+    reads.engine.PortWait();
+    EXPECT_EQ(reads.Machine().Counters().portReads, 5u);
+    reads.engine.delayCount = 0;
+    reads.engine.PortWait();
+    EXPECT_EQ(reads.Machine().Counters().portReads, 5u);
+
+    // Timed: the first wait after a port search measures the reads (four samples of 16), the
+    // others only read the counter, and none is shorter than its reads would be.
+    SimRig timed;
+    auto waitNs = [&] {
+        timed.Machine().ResetCounters();
+        const std::uint64_t start = timed.Machine().NowNs();
+        timed.engine.PortWait();
+        EXPECT_EQ(timed.Machine().Counters().portWrites, 0u);
+        return timed.Machine().NowNs() - start;
+    };
+    for (const std::uint64_t readNs : {1000u, 4000u}) {  // a slower port found by a new search
+        SCOPED_TRACE(readNs);
+        timed.Machine().Timing().portAccessNs = readNs;
+        timed.engine.OpenPort();
+        timed.engine.delayCount = 5;
+        waitNs();
+        EXPECT_EQ(timed.Machine().Counters().portReads, 64u);
+        const std::uint64_t ns = waitNs();
+        EXPECT_EQ(timed.Machine().Counters().portReads, 0u);
+        EXPECT_GE(ns, 5 * readNs);
+        EXPECT_LE(ns, 5 * readNs + 4000);
+    }
+    timed.engine.delayCount = 0;
+    EXPECT_EQ(waitNs(), 0u);
+}
+
+TEST(PortAccess, TimedWaitsReadOnACoarseCounterAndSkipAPreemptedSample) {
+    SimBenchOptions coarse;
+    coarse.timing.counterFrequency = 100'000;  // 10 us a tick: sixteen reads take one or two
+    SimRig rig(coarse);
     rig.engine.OpenPort();
     rig.engine.delayCount = 5;
+    rig.engine.PortWait();
     rig.Machine().ResetCounters();
     rig.engine.PortWait();
     EXPECT_EQ(rig.Machine().Counters().portReads, 5u);
-    rig.engine.delayCount = 0;
-    rig.engine.PortWait();
-    EXPECT_EQ(rig.Machine().Counters().portReads, 5u);
+
+    // The thread loses 10 ms inside the first sample: the waits keep the time of a read.
+    SimRig preempted;
+    preempted.engine.OpenPort();
+    preempted.engine.delayCount = 1;
+    preempted.Machine().AfterAccesses(3, [](sim::SimMachine& m) { m.AdvanceNs(10'000'000); });
+    preempted.engine.PortWait();
+    const std::uint64_t start = preempted.Machine().NowNs();
+    preempted.engine.PortWait();
+    EXPECT_LT(preempted.Machine().NowNs() - start, 10'000u);
 }
 
 TEST(PortAccess, ReleasedStatesPerCableAndFamily) {
@@ -158,6 +206,7 @@ TEST(PortAccess, ReleasedStatesPerCableAndFamily) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.cable) + " family " + std::to_string(c.family));
         SimRig rig({.cable = c.cable});
+        rig.engine.timedPortWaits = false;  // each wait one read, counted
         rig.engine.OpenPort();
         rig.engine.targetFamily = c.family;
         rig.engine.delayCount = 1;

@@ -8,11 +8,13 @@ namespace {
 
 using test::SimRig;
 
-// An engine whose cable is in use, with tracing of the data register on.
+// An engine whose cable is in use, with tracing of the data register on. Its waits are
+// port reads, so that each shows in the trace where the sequence has it.
 std::unique_ptr<SimRig> Ready(const char* cable, std::uint32_t family, std::uint16_t delay = 1,
                               const char* chip = "") {
     auto rig = std::make_unique<SimRig>(SimBenchOptions{.chip = chip, .cable = cable});
     rig->engine.targetFamily = family;
+    rig->engine.timedPortWaits = false;
     rig->engine.OpenPort();
     rig->engine.delayCount = delay;
     rig->Machine().EnableTrace(true);
