@@ -5,6 +5,8 @@
 #endif
 
 #include <cstdint>
+#include <cstdlib>
+#include <filesystem>
 #include <vector>
 
 #include "devices/chip_table.h"
@@ -134,8 +136,40 @@ std::optional<std::uint16_t> ParsePortBase(std::string_view text) {
     return static_cast<std::uint16_t>(value);
 }
 
+std::string SettingsPathFor(const std::string& executablePath, const char* xdgConfigHome,
+                            const char* home) {
+    std::string beside = SettingsPathForExecutable(executablePath);
+#ifdef _WIN32
+    (void)xdgConfigHome;
+    (void)home;
+    return beside;
+#else
+    const std::size_t slash = beside.find_last_of('/');
+    if (slash == std::string::npos) return beside;  // location unknown: the working directory
+    const std::string folder = slash == 0 ? "/" : beside.substr(0, slash);
+    const bool packaged = folder == "/usr" || folder.starts_with("/usr/");
+    if (!packaged && ::access(folder.c_str(), W_OK) == 0) return beside;
+
+    // Relative values are to be ignored, so that the working directory never decides.
+    const auto absolute = [](const char* value) { return value != nullptr && value[0] == '/'; };
+    std::string configHome;
+    if (absolute(xdgConfigHome)) {
+        configHome = xdgConfigHome;
+    } else if (absolute(home)) {
+        configHome = std::string(home) + "/.config";
+    } else {
+        return beside;
+    }
+    const std::filesystem::path own = PathFromUtf8(configHome) / "velkorisp";
+    std::error_code ignored;  // a folder that cannot be made shows as a failed save, logged
+    std::filesystem::create_directories(own, ignored);
+    return PathToUtf8(own / kFileName);
+#endif
+}
+
 std::string DefaultSettingsPath() {
-    return SettingsPathForExecutable(CurrentExecutablePath());
+    return SettingsPathFor(CurrentExecutablePath(), std::getenv("XDG_CONFIG_HOME"),
+                           std::getenv("HOME"));
 }
 
 SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engine,

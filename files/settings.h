@@ -41,8 +41,20 @@ void CollectCommandFlags(const MainWindowState& window, ProgramCommandSet& comma
 std::string SettingsPathForExecutable(const std::string& executablePath);
 // The running program's executable; empty when it cannot be found.
 std::string CurrentExecutablePath();
-// velkor.ini beside the running program (in the working directory if its location is unknown).
+// The running program's velkor.ini: SettingsPathFor its executable and the environment's
+// XDG_CONFIG_HOME and HOME (in the working directory if its location is unknown).
 std::string DefaultSettingsPath();
+// Where a program at `executablePath` keeps velkor.ini. Beside it when the user may write its
+// folder, as a program built or unpacked into a folder of its own always has. On Linux a
+// program in a folder the user cannot write, or anywhere under /usr (installed from a package,
+// where the folder belongs to the package manager even for root), keeps it in the user's
+// configuration folder instead, `xdgConfigHome`/velkorisp/velkor.ini or, when that is unset or
+// not absolute, `home`/.config/velkorisp/velkor.ini; that folder is created here so that the
+// first save and the window's "open the settings folder" link find it. With neither variable
+// usable the place beside the program stays (a save there then fails with a log line). Windows
+// keeps the file beside the program.
+std::string SettingsPathFor(const std::string& executablePath, const char* xdgConfigHome,
+                            const char* home);
 
 // A port card's base address as PORT/Base holds it: hexadecimal, with or without "0x", from
 // 0x100 to 0xFFFC. Anything else gives nothing.

@@ -1,5 +1,6 @@
 // velkorisp: the desktop program. One window for its whole run; its settings live in
-// velkor.ini beside the program (or the file given with --ini).
+// velkor.ini beside the program, or in ~/.config/velkorisp when installed (or the file given
+// with --ini).
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>

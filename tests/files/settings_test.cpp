@@ -241,6 +241,31 @@ TEST(SettingsLocation, BesideTheExecutable) {
     EXPECT_EQ(DefaultSettingsPath(), PathToUtf8(PathFromUtf8(self).parent_path() / "velkor.ini"));
 }
 
+#ifndef _WIN32
+// An installed program (in /usr/bin, or in a folder the user cannot write) keeps its settings
+// in the user's configuration folder, made ready for the first save; one in a folder of its
+// own keeps them beside it.
+TEST(SettingsLocation, UserConfigurationFolderForAnInstalledProgram) {
+    SettingsScratch dir;
+    const std::string config = dir / "config";
+    const std::string home = dir / "home";
+    const std::string expected = config + "/velkorisp/velkor.ini";
+    EXPECT_EQ(SettingsPathFor("/usr/bin/velkorisp", config.c_str(), home.c_str()), expected);
+    EXPECT_TRUE(std::filesystem::is_directory(config + "/velkorisp"));
+    EXPECT_EQ(SettingsPathFor(dir / "missing/velkorisp", config.c_str(), nullptr), expected);
+    // XDG_CONFIG_HOME unset, empty or relative: HOME's .config
+    for (const char* xdg : {static_cast<const char*>(nullptr), "", "relative/config"}) {
+        EXPECT_EQ(SettingsPathFor("/usr/local/bin/velkorisp", xdg, home.c_str()),
+                  home + "/.config/velkorisp/velkor.ini");
+    }
+    EXPECT_TRUE(std::filesystem::is_directory(home + "/.config/velkorisp"));
+    // nowhere better to go
+    EXPECT_EQ(SettingsPathFor("/usr/bin/velkorisp", nullptr, "relative"), "/usr/bin/velkor.ini");
+    // a writable folder outside /usr, such as a build tree: beside the program, as before
+    EXPECT_EQ(SettingsPathFor(dir / "velkorisp", config.c_str(), home.c_str()), dir / "velkor.ini");
+}
+#endif
+
 TEST(ApplySettingsFile, LoadsLikeAStartAndNeverEnablesFuseWriting) {
     SettingsScratch dir;
     const std::string hex = dir / "a.hex";
