@@ -10,6 +10,7 @@ packages=(
   srecord gcc-avr binutils-avr avr-libc
   qt6-base-dev fonts-wqy-microhei xvfb
   qt6-svg-dev fonts-wqy-zenhei
+  dpkg-dev mmdebstrap groff-base desktop-file-utils
 )
 
 missing=()
