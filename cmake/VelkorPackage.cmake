@@ -8,11 +8,11 @@ set(velkor_packaging ${PROJECT_SOURCE_DIR}/packaging)
 
 install(TARGETS velkorisp velkorisp-cli RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-# Debian keeps manual pages compressed, with no name or time stamp in the gzip header so that
-# the package is the same from build to build.
+# Debian keeps manual pages and the changelog compressed, with no name or time stamp in the
+# gzip header so that the package is the same from build to build.
 find_program(VELKOR_GZIP gzip REQUIRED)
-set(velkor_manpages)
-foreach(page velkorisp.1 velkorisp-cli.1)
+set(velkor_compressed)
+foreach(page velkorisp.1 velkorisp-cli.1 changelog.Debian)
   set(compressed ${CMAKE_CURRENT_BINARY_DIR}/packaging/${page}.gz)
   add_custom_command(
     OUTPUT ${compressed}
@@ -20,10 +20,12 @@ foreach(page velkorisp.1 velkorisp-cli.1)
     COMMAND ${VELKOR_GZIP} -9n -c ${velkor_packaging}/${page} > ${compressed}
     DEPENDS ${velkor_packaging}/${page}
     VERBATIM)
-  list(APPEND velkor_manpages ${compressed})
+  list(APPEND velkor_compressed ${compressed})
 endforeach()
-add_custom_target(velkor_manpages ALL DEPENDS ${velkor_manpages})
-install(FILES ${velkor_manpages} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+add_custom_target(velkor_package_files ALL DEPENDS ${velkor_compressed})
+install(FILES ${CMAKE_CURRENT_BINARY_DIR}/packaging/velkorisp.1.gz
+              ${CMAKE_CURRENT_BINARY_DIR}/packaging/velkorisp-cli.1.gz
+        DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
 install(FILES ${velkor_packaging}/velkorisp.desktop
         DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
@@ -32,6 +34,7 @@ install(FILES ${PROJECT_SOURCE_DIR}/resources/icons/128.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps
         RENAME velkorisp.svg)
 install(FILES ${velkor_packaging}/README.Debian ${velkor_packaging}/copyright
+              ${CMAKE_CURRENT_BINARY_DIR}/packaging/changelog.Debian.gz
         DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/velkorisp)
 
 set(CPACK_PACKAGE_NAME velkorisp)
@@ -39,12 +42,14 @@ set(CPACK_PACKAGE_VENDOR "VelkorISP")
 set(CPACK_PACKAGE_CONTACT "VelkorISP developers <velkorisp@example.org>")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY
     "in-system programmer for AVR and AT89S5x chips on a PC parallel port")
+# Debian shows the description in 80 columns, one leading space included.
 set(CPACK_PACKAGE_DESCRIPTION
-    "VelkorISP erases, writes, verifies and reads flash and EEPROM memory of AVR (AT90S, ATtiny,
-ATmega, AT90CAN) and AT89S5x microcontrollers in-system, through a programming cable on a PC
-parallel port (ppdev, group lp), and reads and writes their fuse, lock and calibration bytes.
-It comes as a Qt window (velkorisp) and a command-line program (velkorisp-cli) that also
-tests the cable. Without a port both run on a built-in simulated cable and chip.")
+    "VelkorISP erases, writes, verifies and reads the flash and EEPROM memory of
+AVR (AT90S, ATtiny, ATmega, AT90CAN) and AT89S5x microcontrollers in-system,
+through a programming cable on a PC parallel port (ppdev, group lp), and reads
+and writes their fuse, lock and calibration bytes. It comes as a Qt window
+(velkorisp) and a command-line program (velkorisp-cli) that also tests the
+cable. Without a port both run on a built-in simulated cable and chip.")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_INSTALL_DIRECTORY velkorisp)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
