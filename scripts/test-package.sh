@@ -8,10 +8,12 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
-deb="${1:-$(ls build/package/velkorisp_*.deb 2>/dev/null | head -n1)}"
-[ -f "$deb" ] || { echo "test-package: no package; run scripts/package.sh first" >&2; exit 1; }
-deb="$(realpath "$deb")"
+shopt -s nullglob
+built=(build/package/velkorisp_*.deb)
+deb="${1:-${built[0]:-}}"
 fail() { echo "test-package: $*" >&2; exit 1; }
+[ -f "$deb" ] || fail "no package; run scripts/package.sh first"
+deb="$(realpath "$deb")"
 start=$SECONDS
 
 # The control fields: dpkg-shlibdeps declared the Qt libraries and the C++ runtime.
@@ -39,8 +41,13 @@ for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.l
 done
 [ ${#sources[@]} -gt 0 ] || fail "no apt sources on this machine"
 root="$(mktemp -d /tmp/velkorisp-root.XXXXXX)"
-trap 'rm -rf "$root"' EXIT
-rmdir "$root"  # mmdebstrap makes it
+# In memory where the machine allows it: dpkg syncs every file it unpacks, and a disk shared
+# with other builds makes that, and removing the root afterwards, take minutes.
+if mount -t tmpfs -o size=4G,mode=0755 velkorisp-root "$root" 2>/dev/null; then
+  trap 'umount "$root" && rmdir "$root"' EXIT
+else
+  trap 'rm -rf "$root"' EXIT
+fi
 work=/root/smoke
 mmdebstrap --variant=apt --mode=root --quiet \
   --customize-hook="mkdir -p \"\$1$work\"" \
