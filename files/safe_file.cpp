@@ -6,13 +6,17 @@
 #ifdef _WIN32
 #include <io.h>
 #include <windows.h>
+#else
+#include <signal.h>
 #endif
 
 #include <cerrno>
+#include <climits>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <vector>
 
 #include "files/utf8_path.h"
 
@@ -133,6 +137,56 @@ void SyncDirectoryOf(const std::string& path) {
 #endif
 }
 
+// Whether a process with this id runs now. An id that cannot be asked about (another user's
+// process) counts as running.
+bool ProcessAlive(long pid) {
+#ifdef _WIN32
+    HANDLE process = OpenProcess(SYNCHRONIZE, FALSE, static_cast<DWORD>(pid));
+    if (process == nullptr) return GetLastError() != ERROR_INVALID_PARAMETER;
+    const bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT;
+    CloseHandle(process);
+    return running;
+#else
+    return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+#endif
+}
+
+// The process id in a temporary's name "<file>.tmp-PID-N"; 0 when `name` is no such name.
+long TemporaryOwner(const std::string& name, const std::string& prefix) {
+    if (name.compare(0, prefix.size(), prefix) != 0) return 0;
+    long pid = 0;
+    std::size_t i = prefix.size();
+    for (; i < name.size() && name[i] >= '0' && name[i] <= '9'; ++i) {
+        pid = pid * 10 + (name[i] - '0');
+        if (pid > INT_MAX) return 0;
+    }
+    if (i == prefix.size() || i + 1 >= name.size() || name[i] != '-') return 0;
+    for (++i; i < name.size(); ++i) {
+        if (name[i] < '0' || name[i] > '9') return 0;
+    }
+    return pid;
+}
+
+// A save killed between creating its temporary and the rename leaves the temporary behind.
+// Those of processes that no longer run are removed; a live process's may be a save going on
+// now (in this process too, on another thread), so it stays. A process id reused since keeps
+// its leftover until a later save.
+void RemoveStaleTemporaries(const std::string& target) {
+    const std::filesystem::path name = PathFromUtf8(target);
+    const std::string prefix = PathToUtf8(name.filename()) + ".tmp-";
+    std::filesystem::path directory = name.parent_path();
+    if (directory.empty()) directory = ".";
+    std::error_code error;
+    std::filesystem::directory_iterator entries(directory, error);
+    if (error) return;
+    std::vector<std::filesystem::path> stale;
+    for (const std::filesystem::directory_entry& entry : entries) {
+        const long pid = TemporaryOwner(PathToUtf8(entry.path().filename()), prefix);
+        if (pid > 0 && !ProcessAlive(pid)) stale.push_back(entry.path());
+    }
+    for (const std::filesystem::path& path : stale) RemoveFileUtf8(PathToUtf8(path));
+}
+
 }  // namespace
 
 FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
@@ -225,6 +279,7 @@ bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::s
         return false;
     }
     SyncDirectoryOf(target);
+    RemoveStaleTemporaries(target);
     return true;
 }
 

@@ -43,7 +43,9 @@ FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::s
 
 // Writes `bytes` to a new file beside `path`, flushes it to the disk and renames it over
 // `path` (over the file a symbolic link points to, keeping the link). An existing file keeps
-// its permission bits. On failure the temporary file is removed, `path` is untouched, `error`
+// its permission bits. After a save, temporaries that earlier saves of `path` left behind
+// when their process was killed before the rename are removed (only those of processes that
+// no longer run). On failure the temporary file is removed, `path` is untouched, `error`
 // says what failed, and the result is false.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string& error,
                          FileOps& ops = SystemFileOps());

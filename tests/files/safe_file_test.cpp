@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -79,6 +81,32 @@ TEST(SafeFile, ChineseNamesAreReadReplacedAndCleanedUp) {
     EXPECT_FALSE(ReplaceFileContents(path, "third\r\n", error, ops));
     EXPECT_EQ(ReadBytes(path), "second\r\n");
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"设置.ini"});
+}
+
+// A save killed before its rename leaves "<file>.tmp-PID-N"; the next save removes those of
+// processes that have ended, never one a running process (this one included) may still be
+// writing, nor another file's.
+TEST(SafeFile, ASaveRemovesOnlyTemporariesOfEndedProcesses) {
+    SettingsScratch dir;
+    const std::string path = dir / "velkor.ini";
+    // No system gives out this id (Linux's largest is 4194304, Windows' are far lower).
+    const std::string gone = "2147483000";
+    const std::string self = std::to_string(::getpid());
+    std::vector<std::string> kept = {"other.ini.tmp-" + gone + "-0", "velkor.ini",
+                                     "velkor.ini.tmp-" + gone + "-x",
+                                     "velkor.ini.tmp-" + self + "-7"};
+#ifndef _WIN32
+    kept.push_back("velkor.ini.tmp-" + std::to_string(::getppid()) + "-0");
+#endif
+    for (const std::string& name : kept) std::ofstream(dir / name) << "x";
+    for (const std::string& name :
+         {"velkor.ini.tmp-" + gone + "-0", "velkor.ini.tmp-" + gone + "-12"}) {
+        std::ofstream(dir / name) << "x";
+    }
+    std::string error;
+    ASSERT_TRUE(ReplaceFileContents(path, "new\r\n", error)) << error;
+    std::sort(kept.begin(), kept.end());
+    EXPECT_EQ(dir.Entries(), kept);
 }
 
 TEST(SafeFile, ReadTellsMissingFromUnreadable) {
