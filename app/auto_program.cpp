@@ -1,44 +1,49 @@
 #include "app/auto_program.h"
 
-#include <cstring>
 #include <vector>
 
 #include "engine/engine_types.h"
 #include "files/hex_reader.h"
-#include "files/utf8_path.h"
+#include "files/safe_file.h"
 
 namespace velkor {
 namespace {
 
-bool IsEndRecord(const char* line) {
+bool IsEndRecord(std::string_view line) {
     // Intel HEX ":LLAAAATT...": type 01 ends the file. S7, S8 and S9 end an S-record file.
-    if (line[0] == ':') return std::strlen(line) >= 9 && line[7] == '0' && line[8] == '1';
-    return line[0] == 'S' && (line[1] == '7' || line[1] == '8' || line[1] == '9');
+    if (line.size() >= 9 && line[0] == ':') return line[7] == '0' && line[8] == '1';
+    return line.size() >= 2 && line[0] == 'S' &&
+           (line[1] == '7' || line[1] == '8' || line[1] == '9');
 }
 
 }  // namespace
 
 HexFileCheck CheckHexFile(const std::string& path) {
+    std::string text;
+    std::string error;
+    if (ReadWholeFile(path, text, error, kMaxHexFileBytes) != FileReadStatus::kRead) return {};
+    return CheckHexText(text);
+}
+
+HexFileCheck CheckHexText(std::string_view text) {
     HexFileCheck check;
-    std::FILE* file = OpenFileUtf8(path, "r");
-    if (file == nullptr) return check;
     // The whole flash image's worth of addresses, so that a fault anywhere in the file shows.
     std::vector<std::uint8_t> scratch(kFlashImageSize);
     std::uint32_t length = 0;
-    const int fault = ReadHexImage(file, scratch, length);
-    bool ended = false;
-    if (fault == 0) {
-        std::rewind(file);
-        char line[kHexLineBufferSize];
-        while (!ended && std::fgets(line, sizeof line, file) != nullptr) ended = IsEndRecord(line);
-    }
-    std::fclose(file);
+    const int fault = ReadHexText(text, scratch, length);
     if (fault > 0) {
         check.state = HexFileState::kFaulty;
         check.faultyLine = fault;
-    } else {
-        check.state = ended ? HexFileState::kComplete : HexFileState::kUnfinished;
+        return check;
     }
+    bool ended = false;
+    for (std::size_t at = 0; !ended && at < text.size();) {
+        std::size_t end = text.find('\n', at);
+        if (end == std::string_view::npos) end = text.size();
+        ended = IsEndRecord(text.substr(at, end - at));
+        at = end + 1;
+    }
+    check.state = ended ? HexFileState::kComplete : HexFileState::kUnfinished;
     return check;
 }
 

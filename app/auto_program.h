@@ -6,6 +6,7 @@
 #include <chrono>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "app/file_watcher.h"
 #include "app/flash_file_watch.h"
@@ -21,6 +22,8 @@ struct HexFileCheck {
     int faultyLine = 0;  // kFaulty: the 1-based number of the first faulty line
 };
 HexFileCheck CheckHexFile(const std::string& path);
+// The same over the file's bytes already read.
+HexFileCheck CheckHexText(std::string_view text);
 
 // The rules, with explicit time. A change reported while a run is going waits for the run's
 // end; changes reported before one is taken count once, so there is one reload and at most one

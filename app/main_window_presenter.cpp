@@ -12,6 +12,7 @@
 #include "devices/fuse_safety.h"
 #include "engine/cable_test.h"
 #include "files/image_fit.h"
+#include "files/safe_file.h"
 
 namespace velkor {
 namespace {
@@ -552,12 +553,21 @@ void MainWindowPresenter::OnFlashFileChanged() {
     view_.StatusText(std::string(kFileChangedText));
     const std::string flashPath = flashFile_.Path();
     const std::string eepromPath = eepromFile_.Path();
-    LoadFlashImage(engine_, flashFile_, flashPath);
+    // The file is read once: the bytes judged whole are the bytes loaded. Read twice, a build
+    // tool writing it again in between would get a half-written file programmed.
+    std::string text;
+    std::string error;
+    HexFileCheck check;
+    if (ReadWholeFile(flashPath, text, error, kMaxHexFileBytes) == FileReadStatus::kRead) {
+        LoadHexText(engine_, flashFile_, flashPath, text, true);
+        check = CheckHexText(text);
+    } else {
+        LoadFlashImage(engine_, flashFile_, flashPath);  // logs why it cannot be read
+    }
     LoadEepromImage(engine_, eepromFile_, eepromPath);
     // A file its build tool has not finished is loaded but not programmed: the finished file's
     // own change brings the run.
-    if (AutoProgrammer::ShouldProgram(CheckHexFile(flashPath).state,
-                                      view_.IsChecked(kAutoProgramBoxId))) {
+    if (AutoProgrammer::ShouldProgram(check.state, view_.IsChecked(kAutoProgramBoxId))) {
         ProgramCommand();
     } else {
         view_.SetIcon(kIconFileChanged);

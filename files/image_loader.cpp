@@ -37,6 +37,12 @@ int LoadHexFile(IspProgrammer& programmer, HexFile& file, const std::string& pat
                                   path.c_str(), static_cast<unsigned>(kMaxHexFileBytes));
             return kHexLoadOpenFailed;
     }
+    return LoadHexText(programmer, file, path, text, flash);
+}
+
+int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& path,
+                std::string_view text, bool flash) {
+    if (!file.Open(path)) return kHexLoadNoPath;
     const std::span<std::uint8_t> image = flash ? std::span<std::uint8_t>(programmer.flashImage)
                                                 : std::span<std::uint8_t>(programmer.eepromImage);
     std::uint32_t& loadedLength =

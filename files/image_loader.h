@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 
 #include "files/hex_reader.h"
 
@@ -27,7 +28,7 @@ class HexFile {
     const HexDataExtent& Extent() const { return extent_; }
 
   private:
-    friend int LoadHexFile(IspProgrammer&, HexFile&, const std::string&, bool);
+    friend int LoadHexText(IspProgrammer&, HexFile&, const std::string&, std::string_view, bool);
 
     std::string path_;
     bool loaded_ = false;
@@ -47,5 +48,10 @@ inline constexpr int kHexLoadNoData = -3;      // no data record: the image is u
 // before a faulty line stay in the image.
 int LoadFlashImage(IspProgrammer& programmer, HexFile& file, const std::string& path);
 int LoadEepromImage(IspProgrammer& programmer, HexFile& file, const std::string& path);
+// The same over bytes already read from `path` (with ReadWholeFile), into the flash image when
+// `flash` is set, else the EEPROM image: a caller that also judges the file (is it whole?)
+// loads exactly the bytes it judged, though the file may be rewritten meanwhile.
+int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& path,
+                std::string_view text, bool flash);
 
 }  // namespace velkor
