@@ -455,7 +455,8 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
             }
             s.printer->Flush();
             bool passed = true;
-            for (const DriverCheckResult& r : CheckDriverProtocol(*s.port->DeviceChannel())) {
+            for (const DriverCheckResult& r :
+                 CheckDriverProtocol(*s.port->DeviceChannel(), 0x378, engine.extraPortBase)) {
                 out << r.code << ": " << (r.passed ? "ok" : "FAILED") << " (" << r.detail << ")\n";
                 passed = passed && r.passed;
             }

@@ -50,7 +50,8 @@ Commands:
   cable-test         drive each data line in turn, report which status lines follow,
                      name the cable they match or what is wrong with it (exit 1)
   driver-check       send each of the port driver's control codes once and check the
-                     answers (--backend driver or driver-sim); moves no cable line
+                     answers (--backend driver or driver-sim); moves no cable line;
+                     with --port-base B, B must be served, another card base refused
   read               read the chip (-p NAME) into Intel HEX files given with
                      --flash-out F.hex and --eeprom-out E.hex; trailing FF bytes
                      are left out

@@ -90,6 +90,7 @@ class DriverBinding : public DriverChannel {
     bool IsOpen() const { return device_ != nullptr; }
     bool Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t length,
                  std::uint32_t* bytesReturned) override;
+    std::uint32_t LastError() const override { return device_ ? device_->LastError() : 0; }
 
     // While the device is not open: one log line saying why and what to do, given once
     // (at the first run), then empty. Empty whenever the device is open.

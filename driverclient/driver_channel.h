@@ -8,6 +8,10 @@
 
 namespace velkor {
 
+// ERROR_INVALID_PARAMETER: what a caller is told of a request the driver refuses (it completes
+// it with STATUS_INVALID_PARAMETER), such as a port outside the blocks it admits.
+constexpr std::uint32_t kDriverErrorInvalidParameter = 87;
+
 class DriverChannel {
   public:
     virtual ~DriverChannel() = default;
@@ -15,6 +19,8 @@ class DriverChannel {
     // the device call succeeded.
     virtual bool Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t length,
                          std::uint32_t* bytesReturned) = 0;
+    // The system error code of the last call that failed (0: none known).
+    virtual std::uint32_t LastError() const { return 0; }
 };
 
 }  // namespace velkor

@@ -38,9 +38,58 @@ DriverCheckResult Verdict(const char* name, const Answer& answer, std::uint32_t 
     return {name, true, Format("%u bytes", answer.returned)};
 }
 
+// SET_PARAMS naming `base`, cable kind 0 with the AVR family, pages of `pageSize` bytes.
+Bytes Params(std::uint16_t base, std::uint16_t pageSize) {
+    Bytes params(TARNEL_SET_PARAMS_LENGTH, 0);
+    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_CABLE_KIND_OFFSET, 0);
+    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_PORT_BASE_OFFSET, base);
+    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_DELAY_COUNT_OFFSET, 1);
+    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_PAGE_SIZE_OFFSET, pageSize);
+    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_FAMILY_OFFSET, TARNEL_FAMILY_AVR);
+    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_AT89_BYTE_WAIT_OFFSET, TARNEL_AT89_BYTE_WAIT);
+    return params;
+}
+
+Bytes ReadPortRequest(std::uint16_t port) {
+    Bytes read(TARNEL_READ_PORT_LENGTH, 0);
+    TarnelPutU32(read.data(), TARNEL_READ_PORT_ADDRESS_OFFSET, port);
+    return read;
+}
+
+// A port card's base: the configured one is served, one not configured is refused as an
+// invalid parameter, both for a single read and for the shifting parameters.
+void CheckCardBases(DriverChannel& channel, std::uint16_t extraBase,
+                    std::vector<DriverCheckResult>& results) {
+    const std::string configured = Format("0x%X", extraBase);
+    Bytes read = ReadPortRequest(extraBase);
+    results.push_back(Verdict(("READ_PORT " + configured).c_str(),
+                              Send(channel, IOCTL_TARNEL_READ_PORT, read),
+                              TARNEL_READ_PORT_LENGTH));
+    Bytes params = Params(extraBase, 64);
+    results.push_back(Verdict(("SET_PARAMS " + configured).c_str(),
+                              Send(channel, IOCTL_TARNEL_SET_PARAMS, params), 0));
+
+    const std::uint16_t other = extraBase == 0xE800 ? 0xD010 : 0xE800;
+    const std::string notConfigured = Format("0x%X", other);
+    auto refused = [&](const std::string& name, std::uint32_t code, Bytes request) {
+        if (Send(channel, code, request).ok) {
+            results.push_back({name, false, "a base that was not configured was served"});
+        } else if (channel.LastError() != kDriverErrorInvalidParameter) {
+            results.push_back({name, false,
+                               Format("refused with error %u, not as an invalid parameter",
+                                      channel.LastError())});
+        } else {
+            results.push_back({name, true, "refused: invalid parameter"});
+        }
+    };
+    refused("READ_PORT " + notConfigured, IOCTL_TARNEL_READ_PORT, ReadPortRequest(other));
+    refused("SET_PARAMS " + notConfigured, IOCTL_TARNEL_SET_PARAMS, Params(other, 64));
+}
+
 }  // namespace
 
-std::vector<DriverCheckResult> CheckDriverProtocol(DriverChannel& channel, std::uint16_t portBase) {
+std::vector<DriverCheckResult> CheckDriverProtocol(DriverChannel& channel, std::uint16_t portBase,
+                                                   std::uint16_t extraBase) {
     std::vector<DriverCheckResult> results;
 
     // READ_PORT of the data register: the byte comes back sign-extended.
@@ -67,13 +116,7 @@ std::vector<DriverCheckResult> CheckDriverProtocol(DriverChannel& channel, std::
 
     // Cable kind 0 with the AVR family: the memory commands below shift nothing.
     constexpr std::uint16_t kPageSize = 64;
-    Bytes params(TARNEL_SET_PARAMS_LENGTH, 0);
-    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_CABLE_KIND_OFFSET, 0);
-    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_PORT_BASE_OFFSET, portBase);
-    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_DELAY_COUNT_OFFSET, 1);
-    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_PAGE_SIZE_OFFSET, kPageSize);
-    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_FAMILY_OFFSET, TARNEL_FAMILY_AVR);
-    TarnelPutU32(params.data(), TARNEL_SET_PARAMS_AT89_BYTE_WAIT_OFFSET, TARNEL_AT89_BYTE_WAIT);
+    Bytes params = Params(portBase, kPageSize);
     results.push_back(Verdict("SET_PARAMS", Send(channel, IOCTL_TARNEL_SET_PARAMS, params), 0));
 
     Bytes writeByte(TARNEL_WRITE_BYTE_LENGTH, 0);
@@ -126,6 +169,7 @@ std::vector<DriverCheckResult> CheckDriverProtocol(DriverChannel& channel, std::
     } else {
         results.push_back({"READ_PORT 0x80", true, "refused"});
     }
+    if (extraBase != 0) CheckCardBases(channel, extraBase, results);
     return results;
 }
 

@@ -25,7 +25,10 @@ bool InProcessChannel::Control(std::uint32_t code, std::uint8_t* buffer, std::ui
     ++byCode_[code >= IOCTL_TARNEL_READ_PORT && index < 7 ? index : 7];
     const std::uint32_t status =
         TarnelDispatchControl(&params_, &io_, code, buffer, length, length, bytesReturned);
-    return status == TARNEL_STATUS_SUCCESS;
+    if (status == TARNEL_STATUS_SUCCESS) return true;
+    // As the system reports the driver's refusal to a caller.
+    lastError_ = status == TARNEL_STATUS_INVALID_PARAMETER ? kDriverErrorInvalidParameter : status;
+    return false;
 }
 
 }  // namespace velkor

@@ -20,6 +20,7 @@ class InProcessChannel : public DriverChannel {
 
     bool Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t length,
                  std::uint32_t* bytesReturned) override;
+    std::uint32_t LastError() const override { return lastError_; }
 
     std::uint64_t Calls() const { return calls_; }
     // Calls per control code function number 0..6 (READ_PORT .. READ_PAGE); others at 7.
@@ -35,6 +36,7 @@ class InProcessChannel : public DriverChannel {
     DriverParams params_{};  // zero, as in a freshly loaded driver
     TarnelPortIo io_;
     std::uint64_t calls_ = 0;
+    std::uint32_t lastError_ = 0;
     std::uint64_t byCode_[8] = {};
 };
 

@@ -14,6 +14,7 @@ bool Win32DeviceChannel::Control(std::uint32_t code, std::uint8_t* buffer, std::
     const BOOL ok = DeviceIoControl(static_cast<HANDLE>(handle_), code, buffer, length, buffer,
                                     length, &returned, nullptr);
     *bytesReturned = returned;
+    if (ok == FALSE) lastError_ = GetLastError();
     return ok != FALSE;
 }
 

@@ -22,9 +22,11 @@ class Win32DeviceChannel : public DriverChannel {
     // One synchronous call; the buffer is both the input and the output.
     bool Control(std::uint32_t code, std::uint8_t* buffer, std::uint32_t length,
                  std::uint32_t* bytesReturned) override;
+    std::uint32_t LastError() const override { return lastError_; }
 
   private:
     void* handle_;
+    std::uint32_t lastError_ = 0;
 };
 
 class Win32DeviceOpener : public DeviceOpener {

@@ -3,6 +3,7 @@
 #include <filesystem>
 #include <string>
 
+#include "driver/port_guard.h"
 #include "driverclient/channel_driver_access.h"
 #include "driverclient/driver_binding.h"
 #include "driverclient/in_process_channel.h"
@@ -147,7 +148,10 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
         if (options.simPowerCut) path->bench_->Machine().CutPowerAfter(*options.simPowerCut);
         if (kind == PortPathKind::kDriverSim) {
             // Every port access and memory command goes through the driver's protocol and its
-            // own serial engine, run in process over the simulated port.
+            // own serial engine, run in process over the simulated port. Like the installed
+            // driver, which reads the configured card base when it loads, it admits that
+            // base too (0 leaves it the three standard blocks).
+            (void)TarnelAdmitExtraBase(engine.extraPortBase);
             sim::SimMachine& machine = path->bench_->Machine();
             own.io = std::make_unique<SimPortIo>(machine);
             own.channel = std::make_unique<InProcessChannel>(

@@ -35,6 +35,22 @@ TEST(CliDriver, DriverCheckPassesThroughTheInProcessDriver) {
     }
 }
 
+// A port card's base given to the program reaches the driver, which serves it (a whole run
+// finds the card through it) and still refuses a card base nobody configured.
+TEST(CliDriver, TheDriverServesTheConfiguredCardBaseOnly) {
+    const CliRun check = Cli({"driver-check", "--backend", "driver-sim", "--port-base", "0xD010"});
+    EXPECT_EQ(check.status, 0) << check.out << check.err;
+    for (const char* line : {"READ_PORT 0xD010: ok (8 bytes)", "SET_PARAMS 0xD010: ok (0 bytes)",
+                             "READ_PORT 0xE800: ok (refused: invalid parameter)",
+                             "SET_PARAMS 0xE800: ok (refused: invalid parameter)"}) {
+        EXPECT_NE(check.out.find(line), std::string::npos) << line << "\n" << check.out;
+    }
+    const CliRun found =
+        Cli({"detect", "--backend", "driver-sim", "--sim-port", "0xD010", "--port-base", "0xD010"});
+    EXPECT_EQ(found.status, 0) << found.out << found.err;
+    EXPECT_NE(found.out.find("port: LPT4 (0xD010)"), std::string::npos) << found.out;
+}
+
 TEST(CliDriver, DriverCheckNeedsADriverPath) {
     const CliRun run = Cli({"driver-check", "--backend", "sim"});
     EXPECT_EQ(run.status, 2);

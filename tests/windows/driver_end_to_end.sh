@@ -6,7 +6,8 @@
 # stops and deletes the service. Checked after every run: no registration is left behind.
 # Also: an earlier run's leftover registration is reused, a driver already running serves, a
 # program in a Chinese-named folder finds and registers its driver, and a missing driver file
-# gets the one explaining line.
+# gets the one explaining line. A port card's base given to the program is served by the
+# driver, and another card base is refused.
 #
 # Usage: driver_end_to_end.sh velkorisp-cli.exe TarnelTest.sys
 # Runs in the wine prefix of the environment (a 32-bit one; scripts/test-windows.sh sets it).
@@ -67,6 +68,20 @@ check "the driver refuses a port outside the parallel ports" \
     grep -q '^READ_PORT 0x80: ok (refused)' <<<"$out"
 check "a fresh run succeeds" test "$status" -eq 0
 check "a fresh run leaves no registration" no_registration
+
+# A port card's base: the program writes it as PortBase under the service key before it
+# starts the driver, which admits that block when it loads; a card base nobody configured
+# stays refused as an invalid parameter.
+run_cli "$work/app" driver-check --backend driver --port-base 0xD010
+echo "$out"
+check "the driver serves the configured card base" \
+    grep -q '^READ_PORT 0xD010: ok (8 bytes)' <<<"$out"
+check "the parameters may name the configured card base" \
+    grep -q '^SET_PARAMS 0xD010: ok' <<<"$out"
+check "a card base not configured is refused as an invalid parameter" \
+    test "$(grep -c '^[A-Z_]* 0xE800: ok (refused: invalid parameter)' <<<"$out")" -eq 2
+check "the card base run succeeds" test "$status" -eq 0
+check "the card base run leaves no registration" no_registration
 
 wine sc create Tarnel type= kernel start= demand binPath= "$driver_path" >/dev/null
 run_cli "$work/app" driver-check --backend driver
