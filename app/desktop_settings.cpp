@@ -33,13 +33,13 @@ bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& sett
         case FileReadStatus::kNotRegular:
         case FileReadStatus::kTooLarge:
             // Never replace a file we could not read: it may hold settings worth keeping.
-            engine.AppendLogF("读取设置文件失败 (%s), 设置未保存.\r\n", error.c_str());
+            engine.Log({Msg::kSettingsReadFailedNotSaved, {std::string(error)}});
             return false;
     }
     file.SetInt(kSimulatorSection, "Enabled", settings.simulator ? 1 : 0);
     file.SetString(kSimulatorSection, "Chip", settings.simChip);
     if (!ReplaceFileContents(iniPath, file.ToGbk(), error)) {
-        engine.AppendLogF("设置未能保存, 原有的设置文件保持不变: %s\r\n", error.c_str());
+        engine.Log({Msg::kSettingsNotSaved, {std::string(error)}});
         return false;
     }
     return true;

@@ -28,6 +28,14 @@ constexpr int kRunGatedIds[] = {kProgramButtonId, kResetButtonId, kDefaultButton
 // The list holds at most this many chips, as the window always had.
 constexpr std::size_t kMaxChipListEntries = 100;
 
+// The fuse wizard gives its two messages as the Chinese texts; the log takes their identities.
+LogLine WizardLine(const std::string& message) {
+    if (message.empty()) return {};
+    if (message == kInvalidClockMessage) return Msg::kInvalidClock;
+    if (message == kInvalidStartupMessage) return Msg::kInvalidStartup;
+    return {Msg::kNote, {message}};
+}
+
 // The dot display shows only its first 120 columns (20 single-width characters), so only
 // that much of a long log is handed to it; line breaks show as blanks.
 std::string StatusPrefix(const std::string& text) {
@@ -144,7 +152,7 @@ void MainWindowPresenter::ShowLog() {
 }
 
 void MainWindowPresenter::AppendNote(const std::string& text) {
-    engine_.AppendLog((text + "\r\n").c_str());
+    engine_.Log({Msg::kNote, {text + "\r\n"}});
 }
 
 // ---- family, chip, fuse panel and wizard ----
@@ -177,7 +185,7 @@ void MainWindowPresenter::ApplyFamily() {
     ShowWizard();
     for (int id : {kReadButtonId, kDefaultButtonId, kWriteButtonId}) view_.SetVisible(id, avr);
     if (!message.empty()) {
-        engine_.AppendLogQuiet(message.c_str());
+        engine_.LogQuiet(WizardLine(message));
         ShowLog();
     }
 }
@@ -229,7 +237,7 @@ void MainWindowPresenter::ToggleFuseBox(int id) {
     ShowFuseBoxes();
     if (toggle.wizardSynced) ShowWizard();
     if (!toggle.message.empty()) {
-        engine_.AppendLogQuiet(toggle.message.c_str());
+        engine_.LogQuiet(WizardLine(toggle.message));
         ShowLog();
     }
 }
@@ -246,7 +254,7 @@ void MainWindowPresenter::WizardChoice(int id, int index) {
     ShowWizard();
     ShowFuseBoxes();
     if (!message.empty()) {
-        engine_.AppendLogQuiet(message.c_str());
+        engine_.LogQuiet(WizardLine(message));
         ShowLog();
     }
 }
@@ -370,7 +378,7 @@ void MainWindowPresenter::OnListSelection(int id, int index) {
 bool MainWindowPresenter::Idle() {
     if (ended_) return false;
     if (RunGoing()) {
-        engine_.AppendLog(kBusyRefusedLine);
+        engine_.Log(Msg::kBusyRefused);
         return false;
     }
     return true;
@@ -383,8 +391,8 @@ void MainWindowPresenter::ProgramCommand() {
     CollectCommandFlags(boxes, engine_.commands);
     // An image meant for a bigger chip would be written only in part. The run starts a new
     // log, so the warning is shown before it and again after its last line.
-    fitWarning_ = ImageFitLines(engine_, flashFile_, eepromFile_);
-    if (!fitWarning_.empty()) engine_.AppendLog(fitWarning_.c_str());
+    fitWarning_ = ImageFitMessages(engine_, flashFile_, eepromFile_);
+    for (const LogLine& line : fitWarning_) engine_.Log(line);
     view_.SetIcon(kIconRunning);
     StartRun(RunKind::kProgram);
 }
@@ -405,7 +413,7 @@ bool MainWindowPresenter::FuseWriteConfirmed() {
     for (const FuseHazard& hazard : hazards) text += FuseHazardLine(hazard);
     ModalScope modal(*this);
     if (view_.Confirm(text + kFuseWriteQuestion, kFuseWriteCaption)) return true;
-    engine_.AppendLog(kFuseWriteCancelledLine);
+    engine_.Log(Msg::kFuseWriteCancelled);
     return false;
 }
 
@@ -414,7 +422,7 @@ void MainWindowPresenter::OscCalCommand() {
     if (engine_.targetFamily != kFamilyAvr) {
         // The engine would read an AVR chip's calibration bytes and leave the family at AVR
         // while the window still shows 89S5x.
-        engine_.AppendLog(kCalibrationNot89Line);
+        engine_.Log(Msg::kCalibrationNot89);
         return;
     }
     StartRun(RunKind::kOscCal);
@@ -444,7 +452,7 @@ void MainWindowPresenter::StartRun(RunKind kind) {
                 break;
             case RunKind::kCableTest:
                 for (const std::string& line : RunCableTest(engine_).Lines()) {
-                    engine_.AppendLog((line + "\r\n").c_str());
+                    engine_.Log({Msg::kNote, {line + "\r\n"}});
                 }
                 break;
             case RunKind::kNone:
@@ -460,12 +468,15 @@ void MainWindowPresenter::RunEnded() {
     SetRunControls(true);
     if (std::exchange(refreshAfterRun_, false)) ApplyFamily();
     switch (kind) {
-        case RunKind::kProgram:
+        case RunKind::kProgram: {
             view_.SetIcon(kIconIdle);
-            if (!fitWarning_.empty() && engine_.LogText().find(fitWarning_) == std::string::npos) {
-                engine_.AppendLog(fitWarning_.c_str());
+            std::string warning;
+            for (const LogLine& line : fitWarning_) warning += Render(line, engine_.LogLanguage());
+            if (!warning.empty() && engine_.LogText().find(warning) == std::string::npos) {
+                for (const LogLine& line : fitWarning_) engine_.Log(line);
             }
             break;
+        }
         case RunKind::kFuseRead:
         case RunKind::kFuseWrite:
             // The panel shows the bytes read or written, the list the chip found.
@@ -546,7 +557,7 @@ void MainWindowPresenter::OnFlashFileChanged() {
     if (RunGoing() || modal_ > 0) {
         // Reloading now would change the image under the run, or start one while a dialog
         // asks something; the change is taken up when the run ends or the dialog closes.
-        if (!fileChangePending_) engine_.AppendLog("hex文件已经更新, 当前操作结束后重新载入.\r\n");
+        if (!fileChangePending_) engine_.Log(Msg::kHexChangedDuringRun);
         fileChangePending_ = true;
         return;
     }
@@ -605,7 +616,7 @@ void MainWindowPresenter::BeginEnd(PendingEnd how) {
     if (RunGoing()) {
         // The run owns the port path until it ends; the window closes right after.
         if (pendingEnd_ == PendingEnd::kNone) {
-            engine_.AppendLog(kWaitForRunLine);
+            engine_.Log(Msg::kWaitForRun);
         }
         // A later Exit or close box asks for the settings to be written after all.
         if (pendingEnd_ == PendingEnd::kNone || how != PendingEnd::kEscape) pendingEnd_ = how;

@@ -28,14 +28,13 @@ namespace velkor {
 class FlashFileWatch;
 
 // Log lines of the window's own decisions.
-inline constexpr const char kBusyRefusedLine[] = "上一个操作还在进行中, 本次请求未执行.\r\n";
-inline constexpr const char kWaitForRunLine[] = "正在等待当前操作结束, 之后关闭窗口...\r\n";
-inline constexpr const char kCalibrationNot89Line[] =
-    "89S5x 芯片没有振荡器校准字节, 命令未执行.\r\n";
+inline constexpr const char* kBusyRefusedLine = MsgZh(Msg::kBusyRefused);
+inline constexpr const char* kWaitForRunLine = MsgZh(Msg::kWaitForRun);
+inline constexpr const char* kCalibrationNot89Line = MsgZh(Msg::kCalibrationNot89);
 inline constexpr const char kWaitForRunStatus[] = "正在等待当前操作结束...";
 inline constexpr const char kFuseWriteQuestion[] = "仍然写入这些熔丝位吗?";
 inline constexpr const char kFuseWriteCaption[] = "写入熔丝";
-inline constexpr const char kFuseWriteCancelledLine[] = "熔丝写入已取消.\r\n";
+inline constexpr const char* kFuseWriteCancelledLine = MsgZh(Msg::kFuseWriteCancelled);
 
 class MainWindowPresenter {
   public:
@@ -137,7 +136,7 @@ class MainWindowPresenter {
 
     RunKind run_ = RunKind::kNone;
     std::thread worker_;
-    std::string fitWarning_;
+    std::vector<LogLine> fitWarning_;
     bool openCalibrationDialog_ = false;  // written by the worker, read after joining it
     std::uint32_t familyBeforeRun_ = 0;
     PendingEnd pendingEnd_ = PendingEnd::kNone;

@@ -79,8 +79,7 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
         if (engine.speedSelection == 1 && !o.speedDelay && !o.speedFastest &&
             (ini.userPortDelay < 0 || ini.userPortDelay > 0xFFFF)) {
             const int clamped = ini.userPortDelay < 0 ? 0 : 0xFFFF;
-            engine.AppendLogF("设置文件中的 UserPortDly=%d 超出 0..65535, 改用 %d.\r\n",
-                              ini.userPortDelay, clamped);
+            engine.Log({Msg::kSettingsBadUserPortDelay, {Num(ini.userPortDelay), Num(clamped)}});
             s.printer->Flush();
             engine.userPortDelay = static_cast<std::uint32_t>(clamped);
         }
@@ -273,11 +272,11 @@ bool CheckBeforeRun(const Options& o, Session& s, std::ostream& err) {
         const bool chipKnown = !(c.autoSelchip && !s.chipNamed);
         if (chipKnown) {
             HexFile none;
-            const std::string lines =
-                ImageFitLines(engine, c.writeFlash || c.verify ? s.flashFile : none,
-                              c.writeEeprom ? s.eepromFile : none);
+            const std::vector<LogLine> lines =
+                ImageFitMessages(engine, c.writeFlash || c.verify ? s.flashFile : none,
+                                 c.writeEeprom ? s.eepromFile : none);
             if (!lines.empty()) {
-                engine.AppendLog(lines.c_str());
+                for (const LogLine& line : lines) engine.Log(line);
                 s.printer->Flush();
                 err << "velkorisp-cli: the image holds data beyond " << chipName
                     << "'s memory (see the line above); refusing the run\n";
@@ -309,7 +308,7 @@ bool CheckBeforeRun(const Options& o, Session& s, std::ostream& err) {
         const FuseBytes bytes{engine.fuseLow, engine.fuseHigh, engine.fuseExtended};
         const std::vector<FuseHazard> hazards = FindFuseHazards(bytes, chip);
         if (!hazards.empty() && !o.force) {
-            for (const FuseHazard& h : hazards) engine.AppendLog(FuseHazardLine(h).c_str());
+            for (const FuseHazard& h : hazards) engine.Log(FuseHazardMessage(h));
             s.printer->Flush();
             for (const FuseHazard& h : hazards)
                 err << "velkorisp-cli: " << FuseHazardLineEnglish(h) << "\n";
@@ -439,8 +438,7 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
         }
         case Command::kCableTest: {
             if (engine.useDriver == 0 && engine.Backend().Direct() != nullptr) {
-                const std::string problem = engine.Backend().Direct()->AccessProblem();
-                if (!problem.empty()) engine.AppendLog(problem.c_str());
+                engine.Log(engine.Backend().Direct()->AccessProblem());
             }
             s.printer->Flush();
             const CableTestResult result = RunCableTest(engine);
@@ -485,7 +483,7 @@ void PrintOutcome(const IspProgrammer& engine, double seconds, int status, std::
 }  // namespace
 
 int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& err,
-           std::ostream* progress) {
+           std::ostream* progress, Language defaultLanguage) {
     const ParseResult parsed = ParseCommandLine(argc, argv);
     if (!parsed.error.empty()) {
         err << "velkorisp-cli: " << parsed.error << "\nTry 'velkorisp-cli --help'.\n";
@@ -506,6 +504,7 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         return kExitOk;
     }
     Session s;
+    s.engine->SetLogLanguage(o.language.value_or(defaultLanguage));
     s.printer = std::make_unique<LogPrinter>(*s.engine, out, o.noProgressBar ? nullptr : progress);
     s.engine->SetOwner(s.printer.get());
     if (!ConfigureEngine(o, s, err) || !CheckBeforeRun(o, s, err) || !BindPortPath(o, s, err))

@@ -147,6 +147,10 @@ Watching the flash file (program):
       --watch-runs N       --watch, ending after N runs caused by changes
 
 Output:
+      --lang en|zh         the log's language: English or Chinese; without it,
+                           Chinese when the locale is Chinese (LC_ALL, LC_MESSAGES or
+                           LANG starting with zh; on Windows the user's display
+                           language), else English
       --no-progress        no progress bar on a terminal
   -h, --help               this text
 
@@ -494,6 +498,10 @@ ParseResult ParseCommandLine(int argc, const char* const* argv) {
         } else if (name == "--sim-dump") {
             if (!need(&v)) return result;
             o.simDump = v;
+        } else if (name == "--lang") {
+            if (!need(&v)) return result;
+            o.language = ParseLanguage(v);
+            if (!o.language) return fail("--lang takes en or zh, not '" + std::string(v) + "'");
         } else {
             return fail("unknown option '" + std::string(arg) + "'");
         }

@@ -5,6 +5,8 @@
 #include <optional>
 #include <string>
 
+#include "messages/log_messages.h"
+
 namespace velkor::cli {
 
 enum class Command {
@@ -70,7 +72,8 @@ struct Options {
     // --verify-scope: true for file (compare only the files' bytes), false for chip (the default).
     std::optional<bool> verifyFileOnly;
     bool noProgressBar = false;
-    bool watch = false;      // program again after each change of the flash file
+    std::optional<Language> language;  // the log's; absent: the locale's
+    bool watch = false;                // program again after each change of the flash file
     unsigned watchRuns = 0;  // with watch: end after this many runs after changes; 0: never
     bool force = false;      // write fuse values that end serial programming
     // The fuse calculator.

@@ -25,7 +25,8 @@ bool StderrIsTerminal() {
 
 int Run(int argc, const char* const* argv) {
     std::ostream* bar = StderrIsTerminal() ? &std::cerr : nullptr;
-    return velkor::cli::RunCli(argc, argv, std::cout, std::cerr, bar);
+    return velkor::cli::RunCli(argc, argv, std::cout, std::cerr, bar,
+                               velkor::cli::LocaleLanguage());
 }
 }  // namespace
 

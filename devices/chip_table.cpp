@@ -99,18 +99,19 @@ std::vector<std::string> ChipList(std::uint32_t family) {
     return family == 1 ? ListedNames(At89ChipTable) : ListedNames(ChipTable);
 }
 
-std::string ChipIdentificationLine(const ChipRecord& record, const std::uint8_t signature[3]) {
-    char line[96];
+LogLine ChipIdentificationMessage(const ChipRecord& record, const std::uint8_t signature[3]) {
     switch (record.chipCode) {
         case 0:
-            std::snprintf(line, sizeof line, "未知芯片 (%02X-%02X-%02X).\n", signature[0],
-                          signature[1], signature[2]);
-            return line;
+            return {Msg::kUnknownChip, {Num(signature[0]), Num(signature[1]), Num(signature[2])}};
         case 1:
-            return "芯片已经加密或同步失败.\n";
+            return Msg::kChipLocked;
         default:
-            return std::string("目标芯片: AT") + record.name + ".\n";
+            return {Msg::kTargetChip, {std::string(record.name)}};
     }
+}
+
+std::string ChipIdentificationLine(const ChipRecord& record, const std::uint8_t signature[3]) {
+    return Render(ChipIdentificationMessage(record, signature), Language::kZh);
 }
 
 int FindChipByName(std::uint32_t family, const std::string& name) {

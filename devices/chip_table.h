@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "messages/log_messages.h"
+
 namespace velkor {
 
 struct FuseBitNames;  // fuse_bit_names.h
@@ -49,7 +51,8 @@ std::uint32_t FindChipBySignature(const std::uint8_t signature[3]);
 // Names listed for a family (0 = AVR, 1 = 89S5x): rows from 0 up to the "L" row.
 std::vector<std::string> ChipList(std::uint32_t family);
 
-// The log line that announces the chip a signature search found.
+// The log line that announces the chip a signature search found, and its Chinese text.
+LogLine ChipIdentificationMessage(const ChipRecord& record, const std::uint8_t signature[3]);
 std::string ChipIdentificationLine(const ChipRecord& record, const std::uint8_t signature[3]);
 
 // Row of the chip with this name in a family's list, or -1.

@@ -9,7 +9,6 @@
 namespace velkor {
 namespace {
 
-const char* const kByteNamesChinese[3] = {"低", "高", "扩展"};
 const char* const kByteNamesEnglish[3] = {"low", "high", "extended"};
 
 // The name of a bit for the safety check. The mega165 set leaves extended bit 0 unnamed so
@@ -50,23 +49,24 @@ std::vector<FuseHazard> FindFuseHazards(const FuseBytes& fuses, const ChipRecord
     return hazards;
 }
 
-std::string FuseHazardLine(const FuseHazard& h) {
-    const char* effect = "";
+LogLine FuseHazardMessage(const FuseHazard& h) {
+    Msg effect = Msg::kTermHazardResetDisabled;
     switch (h.kind) {
         case FuseHazardKind::kResetDisabled:
-            effect = "编程后RESET引脚变为I/O口, 串行编程将永久无法进入";
             break;
         case FuseHazardKind::kDebugWireOn:
-            effect = "编程后RESET引脚用于debugWIRE, 串行编程无法进入";
+            effect = Msg::kTermHazardDebugWire;
             break;
         case FuseHazardKind::kSerialDisabled:
-            effect = "不编程则关闭串行编程接口, 此后无法再串行编程";
+            effect = Msg::kTermHazardSerialOff;
             break;
     }
-    char text[256];
-    std::snprintf(text, sizeof text, "熔丝%s字节 %02X 的位 %s (位%d): %s.\r\n",
-                  kByteNamesChinese[h.byte], h.written, h.name.c_str(), h.bit, effect);
-    return text;
+    constexpr Msg kByteNames[3] = {Msg::kTermByteLow, Msg::kTermByteHigh, Msg::kTermByteExtended};
+    return {Msg::kFuseHazard, {kByteNames[h.byte], Num(h.written), h.name, Num(h.bit), effect}};
+}
+
+std::string FuseHazardLine(const FuseHazard& h) {
+    return Render(FuseHazardMessage(h), Language::kZh);
 }
 
 std::string FuseHazardLineEnglish(const FuseHazard& h) {

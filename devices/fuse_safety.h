@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "devices/fuse_panel.h"
+#include "messages/log_messages.h"
 
 namespace velkor {
 
@@ -38,8 +39,9 @@ struct FuseHazard {
 // a chip whose layout has no such bit never reports it.
 std::vector<FuseHazard> FindFuseHazards(const FuseBytes& fuses, const ChipRecord& chip);
 
-// One line naming the bit and what writing it does, in the program's log language, ending in
-// "\r\n". The window shows it in its confirmation; the command line logs it when it refuses.
+// One line naming the bit and what writing it does, ending in "\r\n", and its Chinese text.
+// The window shows it in its confirmation; the command line logs it when it refuses.
+LogLine FuseHazardMessage(const FuseHazard& hazard);
 std::string FuseHazardLine(const FuseHazard& hazard);
 
 // The same in English, without a line end, for the command line's error stream.

@@ -7,6 +7,8 @@
 #include <string>
 #include <vector>
 
+#include "messages/log_messages.h"
+
 namespace velkor {
 
 struct ClockWizard;  // clock_wizard.h
@@ -17,9 +19,9 @@ constexpr int kStartupListId = 1031;
 
 // Produced when the low fuse byte matches no clock source of the chip. It has no line break,
 // so the next log line continues on the same row, as users of the program have always seen.
-inline constexpr const char* kInvalidClockMessage = "无效的时钟设置!";
+inline constexpr const char* kInvalidClockMessage = MsgZh(Msg::kInvalidClock);
 // Produced when the start-up bits match no entry of the chosen source's group.
-inline constexpr const char* kInvalidStartupMessage = "无效的启动时间设置!\r\n";
+inline constexpr const char* kInvalidStartupMessage = MsgZh(Msg::kInvalidStartup);
 
 constexpr int kNoSelection = -1;
 

@@ -122,36 +122,30 @@ bool DriverBinding::Control(std::uint32_t code, std::uint8_t* buffer, std::uint3
     return device_->Control(code, buffer, length, bytesReturned);
 }
 
-std::string DriverBinding::TakeNotOpenNotice() {
+LogLine DriverBinding::TakeNotOpenNotice() {
     if (device_ != nullptr || noticeGiven_ || !opened_) return {};
     noticeGiven_ = true;
-    const char* why = "";
+    Msg why = Msg::kTermDriverCannotOpenDevice;
     switch (failure_.step) {
         case BindingFailure::Step::kOpenManager:
-            why = failure_.error == kErrorAccessDenied ? "没有使用服务管理器的权限"
-                                                       : "无法打开服务管理器";
+            why = failure_.error == kErrorAccessDenied ? Msg::kTermDriverNoManagerRights
+                                                       : Msg::kTermDriverNoManager;
             break;
         case BindingFailure::Step::kCreateService:
-            why = "无法注册驱动服务";
+            why = Msg::kTermDriverCannotRegister;
             break;
         case BindingFailure::Step::kOpenService:
-            why = "无法打开已注册的驱动服务";
+            why = Msg::kTermDriverCannotOpenService;
             break;
         case BindingFailure::Step::kStartService:
-            why = failure_.error == kErrorFileNotFound ? "找不到驱动文件 Tarnel.sys"
-                                                       : "无法启动驱动服务";
+            why = failure_.error == kErrorFileNotFound ? Msg::kTermDriverFileMissing
+                                                       : Msg::kTermDriverCannotStart;
             break;
         case BindingFailure::Step::kOpenDevice:
         case BindingFailure::Step::kNone:
-            why = "无法打开驱动设备";
             break;
     }
-    char line[256];
-    std::snprintf(line, sizeof line,
-                  "驱动程序 Tarnel 未能打开: %s (错误 %u). 请以管理员身份运行, 并将 Tarnel.sys "
-                  "放在程序所在目录.\r\n",
-                  why, static_cast<unsigned>(failure_.error));
-    return line;
+    return {Msg::kDriverNotOpen, {why, Num(static_cast<unsigned>(failure_.error))}};
 }
 
 bool BindDriverAtStartup(bool ntFamily, IspProgrammer& engine, DriverBinding& binding,

@@ -10,6 +10,7 @@
 
 #include "driverclient/driver_channel.h"
 #include "driverclient/service_manager.h"
+#include "messages/log_messages.h"
 
 namespace velkor {
 
@@ -94,7 +95,7 @@ class DriverBinding : public DriverChannel {
 
     // While the device is not open: one log line saying why and what to do, given once
     // (at the first run), then empty. Empty whenever the device is open.
-    std::string TakeNotOpenNotice();
+    LogLine TakeNotOpenNotice();
 
   private:
     ServiceManager& scm_;

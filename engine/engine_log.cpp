@@ -2,23 +2,43 @@
 
 namespace velkor {
 
-void EngineLog::Append(const char* text) {
+void EngineLog::Append(LogLine line) {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (text == nullptr) {
-        text_.clear();
-    } else {
-        text_ += text;
-    }
+    if (line.Empty()) return;
+    text_ += Render(line, language_);
+    lines_.push_back(std::move(line));
 }
 
 void EngineLog::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
+    lines_.clear();
     text_.clear();
 }
 
 std::string EngineLog::Text() const {
     std::lock_guard<std::mutex> lock(mutex_);
     return text_;
+}
+
+std::vector<Msg> EngineLog::Ids() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    std::vector<Msg> ids;
+    ids.reserve(lines_.size());
+    for (const LogLine& line : lines_) ids.push_back(line.id);
+    return ids;
+}
+
+void EngineLog::SetLanguage(Language language) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (language == language_) return;
+    language_ = language;
+    text_.clear();
+    for (const LogLine& line : lines_) text_ += Render(line, language_);
+}
+
+Language EngineLog::GetLanguage() const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return language_;
 }
 
 }  // namespace velkor

@@ -1,10 +1,13 @@
-// The engine's log text and its change notifications to the owner window.
+// The engine's log: its lines as message identities with their arguments, and their text in
+// the language the user chose.
 #pragma once
 
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/engine_seams.h"
+#include "messages/log_messages.h"
 
 namespace velkor {
 
@@ -12,12 +15,19 @@ namespace velkor {
 // access takes the lock; readers get a consistent copy, never a half-appended line.
 class EngineLog {
   public:
-    void Append(const char* text);  // null empties the text
+    void Append(LogLine line);
     void Clear();
     std::string Text() const;
+    // The lines' identities in order, whatever the language.
+    std::vector<Msg> Ids() const;
+    // Renders every line again, so a log already shown appears in the new language.
+    void SetLanguage(Language language);
+    Language GetLanguage() const;
 
   private:
     mutable std::mutex mutex_;
+    Language language_ = Language::kZh;
+    std::vector<LogLine> lines_;
     std::string text_;
 };
 

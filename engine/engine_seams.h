@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "messages/log_messages.h"
+
 namespace velkor {
 
 // One-byte access to I/O addresses, as port instructions give it.
@@ -15,7 +17,7 @@ class PortIo {
     virtual void Out(std::uint16_t address, std::uint8_t value) = 0;
     // Why this path cannot reach the ports (empty when it can). Checked before each
     // port search so that the user learns the reason instead of only "port missing".
-    virtual std::string AccessProblem() { return {}; }
+    virtual LogLine AccessProblem() { return {}; }
 };
 
 // High-resolution counter and the one sleeping wait the engine uses.

@@ -1,8 +1,5 @@
 #include "engine/isp_programmer.h"
 
-#include <cstdio>
-#include <vector>
-
 namespace velkor {
 
 IspProgrammer::IspProgrammer() {
@@ -12,33 +9,24 @@ IspProgrammer::IspProgrammer() {
 
 IspProgrammer::~IspProgrammer() = default;
 
-void IspProgrammer::AppendLog(const char* text) {
-    log_.Append(text);
+void IspProgrammer::Log(LogLine line) {
+    if (line.Empty()) return;
+    log_.Append(std::move(line));
     // Posted after every append, so the window shows each line as soon as it exists.
     if (ownerWindow != nullptr) ownerWindow->PostMessage(WM_ISP_LOG, 0, 0);
 }
 
-void IspProgrammer::AppendLogF(const char* format, ...) {
-    // Log lines are short; a longer one (a long file path) is formatted a second time.
-    char line[256];
-    va_list args;
-    va_start(args, format);
-    const int length = vsnprintf(line, sizeof line, format, args);
-    va_end(args);
-    if (length < 0) return;
-    if (static_cast<std::size_t>(length) < sizeof line) {
-        AppendLog(line);
-        return;
-    }
-    std::vector<char> longLine(static_cast<std::size_t>(length) + 1, '\0');
-    va_start(args, format);
-    vsnprintf(longLine.data(), longLine.size(), format, args);
-    va_end(args);
-    AppendLog(longLine.data());
+void IspProgrammer::LogQuiet(LogLine line) {
+    log_.Append(std::move(line));
 }
 
-void IspProgrammer::AppendLogQuiet(const char* text) {
-    log_.Append(text);
+void IspProgrammer::AppendLog(const char* text) {
+    if (text == nullptr) {
+        log_.Clear();
+        if (ownerWindow != nullptr) ownerWindow->PostMessage(WM_ISP_LOG, 0, 0);
+        return;
+    }
+    Log(LogLine{Msg::kNote, {std::string(text)}});
 }
 
 void IspProgrammer::PostProgress(int percent) {

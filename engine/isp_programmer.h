@@ -5,7 +5,6 @@
 
 #include <array>
 #include <atomic>
-#include <cstdarg>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -73,12 +72,19 @@ class IspProgrammer {
     PortBackend& Backend() { return backend_; }
 
     // ---- log and progress ----
+    // Every line is one of the message table's, shown in the chosen language.
+    void Log(LogLine line);
+    // Appends without a notification (the Reset MCU line, the wizard's messages).
+    void LogQuiet(LogLine line);
+    // Text that reads the same in every language (a name, an English note); null empties
+    // the log.
     void AppendLog(const char* text);
-    void AppendLogF(const char* format, ...) __attribute__((format(printf, 2, 3)));
-    // Appends without a notification (the Reset MCU line, the emptying at the start of a run).
-    void AppendLogQuiet(const char* text);
     void PostProgress(int percent);
     std::string LogText() const { return log_.Text(); }
+    std::vector<Msg> LogIds() const { return log_.Ids(); }
+    // Chinese unless set; the lines already logged are shown again in the new language.
+    void SetLogLanguage(Language language) { log_.SetLanguage(language); }
+    Language LogLanguage() const { return log_.GetLanguage(); }
 
     // ---- port access and cables ----
     std::uint8_t ReadPort(std::uint16_t address);

@@ -226,7 +226,7 @@ int IspProgrammer::CheckConfigByte(std::uint8_t selector, std::uint8_t value) {
     // forms are checked; the older forms pack other bits into the same byte.
     const std::uint8_t kind = AvrRecord().fuseKind;
     std::uint8_t b1 = 0x50, b2 = 0x00, mask = 0xFF;
-    const char* name = "熔丝低字节";
+    Msg name = Msg::kTermFuseLow;
     switch (selector) {
         case kFuseLow:
             if (kind < 3) return 0;
@@ -236,17 +236,17 @@ int IspProgrammer::CheckConfigByte(std::uint8_t selector, std::uint8_t value) {
             b1 = 0x58;
             b2 = 0x08;
             mask = AvrRecord().fuseMask[1];
-            name = "熔丝高字节";
+            name = Msg::kTermFuseHigh;
             break;
         case kFuseExtended:
             b2 = 0x08;
             mask = AvrRecord().fuseMask[2];
-            name = "熔丝扩展字节";
+            name = Msg::kTermFuseExtended;
             break;
         case kLockBits:
             if (kind < 4) return 0;
             b1 = 0x58;
-            name = "加密字节";
+            name = Msg::kTermLockByte;
             break;
         default:
             return 0;
@@ -258,7 +258,7 @@ int IspProgrammer::CheckConfigByte(std::uint8_t selector, std::uint8_t value) {
     // Bits the value leaves unprogrammed (1) may read either way: a part keeps some bits
     // (SPIEN, bits it does not have) whatever is written.
     if ((read & static_cast<std::uint8_t>(~value) & mask) == 0) return 0;
-    AppendLogF("%s写入失败: 读回 %X, 写入的是 %X.\r\n", name, read, value);
+    Log({Msg::kConfigWriteFailed, {name, Num(read), Num(value)}});
     return 1;
 }
 
@@ -298,32 +298,32 @@ int IspProgrammer::EraseChip() {
 int IspProgrammer::WriteEepromImage() {
     const ChipRecord& chip = AvrRecord();
     if (chip.chipCode <= 1) return 4;
-    AppendLog("写入EEPROM: \r\n");
+    Log(Msg::kWriteEeprom);
     const std::uint32_t n = std::min(eepromImageLength, chip.eepromSize);
     PostProgress(0);
-    AppendLog("写入中...\r\n");
+    Log(Msg::kWriting);
     for (std::uint32_t i = 0; i < n; ++i) {
         if (WriteMemoryByte(kMemEeprom, i, eepromImage[i]) == 1) {
-            AppendLogF("在 %04X超时\n", i);
+            Log({Msg::kTimeoutAt, {Num(i)}});
             return 1;
         }
         PostProgress(static_cast<int>(i * 100u / n));
     }
     if (commands.verify != 0) {
-        AppendLog("比较中...\r\n");
+        Log(Msg::kComparing);
         if (CompareEeprom(n) != 0) return 1;
     }
-    AppendLog("完成.\r\n");
+    Log(Msg::kDone);
     return 0;
 }
 
 int IspProgrammer::VerifyEepromImage() {
     const ChipRecord& chip = AvrRecord();
     if (chip.chipCode <= 1) return 4;
-    AppendLog("校验EEPROM: \r\n");
+    Log(Msg::kVerifyEeprom);
     const std::uint32_t n = std::min(eepromImageLength, chip.eepromSize);
     PostProgress(0);
-    AppendLog("比较中...\r\n");
+    Log(Msg::kComparing);
     return CompareEeprom(n);
 }
 
@@ -332,7 +332,7 @@ int IspProgrammer::CompareEeprom(std::uint32_t n) {
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint8_t read = ReadMemoryByte(kMemEeprom, i);
         if (read != eepromImage[i]) {
-            AppendLogF("在 %04X:%02X-%02X校验失败\n", i, eepromImage[i], read);
+            Log({Msg::kEepromCompareFailed, {Num(i), Num(eepromImage[i]), Num(read)}});
             return 1;
         }
         ++bytesVerified;

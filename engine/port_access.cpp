@@ -11,18 +11,18 @@ namespace {
 
 constexpr PortCandidate kCandidates[3] = {{"LPT1", 0x378}, {"LPT2", 0x278}, {"LPT3", 0x3BC}};
 
-const char* DeviceLine(std::uint8_t kind) {
+Msg DeviceLine(std::uint8_t kind) {
     switch (kind) {
         case kCableStk200:
-            return "设备:STK200/STK300 .\r\n";
+            return Msg::kDeviceStk200;
         case kCableXilinx:
-            return "设备:Xilinx下载线 .\r\n";
+            return Msg::kDeviceXilinx;
         case kCableLattice:
-            return "设备:Lattice下载线.\r\n";
+            return Msg::kDeviceLattice;
         case kCableByteBlaster:
-            return "设备:Altera ByteBlasterMV .\r\n";
+            return Msg::kDeviceByteBlaster;
         default:
-            return nullptr;
+            return Msg::kNone;
     }
 }
 
@@ -190,26 +190,25 @@ int IspProgrammer::OpenPort() {
     if (useDriver == 0 && backend_.Direct() != nullptr) {
         // Without the right to use the ports every read floats and the search ends with
         // "port missing"; say why first, so the user knows what to change.
-        const std::string problem = backend_.Direct()->AccessProblem();
-        if (!problem.empty()) AppendLog(problem.c_str());
+        Log(backend_.Direct()->AccessProblem());
     }
     DetectCable(portRequest);
-    if (const char* line = DeviceLine(portRequest.cableKind)) AppendLog(line);
+    Log(DeviceLine(portRequest.cableKind));
     const char* name = PortCandidateAt(portRequest.lptIndex % PortCandidateCount()).name;
     switch (portRequest.result) {
         case kPortReady:
             return 0;
         case kPortNoPower:
-            AppendLog("没有正常供电.\r\n");
+            Log(Msg::kNoPower);
             return 1;
         case kPortNoCable:
-            AppendLogF("无法找到适用的ISP下载线 %s.\n", name);
+            Log({Msg::kNoCable, {std::string(name)}});
             return 1;
         case kPortMissing:
-            AppendLogF(" %s(0x%X) 端口不存在\n", name, portRequest.portBase);
+            Log({Msg::kPortMissing, {std::string(name), Num(portRequest.portBase)}});
             return 1;
         default:
-            AppendLog("不支持精确时钟.\r\n");
+            Log(Msg::kNoPreciseClock);
             return 1;
     }
 }

@@ -23,7 +23,7 @@ int IspProgrammer::StartRun() {
 
     // An index the current family's table does not have would be read past its end.
     if (!ChipIndexValid()) {
-        AppendLogF("芯片序号 %u 超出当前芯片列表, 请重新选择芯片.\r\n", chipIndex);
+        Log({Msg::kChipIndexOutOfList, {Num(chipIndex)}});
         return kSeqInvalidChip;
     }
     const bool at89 = targetFamily == kFamily89S5x;
@@ -48,12 +48,12 @@ int IspProgrammer::RunSequence() {
         chipIndex = kNoChipRow;
         for (std::uint8_t i = 0; i < 3; ++i) signature[i] = ReadMemoryByte(kMemSignature, i);
         chipIndex = FindChipBySignature(signature.data());
-        AppendLog(ChipIdentificationLine(AvrRecord(), signature.data()).c_str());
+        Log(ChipIdentificationMessage(AvrRecord(), signature.data()));
         DriverSetParams(AvrRecord().pageSize);
     } else {
         if (commands.autoSelchip != 0) {
             // The signature search knows only the AVR table; an 89S5x part is chosen by hand.
-            AppendLog("89S5x 芯片不能自动识别, 请在芯片列表中选择.\r\n");
+            Log(Msg::kAt89NoAutoSelect);
         }
         if (commands.checkId != 0) {
             for (std::uint32_t i = 0; i < 3; ++i) {
@@ -61,7 +61,8 @@ int IspProgrammer::RunSequence() {
             }
             const std::uint8_t* expected = at89 ? At89Record().signature : AvrRecord().signature;
             if (std::memcmp(expected, signature.data(), 3) != 0) {
-                AppendLogF("标识字节不匹配%X %X %X \r\n", signature[0], signature[1], signature[2]);
+                Log({Msg::kSignatureMismatch,
+                     {Num(signature[0]), Num(signature[1]), Num(signature[2])}});
                 return kSeqSignatureMismatch;
             }
         }
@@ -70,7 +71,7 @@ int IspProgrammer::RunSequence() {
     if (commands.readFuse != 0) ReadFuseBytes();
 
     if (commands.erase != 0) {
-        AppendLog("擦除...\r\n");
+        Log(Msg::kErasing);
         if (const int erased = EraseChip(); erased != 0) return erased;
     }
 
@@ -86,10 +87,10 @@ int IspProgrammer::RunSequence() {
             const std::uint8_t value = calibrationBytes[calibrationSelect & 3];
             if (toEeprom) {
                 eepromImage[calibrationAddress % kEepromImageSize] = value;
-                AppendLogF("EEPROM: %04X 加入时钟校准字 %02X \r\n", calibrationAddress, value);
+                Log({Msg::kCalibrationToEeprom, {Num(calibrationAddress), Num(value)}});
             } else {
                 flashImage[calibrationAddress % kFlashImageSize] = value;
-                AppendLogF("FLASH: %04X 加入时钟校准字 %02X \r\n", calibrationAddress, value);
+                Log({Msg::kCalibrationToFlash, {Num(calibrationAddress), Num(value)}});
             }
         }
     }
@@ -99,21 +100,21 @@ int IspProgrammer::RunSequence() {
     const bool verifyOnly =
         commands.verify != 0 && commands.writeFlash == 0 && commands.writeEeprom == 0;
     if (verifyOnly && flashImageLength == 0 && eepromImageLength == 0) {
-        AppendLog("校验: 没有载入的文件, 无法校验.\r\n");
+        Log(Msg::kVerifyNoFile);
         return kSeqNothingToVerify;
     }
 
     if (commands.writeFlash != 0) {
-        AppendLog("写入Flash: \r\n");
+        Log(Msg::kWriteFlash);
         PostProgress(0);
-        AppendLog("写入中...\r\n");
+        Log(Msg::kWriting);
         const std::uint32_t size = at89 ? At89Record().flashSize : chip.flashSize;
         const bool byteMode = at89 ? At89Record().commandFormat != 4 : chip.pageSize == 0;
         auto progress = [&](std::uint32_t a) { PostProgress(static_cast<int>(a * 100u / size)); };
         if (byteMode) {
             for (std::uint32_t i = 0; i < size; ++i) {
                 if (WriteMemoryByte(kMemFlash, i, flashImage[i]) == 1) {
-                    AppendLogF("在 %04X超时\n", i);
+                    Log({Msg::kTimeoutAt, {Num(i)}});
                     return kSeqFlashFailed;
                 }
                 progress(i);
@@ -126,13 +127,13 @@ int IspProgrammer::RunSequence() {
             }
         }
         if (commands.verify != 0) {
-            AppendLog("比较中...\r\n");
+            Log(Msg::kComparing);
             if (VerifyFlash() != 0) return kSeqFlashFailed;
         }
     } else if (verifyOnly && flashImageLength != 0) {
-        AppendLog("校验Flash: \r\n");
+        Log(Msg::kVerifyFlash);
         PostProgress(0);
-        AppendLog("比较中...\r\n");
+        Log(Msg::kComparing);
         if (VerifyFlash() != 0) return kSeqFlashFailed;
     }
 
@@ -140,29 +141,29 @@ int IspProgrammer::RunSequence() {
     // land in code memory, so these steps are skipped with a note.
     if (commands.writeEeprom != 0) {
         if (at89) {
-            AppendLog("89S5x 芯片没有 EEPROM, 跳过 EEPROM 写入.\r\n");
+            Log(Msg::kAt89NoEepromWrite);
         } else {
             lastEepromResult = WriteEepromImage();  // a failure does not end the run
         }
     } else if (verifyOnly && eepromImageLength != 0) {
         if (at89) {
-            AppendLog("89S5x 芯片没有 EEPROM, 跳过 EEPROM 校验.\r\n");
+            Log(Msg::kAt89NoEepromVerify);
         } else {
             lastEepromResult = VerifyEepromImage();  // as after a write: the run goes on
         }
     }
     if (commands.writeFuse != 0) {
         if (at89) {
-            AppendLog("89S5x 芯片没有熔丝字节, 跳过熔丝写入.\r\n");
+            Log(Msg::kAt89NoFuses);
         } else {
             const std::uint8_t fuses[3] = {fuseLow, fuseHigh, fuseExtended};
-            const char* lines[3] = {"写入熔丝低字节 %X \r\n", "写入熔丝高字节 %X \r\n",
-                                    "写入熔丝扩展字节 %X \r\n"};
+            constexpr Msg lines[3] = {Msg::kWriteFuseLow, Msg::kWriteFuseHigh,
+                                      Msg::kWriteFuseExtended};
             for (int i = 0; i < 3; ++i) {
                 if (chip.fuseMask[i] == 0) continue;
                 const std::uint8_t value = static_cast<std::uint8_t>(chip.fuseMask[i] & fuses[i]);
                 WriteConfigByte(static_cast<std::uint8_t>(kFuseLow + i), value);
-                AppendLogF(lines[i], value);
+                Log({lines[i], {Num(value)}});
                 if (CheckConfigByte(static_cast<std::uint8_t>(kFuseLow + i), value) != 0) {
                     return kSeqConfigWriteFailed;
                 }
@@ -171,18 +172,18 @@ int IspProgrammer::RunSequence() {
     }
     if (commands.lock != 0) {
         if (at89) {
-            AppendLog("89S5x 芯片不支持加密字节写入, 跳过.\r\n");
+            Log(Msg::kAt89NoLockWrite);
         } else {
             const std::uint8_t value = lockSelect != 0 ? customLockByte : chip.defaultLock;
             WriteConfigByte(kLockBits, value);
-            AppendLogF("写入加密字节 %X \r\n", value);
+            Log({Msg::kWriteLock, {Num(value)}});
             if (CheckConfigByte(kLockBits, value) != 0) return kSeqConfigWriteFailed;
         }
     }
     // A device call that failed leaves every step above in doubt; the command that runs the
     // sequence says how many failed.
     if (backend_.FailedDriverCalls() != 0) return kSeqDriverCallsFailed;
-    AppendLog("完成.\r\n");
+    Log(Msg::kDone);
     return kSeqDone;
 }
 
@@ -196,7 +197,7 @@ int IspProgrammer::VerifyFlash() {
         for (std::uint32_t a = 0; a < size; a += 256) {
             ReadFlashPage(a, read.data());
             if (std::memcmp(read.data(), flashImage.data() + a, 256) != 0) {
-                AppendLogF("在 %04X:页比较失败\n", a);
+                Log({Msg::kPageCompareFailed, {Num(a)}});
                 return 1;
             }
             bytesVerified += 256;
@@ -207,7 +208,7 @@ int IspProgrammer::VerifyFlash() {
     for (std::uint32_t i = 0; i < size; ++i) {
         const std::uint8_t read = ReadMemoryByte(kMemFlash, i);
         if (read != flashImage[i]) {
-            AppendLogF("在 %04X:%02X-%02X失败\n", i, flashImage[i], read);
+            Log({Msg::kByteCompareFailed, {Num(i), Num(flashImage[i]), Num(read)}});
             return 1;
         }
         ++bytesVerified;
@@ -238,14 +239,14 @@ class RunGuard {
 int IspProgrammer::RunCommand(int (IspProgrammer::*body)()) {
     RunGuard guard(*this);
     if (!guard.Acquired()) {
-        AppendLog("上一个操作还在进行中, 本次请求未执行.\r\n");
+        Log(Msg::kBusyRefused);
         return kEngineBusy;
     }
     backend_.ResetFailedDriverCalls();
     int result = (this->*body)();
     // Counted to the very end: the release of the cable lines goes through the driver too.
     if (const std::uint32_t failed = backend_.FailedDriverCalls(); failed != 0) {
-        AppendLogF("有 %u 次驱动调用失败, 本次操作结果不可信.\r\n", failed);
+        Log({Msg::kDriverCallsFailed, {Num(failed)}});
         if (result == kSeqDone) result = kSeqDriverCallsFailed;
     }
     return result;
@@ -307,7 +308,7 @@ int IspProgrammer::OscCalBody() {
 int IspProgrammer::ResetMcuBody() {
     OpenPort();  // its line is logged; the reset is tried whatever it found
     ResetTarget();
-    AppendLogQuiet("复位MCU\r\n");
+    LogQuiet(Msg::kResetMcu);
     ExitProgramming();
     return 0;
 }

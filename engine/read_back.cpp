@@ -43,14 +43,15 @@ int IspProgrammer::ReadBackBody() {
         }
         const std::uint8_t* expected = at89 ? At89Record().signature : AvrRecord().signature;
         if (std::memcmp(expected, signature.data(), 3) != 0) {
-            AppendLogF("标识字节不匹配%X %X %X \r\n", signature[0], signature[1], signature[2]);
+            Log({Msg::kSignatureMismatch,
+                 {Num(signature[0]), Num(signature[1]), Num(signature[2])}});
             result = kSeqSignatureMismatch;
         }
     }
     if (result == kSeqDone && readBackFlash) result = ReadBackMemory(true);
     if (result == kSeqDone && readBackEeprom) result = ReadBackMemory(false);
     if (result == kSeqDone && backend_.FailedDriverCalls() != 0) result = kSeqDriverCallsFailed;
-    if (result == kSeqDone) AppendLog("完成.\r\n");
+    if (result == kSeqDone) Log(Msg::kDone);
     ExitProgramming();
     return result;
 }
@@ -58,16 +59,16 @@ int IspProgrammer::ReadBackBody() {
 int IspProgrammer::ReadBackMemory(bool flash) {
     const bool at89 = targetFamily == kFamily89S5x;
     if (!flash && (at89 || AvrRecord().chipCode <= 1)) {
-        AppendLog("此芯片没有 EEPROM, 跳过 EEPROM 读取.\r\n");
+        Log(Msg::kNoEepromRead);
         return kSeqDone;
     }
     const std::uint32_t size =
         flash ? (at89 ? At89Record().flashSize : AvrRecord().flashSize) : AvrRecord().eepromSize;
     std::vector<std::uint8_t>& out = flash ? readFlash : readEeprom;
     out.assign(size, 0xFF);
-    AppendLog(flash ? "读取Flash: \r\n" : "读取EEPROM: \r\n");
+    Log(flash ? Msg::kReadFlash : Msg::kReadEeprom);
     PostProgress(0);
-    AppendLog("读取中...\r\n");
+    Log(Msg::kReading);
     // The page read moves a whole 256-byte page for one instruction; the other 89S5x forms
     // and every AVR part read byte by byte.
     const bool pages = flash && at89 && At89Record().commandFormat == 4;
@@ -114,8 +115,8 @@ int IspProgrammer::VerifyFileBytes(bool flash, std::uint32_t size) {
                 read = ReadMemoryByte(flash ? kMemFlash : kMemEeprom, a);
             }
             if (read != image[a]) {
-                AppendLogF(flash ? "在 %04X:%02X-%02X失败\n" : "在 %04X:%02X-%02X校验失败\n", a,
-                           image[a], read);
+                Log({flash ? Msg::kByteCompareFailed : Msg::kEepromCompareFailed,
+                     {Num(a), Num(image[a]), Num(read)}});
                 return 1;
             }
             ++bytesVerified;

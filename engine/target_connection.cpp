@@ -27,7 +27,7 @@ int IspProgrammer::EnterProgramming() {
         SendByte(0x00);
         if (At89Record().commandFormat == 3) return 0;  // no answer to judge
         const std::uint8_t answer = ReceiveByte();
-        if (answer != 0x69) AppendLogF("返回字节不匹配 %X \r\n", answer);
+        if (answer != 0x69) Log({Msg::kEchoMismatch, {Num(answer)}});
         return 0;  // an 89S5x target is never reported as unconnected
     }
     // Passes 1 and 2 make one attempt each; pass 3 makes up to 32, each failure followed by
@@ -40,7 +40,7 @@ int IspProgrammer::EnterProgramming() {
         if (echo == 0x53) return 0;
         if (attempt >= 2) ExtraClock();
     }
-    AppendLog("目标芯片连接失败.\r\n");
+    Log(Msg::kConnectFailed);
     return 1;
 }
 
@@ -55,33 +55,33 @@ void IspProgrammer::ReadFuseBytes() {
     if (kind == 0) return;
     // Kind 1 parts read fuse and lock bits as one byte; it is kept as the low fuse byte.
     fuseLow = kind == 1 ? read(0x58, 0x00) : read(0x50, 0x00);
-    AppendLogF("读取熔丝低字节 %X \r\n", fuseLow);
+    Log({Msg::kReadFuseLow, {Num(fuseLow)}});
     if (kind >= 5) {
         fuseHigh = read(0x58, 0x08);
-        AppendLogF("读取熔丝高字节 %X \r\n", fuseHigh);
+        Log({Msg::kReadFuseHigh, {Num(fuseHigh)}});
     }
     if (kind >= 6) {
         fuseExtended = read(0x50, 0x08);
-        AppendLogF("读取熔丝扩展字节 %X \r\n", fuseExtended);
+        Log({Msg::kReadFuseExtended, {Num(fuseExtended)}});
     }
 }
 
 void IspProgrammer::ReadCalibrationBytes() {
     const std::uint8_t count = AvrRecord().calibrationCount;
-    AppendLog("读取校准字节:");
+    Log(Msg::kReadCalibrationHead);
     for (std::uint8_t i = 0; i < count && i < calibrationBytes.size(); ++i) {
         SendByte(0x38);
         SendByte(0x00);
         SendByte(i);
         calibrationBytes[i] = ReceiveByte();
-        AppendLogF(" %X", calibrationBytes[i]);
+        Log({Msg::kCalibrationByte, {Num(calibrationBytes[i])}});
     }
-    AppendLog("\r\n");
+    Log(Msg::kLineEnd);
 }
 
 void IspProgrammer::ExitProgramming() {
     ReleasePort();
-    AppendLog("退出\r\n");
+    Log(Msg::kExit);
 }
 
 }  // namespace velkor

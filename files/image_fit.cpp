@@ -1,7 +1,5 @@
 #include "files/image_fit.h"
 
-#include <cstdio>
-
 #include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
@@ -24,20 +22,24 @@ ImageFit CheckImageFits(const HexDataExtent& extent, std::uint64_t memorySize) {
     return fit;
 }
 
-std::string ImageFitLine(bool flash, const ImageFit& fit, const std::string& chipName,
-                         std::uint64_t memorySize) {
-    char text[256];
-    std::snprintf(
-        text, sizeof text,
-        "%s映像有 %llu 字节超出 %s 的%s (%llu 字节), 起始地址 %llX, 这些数据不会写入.\r\n",
-        flash ? "Flash" : "EEPROM", static_cast<unsigned long long>(fit.beyond), chipName.c_str(),
-        flash ? "Flash" : "EEPROM", static_cast<unsigned long long>(memorySize),
-        static_cast<unsigned long long>(fit.firstAddress));
-    return text;
+LogLine ImageFitMessage(bool flash, const ImageFit& fit, const std::string& chipName,
+                        std::uint64_t memorySize) {
+    const std::string memory = flash ? "Flash" : "EEPROM";
+    return {Msg::kImageBeyondChip,
+            {memory, Num(fit.beyond), chipName, memory, Num(memorySize), Num(fit.firstAddress)}};
 }
 
 std::string ImageFitLines(const IspProgrammer& engine, const HexFile& flashFile,
-                          const HexFile& eepromFile) {
+                          const HexFile& eepromFile, Language language) {
+    std::string text;
+    for (const LogLine& line : ImageFitMessages(engine, flashFile, eepromFile)) {
+        text += Render(line, language);
+    }
+    return text;
+}
+
+std::vector<LogLine> ImageFitMessages(const IspProgrammer& engine, const HexFile& flashFile,
+                                      const HexFile& eepromFile) {
     std::string name;
     std::uint64_t flashSize = 0;
     std::uint64_t eepromSize = 0;
@@ -51,14 +53,14 @@ std::string ImageFitLines(const IspProgrammer& engine, const HexFile& flashFile,
         name = chip.name != nullptr ? chip.name : "";
         flashSize = chip.flashSize;
     }
-    std::string lines;
+    std::vector<LogLine> lines;
     if (flashFile.IsOpen()) {
         if (const ImageFit fit = CheckImageFits(flashFile.Extent(), flashSize); !fit.Fits())
-            lines += ImageFitLine(true, fit, name, flashSize);
+            lines.push_back(ImageFitMessage(true, fit, name, flashSize));
     }
     if (eepromFile.IsOpen()) {
         if (const ImageFit fit = CheckImageFits(eepromFile.Extent(), eepromSize); !fit.Fits())
-            lines += ImageFitLine(false, fit, name, eepromSize);
+            lines.push_back(ImageFitMessage(false, fit, name, eepromSize));
     }
     return lines;
 }

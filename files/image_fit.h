@@ -6,8 +6,10 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "files/hex_reader.h"
+#include "messages/log_messages.h"
 
 namespace velkor {
 
@@ -26,13 +28,16 @@ ImageFit CheckImageFits(const HexDataExtent& extent, std::uint64_t memorySize);
 
 // The log line for a misfit, ending in "\r\n": how many bytes, from which address, and the
 // memory's size. `flash` chooses the memory's name.
-std::string ImageFitLine(bool flash, const ImageFit& fit, const std::string& chipName,
-                         std::uint64_t memorySize);
+LogLine ImageFitMessage(bool flash, const ImageFit& fit, const std::string& chipName,
+                        std::uint64_t memorySize);
 
 // Both images of the engine against its selected chip (the row at its chip index in its
-// family's table): the lines for every misfit, concatenated; empty when both fit. An image
-// whose file was not loaded is not judged.
+// family's table): the lines for every misfit; empty when both fit. An image whose file was
+// not loaded is not judged.
+std::vector<LogLine> ImageFitMessages(const IspProgrammer& engine, const HexFile& flashFile,
+                                      const HexFile& eepromFile);
+// The same lines' text in the language, concatenated.
 std::string ImageFitLines(const IspProgrammer& engine, const HexFile& flashFile,
-                          const HexFile& eepromFile);
+                          const HexFile& eepromFile, Language language = Language::kZh);
 
 }  // namespace velkor

@@ -26,15 +26,14 @@ int LoadHexFile(IspProgrammer& programmer, HexFile& file, const std::string& pat
             break;
         case FileReadStatus::kMissing:
         case FileReadStatus::kFailed:
-            programmer.AppendLogF("无法打开HEX文件 %s, 映像保持不变.\r\n", path.c_str());
+            programmer.Log({Msg::kHexOpenFailed, {std::string(path)}});
             return kHexLoadOpenFailed;
         case FileReadStatus::kNotRegular:
-            programmer.AppendLogF("%s 不是普通文件, 不能作为HEX文件读取, 映像保持不变.\r\n",
-                                  path.c_str());
+            programmer.Log({Msg::kHexNotRegular, {std::string(path)}});
             return kHexLoadOpenFailed;
         case FileReadStatus::kTooLarge:
-            programmer.AppendLogF("HEX文件 %s 超过 %u 字节, 不予读取, 映像保持不变.\r\n",
-                                  path.c_str(), static_cast<unsigned>(kMaxHexFileBytes));
+            programmer.Log({Msg::kHexTooLarge,
+                            {std::string(path), Num(static_cast<unsigned>(kMaxHexFileBytes))}});
             return kHexLoadOpenFailed;
     }
     return LoadHexText(programmer, file, path, text, flash);
@@ -56,11 +55,10 @@ int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& pat
     const int faultyLine = ReadHexText(text, scratch, length, &extent);
     if (extent.dataBytes == 0) {
         if (faultyLine != 0) {
-            programmer.AppendLogF("HEX文件 %s 第 %d 行有错误, 未读到任何数据, 映像保持不变.\r\n",
-                                  path.c_str(), faultyLine);
+            programmer.Log({Msg::kHexFaultyNoData, {std::string(path), Num(faultyLine)}});
             return faultyLine;
         }
-        programmer.AppendLogF("%s 中没有数据记录, 不是HEX文件, 映像保持不变.\r\n", path.c_str());
+        programmer.Log({Msg::kHexNoDataRecord, {std::string(path)}});
         return kHexLoadNoData;
     }
     std::copy(scratch.begin(), scratch.end(), image.begin());
@@ -82,8 +80,7 @@ int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& pat
     // The image keeps what was read before the fault, as it always has; the log line makes sure
     // a damaged file is never programmed without the user being told.
     if (faultyLine != 0) {
-        programmer.AppendLogF("HEX文件 %s 第 %d 行有错误, 读取在此停止, 其后的数据未载入.\r\n",
-                              path.c_str(), faultyLine);
+        programmer.Log({Msg::kHexFaultyStopped, {std::string(path), Num(faultyLine)}});
     }
     return faultyLine;
 }

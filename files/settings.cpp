@@ -56,12 +56,12 @@ std::uint32_t FamilyRows(std::uint32_t family) {
 // user notices at once, rather than some other chip that a run might then program.
 void CheckDevice(IspProgrammer& engine, int type, int id) {
     if (type != kFamilyAvr && type != kFamily89S5x) {
-        engine.AppendLogF("设置文件中的芯片类型 %d 无效, 改用 AVR.\r\n", type);
+        engine.Log({Msg::kSettingsBadType, {Num(type)}});
         engine.targetFamily = kFamilyAvr;
     }
     const std::uint32_t rows = FamilyRows(engine.targetFamily);
     if (engine.chipIndex >= rows) {
-        engine.AppendLogF("设置文件中的芯片序号 %d 超出范围, 未选择芯片.\r\n", id);
+        engine.Log({Msg::kSettingsBadIndex, {Num(id)}});
         engine.chipIndex = rows - 1;
     }
 }
@@ -182,7 +182,7 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     if (result.file == FileReadStatus::kRead) {
         file = ProfileDocument::FromGbk(bytes);
     } else if (result.file != FileReadStatus::kMissing) {
-        engine.AppendLogF("读取设置文件失败 (%s), 使用默认设置.\r\n", error.c_str());
+        engine.Log({Msg::kSettingsReadFailedDefaults, {std::string(error)}});
     }
 
     result.flashPath = file.GetString(kFlash, "FILE", "");
@@ -207,9 +207,7 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     const std::optional<std::uint16_t> extraBase = ParsePortBase(portBase);
     engine.extraPortBase = extraBase.value_or(0);
     if (!portBase.empty() && !extraBase) {
-        engine.AppendLogF(
-            "设置文件中的 PORT/Base=%s 不是有效的端口地址 (0x100..0xFFFC), 已忽略.\r\n",
-            portBase.c_str());
+        engine.Log({Msg::kSettingsBadPortBase, {std::string(portBase)}});
     }
 
     window.autoProgram = file.GetInt(kOption, "AutoISP") != 0;
@@ -268,15 +266,14 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
         case FileReadStatus::kNotRegular:
         case FileReadStatus::kTooLarge:
             // Writing now would replace a file whose contents were never seen.
-            engine.AppendLogF("读取设置文件失败 (%s), 设置未保存.\r\n", error.c_str());
+            engine.Log({Msg::kSettingsReadFailedNotSaved, {std::string(error)}});
             return false;
     }
 
     bool complete = true;
     const auto setPath = [&](const char* section, const std::string& path) {
         if (file.SetString(section, "FILE", path)) return;
-        engine.AppendLogF("路径 %s 含有换行或GBK无法表示的字符, 未能存入设置文件, 保留原值.\r\n",
-                          path.c_str());
+        engine.Log({Msg::kSettingsPathNotStored, {std::string(path)}});
         complete = false;
     };
     const ProgramCommandSet& commands = engine.commands;
@@ -310,7 +307,7 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
     file.SetInt(kCommand, "CopyCal", commands.copyCal);
 
     if (!ReplaceFileContents(iniPath, file.ToGbk(), error, ops)) {
-        engine.AppendLogF("设置未能保存, 原有的设置文件保持不变: %s\r\n", error.c_str());
+        engine.Log({Msg::kSettingsNotSaved, {std::string(error)}});
         return false;
     }
     return complete;
@@ -329,7 +326,7 @@ bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath, HexFil
     if (out != nullptr) *out = result;
     CollectCommandFlags(window, engine.commands);
     if (result.file == FileReadStatus::kMissing) {
-        engine.AppendLogF("设置文件 %s 不存在.\r\n", iniPath.c_str());
+        engine.Log({Msg::kSettingsMissing, {std::string(iniPath)}});
     }
     const auto loaded = [](int load) { return load == 0 || load == kHexLoadNoPath; };
     return result.file == FileReadStatus::kRead && loaded(result.flashLoad) &&

@@ -23,11 +23,10 @@ LinuxDirectPortIo::LinuxDirectPortIo() {
         if (!granted_[i]) error = errno;
     }
     if (!granted_[0] && !granted_[1] && !granted_[2]) {
-        problem_ = std::string("无法直接访问并口端口: ioperm 失败 (") + std::strerror(error) +
-                   "). 需要 root 权限 (CAP_SYS_RAWIO); 普通用户请使用 ppdev (--backend ppdev).\r\n";
+        problem_ = {Msg::kDirectIopermFailed, {std::string(std::strerror(error))}};
     }
 #else
-    problem_ = "本平台不支持直接执行端口指令; 请使用 ppdev 或驱动.\r\n";
+    problem_ = Msg::kDirectUnsupported;
 #endif
 }
 

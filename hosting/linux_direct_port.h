@@ -15,12 +15,12 @@ class LinuxDirectPortIo : public PortIo {
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
-    std::string AccessProblem() override { return problem_; }
+    LogLine AccessProblem() override { return problem_; }
 
   private:
     bool Granted(std::uint16_t address) const;
     bool granted_[3] = {false, false, false};
-    std::string problem_;
+    LogLine problem_;
 };
 
 }  // namespace velkor

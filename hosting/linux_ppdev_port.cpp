@@ -70,15 +70,15 @@ std::string LinuxPpdevPortIo::DeviceAt(unsigned base) const {
     return {};
 }
 
-std::string LinuxPpdevPortIo::FoundPortsLine() const {
+LogLine LinuxPpdevPortIo::FoundPortsLine() const {
     if (found_.empty()) return {};
-    std::string line = "并口设备:";
+    std::string line;
     char text[16];
     for (const auto& [node, base] : found_) {
         std::snprintf(text, sizeof text, "0x%X", base);
         line += " " + node + " (" + text + ")";
     }
-    return line + "\r\n";
+    return {Msg::kPpdevFound, {line}};
 }
 
 void LinuxPpdevPortIo::Close(Slot& slot) {
@@ -121,7 +121,7 @@ LinuxPpdevPortIo::Slot* LinuxPpdevPortIo::SlotFor(std::uint16_t address) {
     return nullptr;
 }
 
-std::string LinuxPpdevPortIo::AccessProblem() {
+LogLine LinuxPpdevPortIo::AccessProblem() {
     std::string problems;
     bool anyPort = false;
     for (Slot& slot : slots_) {
@@ -131,7 +131,7 @@ std::string LinuxPpdevPortIo::AccessProblem() {
     // With a usable port the search finds it; another node the user cannot open is no problem
     // of this run and would only make a successful log look like a failed one.
     if (problems.empty() || anyPort) return {};
-    return "无法使用并口设备 (" + problems + "). 请把用户加入 lp 组, 或检查设备权限.\r\n";
+    return {Msg::kPpdevUnusable, {problems}};
 }
 
 std::uint8_t LinuxPpdevPortIo::In(std::uint16_t address) {

@@ -29,7 +29,7 @@ class LinuxPpdevPortIo : public PortIo {
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
     // Why no parport can be used, when none can; empty as soon as one opens.
-    std::string AccessProblem() override;
+    LogLine AccessProblem() override;
 
     // The device node that stands for LPT index 0..2 (empty: none).
     const std::string& DeviceFor(int lpt) const { return slots_[lpt].device; }
@@ -37,7 +37,7 @@ class LinuxPpdevPortIo : public PortIo {
     std::string DeviceAt(unsigned base) const;
     // One log line naming every parport the kernel reported and its base; empty when the
     // kernel told no bases.
-    std::string FoundPortsLine() const;
+    LogLine FoundPortsLine() const;
 
   private:
     struct Slot {

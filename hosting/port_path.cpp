@@ -181,8 +181,7 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
         engine.Backend().BindDriver(own.driver.get());
         engine.SetClock(&own.clock);
         // Without the device every port reads as missing; say why before a run does.
-        const std::string notice = own.binding->TakeNotOpenNotice();
-        if (!notice.empty()) engine.AppendLog(notice.c_str());
+        engine.Log(own.binding->TakeNotOpenNotice());
         if (options.kind == PortPathKind::kAuto) {
             path->choiceNote_ = "using the port driver Tarnel beside the program";
         }
@@ -200,8 +199,7 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
         paths.explicitDevices[0] = options.ppdevDevice;
         auto ppdev = std::make_unique<LinuxPpdevPortIo>(paths);
         // Which parports the kernel has and where: a card's base for PORT/Base is read here.
-        const std::string found = ppdev->FoundPortsLine();
-        if (!found.empty()) engine.AppendLog(found.c_str());
+        engine.Log(ppdev->FoundPortsLine());
         own.io = std::move(ppdev);
         if (options.kind == PortPathKind::kAuto) {
             path->choiceNote_ = "using the parallel port through ppdev (/dev/parportN)";

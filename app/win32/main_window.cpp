@@ -226,7 +226,7 @@ void MainWindow::DumpSimulatedChip() {
     PortPath* port = presenter_->Port();
     if (port == nullptr || port->Bench() == nullptr) return;
     const std::string error = cli::DumpSimChip(*port->Bench(), simDumpFolder_);
-    if (!error.empty()) engine_.AppendLog((error + "\r\n").c_str());
+    if (!error.empty()) engine_.Log({Msg::kNote, {error + "\r\n"}});
 }
 
 // ---- MainWindowView ----

@@ -229,5 +229,49 @@ TEST(CliBinary, ExitStatusOfTheRealProgram) {
     fs::remove_all(dir);
 }
 
+// --lang en turns the log to English, the command line's own lines included; an unknown
+// language is a usage error.
+TEST(CliLanguage, LangEnLogsInEnglish) {
+    const CliRun en = Cli({"--lang", "en", "--backend", "sim", "-p", "mega8", "-f",
+                           std::string(VELKOR_SOURCE_DIR) + "/examples/blink.hex"});
+    EXPECT_EQ(en.status, 0) << en.out << en.err;
+    EXPECT_NE(en.out.find("Cable: STK200/STK300 .\nErasing...\nWrite Flash: \nWriting...\n"
+                          "Comparing...\nDone.\nExit\n"),
+              std::string::npos)
+        << en.out;
+    const CliRun zh = Cli({"--lang", "zh", "detect", "--backend", "sim", "--sim-port", "none"});
+    EXPECT_NE(zh.out.find("端口不存在"), std::string::npos) << zh.out;
+    const CliRun bad = Cli({"--lang", "fr", "detect"});
+    EXPECT_EQ(bad.status, 2);
+    EXPECT_NE(bad.err.find("--lang"), std::string::npos);
+}
+
+#ifndef _WIN32
+// Without --lang the program follows the locale: LC_ALL before LC_MESSAGES before LANG.
+TEST(CliLanguage, TheRealProgramFollowsTheLocale) {
+    auto output = [](const std::string& environment, const std::string& args) {
+        const std::string command = "env -u LC_ALL -u LC_MESSAGES -u LANG " + environment + " " +
+                                    VELKOR_CLI_PATH + " detect --backend sim --sim-port none " +
+                                    args + " 2>&1";
+        std::string text;
+        if (FILE* pipe = popen(command.c_str(), "r")) {
+            char buffer[512];
+            while (fgets(buffer, sizeof buffer, pipe) != nullptr) text += buffer;
+            pclose(pipe);
+        }
+        return text;
+    };
+    const std::string chinese = "端口不存在";
+    const std::string english = "port does not exist";
+    EXPECT_NE(output("LANG=zh_CN.UTF-8", "").find(chinese), std::string::npos);
+    EXPECT_NE(output("LANG=en_US.UTF-8", "").find(english), std::string::npos);
+    EXPECT_NE(output("", "").find(english), std::string::npos);
+    EXPECT_NE(output("LANG=zh_CN.UTF-8 LC_MESSAGES=C", "").find(english), std::string::npos);
+    EXPECT_NE(output("LANG=C LC_ALL=zh_TW.UTF-8", "").find(chinese), std::string::npos);
+    EXPECT_NE(output("LANG=zh_CN.UTF-8", "--lang en").find(english), std::string::npos);
+    EXPECT_NE(output("LANG=C", "--lang zh").find(chinese), std::string::npos);
+}
+#endif
+
 }  // namespace
 }  // namespace velkor::cli

@@ -31,7 +31,7 @@ TEST(PpdevBackend, ProgramsAChipThroughTheParportIoctls) {
                                 " VELKOR_SHIM_CHIP=mega8 VELKOR_SHIM_CABLE=stk200"
                                 " VELKOR_SHIM_DUMP=" +
                                 (dir / "chip").string() + " " + VELKOR_CLI_PATH +
-                                " --backend ppdev --ppdev-device /dev/parport0"
+                                " --lang zh --backend ppdev --ppdev-device /dev/parport0"
                                 " -p mega8 -f " +
                                 hex + " > " + (dir / "out.txt").string() + " 2>&1";
     const int raw = std::system(command.c_str());
@@ -71,14 +71,14 @@ TEST(PpdevBackend, LptNamesFollowTheBaseAddressesTheKernelReports) {
     EXPECT_EQ(mapped.DeviceFor(1), "/dev/parport0");
     EXPECT_EQ(mapped.DeviceFor(2), "");
     EXPECT_EQ(mapped.DeviceAt(0xD010), "/dev/parport3");
-    EXPECT_EQ(mapped.FoundPortsLine(),
+    EXPECT_EQ(Render(mapped.FoundPortsLine(), Language::kZh),
               "并口设备: /dev/parport0 (0x278) /dev/parport1 (0x378) /dev/parport3 (0xD010)\r\n");
 
     paths.procDir = (root / "nothing-here").string();
     LinuxPpdevPortIo ordered(paths);
     EXPECT_EQ(ordered.DeviceFor(0), "/dev/parport0");
     EXPECT_EQ(ordered.DeviceFor(2), "/dev/parport2");
-    EXPECT_EQ(ordered.FoundPortsLine(), "");
+    EXPECT_TRUE(ordered.FoundPortsLine().Empty());
     fs::remove_all(root);
 }
 
@@ -87,7 +87,7 @@ TEST(PpdevBackend, AMissingDeviceReadsAsNoPortAndADeniedOneIsExplained) {
     paths.procDir = "/nonexistent";
     paths.devDir = "/nonexistent";
     LinuxPpdevPortIo none(paths);
-    EXPECT_EQ(none.AccessProblem(), "");
+    EXPECT_TRUE(none.AccessProblem().Empty());
     EXPECT_EQ(none.In(0x378), 0xFF);
 
     // A node that exists but cannot serve as a port (here a directory, which even root cannot
@@ -96,7 +96,7 @@ TEST(PpdevBackend, AMissingDeviceReadsAsNoPortAndADeniedOneIsExplained) {
     fs::create_directories(folder);
     paths.explicitDevices[1] = folder.string();
     LinuxPpdevPortIo odd(paths);
-    EXPECT_NE(odd.AccessProblem().find(folder.string()), std::string::npos);
+    EXPECT_NE(Render(odd.AccessProblem(), Language::kZh).find(folder.string()), std::string::npos);
     fs::remove_all(folder);
     paths.explicitDevices[1].clear();
 
@@ -107,7 +107,7 @@ TEST(PpdevBackend, AMissingDeviceReadsAsNoPortAndADeniedOneIsExplained) {
     fs::permissions(locked, fs::perms::none);
     paths.explicitDevices[0] = locked.string();
     LinuxPpdevPortIo denied(paths);
-    EXPECT_NE(denied.AccessProblem().find("lp"), std::string::npos);
+    EXPECT_NE(Render(denied.AccessProblem(), Language::kZh).find("lp"), std::string::npos);
     fs::remove(locked);
 }
 

@@ -56,7 +56,7 @@ TEST_F(Binding, LeftoverRegistrationIsOpenedAndStarted) {
     EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Create Tarnel on manager",
                              "Open Tarnel F01FF on manager", "SetValue Tarnel PortBase 0",
                              "Start service", "Close service", "Close manager", "OpenDevice"}));
-    EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+    EXPECT_TRUE(binding.TakeNotOpenNotice().Empty());
 }
 
 // The driver learns a port card's base from its service key, written before it loads; a
@@ -82,7 +82,7 @@ TEST_F(Binding, RunningDriverServesThoughItsStartFails) {
     std::uint8_t buffer[8] = {};
     std::uint32_t returned = 99;
     EXPECT_TRUE(binding.Control(0xF0003C00u, buffer, 8, &returned));
-    EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+    EXPECT_TRUE(binding.TakeNotOpenNotice().Empty());
     EXPECT_EQ(scm_.openHandles, 0);
 }
 
@@ -114,13 +114,13 @@ TEST_F(Binding, WithoutRightsTheFirstRunSaysWhyOnceAndEveryCallFails) {
     EXPECT_EQ(returned, 0u);
 
     // The reason is the first step that failed (the rights), not its consequence.
-    const std::string notice = binding.TakeNotOpenNotice();
+    const std::string notice = Render(binding.TakeNotOpenNotice(), Language::kZh);
     EXPECT_NE(notice.find("权限"), std::string::npos) << notice;
     EXPECT_NE(notice.find("(错误 5)"), std::string::npos) << notice;
     EXPECT_NE(notice.find("管理员身份运行"), std::string::npos) << notice;
     EXPECT_NE(notice.find("Tarnel.sys"), std::string::npos) << notice;
     EXPECT_EQ(notice.substr(notice.size() - 2), "\r\n");
-    EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+    EXPECT_TRUE(binding.TakeNotOpenNotice().Empty());
 }
 
 TEST_F(Binding, MissingDriverFileIsNamedInTheNotice) {
@@ -128,7 +128,8 @@ TEST_F(Binding, MissingDriverFileIsNamedInTheNotice) {
     device_.available = false;
     DriverBinding binding(scm_, device_);
     EXPECT_FALSE(binding.OpenDriver(kDirectory));
-    EXPECT_NE(binding.TakeNotOpenNotice().find("找不到驱动文件 Tarnel.sys (错误 2)"),
+    EXPECT_NE(Render(binding.TakeNotOpenNotice(), Language::kZh)
+                  .find("找不到驱动文件 Tarnel.sys (错误 2)"),
               std::string::npos);
 }
 
@@ -187,14 +188,14 @@ TEST_F(Binding, StartupBindsOnlyOnTheNtFamily) {
     EXPECT_FALSE(BindDriverAtStartup(false, engine, binding, kDirectory));
     EXPECT_EQ(engine.useDriver, 0u);
     EXPECT_EQ(scm_.log, Log{});
-    EXPECT_EQ(binding.TakeNotOpenNotice(), "");
+    EXPECT_TRUE(binding.TakeNotOpenNotice().Empty());
 
     device_.available = false;
     EXPECT_TRUE(BindDriverAtStartup(true, engine, binding, kDirectory));
     // The flag stays set though the device did not open: the first run says why.
     EXPECT_EQ(engine.useDriver, 1u);
     EXPECT_FALSE(binding.IsOpen());
-    EXPECT_NE(binding.TakeNotOpenNotice(), "");
+    EXPECT_FALSE(binding.TakeNotOpenNotice().Empty());
 }
 
 }  // namespace

@@ -16,8 +16,8 @@ TEST(EngineLog, EveryAppendPostsALogMessageAndNullEmptiesTheText) {
     IspProgrammer engine;
     RecordingNotifier notes;
     engine.SetOwner(&notes);
-    engine.AppendLog("擦除...\r\n");
-    engine.AppendLogF("在 %04X:%02X-%02X失败\n", 0x1A, 0x5, 0xFF);
+    engine.Log(Msg::kErasing);
+    engine.Log({Msg::kByteCompareFailed, {Num(0x1A), Num(0x5), Num(0xFF)}});
     EXPECT_EQ(engine.LogText(), "擦除...\r\n在 001A:05-FF失败\n");
     engine.AppendLog(nullptr);
     EXPECT_EQ(engine.LogText(), "");
@@ -25,6 +25,26 @@ TEST(EngineLog, EveryAppendPostsALogMessageAndNullEmptiesTheText) {
     EXPECT_EQ(notes.Messages(), (std::vector<PostedMessage>{log, log, log}));
     EXPECT_EQ(WM_ISP_LOG, 1045u);
     EXPECT_EQ(WM_ISP_PROGRESS, 1044u);
+}
+
+// Switching the language shows the lines already logged again, in the new one, and the lines
+// that follow in it too; the identities stay as they were logged.
+TEST(EngineLog, LanguageSwitchRendersTheWholeLogAgain) {
+    IspProgrammer engine;
+    engine.Log({Msg::kConfigWriteFailed, {Msg::kTermFuseHigh, Num(0xD9), Num(0xC9)}});
+    engine.AppendLog("note\r\n");
+    EXPECT_EQ(engine.LogText(), "熔丝高字节写入失败: 读回 D9, 写入的是 C9.\r\nnote\r\n");
+    engine.SetLogLanguage(Language::kEn);
+    engine.Log({Msg::kChipIndexOutOfList, {Num(99u)}});
+    EXPECT_EQ(engine.LogText(),
+              "Fuse high byte write failed: read back D9, written C9.\r\nnote\r\n"
+              "Chip index 99 is beyond the current chip list; choose the chip again.\r\n");
+    engine.SetLogLanguage(Language::kZh);
+    EXPECT_EQ(engine.LogText(),
+              "熔丝高字节写入失败: 读回 D9, 写入的是 C9.\r\nnote\r\n"
+              "芯片序号 99 超出当前芯片列表, 请重新选择芯片.\r\n");
+    EXPECT_EQ(engine.LogIds(),
+              (std::vector<Msg>{Msg::kConfigWriteFailed, Msg::kNote, Msg::kChipIndexOutOfList}));
 }
 
 TEST(EngineLog, ProgressPostsOnlyChangesStartingFromZero) {
@@ -65,7 +85,7 @@ TEST(EngineLog, CopiesTakenDuringAppendsHoldOnlyWholeLines) {
     const std::string line = "写入中...\r\n";
     std::atomic<bool> done{false};
     std::thread writer([&] {
-        for (int i = 0; i < 20000; ++i) engine.AppendLog(line.c_str());
+        for (int i = 0; i < 20000; ++i) engine.Log(Msg::kWriting);
         done = true;
     });
     bool consistent = true;

@@ -231,7 +231,7 @@ class RefusedPorts : public PortIo {
   public:
     std::uint8_t In(std::uint16_t) override { return 0xFF; }
     void Out(std::uint16_t, std::uint8_t) override {}
-    std::string AccessProblem() override { return "无法直接访问并口端口.\r\n"; }
+    LogLine AccessProblem() override { return Msg::kDirectUnsupported; }
 };
 
 TEST(PortAccess, RefusedPortAccessIsExplainedBeforePortMissing) {
@@ -239,7 +239,8 @@ TEST(PortAccess, RefusedPortAccessIsExplainedBeforePortMissing) {
     RefusedPorts refused;
     rig.engine.Backend().BindDirect(&refused);
     EXPECT_EQ(rig.engine.OpenPort(), 1);
-    EXPECT_EQ(rig.engine.LogText(), "无法直接访问并口端口.\r\n LPT3(0x3BC) 端口不存在\n");
+    EXPECT_EQ(rig.engine.LogText(),
+              "本平台不支持直接执行端口指令; 请使用 ppdev 或驱动.\r\n LPT3(0x3BC) 端口不存在\n");
 }
 
 // The unnamed cable's buffer is enabled by D3 high: the search leaves it enabled.

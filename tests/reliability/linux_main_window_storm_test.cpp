@@ -64,7 +64,7 @@ class RunWitness : public PortIo {
     void Out(std::uint16_t address, std::uint8_t value) override {
         if (Enter()) inner_->Out(address, value);
     }
-    std::string AccessProblem() override { return Enter() ? inner_->AccessProblem() : ""; }
+    LogLine AccessProblem() override { return Enter() ? inner_->AccessProblem() : LogLine{}; }
 
     // The run thread's last act: posting WM_ISP_LOG with wParam 1.
     void EndPosted() {

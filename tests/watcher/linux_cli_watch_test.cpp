@@ -31,6 +31,9 @@ class CliProcess {
             dup2(fds[1], 2);
             std::vector<char*> argv{const_cast<char*>(VELKOR_CLI_PATH)};
             for (std::string& a : args) argv.push_back(a.data());
+            char lang[] = "--lang", zh[] = "zh";  // the log lines read below are Chinese
+            argv.push_back(lang);
+            argv.push_back(zh);
             argv.push_back(nullptr);
             execv(VELKOR_CLI_PATH, argv.data());
             _exit(127);

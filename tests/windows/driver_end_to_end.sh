@@ -55,7 +55,7 @@ run_cli() {  # run_cli DIR ARGS... -> output in $out, status in $status
     local dir="$1"
     shift
     status=0
-    out="$(cd "$dir" && wine ./velkorisp-cli.exe "$@" 2>&1)" || status=$?
+    out="$(cd "$dir" && wine ./velkorisp-cli.exe "$@" --lang zh 2>&1)" || status=$?  # Chinese lines are read
 }
 
 remove_service

@@ -1,0 +1,372 @@
+// Every line the system writes to its log, in one table: an identity per line with its Chinese
+// text (the program's own, shown by default) and its English text. Code that logs names the
+// identity and gives the arguments; the text is chosen only when the log is shown, so a log
+// already written can be shown again in the other language.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <variant>
+#include <vector>
+
+namespace velkor {
+
+enum class Language : std::uint8_t { kZh, kEn };
+
+// Both texts are printf-style formats taking the same conversions in the same order; a term
+// (an identity whose text is a phrase, not a line) may stand where a %s is.
+enum class Msg : std::uint16_t {
+    kNone,  // no line (a seam's "nothing to report")
+    kNote,  // a line that is the same in every language (names, English notes, OS text)
+
+    // port search and cable
+    kDeviceStk200,
+    kDeviceXilinx,
+    kDeviceLattice,
+    kDeviceByteBlaster,
+    kNoPower,
+    kNoCable,
+    kPortMissing,
+    kNoPreciseClock,
+    kPpdevFound,
+    kPpdevUnusable,
+    kDirectIopermFailed,
+    kDirectUnsupported,
+    kDriverNotOpen,
+    kTermDriverNoManagerRights,
+    kTermDriverNoManager,
+    kTermDriverCannotRegister,
+    kTermDriverCannotOpenService,
+    kTermDriverFileMissing,
+    kTermDriverCannotStart,
+    kTermDriverCannotOpenDevice,
+
+    // target connection
+    kEchoMismatch,
+    kConnectFailed,
+    kReadFuseLow,
+    kReadFuseHigh,
+    kReadFuseExtended,
+    kReadCalibrationHead,
+    kCalibrationByte,
+    kLineEnd,
+    kExit,
+
+    // chip identity
+    kUnknownChip,
+    kChipLocked,
+    kTargetChip,
+    kChipIndexOutOfList,
+    kAt89NoAutoSelect,
+    kSignatureMismatch,
+
+    // memory operations and the sequence
+    kErasing,
+    kCalibrationToEeprom,
+    kCalibrationToFlash,
+    kVerifyNoFile,
+    kWriteFlash,
+    kWriteEeprom,
+    kVerifyFlash,
+    kVerifyEeprom,
+    kReadFlash,
+    kReadEeprom,
+    kWriting,
+    kComparing,
+    kReading,
+    kTimeoutAt,
+    kPageCompareFailed,
+    kByteCompareFailed,
+    kEepromCompareFailed,
+    kConfigWriteFailed,
+    kTermFuseLow,
+    kTermFuseHigh,
+    kTermFuseExtended,
+    kTermLockByte,
+    kAt89NoEepromWrite,
+    kAt89NoEepromVerify,
+    kAt89NoFuses,
+    kAt89NoLockWrite,
+    kNoEepromRead,
+    kWriteFuseLow,
+    kWriteFuseHigh,
+    kWriteFuseExtended,
+    kWriteLock,
+    kDone,
+    kBusyRefused,
+    kDriverCallsFailed,
+    kResetMcu,
+
+    // files and settings
+    kHexOpenFailed,
+    kHexNotRegular,
+    kHexTooLarge,
+    kHexFaultyNoData,
+    kHexNoDataRecord,
+    kHexFaultyStopped,
+    kImageBeyondChip,
+    kSettingsBadType,
+    kSettingsBadIndex,
+    kSettingsReadFailedDefaults,
+    kSettingsBadPortBase,
+    kSettingsReadFailedNotSaved,
+    kSettingsPathNotStored,
+    kSettingsNotSaved,
+    kSettingsMissing,
+    kSettingsBadUserPortDelay,
+
+    // fuse safety and the fuse wizard
+    kFuseHazard,
+    kTermByteLow,
+    kTermByteHigh,
+    kTermByteExtended,
+    kTermHazardResetDisabled,
+    kTermHazardDebugWire,
+    kTermHazardSerialOff,
+    kInvalidClock,
+    kInvalidStartup,
+
+    // the window
+    kWaitForRun,
+    kCalibrationNot89,
+    kFuseWriteCancelled,
+    kHexChangedDuringRun,
+
+    kCount
+};
+
+struct MsgText {
+    Msg id;
+    const char* zh;
+    const char* en;
+};
+
+// In the order of Msg; a check below keeps the two in step.
+inline constexpr MsgText kMessages[] = {
+    {Msg::kNone, "", ""},
+    {Msg::kNote, "%s", "%s"},
+
+    {Msg::kDeviceStk200, "设备:STK200/STK300 .\r\n", "Cable: STK200/STK300 .\r\n"},
+    {Msg::kDeviceXilinx, "设备:Xilinx下载线 .\r\n", "Cable: Xilinx download cable .\r\n"},
+    {Msg::kDeviceLattice, "设备:Lattice下载线.\r\n", "Cable: Lattice download cable.\r\n"},
+    {Msg::kDeviceByteBlaster, "设备:Altera ByteBlasterMV .\r\n",
+     "Cable: Altera ByteBlasterMV .\r\n"},
+    {Msg::kNoPower, "没有正常供电.\r\n", "The target has no proper supply.\r\n"},
+    {Msg::kNoCable, "无法找到适用的ISP下载线 %s.\n", "No usable ISP cable found %s.\n"},
+    {Msg::kPortMissing, " %s(0x%X) 端口不存在\n", " %s(0x%X) port does not exist\n"},
+    {Msg::kNoPreciseClock, "不支持精确时钟.\r\n", "No precise clock on this system.\r\n"},
+    {Msg::kPpdevFound, "并口设备:%s\r\n", "Parallel port devices:%s\r\n"},
+    {Msg::kPpdevUnusable, "无法使用并口设备 (%s). 请把用户加入 lp 组, 或检查设备权限.\r\n",
+     "Cannot use the parallel port devices (%s). Add the user to group lp, or check the "
+     "devices' permissions.\r\n"},
+    {Msg::kDirectIopermFailed,
+     "无法直接访问并口端口: ioperm 失败 (%s). 需要 root 权限 (CAP_SYS_RAWIO); 普通用户请使用 "
+     "ppdev (--backend ppdev).\r\n",
+     "Cannot reach the parallel port directly: ioperm failed (%s). This needs root "
+     "(CAP_SYS_RAWIO); as a normal user use ppdev (--backend ppdev).\r\n"},
+    {Msg::kDirectUnsupported, "本平台不支持直接执行端口指令; 请使用 ppdev 或驱动.\r\n",
+     "This platform cannot run port instructions directly; use ppdev or the driver.\r\n"},
+    {Msg::kDriverNotOpen,
+     "驱动程序 Tarnel 未能打开: %s (错误 %u). 请以管理员身份运行, 并将 Tarnel.sys "
+     "放在程序所在目录.\r\n",
+     "The driver Tarnel could not be opened: %s (error %u). Run as administrator, with "
+     "Tarnel.sys in the program's folder.\r\n"},
+    {Msg::kTermDriverNoManagerRights, "没有使用服务管理器的权限",
+     "no right to use the service manager"},
+    {Msg::kTermDriverNoManager, "无法打开服务管理器", "cannot open the service manager"},
+    {Msg::kTermDriverCannotRegister, "无法注册驱动服务", "cannot register the driver service"},
+    {Msg::kTermDriverCannotOpenService, "无法打开已注册的驱动服务",
+     "cannot open the registered driver service"},
+    {Msg::kTermDriverFileMissing, "找不到驱动文件 Tarnel.sys", "driver file Tarnel.sys not found"},
+    {Msg::kTermDriverCannotStart, "无法启动驱动服务", "cannot start the driver service"},
+    {Msg::kTermDriverCannotOpenDevice, "无法打开驱动设备", "cannot open the driver device"},
+
+    {Msg::kEchoMismatch, "返回字节不匹配 %X \r\n", "Echo byte mismatch %X \r\n"},
+    {Msg::kConnectFailed, "目标芯片连接失败.\r\n", "Connection to the target chip failed.\r\n"},
+    {Msg::kReadFuseLow, "读取熔丝低字节 %X \r\n", "Read fuse low byte %X \r\n"},
+    {Msg::kReadFuseHigh, "读取熔丝高字节 %X \r\n", "Read fuse high byte %X \r\n"},
+    {Msg::kReadFuseExtended, "读取熔丝扩展字节 %X \r\n", "Read fuse extended byte %X \r\n"},
+    {Msg::kReadCalibrationHead, "读取校准字节:", "Read calibration bytes:"},
+    {Msg::kCalibrationByte, " %X", " %X"},
+    {Msg::kLineEnd, "\r\n", "\r\n"},
+    {Msg::kExit, "退出\r\n", "Exit\r\n"},
+
+    {Msg::kUnknownChip, "未知芯片 (%02X-%02X-%02X).\n", "Unknown chip (%02X-%02X-%02X).\n"},
+    {Msg::kChipLocked, "芯片已经加密或同步失败.\n", "Chip is locked or out of sync.\n"},
+    {Msg::kTargetChip, "目标芯片: AT%s.\n", "Target chip: AT%s.\n"},
+    {Msg::kChipIndexOutOfList, "芯片序号 %u 超出当前芯片列表, 请重新选择芯片.\r\n",
+     "Chip index %u is beyond the current chip list; choose the chip again.\r\n"},
+    {Msg::kAt89NoAutoSelect, "89S5x 芯片不能自动识别, 请在芯片列表中选择.\r\n",
+     "89S5x chips cannot be identified automatically; choose one in the chip list.\r\n"},
+    {Msg::kSignatureMismatch, "标识字节不匹配%X %X %X \r\n", "Signature mismatch %X %X %X \r\n"},
+
+    {Msg::kErasing, "擦除...\r\n", "Erasing...\r\n"},
+    {Msg::kCalibrationToEeprom, "EEPROM: %04X 加入时钟校准字 %02X \r\n",
+     "EEPROM: %04X calibration byte %02X added \r\n"},
+    {Msg::kCalibrationToFlash, "FLASH: %04X 加入时钟校准字 %02X \r\n",
+     "FLASH: %04X calibration byte %02X added \r\n"},
+    {Msg::kVerifyNoFile, "校验: 没有载入的文件, 无法校验.\r\n",
+     "Verify: no file loaded, nothing to verify against.\r\n"},
+    {Msg::kWriteFlash, "写入Flash: \r\n", "Write Flash: \r\n"},
+    {Msg::kWriteEeprom, "写入EEPROM: \r\n", "Write EEPROM: \r\n"},
+    {Msg::kVerifyFlash, "校验Flash: \r\n", "Verify Flash: \r\n"},
+    {Msg::kVerifyEeprom, "校验EEPROM: \r\n", "Verify EEPROM: \r\n"},
+    {Msg::kReadFlash, "读取Flash: \r\n", "Read Flash: \r\n"},
+    {Msg::kReadEeprom, "读取EEPROM: \r\n", "Read EEPROM: \r\n"},
+    {Msg::kWriting, "写入中...\r\n", "Writing...\r\n"},
+    {Msg::kComparing, "比较中...\r\n", "Comparing...\r\n"},
+    {Msg::kReading, "读取中...\r\n", "Reading...\r\n"},
+    {Msg::kTimeoutAt, "在 %04X超时\n", "Timeout at %04X\n"},
+    {Msg::kPageCompareFailed, "在 %04X:页比较失败\n", "At %04X: page compare failed\n"},
+    {Msg::kByteCompareFailed, "在 %04X:%02X-%02X失败\n", "At %04X:%02X-%02X failed\n"},
+    {Msg::kEepromCompareFailed, "在 %04X:%02X-%02X校验失败\n", "At %04X:%02X-%02X verify failed\n"},
+    {Msg::kConfigWriteFailed, "%s写入失败: 读回 %X, 写入的是 %X.\r\n",
+     "%s write failed: read back %X, written %X.\r\n"},
+    {Msg::kTermFuseLow, "熔丝低字节", "Fuse low byte"},
+    {Msg::kTermFuseHigh, "熔丝高字节", "Fuse high byte"},
+    {Msg::kTermFuseExtended, "熔丝扩展字节", "Fuse extended byte"},
+    {Msg::kTermLockByte, "加密字节", "Lock byte"},
+    {Msg::kAt89NoEepromWrite, "89S5x 芯片没有 EEPROM, 跳过 EEPROM 写入.\r\n",
+     "89S5x chips have no EEPROM; EEPROM write skipped.\r\n"},
+    {Msg::kAt89NoEepromVerify, "89S5x 芯片没有 EEPROM, 跳过 EEPROM 校验.\r\n",
+     "89S5x chips have no EEPROM; EEPROM verify skipped.\r\n"},
+    {Msg::kAt89NoFuses, "89S5x 芯片没有熔丝字节, 跳过熔丝写入.\r\n",
+     "89S5x chips have no fuse bytes; fuse write skipped.\r\n"},
+    {Msg::kAt89NoLockWrite, "89S5x 芯片不支持加密字节写入, 跳过.\r\n",
+     "89S5x chips take no lock byte write; skipped.\r\n"},
+    {Msg::kNoEepromRead, "此芯片没有 EEPROM, 跳过 EEPROM 读取.\r\n",
+     "This chip has no EEPROM; EEPROM read skipped.\r\n"},
+    {Msg::kWriteFuseLow, "写入熔丝低字节 %X \r\n", "Write fuse low byte %X \r\n"},
+    {Msg::kWriteFuseHigh, "写入熔丝高字节 %X \r\n", "Write fuse high byte %X \r\n"},
+    {Msg::kWriteFuseExtended, "写入熔丝扩展字节 %X \r\n", "Write fuse extended byte %X \r\n"},
+    {Msg::kWriteLock, "写入加密字节 %X \r\n", "Write lock byte %X \r\n"},
+    {Msg::kDone, "完成.\r\n", "Done.\r\n"},
+    {Msg::kBusyRefused, "上一个操作还在进行中, 本次请求未执行.\r\n",
+     "The previous operation is still running; this request was not carried out.\r\n"},
+    {Msg::kDriverCallsFailed, "有 %u 次驱动调用失败, 本次操作结果不可信.\r\n",
+     "%u driver calls failed; the result of this operation cannot be trusted.\r\n"},
+    {Msg::kResetMcu, "复位MCU\r\n", "Reset MCU\r\n"},
+
+    {Msg::kHexOpenFailed, "无法打开HEX文件 %s, 映像保持不变.\r\n",
+     "Cannot open the HEX file %s; the image is unchanged.\r\n"},
+    {Msg::kHexNotRegular, "%s 不是普通文件, 不能作为HEX文件读取, 映像保持不变.\r\n",
+     "%s is not a regular file and cannot be read as a HEX file; the image is unchanged.\r\n"},
+    {Msg::kHexTooLarge, "HEX文件 %s 超过 %u 字节, 不予读取, 映像保持不变.\r\n",
+     "The HEX file %s is larger than %u bytes and is not read; the image is unchanged.\r\n"},
+    {Msg::kHexFaultyNoData, "HEX文件 %s 第 %d 行有错误, 未读到任何数据, 映像保持不变.\r\n",
+     "The HEX file %s has an error in line %d; no data was read, the image is unchanged.\r\n"},
+    {Msg::kHexNoDataRecord, "%s 中没有数据记录, 不是HEX文件, 映像保持不变.\r\n",
+     "%s holds no data record and is no HEX file; the image is unchanged.\r\n"},
+    {Msg::kHexFaultyStopped, "HEX文件 %s 第 %d 行有错误, 读取在此停止, 其后的数据未载入.\r\n",
+     "The HEX file %s has an error in line %d; reading stopped there, the data after it was not "
+     "loaded.\r\n"},
+    {Msg::kImageBeyondChip,
+     "%s映像有 %llu 字节超出 %s 的%s (%llu 字节), 起始地址 %llX, 这些数据不会写入.\r\n",
+     "%s image has %llu bytes beyond %s's %s (%llu bytes), from address %llX; they will not be "
+     "written.\r\n"},
+    {Msg::kSettingsBadType, "设置文件中的芯片类型 %d 无效, 改用 AVR.\r\n",
+     "The chip type %d in the settings file is not valid; AVR is used.\r\n"},
+    {Msg::kSettingsBadIndex, "设置文件中的芯片序号 %d 超出范围, 未选择芯片.\r\n",
+     "The chip index %d in the settings file is out of range; no chip is selected.\r\n"},
+    {Msg::kSettingsReadFailedDefaults, "读取设置文件失败 (%s), 使用默认设置.\r\n",
+     "Reading the settings file failed (%s); the default settings are used.\r\n"},
+    {Msg::kSettingsBadPortBase,
+     "设置文件中的 PORT/Base=%s 不是有效的端口地址 (0x100..0xFFFC), 已忽略.\r\n",
+     "PORT/Base=%s in the settings file is no valid port address (0x100..0xFFFC); ignored.\r\n"},
+    {Msg::kSettingsReadFailedNotSaved, "读取设置文件失败 (%s), 设置未保存.\r\n",
+     "Reading the settings file failed (%s); the settings were not saved.\r\n"},
+    {Msg::kSettingsPathNotStored,
+     "路径 %s 含有换行或GBK无法表示的字符, 未能存入设置文件, 保留原值.\r\n",
+     "The path %s holds a line break or characters GBK cannot represent; it was not stored in "
+     "the settings file, the old value is kept.\r\n"},
+    {Msg::kSettingsNotSaved, "设置未能保存, 原有的设置文件保持不变: %s\r\n",
+     "The settings could not be saved; the settings file is unchanged: %s\r\n"},
+    {Msg::kSettingsMissing, "设置文件 %s 不存在.\r\n", "The settings file %s does not exist.\r\n"},
+    {Msg::kSettingsBadUserPortDelay, "设置文件中的 UserPortDly=%d 超出 0..65535, 改用 %d.\r\n",
+     "UserPortDly=%d in the settings file is outside 0..65535; %d is used.\r\n"},
+
+    {Msg::kFuseHazard, "熔丝%s字节 %02X 的位 %s (位%d): %s.\r\n",
+     "Fuse %s byte %02X, bit %s (bit %d): %s.\r\n"},
+    {Msg::kTermByteLow, "低", "low"},
+    {Msg::kTermByteHigh, "高", "high"},
+    {Msg::kTermByteExtended, "扩展", "extended"},
+    {Msg::kTermHazardResetDisabled, "编程后RESET引脚变为I/O口, 串行编程将永久无法进入",
+     "programmed, the RESET pin becomes an I/O pin and serial programming can never be entered "
+     "again"},
+    {Msg::kTermHazardDebugWire, "编程后RESET引脚用于debugWIRE, 串行编程无法进入",
+     "programmed, the RESET pin becomes the debugWIRE line and serial programming can no longer "
+     "be entered"},
+    {Msg::kTermHazardSerialOff, "不编程则关闭串行编程接口, 此后无法再串行编程",
+     "unprogrammed, the serial programming interface is switched off for good"},
+    // No line break, as the program has always logged it: the next line continues the row.
+    {Msg::kInvalidClock, "无效的时钟设置!", "Invalid clock setting!"},
+    {Msg::kInvalidStartup, "无效的启动时间设置!\r\n", "Invalid start-up time setting!\r\n"},
+
+    {Msg::kWaitForRun, "正在等待当前操作结束, 之后关闭窗口...\r\n",
+     "Waiting for the current operation to end, then the window closes...\r\n"},
+    {Msg::kCalibrationNot89, "89S5x 芯片没有振荡器校准字节, 命令未执行.\r\n",
+     "89S5x chips have no oscillator calibration bytes; the command was not carried out.\r\n"},
+    {Msg::kFuseWriteCancelled, "熔丝写入已取消.\r\n", "Fuse write cancelled.\r\n"},
+    {Msg::kHexChangedDuringRun, "hex文件已经更新, 当前操作结束后重新载入.\r\n",
+     "The hex file has changed; it is loaded again when the current operation ends.\r\n"},
+};
+
+constexpr bool MessagesInOrder() {
+    if (std::size(kMessages) != static_cast<std::size_t>(Msg::kCount)) return false;
+    for (std::size_t i = 0; i < std::size(kMessages); ++i) {
+        if (static_cast<std::size_t>(kMessages[i].id) != i) return false;
+    }
+    return true;
+}
+static_assert(MessagesInOrder(), "kMessages must list every Msg once, in enum order");
+
+constexpr const char* MsgZh(Msg id) {
+    return kMessages[static_cast<std::size_t>(id)].zh;
+}
+constexpr const char* MsgEn(Msg id) {
+    return kMessages[static_cast<std::size_t>(id)].en;
+}
+constexpr const char* MsgFormat(Msg id, Language language) {
+    return language == Language::kEn ? MsgEn(id) : MsgZh(id);
+}
+
+// An argument of a line: a number for %d/%u/%X (any width), a text or a term for %s.
+using LogArg = std::variant<long long, std::string, Msg>;
+
+struct LogLine {
+    Msg id = Msg::kNone;
+    std::vector<LogArg> args;
+
+    LogLine() = default;
+    LogLine(Msg message) : id(message) {}  // NOLINT: a plain identity is a line too
+    LogLine(Msg message, std::vector<LogArg> arguments) : id(message), args(std::move(arguments)) {}
+    bool Empty() const { return id == Msg::kNone; }
+    bool operator==(const LogLine&) const = default;
+};
+
+// Number arguments from any integer type.
+template <typename T>
+LogArg Num(T value) {
+    return LogArg{static_cast<long long>(value)};
+}
+
+// The line's text in the language. A missing argument renders as nothing, a surplus one is
+// ignored; neither happens with the table's own lines.
+std::string Render(const LogLine& line, Language language);
+std::string RenderFormat(const char* format, const std::vector<LogArg>& args, Language language);
+
+// The conversions a format takes, in order ("%02X" gives "X", "%llu" gives "u"), for checks
+// that both texts of a line take the same arguments.
+std::string Conversions(const char* format);
+
+// "zh" / "en" and back.
+std::optional<Language> ParseLanguage(std::string_view code);
+const char* LanguageCode(Language language);
+
+// The language a locale name picks: Chinese for "zh…", English otherwise.
+Language LanguageOfLocale(std::string_view locale);
+
+}  // namespace velkor
