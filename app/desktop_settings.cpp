@@ -15,6 +15,8 @@ DesktopSettings LoadDesktopSettings(const std::string& iniPath) {
     settings.simulator = file.GetInt(kSimulatorSection, "Enabled") != 0;
     const std::string chip = file.GetString(kSimulatorSection, "Chip", "");
     if (!chip.empty()) settings.simChip = chip;
+    settings.logLanguage =
+        ParseLanguage(file.GetString(kExtraSection, "Language", "")).value_or(Language::kZh);
     return settings;
 }
 
@@ -38,6 +40,10 @@ bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& sett
     }
     file.SetInt(kSimulatorSection, "Enabled", settings.simulator ? 1 : 0);
     file.SetString(kSimulatorSection, "Chip", settings.simChip);
+    if (settings.logLanguage != Language::kZh ||
+        !file.GetString(kExtraSection, "Language", "").empty()) {
+        file.SetString(kExtraSection, "Language", LanguageCode(settings.logLanguage));
+    }
     if (!ReplaceFileContents(iniPath, file.ToGbk(), error)) {
         engine.Log({Msg::kSettingsNotSaved, {std::string(error)}});
         return false;

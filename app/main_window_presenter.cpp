@@ -109,6 +109,8 @@ void MainWindowPresenter::Initialise() {
 
     // The port path is bound before anything is loaded, as the driver always was.
     desktop_ = LoadDesktopSettings(settingsPath_);
+    engine_.SetLogLanguage(desktop_.logLanguage);
+    view_.SetChecked(kMenuLogEnglish, desktop_.logLanguage == Language::kEn);
     BindPortPath();
 
     engine_.SetOwner(&notifier_);
@@ -355,6 +357,14 @@ void MainWindowPresenter::OnCommand(int id) {
             break;
         case kMenuSimulator:
             ToggleSimulator();
+            break;
+        case kMenuLogEnglish:
+            // Also during a run: the log is rendered under its lock, the run only appends.
+            desktop_.logLanguage =
+                desktop_.logLanguage == Language::kEn ? Language::kZh : Language::kEn;
+            engine_.SetLogLanguage(desktop_.logLanguage);
+            view_.SetChecked(kMenuLogEnglish, desktop_.logLanguage == Language::kEn);
+            ShowLog();
             break;
         default:
             break;  // the option check boxes are read when a command starts

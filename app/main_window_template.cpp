@@ -106,7 +106,8 @@ constexpr MainMenuItem kCommandItems[] = {{kMenuOscCal, "&Osc Cal. Bytes"},
                                           {kMenuLockByte, "Lock Byte"},
                                           {kMenuCableTest, "&Cable Test"}};
 constexpr MainMenuItem kOptionItems[] = {{kMenuSetupSpeed, "Setup Speed"},
-                                         {kMenuSimulator, "&Simulator", true}};
+                                         {kMenuSimulator, "&Simulator", true},
+                                         {kMenuLogEnglish, "Log in &English", true}};
 constexpr MainMenuItem kHelpItems[] = {{kMenuAbout, "&About"}};
 constexpr MainMenuPopup kMenu[] = {{"&File", kFileItems},
                                    {"&Command", kCommandItems},

@@ -48,6 +48,8 @@ constexpr int kMenuSetupSpeed = 32787;
 constexpr int kMenuSimulator = 32788;
 // Drives the cable's lines and reports which cable it is or what is wrong with it.
 constexpr int kMenuCableTest = 32789;
+// Checked while the log is shown in English; unchecked: Chinese, the program's own language.
+constexpr int kMenuLogEnglish = 32798;
 // The system menu's About entry.
 constexpr int kSysMenuAbout = 16;
 

@@ -273,6 +273,38 @@ TEST_F(MainWindowTest, ExitWritesTheSettingsAndEscapeDoesNot) {
     EXPECT_EQ(Saved("SIMULATOR", "Chip"), "mega8");
 }
 
+// Option > Log in English shows the log so far, and every later line, in English; the choice
+// is kept in EXTRA/Language, which a file that never chose a language does not get.
+TEST_F(MainWindowTest, TheLogLanguageMenuSwitchesTheLogAndIsRemembered) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    {
+        MainWindowPresenter& p = Start();
+        EXPECT_FALSE(view_.IsChecked(kMenuLogEnglish));
+        p.OnCommand(kMenuExit);
+        EXPECT_EQ(Saved("EXTRA", "Language"), "<none>");
+    }
+    MainWindowPresenter& p = Start();
+    p.OnCommand(kProgramButtonId);
+    p.OnCommand(kMenuLogEnglish);  // during the run
+    notes_.FinishRun(p);
+    EXPECT_TRUE(view_.IsChecked(kMenuLogEnglish));
+    EXPECT_NE(view_.log.find("Cable: STK200/STK300 .\r\nErasing...\r\n"), std::string::npos)
+        << view_.log;
+    EXPECT_TRUE(view_.log.ends_with("Done.\r\nExit\r\n")) << view_.log;
+    p.OnCommand(kMenuExit);
+    EXPECT_EQ(Saved("EXTRA", "Language"), "en");
+    EXPECT_EQ(Saved("SIMULATOR", "Enabled"), "1");
+
+    MainWindowPresenter& again = Start();
+    EXPECT_TRUE(view_.IsChecked(kMenuLogEnglish));
+    EXPECT_EQ(engine_.LogLanguage(), Language::kEn);
+    again.OnCommand(kMenuLogEnglish);
+    EXPECT_FALSE(view_.IsChecked(kMenuLogEnglish));
+    EXPECT_NE(view_.log.find("完成.\r\n退出\r\n"), std::string::npos) << view_.log;
+    again.OnCommand(kMenuExit);
+    EXPECT_EQ(Saved("EXTRA", "Language"), "zh");
+}
+
 TEST_F(MainWindowTest, ClosingDuringARunWaitsForItsEndThenRunsTheShutdownSteps) {
     Settings("mega8", kFamilyAvr, mega8_);
     MainWindowPresenter& p = Start();
