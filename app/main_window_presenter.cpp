@@ -103,7 +103,7 @@ void MainWindowPresenter::Initialise() {
     view_.StatusBar(0);
     MainWindowState boxes;  // VERIFY, FLASH, ERASE and Check Signature Bytes start checked
     ShowBoxes(boxes);
-    view_.StatusText(std::string(kBannerText));
+    ShowStatus(std::string(kBannerText), false);
     view_.StatusStartScroll(100);
     view_.SetLinkTarget(kLinkButtonId, DirectoryOf(settingsPath_));
 
@@ -147,6 +147,11 @@ void MainWindowPresenter::UpdateTitle() {
     // Until a pending close happens, the title says why the window is still there.
     if (pendingEnd_ != PendingEnd::kNone) title += std::string(" - ") + kWaitForRunStatus;
     view_.SetTitle(title);
+}
+
+void MainWindowPresenter::ShowStatus(const std::string& text, bool fromLog) {
+    view_.StatusText(text);
+    statusShowsLog_ = fromLog;
 }
 
 void MainWindowPresenter::ShowLog() {
@@ -364,6 +369,7 @@ void MainWindowPresenter::OnCommand(int id) {
                 desktop_.logLanguage == Language::kEn ? Language::kZh : Language::kEn;
             engine_.SetLogLanguage(desktop_.logLanguage);
             view_.SetChecked(kMenuLogEnglish, desktop_.logLanguage == Language::kEn);
+            if (statusShowsLog_) ShowStatus(StatusPrefix(engine_.LogText()), true);
             ShowLog();
             break;
         default:
@@ -530,7 +536,7 @@ void MainWindowPresenter::OnEngineMessage(unsigned message, std::uintptr_t wPara
         }
         const std::string log = engine_.LogText();
         view_.StatusStopScroll();
-        if (pendingEnd_ == PendingEnd::kNone) view_.StatusText(StatusPrefix(log));
+        if (pendingEnd_ == PendingEnd::kNone) ShowStatus(StatusPrefix(log), true);
         view_.ShowLog(log);
     }
 }
@@ -571,7 +577,7 @@ void MainWindowPresenter::OnFlashFileChanged() {
         fileChangePending_ = true;
         return;
     }
-    view_.StatusText(std::string(kFileChangedText));
+    ShowStatus(std::string(kFileChangedText), false);
     const std::string flashPath = flashFile_.Path();
     const std::string eepromPath = eepromFile_.Path();
     // The file is read once: the bytes judged whole are the bytes loaded. Read twice, a build
@@ -630,7 +636,7 @@ void MainWindowPresenter::BeginEnd(PendingEnd how) {
         }
         // A later Exit or close box asks for the settings to be written after all.
         if (pendingEnd_ == PendingEnd::kNone || how != PendingEnd::kEscape) pendingEnd_ = how;
-        view_.StatusText(kWaitForRunStatus);
+        ShowStatus(kWaitForRunStatus, false);
         UpdateTitle();
         return;
     }

@@ -81,6 +81,7 @@ class MainWindowPresenter {
     void BindPortPath();
     void UpdateTitle();
     void ShowLog();
+    void ShowStatus(const std::string& text, bool fromLog);
     void AppendNote(const std::string& text);
 
     void ApplyFamily();
@@ -137,6 +138,7 @@ class MainWindowPresenter {
     RunKind run_ = RunKind::kNone;
     std::thread worker_;
     std::vector<LogLine> fitWarning_;
+    bool statusShowsLog_ = false;         // the dot display shows the log's start, not a notice
     bool openCalibrationDialog_ = false;  // written by the worker, read after joining it
     std::uint32_t familyBeforeRun_ = 0;
     PendingEnd pendingEnd_ = PendingEnd::kNone;

@@ -2,6 +2,7 @@
 # Draws the main window after a simulated Program run, under a virtual X display:
 #   docs/main-window.png         an ATmega8 in AVR mode, fuse panel shown
 #   docs/main-window-89s5x.png   an 89S52 in 89S5x mode
+#   docs/main-window-english.png the ATmega8's log in English, the Option menu open
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -41,4 +42,5 @@ settings "$work/at89.ini" 89S52 1 "$(row 1 89S52)"
 shoot() { xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$build/tests/qt/velkor_main_window_screenshot" "$@"; }
 shoot "$work/avr.ini" docs/main-window.png
 shoot "$work/at89.ini" docs/main-window-89s5x.png
-echo "docs/main-window.png docs/main-window-89s5x.png"
+shoot "$work/avr.ini" docs/main-window-english.png --english-menu
+echo "docs/main-window.png docs/main-window-89s5x.png docs/main-window-english.png"

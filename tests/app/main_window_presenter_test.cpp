@@ -291,6 +291,12 @@ TEST_F(MainWindowTest, TheLogLanguageMenuSwitchesTheLogAndIsRemembered) {
     EXPECT_NE(view_.log.find("Cable: STK200/STK300 .\r\nErasing...\r\n"), std::string::npos)
         << view_.log;
     EXPECT_TRUE(view_.log.ends_with("Done.\r\nExit\r\n")) << view_.log;
+    // The dot display, showing the log's start, follows too.
+    EXPECT_TRUE(view_.statusText.starts_with("Cable:")) << view_.statusText;
+    p.OnCommand(kMenuLogEnglish);
+    EXPECT_TRUE(view_.statusText.starts_with("设备:")) << view_.statusText;
+    p.OnCommand(kMenuLogEnglish);
+    EXPECT_TRUE(view_.statusText.starts_with("Cable:")) << view_.statusText;
     p.OnCommand(kMenuExit);
     EXPECT_EQ(Saved("EXTRA", "Language"), "en");
     EXPECT_EQ(Saved("SIMULATOR", "Enabled"), "1");
