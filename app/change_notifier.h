@@ -35,10 +35,20 @@ class ChangeNotifier {
     // thread waits at a time.
     virtual WaitResult Wait() = 0;
 
-    // The file's last-write time, read through an open of the file for reading that shares it
-    // with every writer, in the platform's own units. False when the file is missing or cannot
-    // be opened (locked by its writer, no access).
-    virtual bool LastWriteTime(const std::string& path, std::uint64_t* time) = 0;
+    // What tells one save of a file from the next: its last-write time, in the platform's own
+    // units, and, because a file system that keeps times coarsely (Linux's clock tick, FAT's two
+    // seconds) gives two saves close together the same time, its size and which file it is (a
+    // new file renamed over it is another file).
+    struct FileStamp {
+        std::uint64_t lastWrite = 0;
+        std::uint64_t size = 0;
+        std::uint64_t identity = 0;  // the inode number, the file index
+        bool operator==(const FileStamp&) const = default;
+    };
+    // The file's stamp, read through an open of the file for reading that shares it with every
+    // writer. False when the file is missing or cannot be opened (locked by its writer, no
+    // access).
+    virtual bool ReadFileStamp(const std::string& path, FileStamp* stamp) = 0;
 };
 
 // Lowers the calling thread to the platform's lowest priority that still gets time on a busy

@@ -62,8 +62,8 @@ int FileWatcher::AddWatch(const std::string& path, WatchNotifySink* sink) {
         ended_.wait(hold, [&] { return !(running_ && stop_); });
 
         const std::string directory = DirectoryOf(path);
-        std::uint64_t time = 0;
-        if (!NamesDirectory(path) && !notifier_->LastWriteTime(path, &time)) return 0;
+        ChangeNotifier::FileStamp stamp;
+        if (!NamesDirectory(path) && !notifier_->ReadFileStamp(path, &stamp)) return 0;
 
         const bool known =
             std::any_of(directories_.begin(), directories_.end(),
@@ -84,7 +84,7 @@ int FileWatcher::AddWatch(const std::string& path, WatchNotifySink* sink) {
         }
 
         id = nextId_++;
-        table_[id] = Entry{path, NamesDirectory(path) ? 0 : time, sink};
+        table_[id] = Entry{path, stamp, sink};
 
         if (!running_) {
             finished = std::move(thread_);  // ended already; joined below, outside the lock
@@ -161,13 +161,13 @@ void FileWatcher::DirectoryChanged(int notifierId) {
         if (d.notifierId != notifierId) continue;
         for (auto& [id, entry] : table_) {
             if (DirectoryOf(entry.path) != d.directory) continue;
-            std::uint64_t time = 0;
+            ChangeNotifier::FileStamp stamp;
             if (!NamesDirectory(entry.path)) {
-                if (!notifier_->LastWriteTime(entry.path, &time)) continue;
-                if (time == entry.lastWrite) continue;
+                if (!notifier_->ReadFileStamp(entry.path, &stamp)) continue;
+                if (stamp == entry.stamp) continue;
             }
             if (entry.sink != nullptr) entry.sink->PostFileWatchNotify();
-            entry.lastWrite = time;
+            entry.stamp = stamp;
         }
     }
 }

@@ -2,11 +2,13 @@
 //
 // One change notification per directory that holds a watched file, and one thread at the lowest
 // priority that waits on all of them, without time-out, while at least one watch exists. When a
-// directory signals, every watched file in it has its last-write time read; a file whose time
-// differs from the one last seen is reported once, so several signals for one save give one
-// report, a signal from another file of the directory gives none, and a file that cannot be read
-// at that moment (deleted, locked by its writer) keeps its old time and is reported when it
-// comes back with a new one.
+// directory signals, every watched file in it has its stamp read (last-write time, size, which
+// file); a file whose stamp differs from the one last seen is reported once, so several signals
+// for one save give one report, a signal from another file of the directory gives none, and a
+// file that cannot be read at that moment (deleted, locked by its writer) keeps its old stamp
+// and is reported when it comes back with a new one. Size and identity count because a coarse
+// clock gives two saves close together the same time: a build that renames a second file into
+// place within one clock tick must still be reported.
 #pragma once
 
 #include <condition_variable>
@@ -59,7 +61,7 @@ class FileWatcher {
   private:
     struct Entry {
         std::string path;
-        std::uint64_t lastWrite = 0;  // 0 for a directory entry
+        ChangeNotifier::FileStamp stamp;  // as last seen; all 0 for a directory entry
         WatchNotifySink* sink = nullptr;
     };
     struct WatchedDirectory {

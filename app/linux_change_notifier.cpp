@@ -80,7 +80,7 @@ class LinuxChangeNotifier final : public ChangeNotifier {
         }
     }
 
-    bool LastWriteTime(const std::string& path, std::uint64_t* time) override {
+    bool ReadFileStamp(const std::string& path, FileStamp* stamp) override {
         // Non-blocking, so that a FIFO put in the file's place cannot hang the watcher.
         const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY);
         if (fd < 0) return false;
@@ -88,8 +88,10 @@ class LinuxChangeNotifier final : public ChangeNotifier {
         const bool ok = fstat(fd, &info) == 0;
         close(fd);
         if (!ok) return false;
-        *time = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
-                static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+        stamp->lastWrite = static_cast<std::uint64_t>(info.st_mtim.tv_sec) * 1000000000u +
+                           static_cast<std::uint64_t>(info.st_mtim.tv_nsec);
+        stamp->size = static_cast<std::uint64_t>(info.st_size);
+        stamp->identity = static_cast<std::uint64_t>(info.st_ino);
         return true;
     }
 

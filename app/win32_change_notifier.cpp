@@ -102,7 +102,7 @@ class Win32ChangeNotifier final : public ChangeNotifier {
         return result;
     }
 
-    bool LastWriteTime(const std::string& path, std::uint64_t* time) override {
+    bool ReadFileStamp(const std::string& path, FileStamp* stamp) override {
         const HANDLE file = CreateFileW(WideFromUtf8(path).c_str(), GENERIC_READ,
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -111,8 +111,11 @@ class Win32ChangeNotifier final : public ChangeNotifier {
         const bool ok = GetFileInformationByHandle(file, &info) != 0;
         CloseHandle(file);
         if (!ok) return false;
-        *time = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
-                info.ftLastWriteTime.dwLowDateTime;
+        stamp->lastWrite = (static_cast<std::uint64_t>(info.ftLastWriteTime.dwHighDateTime) << 32) |
+                           info.ftLastWriteTime.dwLowDateTime;
+        stamp->size = (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow;
+        stamp->identity =
+            (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
         return true;
     }
 

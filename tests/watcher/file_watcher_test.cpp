@@ -91,6 +91,16 @@ TEST_F(FileWatcherFiles, RenameOverTheFileGivesOne) {
     ExpectNotifications(1);
 }
 
+// A coarse clock (a kernel tick, FAT's two seconds) gives two saves close together the same
+// time; the second file renamed into place is still another file, and is reported.
+TEST_F(FileWatcherFiles, AFileRenamedOverItWithTheSameTimeGivesOne) {
+    ReplaceFileAtOnce(path_, ":0400000001020304F2\n:00000001FF\n", 400);
+    EXPECT_EQ(sink_.WaitFor(1), 1);
+    std::this_thread::sleep_for(100ms);
+    ReplaceFileAtOnce(path_, ":0400000005060708E2\n:00000001FF\n", 400);
+    ExpectNotifications(2);
+}
+
 TEST_F(FileWatcherFiles, DirectoryEntryReportsEveryChangeBesideTheFileWatch) {
     CountingSink directorySink;
     EXPECT_EQ(watcher_.AddWatch(dir_.Path(), &directorySink), 2);
@@ -193,8 +203,8 @@ class RefusingNotifier : public ChangeNotifier {
     void Unwatch(int id) override { real_->Unwatch(id); }
     void Wake() override { real_->Wake(); }
     WaitResult Wait() override { return real_->Wait(); }
-    bool LastWriteTime(const std::string& path, std::uint64_t* time) override {
-        return real_->LastWriteTime(path, time);
+    bool ReadFileStamp(const std::string& path, FileStamp* stamp) override {
+        return real_->ReadFileStamp(path, stamp);
     }
 
   private:
