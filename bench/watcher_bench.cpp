@@ -81,7 +81,7 @@ int main() {
         });
         loop.Run(
             kRuns,
-            [&] {
+            [&](std::string_view) {
                 const Clock::duration since =
                     Clock::now().time_since_epoch() - Clock::duration(writtenAt.load());
                 delays.push_back(std::chrono::duration<double, std::milli>(since).count());

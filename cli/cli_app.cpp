@@ -558,8 +558,8 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (watchLoop) {
         status = watchLoop->Run(
             o.watchRuns,
-            [&] {
-                LoadFlashImage(*s.engine, s.flashFile, s.flashFile.Path());
+            [&](std::string_view flashText) {
+                LoadHexText(*s.engine, s.flashFile, s.flashFile.Path(), flashText, true);
                 const int eeprom = LoadEepromImage(*s.engine, s.eepromFile, s.eepromFile.Path());
                 s.printer->Flush();
                 if (eeprom != 0 && eeprom != kHexLoadNoPath) {

@@ -6,6 +6,8 @@
 
 #include "app/auto_program.h"
 #include "app/file_watcher.h"
+#include "files/image_loader.h"
+#include "files/safe_file.h"
 
 #ifdef _WIN32
 #include <windows.h>
@@ -183,7 +185,8 @@ WatchLoop::~WatchLoop() {
     watcher_->RemoveWatch(watchId_);
 }
 
-int WatchLoop::Run(unsigned maxRuns, const std::function<int()>& reloadAndRun, int lastStatus) {
+int WatchLoop::Run(unsigned maxRuns, const std::function<int(std::string_view)>& reloadAndRun,
+                   int lastStatus) {
     if (watchId_ == 0) return lastStatus;
     err_ << "velkorisp-cli: watching " << flashPath_
          << " and programming again after each change (Ctrl+C ends)\n";
@@ -197,7 +200,14 @@ int WatchLoop::Run(unsigned maxRuns, const std::function<int()>& reloadAndRun, i
         if (seen.changes > 0) rules.FileChanged(now);
         if (!rules.TakeChange(now)) continue;
 
-        const HexFileCheck check = CheckHexFile(flashPath_);
+        // The file is judged and loaded from one read: a build that rewrites it between a
+        // check and a second read would otherwise get a half-written image programmed.
+        std::string text;
+        std::string readError;
+        const HexFileCheck check =
+            ReadWholeFile(flashPath_, text, readError, kMaxHexFileBytes) == FileReadStatus::kRead
+                ? CheckHexText(text)
+                : HexFileCheck{};
         if (check.state != HexFileState::kComplete) {
             err_ << "velkorisp-cli: " << flashPath_ << ": "
                  << (check.state == HexFileState::kFaulty
@@ -208,7 +218,7 @@ int WatchLoop::Run(unsigned maxRuns, const std::function<int()>& reloadAndRun, i
             continue;
         }
         rules.RunStarted();
-        lastStatus = reloadAndRun();
+        lastStatus = reloadAndRun(text);
         rules.RunEnded();
         ++runs;
         if (maxRuns != 0 && runs >= maxRuns) break;

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <ostream>
 #include <string>
+#include <string_view>
 
 namespace velkor {
 class FileWatcher;
@@ -56,10 +57,12 @@ class WatchLoop {
 
     bool Watching() const { return watchId_ != 0; }
     // Calls `reloadAndRun` once per change that has settled (see kWatchStabilityWait) into a
-    // complete HEX file; a damaged or unfinished file is reported and waited out. Ends when a
-    // stop is requested or after `maxRuns` runs (0: no limit), a run that is going being finished
-    // first. Returns the status of the last run, `lastStatus` when none ran.
-    int Run(unsigned maxRuns, const std::function<int()>& reloadAndRun, int lastStatus);
+    // complete HEX file, with the bytes of the flash file it judged complete; a damaged or
+    // unfinished file is reported and waited out. Ends when a stop is requested or after `maxRuns`
+    // runs (0: no limit), a run that is going being finished first. Returns the status of the last
+    // run, `lastStatus` when none ran.
+    int Run(unsigned maxRuns, const std::function<int(std::string_view)>& reloadAndRun,
+            int lastStatus);
 
   private:
     class Events;
