@@ -2,9 +2,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <fstream>
-
-#include "files/utf8_path.h"
 
 namespace velkor {
 namespace {
@@ -62,13 +59,12 @@ std::string IntelHexText(std::span<const std::uint8_t> bytes) {
     return text;
 }
 
-std::string SaveIntelHexFile(const std::string& path, std::span<const std::uint8_t> bytes) {
-    const std::string text = IntelHexText(bytes);
-    std::ofstream file(PathFromUtf8(path), std::ios::binary | std::ios::trunc);
-    if (!file) return "cannot open " + path + " for writing";
-    file.write(text.data(), static_cast<std::streamsize>(text.size()));
-    file.close();
-    if (!file) return "cannot write " + path;
+std::string SaveIntelHexFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                             FileOps& ops) {
+    std::string error;
+    if (!ReplaceFileContents(path, IntelHexText(bytes), error, ops)) {
+        return "cannot write " + path + ": " + error;
+    }
     return {};
 }
 

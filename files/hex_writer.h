@@ -5,6 +5,8 @@
 #include <span>
 #include <string>
 
+#include "files/safe_file.h"
+
 namespace velkor {
 
 // The Intel HEX text of `bytes`, address 0 first: data records of at most 16 bytes that end at
@@ -17,7 +19,10 @@ namespace velkor {
 // 0xFF. Digits are upper case and lines end in "\r\n".
 std::string IntelHexText(std::span<const std::uint8_t> bytes);
 
-// Writes IntelHexText(bytes) to `path` (UTF-8), replacing the file. Returns "" or a message.
-std::string SaveIntelHexFile(const std::string& path, std::span<const std::uint8_t> bytes);
+// Writes IntelHexText(bytes) to `path` (UTF-8), replacing the file in one step: after a
+// failure (a full disk, a folder that cannot be written) the file that was there is kept
+// whole. Returns "" or a message.
+std::string SaveIntelHexFile(const std::string& path, std::span<const std::uint8_t> bytes,
+                             FileOps& ops = SystemFileOps());
 
 }  // namespace velkor
