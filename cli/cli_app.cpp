@@ -17,6 +17,7 @@
 #include "driverclient/driver_check.h"
 #include "engine/cable_test.h"
 #include "engine/isp_programmer.h"
+#include "files/extra_settings.h"
 #include "files/hex_writer.h"
 #include "files/image_fit.h"
 #include "files/image_loader.h"
@@ -195,7 +196,11 @@ bool ConfigureEngine(Options& o, Session& s, std::ostream& err) {
         engine.readBackFlash = !o.flashOut.empty();
         engine.readBackEeprom = !o.eepromOut.empty();
     }
-    if (o.verifyFileOnly) engine.verifyFileOnly = *o.verifyFileOnly;
+    if (o.verifyFileOnly) {
+        engine.verifyFileOnly = *o.verifyFileOnly;
+    } else if (fromIni) {
+        engine.verifyFileOnly = LoadExtraSettings(o.iniFile).verifyScope == VerifyScope::kFile;
+    }
     if (o.command == Command::kCalRead && !chipGiven && !fromIni) {
         err << "velkorisp-cli: cal-read needs the chip (-p NAME); it says how many calibration "
                "bytes there are\n";

@@ -83,7 +83,8 @@ Files and chip:
       --eeprom-out FILE    (read) write the chip's EEPROM here as Intel HEX
       --verify-scope file|chip
                            chip (default): a verify reads the whole flash; file:
-                           only the bytes the HEX files give data for
+                           only the bytes the HEX files give data for (without it,
+                           the settings file's EXTRA/VerifyScope decides)
 
 Fuse, lock and calibration options:
       --fuses L[,H[,E]]    fuse bytes low, high, extended in hex (e.g. E1,D9,FF or

@@ -9,6 +9,7 @@
 
 #include "cli/cli_app.h"
 #include "files/gbk_text.h"
+#include "files/hex_writer.h"
 #include "files/utf8_path.h"
 
 namespace velkor::cli {
@@ -63,6 +64,33 @@ TEST(CliSettings, ProgramsAsTheWindowWouldFromAGbkSettingsFile) {
                   &out),
               1);
     EXPECT_EQ(Cli({"--ini", PathToUtf8(dir / "missing.ini"), "--backend", "sim"}, &out), 2);
+    fs::remove_all(dir);
+}
+
+// EXTRA/VerifyScope=file makes a verify compare only the file's bytes, so a file that holds
+// the first half of what the chip holds verifies; --verify-scope on the command line wins.
+TEST(CliSettings, TheSettingsFileChoosesTheVerifyScopeUnlessTheCommandLineDoes) {
+    const fs::path dir = fs::temp_directory_path() / ("velkor-scope-" + std::to_string(getpid()));
+    fs::create_directories(dir);
+    std::vector<std::uint8_t> bytes(400);
+    for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i * 5 + 1);
+    const std::string whole = PathToUtf8(dir / "whole.hex");
+    const std::string half = PathToUtf8(dir / "half.hex");
+    ASSERT_EQ(SaveIntelHexFile(whole, bytes), "");
+    ASSERT_EQ(SaveIntelHexFile(half, std::span(bytes).first(200)), "");
+    const std::string chip = PathToUtf8(dir / "chip");
+    std::string out;
+    ASSERT_EQ(Cli({"--backend", "sim", "-p", "mega8", "-f", whole, "--sim-dump", chip}, &out), 0)
+        << out;
+    const std::string ini = PathToUtf8(dir / "velkor.ini");
+    std::ofstream(ini, std::ios::binary) << "[DEVICE]\r\nTYPE=0\r\nID=7\r\n[EXTRA]\r\n"
+                                            "VerifyScope=file\r\n";
+    const std::vector<std::string> verify = {"--ini", ini,  "--backend", "sim", "--sim-load",
+                                             chip,    "-f", half,        "-V"};
+    EXPECT_EQ(Cli(verify, &out), 0) << out;
+    std::vector<std::string> chipScope = verify;
+    chipScope.insert(chipScope.end(), {"--verify-scope", "chip"});
+    EXPECT_EQ(Cli(chipScope, &out), 1) << out;
     fs::remove_all(dir);
 }
 
