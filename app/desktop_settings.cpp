@@ -17,6 +17,7 @@ DesktopSettings LoadDesktopSettings(const std::string& iniPath) {
     if (!chip.empty()) settings.simChip = chip;
     settings.logLanguage =
         ParseLanguage(file.GetString(kExtraSection, "Language", "")).value_or(Language::kZh);
+    settings.extra = ReadExtraSettings(file);
     return settings;
 }
 
@@ -44,6 +45,7 @@ bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& sett
         !file.GetString(kExtraSection, "Language", "").empty()) {
         file.SetString(kExtraSection, "Language", LanguageCode(settings.logLanguage));
     }
+    WriteExtraSettings(file, settings.extra);
     if (!ReplaceFileContents(iniPath, file.ToGbk(), error)) {
         engine.Log({Msg::kSettingsNotSaved, {std::string(error)}});
         return false;

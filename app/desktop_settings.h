@@ -1,11 +1,12 @@
 // The desktop program's own settings in velkor.ini: whether the simulated bench stands in for
-// the parallel port, and which chip sits on it; the log's language. They live in sections of
-// their own, so files written before them stay valid and the keys of the other sections are
-// never touched.
+// the parallel port, and which chip sits on it; the log's language and the later settings of
+// section EXTRA. They live in sections of their own, so files written before them stay valid
+// and the keys of the other sections are never touched.
 #pragma once
 
 #include <string>
 
+#include "files/extra_settings.h"
 #include "hosting/port_path.h"
 
 namespace velkor {
@@ -13,21 +14,21 @@ namespace velkor {
 class IspProgrammer;
 
 inline constexpr const char kSimulatorSection[] = "SIMULATOR";
-inline constexpr const char kExtraSection[] = "EXTRA";
 
 struct DesktopSettings {
     bool simulator = false;         // SIMULATOR/Enabled
     std::string simChip = "mega8";  // SIMULATOR/Chip: a name of either chip list
     // EXTRA/Language: "zh" or "en"; missing or anything else is Chinese, as the log always was.
     Language logLanguage = Language::kZh;
+    ExtraSettings extra;  // EXTRA/VerifyScope
 };
 
 // Missing file, section or keys give the defaults; an empty chip name gives "mega8".
 DesktopSettings LoadDesktopSettings(const std::string& iniPath);
 
-// Writes the sections, keeping everything else in the file. EXTRA/Language is written only
-// when the file has it already or the log is not Chinese, so a file that never chose a language
-// keeps its sections as they were. A failure is reported in the
+// Writes the sections, keeping everything else in the file. A key of EXTRA is written only
+// when the file has it already or its value is not the default (Chinese, chip), so a file
+// that never chose them keeps its sections as they were. A failure is reported in the
 // engine's log and the result is false.
 bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& settings,
                          IspProgrammer& engine);

@@ -11,6 +11,7 @@
 #include "devices/fuse_panel.h"
 #include "devices/fuse_safety.h"
 #include "engine/cable_test.h"
+#include "files/hex_writer.h"
 #include "files/image_fit.h"
 #include "files/safe_file.h"
 
@@ -23,7 +24,7 @@ constexpr int kRunGatedIds[] = {kProgramButtonId, kResetButtonId, kDefaultButton
                                 kWriteButtonId,   kChipListId,    kAvrRadioId,      kAt89RadioId,
                                 kClockListId,     kStartupListId, kMenuOpenFlash,   kMenuOpenEeprom,
                                 kMenuOscCal,      kMenuLockByte,  kMenuSetupSpeed,  kMenuSimulator,
-                                kMenuCableTest};
+                                kMenuCableTest,   kMenuSaveFlash, kMenuSaveEeprom};
 
 // The list holds at most this many chips, as the window always had.
 constexpr std::size_t kMaxChipListEntries = 100;
@@ -137,6 +138,7 @@ void MainWindowPresenter::BindPortPath() {
     }
     if (port_ != nullptr && !port_->ChoiceNote().empty()) AppendNote(port_->ChoiceNote());
     view_.SetChecked(kMenuSimulator, desktop_.simulator);
+    view_.SetChecked(kMenuVerifyFileScope, desktop_.extra.verifyScope == VerifyScope::kFile);
     UpdateTitle();
 }
 
@@ -372,6 +374,13 @@ void MainWindowPresenter::OnCommand(int id) {
             if (statusShowsLog_) ShowStatus(StatusPrefix(engine_.LogText()), true);
             ShowLog();
             break;
+        case kMenuVerifyFileScope:
+            ToggleVerifyScope();
+            break;
+        case kMenuSaveFlash:
+        case kMenuSaveEeprom:
+            SaveCommand(id == kMenuSaveFlash);
+            break;
         default:
             break;  // the option check boxes are read when a command starts
     }
@@ -444,10 +453,57 @@ void MainWindowPresenter::OscCalCommand() {
     StartRun(RunKind::kOscCal);
 }
 
+void MainWindowPresenter::SaveCommand(bool flash) {
+    if (!Idle()) return;
+    if (!flash && engine_.targetFamily == kFamily89S5x) {
+        engine_.Log(Msg::kSaveNoEeprom89);
+        return;
+    }
+    // The name comes first: a user who cancels has not waited for a whole read, and a read
+    // that fails afterwards leaves no file behind.
+    const char* chip = engine_.ChipIndexValid()
+                           ? (engine_.targetFamily == kFamily89S5x ? engine_.At89Record().name
+                                                                   : engine_.AvrRecord().name)
+                           : "chip";
+    std::string folder;
+    if (!flashFile_.Path().empty()) folder = DirectoryOf(flashFile_.Path());
+    SaveChoice choice{flash ? kSaveFlashTitle : kSaveEepromTitle,
+                      std::string(flash ? kFlashFilterTitle : kEepromFilterTitle),
+                      flash ? "*.hex" : "*.hex;*.eep",
+                      folder + chip + (flash ? "-flash.hex" : "-eeprom.hex"), "hex"};
+    std::optional<std::string> path;
+    {
+        ModalScope modal(*this);
+        path = view_.ChooseSaveFile(choice);
+    }
+    if (!path || !Idle()) return;
+    savePath_ = *path;
+    view_.SetIcon(kIconRunning);
+    StartRun(flash ? RunKind::kSaveFlash : RunKind::kSaveEeprom);
+}
+
+void MainWindowPresenter::SaveReadBack(bool flash) {
+    const std::vector<std::uint8_t>& bytes = flash ? engine_.readFlash : engine_.readEeprom;
+    if (readResult_ != kSeqDone || bytes.empty()) {
+        engine_.Log(Msg::kSaveReadFailed);
+        return;
+    }
+    // Replaced in one step: a full disk or a failed write keeps the file that was there.
+    if (const std::string problem = SaveIntelHexFile(savePath_, bytes); !problem.empty()) {
+        engine_.Log({Msg::kSaveWriteFailed, {problem}});
+        return;
+    }
+    engine_.Log(
+        {Msg::kSaved, {std::string(flash ? "Flash" : "EEPROM"), Num(bytes.size()), savePath_}});
+}
+
 void MainWindowPresenter::StartRun(RunKind kind) {
     run_ = kind;
     familyBeforeRun_ = engine_.targetFamily;
     openCalibrationDialog_ = false;
+    engine_.verifyFileOnly = desktop_.extra.verifyScope == VerifyScope::kFile;
+    engine_.readBackFlash = kind == RunKind::kSaveFlash;
+    engine_.readBackEeprom = kind == RunKind::kSaveEeprom;
     SetRunControls(false);
     worker_ = std::thread([this, kind] {
         switch (kind) {
@@ -470,6 +526,10 @@ void MainWindowPresenter::StartRun(RunKind kind) {
                 for (const std::string& line : RunCableTest(engine_).Lines()) {
                     engine_.Log({Msg::kNote, {line + "\r\n"}});
                 }
+                break;
+            case RunKind::kSaveFlash:
+            case RunKind::kSaveEeprom:
+                readResult_ = engine_.ReadChipCommand();
                 break;
             case RunKind::kNone:
                 break;
@@ -504,6 +564,13 @@ void MainWindowPresenter::RunEnded() {
                 ModalScope modal(*this);
                 view_.ShowOptionDialog(kMenuOscCal);
             }
+            break;
+        case RunKind::kSaveFlash:
+        case RunKind::kSaveEeprom:
+            view_.SetIcon(kIconIdle);
+            engine_.readBackFlash = engine_.readBackEeprom = false;
+            SaveReadBack(kind == RunKind::kSaveFlash);
+            ShowLog();
             break;
         case RunKind::kResetMcu:
         case RunKind::kCableTest:
@@ -615,6 +682,13 @@ void MainWindowPresenter::ToggleSimulator() {
     desktop_.simulator = !desktop_.simulator;
     BindPortPath();
     ShowLog();
+}
+
+void MainWindowPresenter::ToggleVerifyScope() {
+    // Read when the next run starts, so a change during a run leaves that run alone.
+    VerifyScope& scope = desktop_.extra.verifyScope;
+    scope = scope == VerifyScope::kFile ? VerifyScope::kChip : VerifyScope::kFile;
+    view_.SetChecked(kMenuVerifyFileScope, scope == VerifyScope::kFile);
 }
 
 // ---- the window's end ----

@@ -35,6 +35,10 @@ inline constexpr const char kWaitForRunStatus[] = "正在等待当前操作结�
 inline constexpr const char kFuseWriteQuestion[] = "仍然写入这些熔丝位吗?";
 inline constexpr const char kFuseWriteCaption[] = "写入熔丝";
 inline constexpr const char* kFuseWriteCancelledLine = MsgZh(Msg::kFuseWriteCancelled);
+inline constexpr const char* kSaveNoEeprom89Line = MsgZh(Msg::kSaveNoEeprom89);
+inline constexpr const char* kSaveReadFailedLine = MsgZh(Msg::kSaveReadFailed);
+inline constexpr const char kSaveFlashTitle[] = "Save Flash";
+inline constexpr const char kSaveEepromTitle[] = "Save EEPROM";
 
 class MainWindowPresenter {
   public:
@@ -75,7 +79,17 @@ class MainWindowPresenter {
     const HexFile& EepromFile() const { return eepromFile_; }
 
   private:
-    enum class RunKind { kNone, kProgram, kFuseRead, kFuseWrite, kOscCal, kResetMcu, kCableTest };
+    enum class RunKind {
+        kNone,
+        kProgram,
+        kFuseRead,
+        kFuseWrite,
+        kOscCal,
+        kResetMcu,
+        kCableTest,
+        kSaveFlash,
+        kSaveEeprom
+    };
     enum class PendingEnd { kNone, kExit, kClose, kEscape };
 
     void BindPortPath();
@@ -102,6 +116,10 @@ class MainWindowPresenter {
     // Asks before a fuse write that would end serial programming; false when declined.
     bool FuseWriteConfirmed();
     void OscCalCommand();
+    // Save Flash / Save EEPROM: asks for the file first, then reads the chip on the worker;
+    // the file is written only after a complete read (SaveReadBack, at the run's end).
+    void SaveCommand(bool flash);
+    void SaveReadBack(bool flash);
     void StartRun(RunKind kind);
     void RunEnded();
     void SetRunControls(bool enabled);
@@ -109,6 +127,7 @@ class MainWindowPresenter {
     void OpenFlash();
     void OpenEeprom();
     void ToggleSimulator();
+    void ToggleVerifyScope();
     // A file change that waited for a run or a dialog, taken up once neither is there.
     void TakeDeferredChange();
 
@@ -140,6 +159,8 @@ class MainWindowPresenter {
     std::vector<LogLine> fitWarning_;
     bool statusShowsLog_ = false;         // the dot display shows the log's start, not a notice
     bool openCalibrationDialog_ = false;  // written by the worker, read after joining it
+    int readResult_ = 0;                  // likewise: the read-back run's result
+    std::string savePath_;                // where a read-back run's bytes go
     std::uint32_t familyBeforeRun_ = 0;
     PendingEnd pendingEnd_ = PendingEnd::kNone;
     bool fileChangePending_ = false;

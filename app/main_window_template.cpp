@@ -100,19 +100,43 @@ constexpr bool NoEmptyRows() {
 }
 static_assert(NoEmptyRows(), "kFixedControls must match the rows of the template");
 
-constexpr MainMenuItem kFileItems[] = {
-    {kMenuOpenFlash, "OpenFlash"}, {kMenuOpenEeprom, "OpenEEPROM"}, {kMenuExit, "Exit"}};
+constexpr MainMenuItem kFileItems[] = {{kMenuOpenFlash, "OpenFlash"},
+                                       {kMenuOpenEeprom, "OpenEEPROM"},
+                                       {kMenuSaveFlash, "Save Flash…"},
+                                       {kMenuSaveEeprom, "Save EEPROM…"},
+                                       {kMenuExit, "Exit"}};
 constexpr MainMenuItem kCommandItems[] = {{kMenuOscCal, "&Osc Cal. Bytes"},
                                           {kMenuLockByte, "Lock Byte"},
                                           {kMenuCableTest, "&Cable Test"}};
 constexpr MainMenuItem kOptionItems[] = {{kMenuSetupSpeed, "Setup Speed"},
                                          {kMenuSimulator, "&Simulator", true},
-                                         {kMenuLogEnglish, "Log in &English", true}};
+                                         {kMenuLogEnglish, "Log in &English", true},
+                                         {kMenuVerifyFileScope, "&Verify file bytes only", true}};
 constexpr MainMenuItem kHelpItems[] = {{kMenuAbout, "&About"}};
 constexpr MainMenuPopup kMenu[] = {{"&File", kFileItems},
                                    {"&Command", kCommandItems},
                                    {"Opt&ion", kOptionItems},
                                    {"H&elp", kHelpItems}};
+
+// Menu commands and controls arrive through the same command message, so a menu id that
+// repeats another menu item's or a control's would run the wrong command.
+constexpr bool MenuIdsUnique() {
+    for (const MainMenuPopup& popup : kMenu) {
+        for (const MainMenuItem& item : popup.items) {
+            if (item.id == kSysMenuAbout) return false;
+            for (const MainControl& control : kControls) {
+                if (control.id == item.id) return false;
+            }
+            int seen = 0;
+            for (const MainMenuPopup& other : kMenu) {
+                for (const MainMenuItem& o : other.items) seen += o.id == item.id ? 1 : 0;
+            }
+            if (seen != 1) return false;
+        }
+    }
+    return true;
+}
+static_assert(MenuIdsUnique(), "every menu command needs an id of its own");
 
 }  // namespace
 

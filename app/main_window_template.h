@@ -50,6 +50,11 @@ constexpr int kMenuSimulator = 32788;
 constexpr int kMenuCableTest = 32789;
 // Checked while the log is shown in English; unchecked: Chinese, the program's own language.
 constexpr int kMenuLogEnglish = 32798;
+// Read the chip's flash or EEPROM back into an Intel HEX file the user names.
+constexpr int kMenuSaveFlash = 32800;
+constexpr int kMenuSaveEeprom = 32801;
+// Checked while a verify compares only the bytes the loaded files hold.
+constexpr int kMenuVerifyFileScope = 32802;
 // The system menu's About entry.
 constexpr int kSysMenuAbout = 16;
 

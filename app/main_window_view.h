@@ -18,6 +18,17 @@ struct FileChoice {
     std::string defaultExtension;
 };
 
+// A file-save dialog: its title, the filter's title and patterns ("*.hex;*.eep"), the name
+// offered (a folder may lead it), and the extension added to a name typed without one. The
+// dialog asks before an existing file is replaced.
+struct SaveChoice {
+    std::string title;
+    std::string filterTitle;
+    std::string patterns;
+    std::string suggestedName;
+    std::string defaultExtension;
+};
+
 class MainWindowView {
   public:
     virtual ~MainWindowView() = default;
@@ -48,6 +59,8 @@ class MainWindowView {
 
     // Modal; the chosen path, or nothing after Cancel.
     virtual std::optional<std::string> ChooseFile(const FileChoice& choice) = 0;
+    // Modal; the path to write, or nothing after Cancel (or when replacing was declined).
+    virtual std::optional<std::string> ChooseSaveFile(const SaveChoice& choice) = 0;
     // Modal question with Yes and No; true for Yes.
     virtual bool Confirm(const std::string& text, const std::string& caption) = 0;
     virtual void ShowAbout(const std::string& text) = 0;

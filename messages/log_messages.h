@@ -134,6 +134,10 @@ enum class Msg : std::uint16_t {
     kCalibrationNot89,
     kFuseWriteCancelled,
     kHexChangedDuringRun,
+    kSaveNoEeprom89,
+    kSaveReadFailed,
+    kSaved,
+    kSaveWriteFailed,
 
     kCount
 };
@@ -312,6 +316,13 @@ inline constexpr MsgText kMessages[] = {
     {Msg::kFuseWriteCancelled, "熔丝写入已取消.\r\n", "Fuse write cancelled.\r\n"},
     {Msg::kHexChangedDuringRun, "hex文件已经更新, 当前操作结束后重新载入.\r\n",
      "The hex file has changed; it is loaded again when the current operation ends.\r\n"},
+    {Msg::kSaveNoEeprom89, "89S5x 芯片没有 EEPROM, 命令未执行.\r\n",
+     "89S5x chips have no EEPROM; the command was not carried out.\r\n"},
+    {Msg::kSaveReadFailed, "读取没有完成, 文件未写入.\r\n",
+     "The read did not complete; no file was written.\r\n"},
+    // The memory ("Flash", "EEPROM"), the byte count and the path.
+    {Msg::kSaved, "%s %u 字节已保存到 %s\r\n", "%s: %u bytes saved to %s\r\n"},
+    {Msg::kSaveWriteFailed, "文件未能写入: %s\r\n", "The file could not be written: %s\r\n"},
 };
 
 constexpr bool MessagesInOrder() {

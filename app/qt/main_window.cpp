@@ -344,6 +344,21 @@ std::optional<std::string> MainWindow::ChooseFile(const FileChoice& choice) {
     return dialog.selectedFiles().first().toStdString();
 }
 
+std::optional<std::string> MainWindow::ChooseSaveFile(const SaveChoice& choice) {
+    QString patterns = FromUtf8(choice.patterns);
+    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
+    const QString filter =
+        FromUtf8(choice.filterTitle) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    QFileDialog dialog(this, FromUtf8(choice.title), QString(), filter);
+    dialog.setObjectName(QStringLiteral("saveFileDialog"));
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    dialog.setDefaultSuffix(FromUtf8(choice.defaultExtension));
+    dialog.selectFile(FromUtf8(choice.suggestedName));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
+    return dialog.selectedFiles().first().toStdString();
+}
+
 bool MainWindow::Confirm(const std::string& text, const std::string& caption) {
     QString shown = FromUtf8(text);
     shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));

@@ -353,6 +353,31 @@ std::optional<std::string> MainWindow::ChooseFile(const FileChoice& choice) {
     return Utf8FromWide(file.data());
 }
 
+std::optional<std::string> MainWindow::ChooseSaveFile(const SaveChoice& choice) {
+    std::wstring filter = WideFromUtf8(choice.filterTitle);
+    filter.push_back(L'\0');
+    filter += WideFromUtf8(choice.patterns);
+    filter.push_back(L'\0');
+    filter.push_back(L'\0');
+    std::vector<wchar_t> file(32768, L'\0');
+    const std::wstring suggested = WideFromUtf8(choice.suggestedName);
+    suggested.copy(file.data(), file.size() - 1);
+    const std::wstring extension = WideFromUtf8(choice.defaultExtension);
+    const std::wstring title = WideFromUtf8(choice.title);
+
+    OPENFILENAMEW dialog{};
+    dialog.lStructSize = sizeof(dialog);
+    dialog.hwndOwner = hwnd_;
+    dialog.lpstrFilter = filter.c_str();
+    dialog.lpstrFile = file.data();
+    dialog.nMaxFile = static_cast<DWORD>(file.size());
+    dialog.lpstrDefExt = extension.c_str();
+    dialog.lpstrTitle = title.c_str();
+    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
+    if (!GetSaveFileNameW(&dialog)) return std::nullopt;
+    return Utf8FromWide(file.data());
+}
+
 bool MainWindow::Confirm(const std::string& text, const std::string& caption) {
     return MessageBoxW(hwnd_, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(),
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;

@@ -56,6 +56,7 @@ class MainWindow : public MainWindowView, public EngineNotifier, public WatchNot
     void SetIcon(int iconId) override;
     void SetTitle(const std::string& title) override;
     std::optional<std::string> ChooseFile(const FileChoice& choice) override;
+    std::optional<std::string> ChooseSaveFile(const SaveChoice& choice) override;
     bool Confirm(const std::string& text, const std::string& caption) override;
     void ShowAbout(const std::string& text) override;
     void ShowOptionDialog(int menuId) override;

@@ -50,6 +50,11 @@ class FakeMainWindowView : public MainWindowView {
         lastChoice = choice;
         return nextFile;
     }
+    std::optional<std::string> ChooseSaveFile(const SaveChoice& choice) override {
+        Modal();
+        lastSave = choice;
+        return nextSaveFile;
+    }
     bool Confirm(const std::string& text, const std::string&) override {
         Modal();
         questions.push_back(text);
@@ -83,6 +88,8 @@ class FakeMainWindowView : public MainWindowView {
     std::string title;
     std::optional<std::string> nextFile;
     std::optional<FileChoice> lastChoice;
+    std::optional<std::string> nextSaveFile;
+    std::optional<SaveChoice> lastSave;
     bool confirmAnswer = false;
     std::vector<std::string> questions;
     int abouts = 0;

@@ -162,6 +162,59 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
     EXPECT_EQ(engine_.commands.readCal, 0);
 }
 
+// File > Save Flash…: the name is asked first, the chip is read on the worker with its
+// progress on the display, and only a complete read is written, as a file that loads back
+// into the image the chip was programmed from.
+TEST_F(MainWindowTest, SaveFlashWritesWhatTheChipHoldsAndOnlyAfterAReadThatWorked) {
+    Settings("mega8", kFamilyAvr, mega8_, "[EXTRA]\nVerifyScope=file\n");
+    MainWindowPresenter& p = Start();
+    EXPECT_TRUE(view_.IsChecked(kMenuVerifyFileScope));
+    p.OnCommand(kProgramButtonId);
+    EXPECT_TRUE(engine_.verifyFileOnly);
+    notes_.FinishRun(p);
+    const std::string back = (dir_ / "back.hex").string();
+
+    p.OnCommand(kMenuSaveFlash);  // cancelled: nothing read, nothing written
+    ASSERT_TRUE(view_.lastSave.has_value());
+    EXPECT_EQ(view_.lastSave->suggestedName, (dir_ / "mega8-flash.hex").string());
+    EXPECT_FALSE(p.RunGoing());
+    EXPECT_FALSE(fs::exists(back));
+
+    view_.nextSaveFile = back;
+    p.OnCommand(kMenuSaveFlash);
+    EXPECT_TRUE(p.RunGoing());
+    EXPECT_TRUE(view_.Disabled(kMenuSaveEeprom));
+    EXPECT_FALSE(fs::exists(back));  // not before the read has ended
+    notes_.FinishRun(p);
+    EXPECT_EQ(view_.statusBar, 100);
+    EXPECT_EQ(view_.icon, kIconIdle);
+    EXPECT_NE(view_.log.find("读取Flash: \r\n"), std::string::npos) << view_.log;
+    IspProgrammer reread;
+    HexFile file;
+    EXPECT_EQ(LoadFlashImage(reread, file, back), 0);
+    EXPECT_EQ(reread.flashImageLength, 200u);  // the erased rest is left out
+    EXPECT_EQ(reread.flashImage, engine_.flashImage);
+
+    // A read that fails (mega16 selected, a mega8 on the cable) leaves the earlier file as it
+    // was and says so.
+    std::ifstream before(back, std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(before)), {});
+    p.OnListSelection(kChipListId, FindChipByName(kFamilyAvr, "mega16"));
+    p.OnCommand(kMenuSaveFlash);
+    notes_.FinishRun(p);
+    EXPECT_NE(view_.log.find(kSaveReadFailedLine), std::string::npos) << view_.log;
+    std::ifstream after(back, std::ios::binary);
+    EXPECT_EQ(std::string((std::istreambuf_iterator<char>(after)), {}), text);
+
+    // 89S5x chips have no EEPROM: refused before any question.
+    view_.lastSave.reset();
+    p.OnCommand(kAt89RadioId);
+    p.OnCommand(kMenuSaveEeprom);
+    EXPECT_FALSE(view_.lastSave.has_value());
+    EXPECT_FALSE(p.RunGoing());
+    EXPECT_NE(engine_.LogText().find(kSaveNoEeprom89Line), std::string::npos);
+}
+
 TEST_F(MainWindowTest, AFileChangeWaitsForTheRunOrADialogThenProgramsTheNewImage) {
     Settings("mega8", kFamilyAvr, mega8_, "[PROGOPTION]\nAutoISP=1\n");
     MainWindowPresenter& p = Start();
@@ -257,10 +310,14 @@ TEST_F(MainWindowTest, ExitWritesTheSettingsAndEscapeDoesNot) {
         EXPECT_EQ(view_.ends, std::vector<bool>{false});
         EXPECT_EQ(Saved("DEVICE", "TYPE"), "0");
         EXPECT_EQ(watch_.calls.back(), "watch " + hex_);  // Escape skips the shutdown steps
+        EXPECT_EQ(Saved("EXTRA", "VerifyScope"), "<none>");
     }
     view_.ends.clear();
     MainWindowPresenter& p = Start();
     p.OnCommand(kMenuSimulator);  // off: the automatic choice
+    EXPECT_FALSE(view_.IsChecked(kMenuVerifyFileScope));
+    p.OnCommand(kMenuVerifyFileScope);
+    EXPECT_TRUE(view_.IsChecked(kMenuVerifyFileScope));
     view_.Check(kEepromBoxId, true);
     p.OnCommand(kAt89RadioId);
     p.OnCommand(kMenuExit);
@@ -271,6 +328,7 @@ TEST_F(MainWindowTest, ExitWritesTheSettingsAndEscapeDoesNot) {
     EXPECT_EQ(Saved("FLASH", "FILE"), hex_);
     EXPECT_EQ(Saved("SIMULATOR", "Enabled"), "0");
     EXPECT_EQ(Saved("SIMULATOR", "Chip"), "mega8");
+    EXPECT_EQ(Saved("EXTRA", "VerifyScope"), "file");
 }
 
 // Option > Log in English shows the log so far, and every later line, in English; the choice
