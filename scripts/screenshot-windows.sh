@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Takes docs/main-window-windows.png: VelkorISP.exe under wine's virtual desktop on Xvfb, on the
 # simulated bench (mega8 on an STK200 cable), after one Program run of examples/blink.hex, from
-# a folder with a Chinese name. Builds what it needs in build/windows first.
+# a folder with a Chinese name; and docs/main-window-windows-menus.png: the same window with its
+# File menu open, beside it with its Option menu open. Builds what it needs in build/windows
+# first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 cmake --preset windows >/dev/null
@@ -28,7 +30,11 @@ hex_path="$(wine winepath -w "$dir/blink.hex" 2>/dev/null)"
 
 wine explorer /desktop=velkor,600x640 build/windows/app/win32/velkor_win32_screenshot.exe \
     "$(wine winepath -w "$dir" 2>/dev/null)" "$(wine winepath -w "$work/shot.bmp" 2>/dev/null)" \
+    f "$(wine winepath -w "$work/file.bmp" 2>/dev/null)" \
+    i "$(wine winepath -w "$work/option.bmp" 2>/dev/null)" \
     </dev/null >/dev/null 2>&1
 mkdir -p docs
 /usr/bin/convert "bmp:$work/shot.bmp" docs/main-window-windows.png
-echo "docs/main-window-windows.png"
+/usr/bin/convert "bmp:$work/file.bmp" "bmp:$work/option.bmp" -background white -gravity north \
+    +append docs/main-window-windows-menus.png
+echo "docs/main-window-windows.png docs/main-window-windows-menus.png"

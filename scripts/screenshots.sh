@@ -3,6 +3,8 @@
 #   docs/main-window.png         an ATmega8 in AVR mode, fuse panel shown
 #   docs/main-window-89s5x.png   an 89S52 in 89S5x mode
 #   docs/main-window-english.png the ATmega8's log in English, the Option menu open
+#   docs/main-window-menus.png   the ATmega8 window with its File menu open, beside the same
+#                                window with its Option menu open
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
@@ -43,4 +45,6 @@ shoot() { xvfb-run -a -s "-screen 0 1024x768x24 -dpi 96" "$build/tests/qt/velkor
 shoot "$work/avr.ini" docs/main-window.png
 shoot "$work/at89.ini" docs/main-window-89s5x.png
 shoot "$work/avr.ini" docs/main-window-english.png --english-menu
+shoot "$work/avr.ini" docs/main-window-menus.png File Option
 echo "docs/main-window.png docs/main-window-89s5x.png docs/main-window-english.png"
+echo "docs/main-window-menus.png"

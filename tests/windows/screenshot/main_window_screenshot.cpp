@@ -1,6 +1,8 @@
-// velkor_win32_screenshot PROGRAM_DIR OUT.bmp: starts PROGRAM_DIR\VelkorISP.exe (with the
-// velkor.ini the caller put beside it), clicks Program, waits for the run's last log line,
-// copies the window with its frame from the screen into a 24-bit BMP and closes the program.
+// velkor_win32_screenshot PROGRAM_DIR OUT.bmp [KEY MENU.bmp]...: starts
+// PROGRAM_DIR\VelkorISP.exe (with the velkor.ini the caller put beside it), clicks Program,
+// waits for the run's last log line, copies the window with its frame from the screen into a
+// 24-bit BMP and closes the program. Each KEY (a menu's access key, "f" for "&File") opens
+// that menu and MENU.bmp shows the window with the open menu.
 // scripts/screenshot-windows.sh runs it under Xvfb and wine's virtual desktop.
 #include <windows.h>
 
@@ -37,9 +39,19 @@ std::wstring LogText(HWND box) {
     return text;
 }
 
-bool SaveWindow(HWND window, const wchar_t* path) {
-    RECT r{};
-    GetWindowRect(window, &r);
+HWND g_menu = nullptr;
+
+BOOL CALLBACK FindOpenMenu(HWND hwnd, LPARAM) {
+    wchar_t kind[16] = L"";
+    GetClassNameW(hwnd, kind, 16);
+    if (IsWindowVisible(hwnd) && std::wstring(kind) == L"#32768") {
+        g_menu = hwnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+bool SaveArea(RECT r, const wchar_t* path) {
     const int width = r.right - r.left;
     const int height = r.bottom - r.top;
     HDC screen = GetDC(nullptr);
@@ -71,11 +83,41 @@ bool SaveWindow(HWND window, const wchar_t* path) {
     return ok;
 }
 
+bool SaveWindow(HWND window, const wchar_t* path) {
+    RECT r{};
+    GetWindowRect(window, &r);
+    return SaveArea(r, path);
+}
+
+// Opens the menu of access key `key` as Alt+key does, saves the window with it, closes it.
+bool SaveWithMenu(HWND window, wchar_t key, const wchar_t* path) {
+    PostMessageW(window, WM_SYSCOMMAND, SC_KEYMENU, key);
+    g_menu = nullptr;
+    for (int i = 0; i < 50 && g_menu == nullptr; ++i) {
+        std::this_thread::sleep_for(100ms);
+        EnumWindows(&FindOpenMenu, 0);
+    }
+    if (g_menu == nullptr) return false;
+    std::this_thread::sleep_for(700ms);
+    RECT r{};
+    RECT menu{};
+    GetWindowRect(window, &r);
+    GetWindowRect(g_menu, &menu);
+    UnionRect(&r, &r, &menu);
+    const bool ok = SaveArea(r, path);
+    // Ends the menu's modal loop (the window's default handling calls EndMenu), so that the
+    // next menu opens and the window's end is not held up.
+    SendMessageW(window, WM_CANCELMODE, 0, 0);
+    std::this_thread::sleep_for(300ms);
+    return ok;
+}
+
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
-    if (argc != 3) {
-        std::fprintf(stderr, "usage: velkor_win32_screenshot PROGRAM_DIR OUT.bmp\n");
+    if (argc < 3 || argc % 2 == 0) {
+        std::fprintf(stderr,
+                     "usage: velkor_win32_screenshot PROGRAM_DIR OUT.bmp [KEY MENU.bmp]...\n");
         return 2;
     }
     const std::wstring dir = argv[1];
@@ -105,6 +147,9 @@ int wmain(int argc, wchar_t** argv) {
         SetForegroundWindow(g_window);
         std::this_thread::sleep_for(500ms);
         status = SaveWindow(g_window, argv[2]) ? 0 : 1;
+        for (int n = 3; n + 1 < argc && status == 0; n += 2) {
+            status = SaveWithMenu(g_window, argv[n][0], argv[n + 1]) ? 0 : 1;
+        }
         PostMessageW(g_window, WM_CLOSE, 0, 0);
     }
     WaitForSingleObject(process.hProcess, 30000);
