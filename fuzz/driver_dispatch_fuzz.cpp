@@ -50,11 +50,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t length = inputLength > outputLength ? inputLength : outputLength;
         std::vector<std::uint8_t> storage(length);
         for (auto& b : storage) b = static_cast<std::uint8_t>(take(1));
-        // A delay count in the thousands makes a page request shift for minutes: that is the
-        // caller's own choice, not a fault, and it would only slow the fuzzer down.
-        if (code == IOCTL_TARNEL_SET_PARAMS && length > TARNEL_SET_PARAMS_DELAY_COUNT_OFFSET + 1) {
-            storage[TARNEL_SET_PARAMS_DELAY_COUNT_OFFSET] &= 3;
-            storage[TARNEL_SET_PARAMS_DELAY_COUNT_OFFSET + 1] = 0;
+        // A delay count or an 89S5x byte pause in the thousands makes a page request shift for
+        // minutes: that is the caller's own choice, not a fault, and it would only slow the
+        // fuzzer down. Both stay below 4 reads.
+        if (code == IOCTL_TARNEL_SET_PARAMS) {
+            for (const std::uint32_t offset :
+                 {TARNEL_SET_PARAMS_DELAY_COUNT_OFFSET, TARNEL_SET_PARAMS_AT89_BYTE_WAIT_OFFSET}) {
+                if (length <= offset + 1) continue;
+                storage[offset] &= 3;
+                storage[offset + 1] = 0;
+            }
         }
         std::uint8_t* buffer = nullptr;
         std::vector<std::uint8_t> exact;

@@ -172,8 +172,8 @@ left running keeps its memory flat; before, it kept every instruction since powe
 checked-in corpus \`fuzz/corpus/<target>/\`: the HEX / S-record reader, the settings reader
 (velkor.ini read into an engine; the profile reader's round trip), the driver's request
 dispatch (up to 16 requests a case, code × input length × output length × content, against
-the parameters set by earlier requests; delay counts are kept below 4 so that a case takes
-milliseconds), and the command line's option parser (the input cut at zero bytes). No target
+the parameters set by earlier requests; the delay count and the 89S5x byte pause are kept
+below 4 reads so that a case takes milliseconds), and the command line's option parser (the input cut at zero bytes). No target
 found a crash, a leak or undefined behaviour.
 
 | Target | Executions | Time | Date |
