@@ -188,7 +188,7 @@ TEXT
     cat <<TEXT
 
 Short of the 10 million executions the long run asks for:$short_of. That run was capped in
-time (\`RELIABILITY_FUZZ_SECONDS\`, or \`scripts/fuzz.sh --runs 10000000 --max-seconds S\`)
+time or interrupted (\`RELIABILITY_FUZZ_SECONDS\`, or \`scripts/fuzz.sh --runs 10000000 --max-seconds S\`)
 on a machine whose two cores other builds shared; the table gives what was run.
 \`scripts/fuzz.sh --runs 10000000\` runs each target to the full count.
 TEXT
