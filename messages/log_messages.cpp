@@ -27,22 +27,22 @@ Conversion ReadConversion(const char* format, std::size_t& i) {
 }
 
 std::string FormatNumber(const Conversion& c, long long value) {
-    const std::string spec = "%" + c.flagsWidth + "ll" + c.letter;
+    const std::string pattern = "%" + c.flagsWidth + "ll" + c.letter;
     char text[48];
     if (c.letter == 'd' || c.letter == 'i') {
-        std::snprintf(text, sizeof text, spec.c_str(), value);
+        std::snprintf(text, sizeof text, pattern.c_str(), value);
     } else {
         // Unsigned conversions show the value as the unsigned type it was logged from would.
-        std::snprintf(text, sizeof text, spec.c_str(), static_cast<unsigned long long>(value));
+        std::snprintf(text, sizeof text, pattern.c_str(), static_cast<unsigned long long>(value));
     }
     return text;
 }
 
 std::string FormatText(const Conversion& c, const std::string& text) {
     if (c.flagsWidth.empty()) return text;
-    const std::string spec = "%" + c.flagsWidth + "s";
+    const std::string pattern = "%" + c.flagsWidth + "s";
     char buffer[256];
-    const int n = std::snprintf(buffer, sizeof buffer, spec.c_str(), text.c_str());
+    const int n = std::snprintf(buffer, sizeof buffer, pattern.c_str(), text.c_str());
     if (n < 0 || static_cast<std::size_t>(n) >= sizeof buffer) return text;
     return buffer;
 }
