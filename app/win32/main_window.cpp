@@ -328,54 +328,59 @@ void MainWindow::SetTitle(const std::string& title) {
     SetWindowTextW(hwnd_, WideFromUtf8(title).c_str());
 }
 
-std::optional<std::string> MainWindow::ChooseFile(const FileChoice& choice) {
-    // The filter: its title, then the patterns of the initial name, each ending in a NUL, the
-    // whole list in a second one.
-    std::wstring filter = WideFromUtf8(choice.filterTitle);
+namespace {
+
+// The fields both file dialogs share, in the shape the common dialogs want them.
+struct FileDialogText {
+    std::string title;  // empty: the dialog's own title
+    std::string filterTitle;
+    std::string patterns;
+    std::string name;
+    std::string defaultExtension;
+};
+
+std::optional<std::string> RunFileDialog(HWND owner, const FileDialogText& text, DWORD flags,
+                                         BOOL(WINAPI* run)(LPOPENFILENAMEW)) {
+    // The filter: its title, then its patterns, each ending in a NUL, the whole list in a
+    // second one.
+    std::wstring filter = WideFromUtf8(text.filterTitle);
     filter.push_back(L'\0');
-    filter += WideFromUtf8(choice.initialName);
+    filter += WideFromUtf8(text.patterns);
     filter.push_back(L'\0');
     filter.push_back(L'\0');
     std::vector<wchar_t> file(32768, L'\0');
-    const std::wstring initial = WideFromUtf8(choice.initialName);
-    initial.copy(file.data(), file.size() - 1);
-    const std::wstring extension = WideFromUtf8(choice.defaultExtension);
+    WideFromUtf8(text.name).copy(file.data(), file.size() - 1);
+    const std::wstring extension = WideFromUtf8(text.defaultExtension);
+    const std::wstring title = WideFromUtf8(text.title);
 
     OPENFILENAMEW dialog{};
     dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = hwnd_;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = filter.c_str();
     dialog.lpstrFile = file.data();
     dialog.nMaxFile = static_cast<DWORD>(file.size());
     dialog.lpstrDefExt = extension.c_str();
-    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_FILEMUSTEXIST | OFN_EXPLORER;
-    if (!GetOpenFileNameW(&dialog)) return std::nullopt;
+    dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
+    dialog.Flags = flags | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_EXPLORER;
+    if (!run(&dialog)) return std::nullopt;
     return Utf8FromWide(file.data());
 }
 
-std::optional<std::string> MainWindow::ChooseSaveFile(const SaveChoice& choice) {
-    std::wstring filter = WideFromUtf8(choice.filterTitle);
-    filter.push_back(L'\0');
-    filter += WideFromUtf8(choice.patterns);
-    filter.push_back(L'\0');
-    filter.push_back(L'\0');
-    std::vector<wchar_t> file(32768, L'\0');
-    const std::wstring suggested = WideFromUtf8(choice.suggestedName);
-    suggested.copy(file.data(), file.size() - 1);
-    const std::wstring extension = WideFromUtf8(choice.defaultExtension);
-    const std::wstring title = WideFromUtf8(choice.title);
+}  // namespace
 
-    OPENFILENAMEW dialog{};
-    dialog.lStructSize = sizeof(dialog);
-    dialog.hwndOwner = hwnd_;
-    dialog.lpstrFilter = filter.c_str();
-    dialog.lpstrFile = file.data();
-    dialog.nMaxFile = static_cast<DWORD>(file.size());
-    dialog.lpstrDefExt = extension.c_str();
-    dialog.lpstrTitle = title.c_str();
-    dialog.Flags = OFN_HIDEREADONLY | OFN_PATHMUSTEXIST | OFN_OVERWRITEPROMPT | OFN_EXPLORER;
-    if (!GetSaveFileNameW(&dialog)) return std::nullopt;
-    return Utf8FromWide(file.data());
+std::optional<std::string> MainWindow::ChooseFile(const FileChoice& choice) {
+    // The open dialog filters on the initial name itself, so "*.hex" shows only HEX files.
+    return RunFileDialog(
+        hwnd_,
+        {"", choice.filterTitle, choice.initialName, choice.initialName, choice.defaultExtension},
+        OFN_FILEMUSTEXIST, GetOpenFileNameW);
+}
+
+std::optional<std::string> MainWindow::ChooseSaveFile(const SaveChoice& choice) {
+    return RunFileDialog(hwnd_,
+                         {choice.title, choice.filterTitle, choice.patterns, choice.suggestedName,
+                          choice.defaultExtension},
+                         OFN_OVERWRITEPROMPT, GetSaveFileNameW);
 }
 
 bool MainWindow::Confirm(const std::string& text, const std::string& caption) {

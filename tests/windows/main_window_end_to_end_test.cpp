@@ -1,12 +1,14 @@
 // VelkorISP.exe as a user meets it, under wine: started from a folder with a Chinese name,
 // beside its velkor.ini, it shows every control of its template by id; Program runs on the
-// simulated bench and the log box and the simulated chip's memory show the run; the close box
-// writes the settings. Beside Tarnel.sys (the driver's test build) the same window binds the
-// driver through the service manager and removes its registration at the end.
+// simulated bench and the log box and the simulated chip's memory show the run; File > Save
+// Flash reads the chip back through the save dialog; the close box writes the settings.
+// Beside Tarnel.sys (the driver's test build) the same window binds the driver through the
+// service manager and removes its registration at the end.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <chrono>
+#include <cstdint>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -19,6 +21,7 @@
 #include "devices/chip_table.h"
 #include "devices/fuse_panel.h"
 #include "engine/engine_types.h"
+#include "files/hex_writer.h"
 #include "files/utf8_path.h"
 
 namespace velkor {
@@ -259,6 +262,22 @@ TEST_F(MainWindowEndToEnd, ProgramWritesTheSimulatedChipAndCloseSavesTheSettings
     }
     EXPECT_EQ(ReadFile(dump / "flash.bin").substr(0, image.size()), rebuilt)
         << Utf8FromWide(program.Log());
+
+    // File > Save Flash: the save dialog offers "<chip>-flash.hex" beside the HEX file; its OK
+    // reads the chip back into that name.
+    PostMessageW(program.Window(), WM_COMMAND, kMenuSaveFlash, 0);
+    HWND saveDialog = nullptr;
+    const auto dialogDeadline = std::chrono::steady_clock::now() + 30s;
+    while (saveDialog == nullptr && std::chrono::steady_clock::now() < dialogDeadline) {
+        saveDialog = FindWindowW(L"#32770", L"Save Flash");
+        if (saveDialog == nullptr) std::this_thread::sleep_for(100ms);
+    }
+    ASSERT_NE(saveDialog, nullptr) << "no save dialog";
+    PostMessageW(saveDialog, WM_COMMAND, IDOK, 0);
+    ASSERT_TRUE(program.WaitForLog(L"字节已保存到")) << Utf8FromWide(program.Log());
+    std::vector<std::uint8_t> held(rebuilt.begin(), rebuilt.end());
+    while (!held.empty() && held.back() == 0xFF) held.pop_back();
+    EXPECT_EQ(ReadFile(dir / L"mega8-flash.hex"), IntelHexText(held));
 
     ASSERT_TRUE(program.Close());
     const std::string saved = ReadFile(dir / L"velkor.ini");
