@@ -6,6 +6,13 @@
 # first.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+# ImageMagick turns the bitmaps into PNG; the cross tools and wine come with the Windows tests.
+if [ ! -x /usr/bin/convert ]; then
+    sudo=""
+    if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+    $sudo apt-get update -qq
+    $sudo env DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends imagemagick
+fi
 cmake --preset windows >/dev/null
 cmake --build --preset windows --target VelkorISP velkor_win32_screenshot
 
