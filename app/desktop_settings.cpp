@@ -3,6 +3,7 @@
 #include "engine/isp_programmer.h"
 #include "files/profile_file.h"
 #include "files/safe_file.h"
+#include "files/settings.h"
 
 namespace velkor {
 
@@ -23,34 +24,15 @@ DesktopSettings LoadDesktopSettings(const std::string& iniPath) {
 
 bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& settings,
                          IspProgrammer& engine) {
-    std::string bytes;
-    std::string error;
-    ProfileDocument file;
-    switch (ReadWholeFile(iniPath, bytes, error)) {
-        case FileReadStatus::kRead:
-            file = ProfileDocument::FromGbk(bytes);
-            break;
-        case FileReadStatus::kMissing:
-            break;
-        case FileReadStatus::kFailed:
-        case FileReadStatus::kNotRegular:
-        case FileReadStatus::kTooLarge:
-            // Never replace a file we could not read: it may hold settings worth keeping.
-            engine.Log({Msg::kSettingsReadFailedNotSaved, {std::string(error)}});
-            return false;
-    }
-    file.SetInt(kSimulatorSection, "Enabled", settings.simulator ? 1 : 0);
-    file.SetString(kSimulatorSection, "Chip", settings.simChip);
-    if (settings.logLanguage != Language::kZh ||
-        !file.GetString(kExtraSection, "Language", "").empty()) {
-        file.SetString(kExtraSection, "Language", LanguageCode(settings.logLanguage));
-    }
-    WriteExtraSettings(file, settings.extra);
-    if (!ReplaceFileContents(iniPath, file.ToGbk(), error)) {
-        engine.Log({Msg::kSettingsNotSaved, {std::string(error)}});
-        return false;
-    }
-    return true;
+    return UpdateSettingsFile(iniPath, engine, [&settings](ProfileDocument& file) {
+        file.SetInt(kSimulatorSection, "Enabled", settings.simulator ? 1 : 0);
+        file.SetString(kSimulatorSection, "Chip", settings.simChip);
+        if (settings.logLanguage != Language::kZh ||
+            !file.GetString(kExtraSection, "Language", "").empty()) {
+            file.SetString(kExtraSection, "Language", LanguageCode(settings.logLanguage));
+        }
+        WriteExtraSettings(file, settings.extra);
+    });
 }
 
 PortPathOptions PortPathFor(const DesktopSettings& settings) {

@@ -248,11 +248,8 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     return result;
 }
 
-bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainWindowState& window,
-                  const HexFile& flashFile, const HexFile& eepromFile, FileOps& ops) {
-    CollectCommandFlags(window, engine.commands);
-
-    // The keys are written into the file as it is now, so that everything else in it stays.
+bool UpdateSettingsFile(const std::string& iniPath, IspProgrammer& engine,
+                        const std::function<void(ProfileDocument&)>& update, FileOps& ops) {
     ProfileDocument file;
     std::string bytes;
     std::string error;
@@ -269,48 +266,56 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
             engine.Log({Msg::kSettingsReadFailedNotSaved, {std::string(error)}});
             return false;
     }
-
-    bool complete = true;
-    const auto setPath = [&](const char* section, const std::string& path) {
-        if (file.SetString(section, "FILE", path)) return;
-        engine.Log({Msg::kSettingsPathNotStored, {std::string(path)}});
-        complete = false;
-    };
-    const ProgramCommandSet& commands = engine.commands;
-    file.SetString(kInfo, "版本", kSettingsVersion);
-    setPath(kFlash, flashFile.Path());
-    setPath(kEeprom, eepromFile.Path());
-    file.SetInt(kDevice, "TYPE", AsStored(engine.targetFamily));
-    file.SetInt(kDevice, "ID", AsStored(engine.chipIndex));
-    file.SetInt(kDevice, "FUSE0", engine.fuseLow);
-    file.SetInt(kDevice, "FUSE1", engine.fuseHigh);
-    file.SetInt(kDevice, "FUSE2", engine.fuseExtended);
-    file.SetInt(kOption, "AutoISP", window.autoProgram ? 1 : 0);
-    file.SetInt(kOption, "LockByte", engine.customLockByte);
-    file.SetInt(kOption, "CalSel", engine.calibrationSelect);
-    file.SetInt(kOption, "CalsaveSel", ZeroOrOne(engine.calibrationSaveLocation));
-    file.SetInt(kOption, "CalsaveAddr", AsStored(engine.calibrationAddress));
-    file.SetInt(kOption, "LockSel", ZeroOrOne(engine.lockSelect));
-    file.SetInt(kOption, "SpeedSel", ZeroOrOne(static_cast<int>(engine.speedSelection)));
-    file.SetInt(kOption, "UserPortDly", AsStored(engine.userPortDelay));
-    file.SetInt(kCommand, "InitPort", commands.readFlash);
-    file.SetInt(kCommand, "WriteFlash", commands.writeFlash);
-    file.SetInt(kCommand, "WriteEEPROM", commands.writeEeprom);
-    file.SetInt(kCommand, "ReadFlash", commands.readFlash);
-    file.SetInt(kCommand, "ReadFuse", commands.readFuse);
-    file.SetInt(kCommand, "WriteFuse", commands.writeFuse);
-    file.SetInt(kCommand, "Lock", commands.lock);
-    file.SetInt(kCommand, "Erase", commands.erase);
-    file.SetInt(kCommand, "CheckId", commands.checkId);
-    file.SetInt(kCommand, "AutoSelchip", commands.autoSelchip);
-    file.SetInt(kCommand, "Verify", commands.verify);
-    file.SetInt(kCommand, "CopyCal", commands.copyCal);
-
+    update(file);
     if (!ReplaceFileContents(iniPath, file.ToGbk(), error, ops)) {
         engine.Log({Msg::kSettingsNotSaved, {std::string(error)}});
         return false;
     }
-    return complete;
+    return true;
+}
+
+bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainWindowState& window,
+                  const HexFile& flashFile, const HexFile& eepromFile, FileOps& ops) {
+    CollectCommandFlags(window, engine.commands);
+    bool complete = true;
+    // The keys are written into the file as it is now, so that everything else in it stays.
+    const auto writeKeys = [&](ProfileDocument& file) {
+        const auto setPath = [&](const char* section, const std::string& path) {
+            if (file.SetString(section, "FILE", path)) return;
+            engine.Log({Msg::kSettingsPathNotStored, {std::string(path)}});
+            complete = false;
+        };
+        const ProgramCommandSet& commands = engine.commands;
+        file.SetString(kInfo, "版本", kSettingsVersion);
+        setPath(kFlash, flashFile.Path());
+        setPath(kEeprom, eepromFile.Path());
+        file.SetInt(kDevice, "TYPE", AsStored(engine.targetFamily));
+        file.SetInt(kDevice, "ID", AsStored(engine.chipIndex));
+        file.SetInt(kDevice, "FUSE0", engine.fuseLow);
+        file.SetInt(kDevice, "FUSE1", engine.fuseHigh);
+        file.SetInt(kDevice, "FUSE2", engine.fuseExtended);
+        file.SetInt(kOption, "AutoISP", window.autoProgram ? 1 : 0);
+        file.SetInt(kOption, "LockByte", engine.customLockByte);
+        file.SetInt(kOption, "CalSel", engine.calibrationSelect);
+        file.SetInt(kOption, "CalsaveSel", ZeroOrOne(engine.calibrationSaveLocation));
+        file.SetInt(kOption, "CalsaveAddr", AsStored(engine.calibrationAddress));
+        file.SetInt(kOption, "LockSel", ZeroOrOne(engine.lockSelect));
+        file.SetInt(kOption, "SpeedSel", ZeroOrOne(static_cast<int>(engine.speedSelection)));
+        file.SetInt(kOption, "UserPortDly", AsStored(engine.userPortDelay));
+        file.SetInt(kCommand, "InitPort", commands.readFlash);
+        file.SetInt(kCommand, "WriteFlash", commands.writeFlash);
+        file.SetInt(kCommand, "WriteEEPROM", commands.writeEeprom);
+        file.SetInt(kCommand, "ReadFlash", commands.readFlash);
+        file.SetInt(kCommand, "ReadFuse", commands.readFuse);
+        file.SetInt(kCommand, "WriteFuse", commands.writeFuse);
+        file.SetInt(kCommand, "Lock", commands.lock);
+        file.SetInt(kCommand, "Erase", commands.erase);
+        file.SetInt(kCommand, "CheckId", commands.checkId);
+        file.SetInt(kCommand, "AutoSelchip", commands.autoSelchip);
+        file.SetInt(kCommand, "Verify", commands.verify);
+        file.SetInt(kCommand, "CopyCal", commands.copyCal);
+    };
+    return UpdateSettingsFile(iniPath, engine, writeKeys, ops) && complete;
 }
 
 bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath) {

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -15,6 +16,7 @@
 namespace velkor {
 
 class IspProgrammer;
+class ProfileDocument;
 struct ProgramCommandSet;
 
 // The main window's check boxes that the settings set or that feed the command flags. The
@@ -80,6 +82,15 @@ struct SettingsLoadResult {
 // the chip up.
 SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engine,
                                 MainWindowState& window, HexFile& flashFile, HexFile& eepromFile);
+
+// Updates the settings file in place: reads it as it is now (a missing file starts empty),
+// lets `update` set its keys, and replaces it in one step, so that whatever else it holds
+// (unknown sections and keys, comments) stays and a failure leaves the previous file intact.
+// An existing file that cannot be read is never replaced: it may hold settings worth keeping.
+// Failures are logged in the engine's log; false when nothing was written.
+bool UpdateSettingsFile(const std::string& iniPath, IspProgrammer& engine,
+                        const std::function<void(ProfileDocument&)>& update,
+                        FileOps& ops = SystemFileOps());
 
 // Collects the command flags from the boxes, then writes every key, keeping whatever else the
 // file holds (unknown sections and keys, comments). The file is replaced in one step, so a
