@@ -218,6 +218,9 @@ class IspProgrammer {
     int ProgramBody();
     int ReadBackBody();
     int StartRun();  // a run's common start: log, chip index, speed, port, programming mode
+    // Reads the chip's signature into `signature`; false, with a log line, when it is not the
+    // selected chip's.
+    bool SignatureMatchesSelection();
     int ReadBackMemory(bool flash);
     int VerifyFileBytes(bool flash, std::uint32_t size);
     int VerifyFlash();  // 0 = equal, 1 = a difference (logged)

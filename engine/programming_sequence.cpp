@@ -39,6 +39,18 @@ int IspProgrammer::StartRun() {
     return kSeqDone;
 }
 
+bool IspProgrammer::SignatureMatchesSelection() {
+    const bool at89 = targetFamily == kFamily89S5x;
+    // The 89S5x parts keep their three signature bytes 256 addresses apart.
+    for (std::uint32_t i = 0; i < 3; ++i) {
+        signature[i] = ReadMemoryByte(kMemSignature, at89 ? i * 256 : i);
+    }
+    const std::uint8_t* expected = at89 ? At89Record().signature : AvrRecord().signature;
+    if (std::memcmp(expected, signature.data(), 3) == 0) return true;
+    Log({Msg::kSignatureMismatch, {Num(signature[0]), Num(signature[1]), Num(signature[2])}});
+    return false;
+}
+
 int IspProgrammer::RunSequence() {
     if (const int started = StartRun(); started != kSeqDone) return started;
     const bool at89 = targetFamily == kFamily89S5x;
@@ -55,17 +67,7 @@ int IspProgrammer::RunSequence() {
             // The signature search knows only the AVR table; an 89S5x part is chosen by hand.
             Log(Msg::kAt89NoAutoSelect);
         }
-        if (commands.checkId != 0) {
-            for (std::uint32_t i = 0; i < 3; ++i) {
-                signature[i] = ReadMemoryByte(kMemSignature, at89 ? i * 256 : i);
-            }
-            const std::uint8_t* expected = at89 ? At89Record().signature : AvrRecord().signature;
-            if (std::memcmp(expected, signature.data(), 3) != 0) {
-                Log({Msg::kSignatureMismatch,
-                     {Num(signature[0]), Num(signature[1]), Num(signature[2])}});
-                return kSeqSignatureMismatch;
-            }
-        }
+        if (commands.checkId != 0 && !SignatureMatchesSelection()) return kSeqSignatureMismatch;
     }
 
     if (commands.readFuse != 0) ReadFuseBytes();

@@ -2,7 +2,6 @@
 // loaded files gave data for. Both add to the programming sequence without changing it.
 #include <algorithm>
 #include <array>
-#include <cstring>
 
 #include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
@@ -37,16 +36,9 @@ int IspProgrammer::ReadBackBody() {
     // A file read from another chip than the one selected would carry the wrong size and the
     // wrong content under the selected chip's name. The 89S53 and 89S8252 have no signature:
     // their read instruction at those addresses returns code bytes.
-    if (result == kSeqDone && !(at89 && At89Record().commandFormat == 3)) {
-        for (std::uint32_t i = 0; i < 3; ++i) {
-            signature[i] = ReadMemoryByte(kMemSignature, at89 ? i * 256 : i);
-        }
-        const std::uint8_t* expected = at89 ? At89Record().signature : AvrRecord().signature;
-        if (std::memcmp(expected, signature.data(), 3) != 0) {
-            Log({Msg::kSignatureMismatch,
-                 {Num(signature[0]), Num(signature[1]), Num(signature[2])}});
-            result = kSeqSignatureMismatch;
-        }
+    if (result == kSeqDone && !(at89 && At89Record().commandFormat == 3) &&
+        !SignatureMatchesSelection()) {
+        result = kSeqSignatureMismatch;
     }
     if (result == kSeqDone && readBackFlash) result = ReadBackMemory(true);
     if (result == kSeqDone && readBackEeprom) result = ReadBackMemory(false);
