@@ -20,6 +20,7 @@
 #include "app/qt/calibration_dialog.h"
 #include "app/qt/lock_dialog.h"
 #include "app/qt/speed_dialog.h"
+#include "app/qt/template_font.h"
 #include "controls/hyperlink_model.h"
 #include "controls/qt/artwork.h"
 #include "controls/qt/flat_combo_box.h"
@@ -64,17 +65,7 @@ MainWindow::MainWindow(IspProgrammer& engine, const std::string& settingsPath,
     setWindowTitle(QString::fromUtf8(t.caption));
     setWindowFlags(Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
-    // The template's face first; where it is missing, a CJK face of the same metrics class.
-    QFont font;
-    font.setFamilies({QString::fromUtf8(t.fontFace), QStringLiteral("SimSun"),
-                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSize(t.fontPoints);
-    setFont(font);
-    const QFontMetrics metrics(font);
-    units_ = DialogUnits::FromFontMetrics(
-        metrics.horizontalAdvance(
-            QString::fromLatin1(DialogUnits::kAlphabet.data(), DialogUnits::kAlphabet.size())),
-        metrics.height());
+    units_ = UseTemplateFont(*this, t.fontFace, t.fontPoints);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);

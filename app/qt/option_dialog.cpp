@@ -12,6 +12,7 @@
 #include <QSlider>
 
 #include "app/numeric_field.h"
+#include "app/qt/template_font.h"
 
 namespace velkor::qt {
 
@@ -22,17 +23,7 @@ QString ControlName(int id) {
 OptionDialog::OptionDialog(const DialogTemplate& dialog, QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("dialog%1").arg(dialog.resourceId));
     setWindowTitle(QString::fromUtf8(dialog.caption));
-    // The template's face first; where it is missing, a CJK face of the same metrics class.
-    QFont font;
-    font.setFamilies({QString::fromUtf8(dialog.fontFace), QStringLiteral("SimSun"),
-                      QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("Noto Sans CJK SC")});
-    font.setPointSize(dialog.fontPoints);
-    setFont(font);
-    const QFontMetrics metrics(font);
-    units_ = DialogUnits::FromFontMetrics(
-        metrics.horizontalAdvance(
-            QString::fromLatin1(DialogUnits::kAlphabet.data(), DialogUnits::kAlphabet.size())),
-        metrics.height());
+    units_ = UseTemplateFont(*this, dialog.fontFace, dialog.fontPoints);
     setFixedSize(units_.X(dialog.width), units_.Y(dialog.height));
 
     std::map<int, QButtonGroup*> groups;
