@@ -461,10 +461,8 @@ void MainWindowPresenter::SaveCommand(bool flash) {
     }
     // The name comes first: a user who cancels has not waited for a whole read, and a read
     // that fails afterwards leaves no file behind.
-    const char* chip = engine_.ChipIndexValid()
-                           ? (engine_.targetFamily == kFamily89S5x ? engine_.At89Record().name
-                                                                   : engine_.AvrRecord().name)
-                           : "chip";
+    const char* chip = engine_.SelectedChipName();
+    if (chip == nullptr) chip = "chip";
     std::string folder;
     if (!flashFile_.Path().empty()) folder = DirectoryOf(flashFile_.Path());
     SaveChoice choice{flash ? kSaveFlashTitle : kSaveEepromTitle,

@@ -239,7 +239,7 @@ bool CheckBeforeRun(const Options& o, Session& s, std::ostream& err) {
     const ProgramCommandSet& c = engine.commands;
     const bool program = o.command == Command::kProgram;
     const bool at89 = engine.targetFamily == kFamily89S5x;
-    const char* name = at89 ? engine.At89Record().name : engine.AvrRecord().name;
+    const char* name = engine.SelectedChipName();
     const std::string chipName = name != nullptr ? name : "(no chip)";
 
     if (at89) {
@@ -475,8 +475,7 @@ int RunCommand(const Options& o, Session& s, std::ostream& out, std::ostream& er
 // One English line for scripts and for the user who does not read the log: which chip on
 // which cable, how much was written and read back equal, how long it took, and the outcome.
 void PrintOutcome(const IspProgrammer& engine, double seconds, int status, std::ostream& err) {
-    const char* chip =
-        engine.targetFamily == kFamily89S5x ? engine.At89Record().name : engine.AvrRecord().name;
+    const char* chip = engine.SelectedChipName();
     char time[32];
     std::snprintf(time, sizeof time, "%.1f", seconds);
     err << "velkorisp-cli: " << (chip != nullptr ? chip : "no chip") << " on "

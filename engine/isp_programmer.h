@@ -149,6 +149,8 @@ class IspProgrammer {
     const ChipRecord& AvrRecord() const;
     const At89ChipRecord& At89Record() const;
     bool ChipIndexValid() const;
+    // The selected chip's name in its family's table; null when no valid chip is selected.
+    const char* SelectedChipName() const;
 
     // ---- fields (public: the window and the settings file fill them directly) ----
     EngineNotifier* ownerWindow = nullptr;

@@ -19,6 +19,11 @@ bool IspProgrammer::ChipIndexValid() const {
     return false;
 }
 
+const char* IspProgrammer::SelectedChipName() const {
+    if (!ChipIndexValid()) return nullptr;
+    return targetFamily == kFamily89S5x ? At89Record().name : AvrRecord().name;
+}
+
 int IspProgrammer::EnterProgramming() {
     ResetTarget();
     if (targetFamily == kFamily89S5x) {
