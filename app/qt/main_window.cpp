@@ -323,12 +323,21 @@ void MainWindow::SetTitle(const std::string& title) {
     setWindowTitle(FromUtf8(title));
 }
 
+namespace {
+
+// "HEX files (*.hex *.eep)" from a title and the patterns as the Windows dialogs take them,
+// separated by ';'.
+QString FileFilter(const std::string& title, const std::string& patterns) {
+    QString list = FromUtf8(patterns);
+    list.replace(QLatin1Char(';'), QLatin1Char(' '));
+    return FromUtf8(title) + QStringLiteral(" (") + list + QStringLiteral(")");
+}
+
+}  // namespace
+
 std::optional<std::string> MainWindow::ChooseFile(const FileChoice& choice) {
-    QString patterns = FromUtf8(choice.initialName);
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    const QString filter =
-        FromUtf8(choice.filterTitle) + QStringLiteral(" (") + patterns + QStringLiteral(")");
-    QFileDialog dialog(this, QString(), QString(), filter);
+    QFileDialog dialog(this, QString(), QString(),
+                       FileFilter(choice.filterTitle, choice.initialName));
     dialog.setFileMode(QFileDialog::ExistingFile);
     dialog.setDefaultSuffix(FromUtf8(choice.defaultExtension));
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return {};
@@ -336,11 +345,8 @@ std::optional<std::string> MainWindow::ChooseFile(const FileChoice& choice) {
 }
 
 std::optional<std::string> MainWindow::ChooseSaveFile(const SaveChoice& choice) {
-    QString patterns = FromUtf8(choice.patterns);
-    patterns.replace(QLatin1Char(';'), QLatin1Char(' '));
-    const QString filter =
-        FromUtf8(choice.filterTitle) + QStringLiteral(" (") + patterns + QStringLiteral(")");
-    QFileDialog dialog(this, FromUtf8(choice.title), QString(), filter);
+    QFileDialog dialog(this, FromUtf8(choice.title), QString(),
+                       FileFilter(choice.filterTitle, choice.patterns));
     dialog.setObjectName(QStringLiteral("saveFileDialog"));
     dialog.setAcceptMode(QFileDialog::AcceptSave);
     dialog.setFileMode(QFileDialog::AnyFile);

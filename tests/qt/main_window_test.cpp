@@ -6,12 +6,14 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFileDialog>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <fstream>
 
@@ -122,6 +124,24 @@ class MainWindowTest : public QObject {
         QVERIFY(lit);
         const std::vector<std::uint8_t>& flash = window.Presenter().Port()->Bench()->Avr()->Flash();
         for (int i = 0; i < 96; ++i) QCOMPARE(int(flash[i]), i ^ 0x5A);
+
+        // File > Save Flash…: the save dialog offers "mega8-flash.hex" beside the HEX file, and
+        // its OK reads the chip back into that file.
+        QString filters;
+        QTimer::singleShot(0, [&] {
+            auto* dialog = window.findChild<QFileDialog*>(QStringLiteral("saveFileDialog"));
+            if (dialog == nullptr) return;
+            filters = dialog->nameFilters().join(QLatin1Char('|'));
+            QMetaObject::invokeMethod(dialog, "accept");
+        });
+        window.findChild<QAction*>(QString::number(kMenuSaveFlash))->trigger();
+        QCOMPARE(filters.right(7), QStringLiteral("(*.hex)"));
+        QTRY_VERIFY_WITH_TIMEOUT(!window.Presenter().RunGoing(), 30000);
+        std::ifstream saved(dir.filePath(QStringLiteral("mega8-flash.hex")).toStdString());
+        std::string first;
+        std::getline(saved, first);
+        QCOMPARE(QString::fromStdString(first).trimmed(),
+                 QStringLiteral(":100000005A5B58595E5F5C5D525350515657545578"));
     }
 
     void FamilySwitchFuseBoxAndWizardFollowTheEngine() {
