@@ -10,9 +10,7 @@
 #include "devices/fuse_bit_names.h"
 #include "devices/fuse_panel.h"
 #include "devices/fuse_safety.h"
-#include "engine/cable_test.h"
 #include "files/hex_writer.h"
-#include "files/image_fit.h"
 #include "files/safe_file.h"
 
 namespace velkor {
@@ -25,9 +23,6 @@ constexpr int kRunGatedIds[] = {kProgramButtonId, kResetButtonId, kDefaultButton
                                 kClockListId,     kStartupListId, kMenuOpenFlash,   kMenuOpenEeprom,
                                 kMenuOscCal,      kMenuLockByte,  kMenuSetupSpeed,  kMenuSimulator,
                                 kMenuCableTest,   kMenuSaveFlash, kMenuSaveEeprom};
-
-// The list holds at most this many chips, as the window always had.
-constexpr std::size_t kMaxChipListEntries = 100;
 
 // The fuse wizard gives its two messages as the Chinese texts; the log takes their identities.
 LogLine WizardLine(const std::string& message) {
@@ -80,20 +75,15 @@ const ClockWizard& WizardOf(const ChipRecord& chip) {
 
 }  // namespace
 
-MainWindowPresenter::MainWindowPresenter(IspProgrammer& engine, MainWindowView& view,
-                                         EngineNotifier& notifier, std::string settingsPath,
-                                         FlashFileWatch* watch)
-    : engine_(engine),
-      view_(view),
-      notifier_(notifier),
-      settingsPath_(std::move(settingsPath)),
-      watch_(watch) {}
+MainWindowPresenter::MainWindowPresenter(Station& station, MainWindowView& view,
+                                         std::string settingsPath, FlashFileWatch* watch)
+    : station_(station), view_(view), settingsPath_(std::move(settingsPath)), watch_(watch) {}
 
 MainWindowPresenter::~MainWindowPresenter() {
-    // The run still uses the port path and posts to the notifier: let it end first.
-    if (worker_.joinable()) worker_.join();
-    engine_.SetOwner(nullptr);
-    port_.reset();
+    // The watch reports to this window: it ends with it, whichever way the window ended.
+    if (watch_ != nullptr) watch_->Unwatch();
+    // The run still uses the port path and reports to the window: let it end first.
+    station_.ReleasePort();
 }
 
 // ---- start-up ----
@@ -109,15 +99,12 @@ void MainWindowPresenter::Initialise() {
     view_.SetLinkTarget(kLinkButtonId, DirectoryOf(settingsPath_));
 
     // The port path is bound before anything is loaded, as the driver always was.
-    desktop_ = LoadDesktopSettings(settingsPath_);
-    engine_.SetLogLanguage(desktop_.logLanguage);
-    view_.SetChecked(kMenuLogEnglish, desktop_.logLanguage == Language::kEn);
+    const DesktopSettings& desktop = station_.OpenDesktopSettings(settingsPath_);
+    view_.SetChecked(kMenuLogEnglish, desktop.logLanguage == Language::kEn);
     BindPortPath();
 
-    engine_.SetOwner(&notifier_);
-
-    LoadSettings(settingsPath_, engine_, boxes, flashFile_, eepromFile_);
-    if (watch_ != nullptr && !flashFile_.Path().empty()) watch_->Watch(flashFile_.Path());
+    station_.OpenSettings(settingsPath_, boxes);
+    if (watch_ != nullptr && !FlashFile().Path().empty()) watch_->Watch(FlashFile().Path());
     ShowBoxes(boxes);
 
     ApplyFamily();
@@ -126,26 +113,25 @@ void MainWindowPresenter::Initialise() {
 }
 
 void MainWindowPresenter::BindPortPath() {
-    port_.reset();
+    DesktopSettings& desktop = station_.Desktop();
     std::string problem;
-    port_ = PortPath::Bind(engine_, PortPathFor(desktop_), &problem);
-    if (port_ == nullptr) {
+    if (!station_.BindPort(PortPathFor(desktop), &problem)) {
         // A settings file naming a chip the simulator does not know still gets a window
         // that works: the simulated bench with its default chip.
         AppendNote(problem + "; using the simulated bench with its default chip");
-        desktop_.simChip = DesktopSettings{}.simChip;
-        port_ = PortPath::Bind(engine_, PortPathFor(desktop_), &problem);
+        desktop.simChip = DesktopSettings{}.simChip;
+        station_.BindPort(PortPathFor(desktop), &problem);
     }
-    if (port_ != nullptr && !port_->ChoiceNote().empty()) AppendNote(port_->ChoiceNote());
-    view_.SetChecked(kMenuSimulator, desktop_.simulator);
-    view_.SetChecked(kMenuVerifyFileScope, desktop_.extra.verifyScope == VerifyScope::kFile);
+    if (Port() != nullptr && !Port()->ChoiceNote().empty()) AppendNote(Port()->ChoiceNote());
+    view_.SetChecked(kMenuSimulator, desktop.simulator);
+    view_.SetChecked(kMenuVerifyFileScope, desktop.extra.verifyScope == VerifyScope::kFile);
     UpdateTitle();
 }
 
 void MainWindowPresenter::UpdateTitle() {
     std::string title(kWindowCaption);
     title += " - ";
-    title += port_ != nullptr ? port_->Describe() : std::string("no port");
+    title += Port() != nullptr ? Port()->Describe() : std::string("no port");
     // Until a pending close happens, the title says why the window is still there.
     if (pendingEnd_ != PendingEnd::kNone) title += std::string(" - ") + kWaitForRunStatus;
     view_.SetTitle(title);
@@ -157,25 +143,35 @@ void MainWindowPresenter::ShowStatus(const std::string& text, bool fromLog) {
 }
 
 void MainWindowPresenter::ShowLog() {
-    view_.ShowLog(engine_.LogText());
+    LogDelta delta = station_.LogSince(logShown_);
+    // The dot display shows only the log's start: that much is kept, not the whole log.
+    constexpr std::size_t kHeadBytes = 128;
+    if (delta.replace) {
+        logHead_ = delta.text.substr(0, kHeadBytes);
+        view_.ShowLog(delta.text);
+    } else if (!delta.text.empty()) {
+        if (logHead_.size() < kHeadBytes) {
+            logHead_ += delta.text.substr(0, kHeadBytes - logHead_.size());
+        }
+        view_.AppendLog(delta.text);
+    }
 }
 
 void MainWindowPresenter::AppendNote(const std::string& text) {
-    engine_.Log({Msg::kNote, {text + "\r\n"}});
+    station_.Log({Msg::kNote, {text + "\r\n"}});
 }
 
 // ---- family, chip, fuse panel and wizard ----
 
 void MainWindowPresenter::ApplyFamily() {
-    const std::uint32_t family = engine_.targetFamily;
+    const std::uint32_t family = station_.Family();
     if (family != kFamilyAvr && family != kFamily89S5x) {
         view_.SetListItems(kChipListId, {}, kNoSelection);
         return;
     }
-    std::vector<std::string> names = ChipList(family);
-    if (names.size() > kMaxChipListEntries) names.resize(kMaxChipListEntries);
-    const int selection =
-        engine_.chipIndex < names.size() ? static_cast<int>(engine_.chipIndex) : kNoSelection;
+    const std::vector<std::string> names = ChipList(family);
+    const std::uint32_t chip = station_.ChipIndex();
+    const int selection = chip < names.size() ? static_cast<int>(chip) : kNoSelection;
     view_.SetListItems(kChipListId, names, selection);
     view_.SetChecked(kAvrRadioId, family == kFamilyAvr);
     view_.SetChecked(kAt89RadioId, family == kFamily89S5x);
@@ -184,8 +180,8 @@ void MainWindowPresenter::ApplyFamily() {
     std::string message;
     if (avr) {
         view_.SetText(kFuseGroupId, std::string(kFuseGroupCaption));
-        const ChipRecord& chip = FusePanelChip(engine_.chipIndex);
-        message = ShowWizardForChip(WizardOf(chip), engine_.fuseLow, wizard_);
+        const ChipRecord& record = FusePanelChip(chip);
+        message = ShowWizardForChip(WizardOf(record), station_.Fuses().low, wizard_);
     } else {
         view_.SetText(kFuseGroupId, "");
         HideWizard(wizard_);
@@ -194,17 +190,24 @@ void MainWindowPresenter::ApplyFamily() {
     ShowWizard();
     for (int id : {kReadButtonId, kDefaultButtonId, kWriteButtonId}) view_.SetVisible(id, avr);
     if (!message.empty()) {
-        engine_.LogQuiet(WizardLine(message));
+        station_.LogQuiet(WizardLine(message));
         ShowLog();
     }
 }
 
+FuseBytes MainWindowPresenter::Fuses() const {
+    const StationFuses f = station_.Fuses();
+    return FuseBytes{f.low, f.high, f.extended};
+}
+
+void MainWindowPresenter::SetFuses(const FuseBytes& fuses) {
+    station_.SetFuses({fuses.low, fuses.high, fuses.extended});
+}
+
 void MainWindowPresenter::ShowFuseBoxes() {
-    const FuseBoxes boxes =
-        engine_.targetFamily == kFamilyAvr
-            ? RefreshFuseBoxes(FuseBytes{engine_.fuseLow, engine_.fuseHigh, engine_.fuseExtended},
-                               FusePanelChip(engine_.chipIndex))
-            : HiddenFuseBoxes();
+    const FuseBoxes boxes = station_.Family() == kFamilyAvr
+                                ? RefreshFuseBoxes(Fuses(), FusePanelChip(station_.ChipIndex()))
+                                : HiddenFuseBoxes();
     for (const FuseBoxState& box : boxes) {
         view_.SetText(box.controlId, box.caption);
         view_.SetChecked(box.controlId, box.checked);
@@ -222,48 +225,45 @@ void MainWindowPresenter::ShowWizard() {
 
 void MainWindowPresenter::ChipSelected(int index) {
     if (index < 0) return;
-    engine_.chipIndex = static_cast<std::uint32_t>(index);
-    if (engine_.targetFamily == kFamilyAvr) LoadFuseDefaults();
+    station_.SelectChip(static_cast<std::uint32_t>(index), false);
+    if (station_.Family() == kFamilyAvr) LoadFuseDefaults();
 }
 
 void MainWindowPresenter::LoadFuseDefaults() {
-    FuseBytes fuses;
-    velkor::LoadFuseDefaults(FusePanelChip(engine_.chipIndex), fuses);
-    engine_.fuseLow = fuses.low;
-    engine_.fuseHigh = fuses.high;
-    engine_.fuseExtended = fuses.extended;
+    station_.SelectChip(station_.ChipIndex(), true);
     ShowFuseBoxes();
     ApplyFamily();
 }
 
 void MainWindowPresenter::ToggleFuseBox(int id) {
-    if (engine_.targetFamily != kFamilyAvr) return;
-    FuseBytes fuses{engine_.fuseLow, engine_.fuseHigh, engine_.fuseExtended};
-    const FuseToggle toggle = ToggleFuseBit(id, fuses, FusePanelChip(engine_.chipIndex), wizard_);
-    engine_.fuseLow = fuses.low;
-    engine_.fuseHigh = fuses.high;
-    engine_.fuseExtended = fuses.extended;
+    if (station_.Family() != kFamilyAvr) return;
+    FuseBytes fuses = Fuses();
+    const FuseToggle toggle =
+        ToggleFuseBit(id, fuses, FusePanelChip(station_.ChipIndex()), wizard_);
+    SetFuses(fuses);
     ShowFuseBoxes();
     if (toggle.wizardSynced) ShowWizard();
     if (!toggle.message.empty()) {
-        engine_.LogQuiet(WizardLine(toggle.message));
+        station_.LogQuiet(WizardLine(toggle.message));
         ShowLog();
     }
 }
 
 void MainWindowPresenter::WizardChoice(int id, int index) {
-    if (engine_.targetFamily != kFamilyAvr) return;
-    const ClockWizard& wizard = WizardOf(FusePanelChip(engine_.chipIndex));
+    if (station_.Family() != kFamilyAvr) return;
+    const ClockWizard& wizard = WizardOf(FusePanelChip(station_.ChipIndex()));
+    FuseBytes fuses = Fuses();
     std::string message;
     if (id == kClockListId) {
-        message = ApplyClockOption(wizard, index, wizard_, engine_.fuseLow);
+        message = ApplyClockOption(wizard, index, wizard_, fuses.low);
     } else {
-        ApplyStartupOption(wizard, index, wizard_, engine_.fuseLow);
+        ApplyStartupOption(wizard, index, wizard_, fuses.low);
     }
+    SetFuses(fuses);
     ShowWizard();
     ShowFuseBoxes();
     if (!message.empty()) {
-        engine_.LogQuiet(WizardLine(message));
+        station_.LogQuiet(WizardLine(message));
         ShowLog();
     }
 }
@@ -313,13 +313,13 @@ void MainWindowPresenter::OnCommand(int id) {
             ProgramCommand();
             break;
         case kResetButtonId:
-            if (Idle()) StartRun(RunKind::kResetMcu);
+            if (Idle()) StartRun(WindowRun::kResetMcu);
             break;
         case kDefaultButtonId:
-            if (Idle() && engine_.targetFamily == kFamilyAvr) LoadFuseDefaults();
+            if (Idle() && station_.Family() == kFamilyAvr) LoadFuseDefaults();
             break;
         case kReadButtonId:
-            if (Idle() && engine_.targetFamily == kFamilyAvr) StartRun(RunKind::kFuseRead);
+            if (Idle() && station_.Family() == kFamilyAvr) StartRun(WindowRun::kFuseRead);
             break;
         case kWriteButtonId:
             FuseWriteCommand();
@@ -327,7 +327,7 @@ void MainWindowPresenter::OnCommand(int id) {
         case kAvrRadioId:
         case kAt89RadioId:
             if (Idle()) {
-                engine_.targetFamily = id == kAvrRadioId ? kFamilyAvr : kFamily89S5x;
+                station_.SetFamily(id == kAvrRadioId ? kFamilyAvr : kFamily89S5x);
                 ApplyFamily();
             } else {
                 refreshAfterRun_ = true;
@@ -346,7 +346,7 @@ void MainWindowPresenter::OnCommand(int id) {
         case kSysMenuAbout: {
             ModalScope modal(*this);
             view_.ShowAbout(std::string(kWindowCaption) + "\n" +
-                            (port_ != nullptr ? port_->Describe() : std::string()));
+                            (Port() != nullptr ? Port()->Describe() : std::string()));
             break;
         }
         case kMenuOscCal:
@@ -360,20 +360,21 @@ void MainWindowPresenter::OnCommand(int id) {
             }
             break;
         case kMenuCableTest:
-            if (Idle()) StartRun(RunKind::kCableTest);
+            if (Idle()) StartRun(WindowRun::kCableTest);
             break;
         case kMenuSimulator:
             ToggleSimulator();
             break;
-        case kMenuLogEnglish:
+        case kMenuLogEnglish: {
             // Also during a run: the log is rendered under its lock, the run only appends.
-            desktop_.logLanguage =
-                desktop_.logLanguage == Language::kEn ? Language::kZh : Language::kEn;
-            engine_.SetLogLanguage(desktop_.logLanguage);
-            view_.SetChecked(kMenuLogEnglish, desktop_.logLanguage == Language::kEn);
-            if (statusShowsLog_) ShowStatus(StatusPrefix(engine_.LogText()), true);
+            Language& language = station_.Desktop().logLanguage;
+            language = language == Language::kEn ? Language::kZh : Language::kEn;
+            station_.SetLanguage(language);
+            view_.SetChecked(kMenuLogEnglish, language == Language::kEn);
             ShowLog();
+            if (statusShowsLog_) ShowStatus(StatusPrefix(logHead_), true);
             break;
+        }
         case kMenuVerifyFileScope:
             ToggleVerifyScope();
             break;
@@ -403,68 +404,76 @@ void MainWindowPresenter::OnListSelection(int id, int index) {
 bool MainWindowPresenter::Idle() {
     if (ended_) return false;
     if (RunGoing()) {
-        engine_.Log(Msg::kBusyRefused);
+        station_.Log(Msg::kBusyRefused);
         return false;
     }
     return true;
 }
 
-void MainWindowPresenter::ProgramCommand() {
+void MainWindowPresenter::ProgramCommand(bool automatic, bool whole) {
     if (!Idle()) return;
     const MainWindowState boxes = ReadBoxes();
-    if (boxes.fuse && (!FuseWriteConfirmed() || !Idle())) return;
-    CollectCommandFlags(boxes, engine_.commands);
-    // An image meant for a bigger chip would be written only in part. The run starts a new
-    // log, so the warning is shown before it and again after its last line.
-    fitWarning_ = ImageFitMessages(engine_, flashFile_, eepromFile_);
-    for (const LogLine& line : fitWarning_) engine_.Log(line);
-    view_.SetIcon(kIconRunning);
-    StartRun(RunKind::kProgram);
+    RunRequest request = station_.Request(RunKind::kProgram);
+    CollectCommandFlags(boxes, request.steps);
+    request.automatic = automatic;
+    request.flashFileWhole = whole;
+    if (boxes.fuse && station_.Family() == kFamilyAvr) {
+        // Asked only when the station's rules would refuse nothing else: a question about
+        // fuse bytes of a run that cannot start is no help.
+        RunRequest withoutFuses = request;
+        withoutFuses.steps.writeFuse = 0;
+        if (!station_.Check(withoutFuses).empty()) {
+            StartRun(WindowRun::kProgram, request);
+            return;
+        }
+        if (!FuseWriteConfirmed() || !Idle()) return;
+        request.fuseHazardConfirmed = true;
+    }
+    StartRun(WindowRun::kProgram, request);
 }
 
 void MainWindowPresenter::FuseWriteCommand() {
-    if (!Idle() || engine_.targetFamily != kFamilyAvr) return;
+    if (!Idle() || station_.Family() != kFamilyAvr) return;
     if (!FuseWriteConfirmed() || !Idle()) return;
-    StartRun(RunKind::kFuseWrite);
+    RunRequest request = station_.Request(RunKind::kFuseWrite);
+    request.fuseHazardConfirmed = true;
+    StartRun(WindowRun::kFuseWrite, request);
 }
 
 bool MainWindowPresenter::FuseWriteConfirmed() {
-    if (engine_.targetFamily != kFamilyAvr) return true;  // 89S5x chips have no fuses
+    if (station_.Family() != kFamilyAvr) return true;  // 89S5x chips have no fuses
     const std::vector<FuseHazard> hazards =
-        FindFuseHazards(FuseBytes{engine_.fuseLow, engine_.fuseHigh, engine_.fuseExtended},
-                        FusePanelChip(engine_.chipIndex));
+        FindFuseHazards(Fuses(), FusePanelChip(station_.ChipIndex()));
     if (hazards.empty()) return true;
     std::string text;
     for (const FuseHazard& hazard : hazards) text += FuseHazardLine(hazard);
     ModalScope modal(*this);
     if (view_.Confirm(text + kFuseWriteQuestion, kFuseWriteCaption)) return true;
-    engine_.Log(Msg::kFuseWriteCancelled);
+    station_.Log(Msg::kFuseWriteCancelled);
+    ShowLog();
     return false;
 }
 
 void MainWindowPresenter::OscCalCommand() {
-    if (!Idle()) return;
-    if (engine_.targetFamily != kFamilyAvr) {
-        // The engine would read an AVR chip's calibration bytes and leave the family at AVR
-        // while the window still shows 89S5x.
-        engine_.Log(Msg::kCalibrationNot89);
-        return;
-    }
-    StartRun(RunKind::kOscCal);
+    if (Idle()) StartRun(WindowRun::kOscCal);
 }
 
 void MainWindowPresenter::SaveCommand(bool flash) {
     if (!Idle()) return;
-    if (!flash && engine_.targetFamily == kFamily89S5x) {
-        engine_.Log(Msg::kSaveNoEeprom89);
+    RunRequest request = station_.Request(RunKind::kReadChip);
+    request.readFlash = flash;
+    request.readEeprom = !flash;
+    // Refused before the name is asked: there is nothing to save.
+    if (const std::vector<Refusal> refusals = station_.Check(request); !refusals.empty()) {
+        StartRun(flash ? WindowRun::kSaveFlash : WindowRun::kSaveEeprom, request);
         return;
     }
     // The name comes first: a user who cancels has not waited for a whole read, and a read
     // that fails afterwards leaves no file behind.
-    const char* chip = engine_.SelectedChipName();
+    const char* chip = station_.SelectedChipName();
     if (chip == nullptr) chip = "chip";
     std::string folder;
-    if (!flashFile_.Path().empty()) folder = DirectoryOf(flashFile_.Path());
+    if (!FlashFile().Path().empty()) folder = DirectoryOf(FlashFile().Path());
     SaveChoice choice{flash ? kSaveFlashTitle : kSaveEepromTitle,
                       std::string(flash ? kFlashFilterTitle : kEepromFilterTitle),
                       flash ? "*.hex" : "*.hex;*.eep",
@@ -476,105 +485,94 @@ void MainWindowPresenter::SaveCommand(bool flash) {
     }
     if (!path || !Idle()) return;
     savePath_ = *path;
-    view_.SetIcon(kIconRunning);
-    StartRun(flash ? RunKind::kSaveFlash : RunKind::kSaveEeprom);
+    StartRun(flash ? WindowRun::kSaveFlash : WindowRun::kSaveEeprom, request);
 }
 
 void MainWindowPresenter::SaveReadBack(bool flash) {
-    const std::vector<std::uint8_t>& bytes = flash ? engine_.readFlash : engine_.readEeprom;
-    if (readResult_ != kSeqDone || bytes.empty()) {
-        engine_.Log(Msg::kSaveReadFailed);
+    const RunReport report = station_.LastReport();
+    const std::vector<std::uint8_t>& bytes = flash ? report.readFlash : report.readEeprom;
+    if (!report.Ok() || bytes.empty()) {
+        station_.Log(Msg::kSaveReadFailed);
         return;
     }
     // Replaced in one step: a full disk or a failed write keeps the file that was there.
     if (const std::string problem = SaveIntelHexFile(savePath_, bytes); !problem.empty()) {
-        engine_.Log({Msg::kSaveWriteFailed, {problem}});
+        station_.Log({Msg::kSaveWriteFailed, {problem}});
         return;
     }
-    engine_.Log(
+    station_.Log(
         {Msg::kSaved, {std::string(flash ? "Flash" : "EEPROM"), Num(bytes.size()), savePath_}});
 }
 
-void MainWindowPresenter::StartRun(RunKind kind) {
-    run_ = kind;
-    familyBeforeRun_ = engine_.targetFamily;
-    openCalibrationDialog_ = false;
-    engine_.verifyFileOnly = desktop_.extra.verifyScope == VerifyScope::kFile;
-    engine_.readBackFlash = kind == RunKind::kSaveFlash;
-    engine_.readBackEeprom = kind == RunKind::kSaveEeprom;
-    SetRunControls(false);
-    worker_ = std::thread([this, kind] {
-        switch (kind) {
-            case RunKind::kProgram:
-                engine_.ProgramCommand();
-                break;
-            case RunKind::kFuseRead:
-                engine_.FuseReadCommand();
-                break;
-            case RunKind::kFuseWrite:
-                engine_.FuseWriteCommand();
-                break;
-            case RunKind::kOscCal:
-                engine_.OscCalCommand(&openCalibrationDialog_);
-                break;
-            case RunKind::kResetMcu:
-                engine_.ResetMcuCommand();
-                break;
-            case RunKind::kCableTest:
-                for (const std::string& line : RunCableTest(engine_).Lines()) {
-                    engine_.Log({Msg::kNote, {line + "\r\n"}});
-                }
-                break;
-            case RunKind::kSaveFlash:
-            case RunKind::kSaveEeprom:
-                readResult_ = engine_.ReadChipCommand();
-                break;
-            case RunKind::kNone:
-                break;
-        }
-        notifier_.PostMessage(WM_ISP_LOG, 1, 0);
-    });
+bool MainWindowPresenter::StartRun(WindowRun kind) {
+    RunKind station = RunKind::kResetMcu;
+    switch (kind) {
+        case WindowRun::kFuseRead:
+            station = RunKind::kFuseRead;
+            break;
+        case WindowRun::kOscCal:
+            station = RunKind::kCalibrationRead;
+            break;
+        case WindowRun::kCableTest:
+            station = RunKind::kCableTest;
+            break;
+        default:
+            break;
+    }
+    return StartRun(kind, station_.Request(station));
 }
 
-void MainWindowPresenter::RunEnded() {
-    if (worker_.joinable()) worker_.join();
-    const RunKind kind = std::exchange(run_, RunKind::kNone);
+bool MainWindowPresenter::StartRun(WindowRun kind, RunRequest request) {
+    // Read when each run starts, so a change during a run leaves that run alone.
+    request.verifyFileOnly = Desktop().extra.verifyScope == VerifyScope::kFile;
+    if (!station_.Start(request)) {
+        // Refused by the station's rules (their lines are in the log) or busy.
+        ShowLog();
+        return false;
+    }
+    run_ = kind;
+    SetRunControls(false);
+    const bool shows = kind == WindowRun::kProgram || kind == WindowRun::kSaveFlash ||
+                       kind == WindowRun::kSaveEeprom;
+    if (shows) view_.SetIcon(kIconRunning);
+    return true;
+}
+
+void MainWindowPresenter::OnRunEnded() {
+    if (ended_ || !RunGoing()) return;
+    station_.Join();
+    const RunReport report = station_.LastReport();
+    const WindowRun kind = std::exchange(run_, WindowRun::kNone);
     SetRunControls(true);
     if (std::exchange(refreshAfterRun_, false)) ApplyFamily();
     switch (kind) {
-        case RunKind::kProgram: {
+        case WindowRun::kProgram:
             view_.SetIcon(kIconIdle);
-            std::string warning;
-            for (const LogLine& line : fitWarning_) warning += Render(line, engine_.LogLanguage());
-            if (!warning.empty() && engine_.LogText().find(warning) == std::string::npos) {
-                for (const LogLine& line : fitWarning_) engine_.Log(line);
-            }
             break;
-        }
-        case RunKind::kFuseRead:
-        case RunKind::kFuseWrite:
+        case WindowRun::kFuseRead:
+        case WindowRun::kFuseWrite:
             // The panel shows the bytes read or written, the list the chip found.
             ApplyFamily();
             break;
-        case RunKind::kOscCal:
-            engine_.targetFamily = familyBeforeRun_;
-            if (pendingEnd_ == PendingEnd::kNone && openCalibrationDialog_) {
+        case WindowRun::kOscCal:
+            if (pendingEnd_ == PendingEnd::kNone && report.openCalibrationDialog) {
                 ModalScope modal(*this);
                 view_.ShowOptionDialog(kMenuOscCal);
             }
             break;
-        case RunKind::kSaveFlash:
-        case RunKind::kSaveEeprom:
+        case WindowRun::kSaveFlash:
+        case WindowRun::kSaveEeprom:
             view_.SetIcon(kIconIdle);
-            engine_.readBackFlash = engine_.readBackEeprom = false;
-            SaveReadBack(kind == RunKind::kSaveFlash);
-            ShowLog();
+            SaveReadBack(kind == WindowRun::kSaveFlash);
             break;
-        case RunKind::kResetMcu:
-        case RunKind::kCableTest:
-        case RunKind::kNone:
+        case WindowRun::kCableTest:
+            for (const std::string& line : report.cableTestLines) AppendNote(line);
+            break;
+        case WindowRun::kResetMcu:
+        case WindowRun::kNone:
             break;
     }
+    ShowLog();
     if (pendingEnd_ != PendingEnd::kNone) {
         Finish(pendingEnd_);
         return;
@@ -587,23 +585,17 @@ void MainWindowPresenter::SetRunControls(bool enabled) {
     ShowFuseBoxes();  // enabled again only where the chip's mask allows
 }
 
-// ---- engine messages ----
+// ---- the station's reports ----
 
-void MainWindowPresenter::OnEngineMessage(unsigned message, std::uintptr_t wParam,
-                                          std::intptr_t lParam) {
+void MainWindowPresenter::OnProgress(int percent) {
+    if (!ended_) view_.StatusBar(percent);
+}
+
+void MainWindowPresenter::OnLog() {
     if (ended_) return;
-    if (message == WM_ISP_PROGRESS) {
-        view_.StatusBar(static_cast<int>(lParam));
-    } else if (message == WM_ISP_LOG) {
-        if (wParam != 0) {
-            RunEnded();
-            return;
-        }
-        const std::string log = engine_.LogText();
-        view_.StatusStopScroll();
-        if (pendingEnd_ == PendingEnd::kNone) ShowStatus(StatusPrefix(log), true);
-        view_.ShowLog(log);
-    }
+    ShowLog();
+    view_.StatusStopScroll();
+    if (pendingEnd_ == PendingEnd::kNone) ShowStatus(StatusPrefix(logHead_), true);
 }
 
 // ---- files ----
@@ -616,8 +608,8 @@ void MainWindowPresenter::OpenFlash() {
         path = view_.ChooseFile({std::string(kFlashFilterTitle), "*.hex", "hex"});
     }
     if (path) {
-        LoadFlashImage(engine_, flashFile_, *path);
-        if (watch_ != nullptr) watch_->Watch(flashFile_.Path());
+        station_.LoadFlash(*path);
+        if (watch_ != nullptr) watch_->Watch(FlashFile().Path());
     }
     ShowLog();
 }
@@ -629,7 +621,7 @@ void MainWindowPresenter::OpenEeprom() {
         ModalScope modal(*this);
         path = view_.ChooseFile({std::string(kEepromFilterTitle), "*.hex;*.eep", "hex"});
     }
-    if (path) LoadEepromImage(engine_, eepromFile_, *path);
+    if (path) station_.LoadEeprom(*path);
     ShowLog();
 }
 
@@ -638,32 +630,34 @@ void MainWindowPresenter::OnFlashFileChanged() {
     if (RunGoing() || modal_ > 0) {
         // Reloading now would change the image under the run, or start one while a dialog
         // asks something; the change is taken up when the run ends or the dialog closes.
-        if (!fileChangePending_) engine_.Log(Msg::kHexChangedDuringRun);
+        if (!fileChangePending_) station_.Log(Msg::kHexChangedDuringRun);
         fileChangePending_ = true;
         return;
     }
     ShowStatus(std::string(kFileChangedText), false);
-    const std::string flashPath = flashFile_.Path();
-    const std::string eepromPath = eepromFile_.Path();
+    const std::string flashPath = FlashFile().Path();
+    const std::string eepromPath = EepromFile().Path();
     // The file is read once: the bytes judged whole are the bytes loaded. Read twice, a build
     // tool writing it again in between would get a half-written file programmed.
     std::string text;
     std::string error;
     HexFileCheck check;
     if (ReadWholeFile(flashPath, text, error, kMaxHexFileBytes) == FileReadStatus::kRead) {
-        LoadHexText(engine_, flashFile_, flashPath, text, true);
+        station_.LoadFlashText(flashPath, text);
         check = CheckHexText(text);
     } else {
-        LoadFlashImage(engine_, flashFile_, flashPath);  // logs why it cannot be read
+        station_.LoadFlash(flashPath);  // logs why it cannot be read
     }
-    LoadEepromImage(engine_, eepromFile_, eepromPath);
-    // A file its build tool has not finished is loaded but not programmed: the finished file's
-    // own change brings the run.
-    if (AutoProgrammer::ShouldProgram(check.state, view_.IsChecked(kAutoProgramBoxId))) {
-        ProgramCommand();
-    } else {
+    station_.LoadEeprom(eepromPath);
+    ShowLog();
+    if (!view_.IsChecked(kAutoProgramBoxId)) {
         view_.SetIcon(kIconFileChanged);
+        return;
     }
+    // A file its build tool has not finished is loaded but not programmed: the station's rules
+    // say so in the log, and the finished file's own change brings the run.
+    ProgramCommand(true, AutoProgrammer::ShouldProgram(check.state, true));
+    if (!RunGoing()) view_.SetIcon(kIconFileChanged);
 }
 
 void MainWindowPresenter::TakeDeferredChange() {
@@ -673,18 +667,19 @@ void MainWindowPresenter::TakeDeferredChange() {
 }
 
 void MainWindowPresenter::ToggleSimulator() {
+    DesktopSettings& desktop = station_.Desktop();
     if (!Idle()) {
-        view_.SetChecked(kMenuSimulator, desktop_.simulator);
+        view_.SetChecked(kMenuSimulator, desktop.simulator);
         return;
     }
-    desktop_.simulator = !desktop_.simulator;
+    desktop.simulator = !desktop.simulator;
     BindPortPath();
     ShowLog();
 }
 
 void MainWindowPresenter::ToggleVerifyScope() {
     // Read when the next run starts, so a change during a run leaves that run alone.
-    VerifyScope& scope = desktop_.extra.verifyScope;
+    VerifyScope& scope = station_.Desktop().extra.verifyScope;
     scope = scope == VerifyScope::kFile ? VerifyScope::kChip : VerifyScope::kFile;
     view_.SetChecked(kMenuVerifyFileScope, scope == VerifyScope::kFile);
 }
@@ -704,7 +699,8 @@ void MainWindowPresenter::BeginEnd(PendingEnd how) {
     if (RunGoing()) {
         // The run owns the port path until it ends; the window closes right after.
         if (pendingEnd_ == PendingEnd::kNone) {
-            engine_.Log(Msg::kWaitForRun);
+            station_.Log(Msg::kWaitForRun);
+            ShowLog();
         }
         // A later Exit or close box asks for the settings to be written after all.
         if (pendingEnd_ == PendingEnd::kNone || how != PendingEnd::kEscape) pendingEnd_ = how;
@@ -716,13 +712,11 @@ void MainWindowPresenter::BeginEnd(PendingEnd how) {
 }
 
 void MainWindowPresenter::Finish(PendingEnd how) {
+    // Every end removes the watch: a change after it would report to a window that is gone.
+    if (watch_ != nullptr) watch_->Unwatch();
     if (how != PendingEnd::kEscape) {
-        if (watch_ != nullptr) watch_->Unwatch();
-        port_.reset();
-        const MainWindowState boxes = ReadBoxes();
-        if (SaveSettings(settingsPath_, engine_, boxes, flashFile_, eepromFile_)) {
-            SaveDesktopSettings(settingsPath_, desktop_, engine_);
-        }
+        station_.ReleasePort();
+        station_.SaveSettings(settingsPath_, ReadBoxes());
     }
     ended_ = true;
     view_.EndDialog(how == PendingEnd::kExit);

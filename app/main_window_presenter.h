@@ -1,27 +1,27 @@
 // The main window's behaviour without a toolkit: start-up in its fixed order, the family
-// switch and chip selection, the fuse panel and wizard, the commands, the engine's two
-// messages and the shutdown steps. A front end builds the window from MainTemplate(),
-// implements MainWindowView, delivers the engine's messages on the window's thread to
-// OnEngineMessage() and forwards every user action here.
+// switch and chip selection, the fuse panel and wizard, the commands, the run's reports and
+// the shutdown steps. A front end builds the window from MainTemplate(), implements
+// MainWindowView, delivers the station's reports (RunObserver) on the window's thread to
+// OnLog(), OnProgress() and OnRunEnded(), and forwards every user action here.
 //
-// Every engine run (Program, fuse READ and WRITE, Osc Cal. Bytes, Reset MCU, the automatic
-// run) goes to one worker thread, one run at a time; the window never blocks on the port.
-// While a run goes, the commands that use the engine are disabled and refused, and the
-// window's end waits for the run's end, so the port path is never closed under a run.
+// Every run (Program, fuse READ and WRITE, Osc Cal. Bytes, Reset MCU, the automatic run) goes
+// to the station's worker, one run at a time, through the station's rules; the window never
+// blocks on the port. While a run goes, the commands that use the station are disabled and
+// refused, and the window's end waits for the run's end, so the port path is never closed
+// under a run.
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <thread>
 
-#include "app/desktop_settings.h"
 #include "app/main_window_view.h"
+#include "devices/fuse_panel.h"
 #include "devices/fuse_wizard.h"
-#include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
 #include "hosting/port_path.h"
+#include "station/station.h"
 
 namespace velkor {
 
@@ -42,10 +42,10 @@ inline constexpr const char kSaveEepromTitle[] = "Save EEPROM";
 
 class MainWindowPresenter {
   public:
-    // `notifier` carries the engine's messages to the window's thread; it must outlive the
-    // presenter. `watch` may be null: then the flash file is not watched.
-    MainWindowPresenter(IspProgrammer& engine, MainWindowView& view, EngineNotifier& notifier,
-                        std::string settingsPath, FlashFileWatch* watch = nullptr);
+    // The front end delivers the station's reports to OnLog, OnProgress and OnRunEnded on the
+    // window's thread. `watch` may be null: then the flash file is not watched.
+    MainWindowPresenter(Station& station, MainWindowView& view, std::string settingsPath,
+                        FlashFileWatch* watch = nullptr);
     // Waits for a run still going, then lets go of the port path.
     ~MainWindowPresenter();
     MainWindowPresenter(const MainWindowPresenter&) = delete;
@@ -58,8 +58,11 @@ class MainWindowPresenter {
     void OnCommand(int id);
     // A drop-down list's new selection (-1: none).
     void OnListSelection(int id, int index);
-    // WM_ISP_LOG / WM_ISP_PROGRESS, on the window's thread, in posting order.
-    void OnEngineMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    // The station's reports, on the window's thread, in the order made: new log text, the
+    // progress bar, the end of the run started last.
+    void OnLog();
+    void OnProgress(int percent);
+    void OnRunEnded();
     // The close box (and Alt+F4): the shutdown steps, then the window ends as cancelled.
     void OnClose();
     // Escape: the window ends without the shutdown steps (the settings are not written).
@@ -70,16 +73,16 @@ class MainWindowPresenter {
     // after Update" is checked, else mark the window. During a run this waits for its end.
     void OnFlashFileChanged();
 
-    bool RunGoing() const { return run_ != RunKind::kNone; }
+    bool RunGoing() const { return run_ != WindowRun::kNone; }
     bool Ended() const { return ended_; }
-    PortPath* Port() const { return port_.get(); }
-    const DesktopSettings& Desktop() const { return desktop_; }
+    PortPath* Port() const { return station_.Port(); }
+    const DesktopSettings& Desktop() const { return station_.Desktop(); }
     const WizardLists& Wizard() const { return wizard_; }
-    const HexFile& FlashFile() const { return flashFile_; }
-    const HexFile& EepromFile() const { return eepromFile_; }
+    const HexFile& FlashFile() const { return station_.FlashFile(); }
+    const HexFile& EepromFile() const { return station_.EepromFile(); }
 
   private:
-    enum class RunKind {
+    enum class WindowRun {
         kNone,
         kProgram,
         kFuseRead,
@@ -94,6 +97,8 @@ class MainWindowPresenter {
 
     void BindPortPath();
     void UpdateTitle();
+    // Shows the log text not shown yet: appended, or the whole log when it was emptied or
+    // rendered again in another language.
     void ShowLog();
     void ShowStatus(const std::string& text, bool fromLog);
     void AppendNote(const std::string& text);
@@ -103,6 +108,8 @@ class MainWindowPresenter {
     void ShowWizard();
     void ChipSelected(int index);
     void LoadFuseDefaults();
+    void SetFuses(const FuseBytes& fuses);
+    FuseBytes Fuses() const;
     void ToggleFuseBox(int id);
     void WizardChoice(int id, int index);
 
@@ -111,7 +118,9 @@ class MainWindowPresenter {
 
     // False, with a log line, while a run goes.
     bool Idle();
-    void ProgramCommand();
+    // `automatic`: the flash file changed and "Auto Prog after Update" is checked; `whole`
+    // says whether that file was seen complete.
+    void ProgramCommand(bool automatic = false, bool whole = true);
     void FuseWriteCommand();
     // Asks before a fuse write that would end serial programming; false when declined.
     bool FuseWriteConfirmed();
@@ -120,8 +129,9 @@ class MainWindowPresenter {
     // the file is written only after a complete read (SaveReadBack, at the run's end).
     void SaveCommand(bool flash);
     void SaveReadBack(bool flash);
-    void StartRun(RunKind kind);
-    void RunEnded();
+    // Starts the run through the station's rules; false when they refused it (logged).
+    bool StartRun(WindowRun kind, RunRequest request);
+    bool StartRun(WindowRun kind);
     void SetRunControls(bool enabled);
 
     void OpenFlash();
@@ -142,26 +152,18 @@ class MainWindowPresenter {
     void BeginEnd(PendingEnd how);
     void Finish(PendingEnd how);
 
-    IspProgrammer& engine_;
+    Station& station_;
     MainWindowView& view_;
-    EngineNotifier& notifier_;
     const std::string settingsPath_;
     FlashFileWatch* watch_;
 
-    DesktopSettings desktop_;
-    std::unique_ptr<PortPath> port_;
-    HexFile flashFile_;
-    HexFile eepromFile_;
     WizardLists wizard_;
 
-    RunKind run_ = RunKind::kNone;
-    std::thread worker_;
-    std::vector<LogLine> fitWarning_;
-    bool statusShowsLog_ = false;         // the dot display shows the log's start, not a notice
-    bool openCalibrationDialog_ = false;  // written by the worker, read after joining it
-    int readResult_ = 0;                  // likewise: the read-back run's result
-    std::string savePath_;                // where a read-back run's bytes go
-    std::uint32_t familyBeforeRun_ = 0;
+    WindowRun run_ = WindowRun::kNone;
+    LogCursor logShown_;           // how much of the log the view has
+    std::string logHead_;          // the log's first characters, for the dot display
+    bool statusShowsLog_ = false;  // the dot display shows the log's start, not a notice
+    std::string savePath_;         // where a read-back run's bytes go
     PendingEnd pendingEnd_ = PendingEnd::kNone;
     bool fileChangePending_ = false;
     int modal_ = 0;

@@ -46,6 +46,9 @@ class MainWindowView {
 
     // The log box shows this text (lines end in "\r\n") with its last line in view.
     virtual void ShowLog(const std::string& text) = 0;
+    // The log box shows this text (whole lines) after what it shows, with its last line in
+    // view: the cost is the new text's, however long the log already is.
+    virtual void AppendLog(const std::string& text) = 0;
 
     // The status display.
     virtual void StatusText(const std::string& text) = 0;

@@ -2,18 +2,19 @@
 
 namespace velkor::cli {
 
-void LogPrinter::PostMessage(unsigned message, std::uintptr_t /*wParam*/, std::intptr_t lParam) {
+void LogPrinter::OnLog() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (message == WM_ISP_LOG) {
-        PrintNewText();
-    } else if (message == WM_ISP_PROGRESS && bar_ != nullptr) {
-        const int percent = static_cast<int>(lParam);
-        const int filled = percent * 40 / 100;
-        *bar_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
-              << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%"
-              << std::flush;
-        barShown_ = true;
-    }
+    PrintNewText();
+}
+
+void LogPrinter::OnProgress(int percent) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    if (bar_ == nullptr) return;
+    const int filled = percent * 40 / 100;
+    *bar_ << "\r[" << std::string(static_cast<std::size_t>(filled), '#')
+          << std::string(static_cast<std::size_t>(40 - filled), ' ') << "] " << percent << "%"
+          << std::flush;
+    barShown_ = true;
 }
 
 void LogPrinter::Flush() {
@@ -30,20 +31,15 @@ void LogPrinter::ClearBar() {
 }
 
 void LogPrinter::PrintNewText() {
-    const std::string text = engine_.LogText();
-    std::string fresh;
-    if (text.compare(0, printed_.size(), printed_) == 0) {
-        fresh = text.substr(printed_.size());
-    } else {
-        fresh = text;  // the log was emptied for a new run
-    }
-    printed_ = text;
-    if (fresh.empty()) return;
+    // Only what was appended since the last print: a long run costs in proportion to its lines.
+    // An emptied log (a new run) gives its whole new text.
+    const LogDelta fresh = station_.LogSince(printed_);
+    if (fresh.text.empty()) return;
     ClearBar();
     // The log keeps Windows line ends; a terminal wants only the line feed.
     std::string clean;
-    clean.reserve(fresh.size());
-    for (char c : fresh) {
+    clean.reserve(fresh.text.size());
+    for (char c : fresh.text) {
         if (c != '\r') clean += c;
     }
     out_ << clean << std::flush;

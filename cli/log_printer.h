@@ -1,20 +1,21 @@
-// Prints the engine's log line by line as it is appended, and a progress bar on a terminal.
+// Prints the station's log line by line as it is appended, and a progress bar on a terminal.
 #pragma once
 
 #include <mutex>
 #include <ostream>
 #include <string>
 
-#include "engine/engine_seams.h"
-#include "engine/isp_programmer.h"
+#include "station/station.h"
 
 namespace velkor::cli {
 
-class LogPrinter : public EngineNotifier {
+class LogPrinter : public RunObserver {
   public:
-    LogPrinter(const IspProgrammer& engine, std::ostream& out, std::ostream* bar)
-        : engine_(engine), out_(out), bar_(bar) {}
-    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    LogPrinter(const Station& station, std::ostream& out, std::ostream* bar)
+        : station_(station), out_(out), bar_(bar) {}
+    void OnLog() override;
+    void OnProgress(int percent) override;
+    void OnRunEnded() override {}
     // Prints whatever was appended without a notification (a quiet append is followed by a
     // posted one anyway, but the end of a command flushes it too).
     void Flush();
@@ -23,11 +24,11 @@ class LogPrinter : public EngineNotifier {
     void PrintNewText();
     void ClearBar();
 
-    const IspProgrammer& engine_;
+    const Station& station_;
     std::ostream& out_;
     std::ostream* bar_;  // null: no bar
     std::mutex mutex_;
-    std::string printed_;
+    LogCursor printed_;
     bool barShown_ = false;
 };
 

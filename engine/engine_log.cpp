@@ -13,6 +13,7 @@ void EngineLog::Clear() {
     std::lock_guard<std::mutex> lock(mutex_);
     lines_.clear();
     text_.clear();
+    ++generation_;
 }
 
 std::string EngineLog::Text() const {
@@ -32,8 +33,22 @@ void EngineLog::SetLanguage(Language language) {
     std::lock_guard<std::mutex> lock(mutex_);
     if (language == language_) return;
     language_ = language;
+    ++generation_;
     text_.clear();
     for (const LogLine& line : lines_) text_ += Render(line, language_);
+}
+
+LogDelta EngineLog::Since(LogCursor& cursor) const {
+    std::lock_guard<std::mutex> lock(mutex_);
+    LogDelta delta;
+    if (cursor.generation != generation_ || cursor.bytes > text_.size()) {
+        delta.replace = true;
+        delta.text = text_;
+    } else {
+        delta.text = text_.substr(cursor.bytes);
+    }
+    cursor = {generation_, text_.size()};
+    return delta;
 }
 
 Language EngineLog::GetLanguage() const {

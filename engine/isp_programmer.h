@@ -82,6 +82,7 @@ class IspProgrammer {
     void PostProgress(int percent);
     std::string LogText() const { return log_.Text(); }
     std::vector<Msg> LogIds() const { return log_.Ids(); }
+    LogDelta LogSince(LogCursor& cursor) const { return log_.Since(cursor); }
     // Chinese unless set; the lines already logged are shown again in the new language.
     void SetLogLanguage(Language language) { log_.SetLanguage(language); }
     Language LogLanguage() const { return log_.GetLanguage(); }

@@ -275,7 +275,8 @@ bool UpdateSettingsFile(const std::string& iniPath, IspProgrammer& engine,
 }
 
 bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainWindowState& window,
-                  const HexFile& flashFile, const HexFile& eepromFile, FileOps& ops) {
+                  const HexFile& flashFile, const HexFile& eepromFile, FileOps& ops,
+                  const std::function<void(ProfileDocument&)>& more) {
     CollectCommandFlags(window, engine.commands);
     bool complete = true;
     // The keys are written into the file as it is now, so that everything else in it stays.
@@ -314,6 +315,7 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
         file.SetInt(kCommand, "AutoSelchip", commands.autoSelchip);
         file.SetInt(kCommand, "Verify", commands.verify);
         file.SetInt(kCommand, "CopyCal", commands.copyCal);
+        if (more) more(file);
     };
     return UpdateSettingsFile(iniPath, engine, writeKeys, ops) && complete;
 }

@@ -96,9 +96,12 @@ bool UpdateSettingsFile(const std::string& iniPath, IspProgrammer& engine,
 // file holds (unknown sections and keys, comments). The file is replaced in one step, so a
 // failure leaves the previous file intact; it is reported in the engine's log and the result
 // is false. An existing file that cannot be read is not overwritten.
+// `more` sets the keys of other sections in the same replacement, so that the file is written
+// once.
 bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainWindowState& window,
                   const HexFile& flashFile, const HexFile& eepromFile,
-                  FileOps& ops = SystemFileOps());
+                  FileOps& ops = SystemFileOps(),
+                  const std::function<void(ProfileDocument&)>& more = {});
 
 // For the command-line front end: loads the settings file into the engine and loads the HEX
 // files it names. The command flags end up as a Program run in the window would use them right

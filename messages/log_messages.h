@@ -139,6 +139,16 @@ enum class Msg : std::uint16_t {
     kSaved,
     kSaveWriteFailed,
 
+    // the rules before a run
+    kRefusedNoChip,
+    kRefusedImageNotLoaded,
+    kRefusedImageIncomplete,
+    kRefusedNoEndRecord,
+    kRefusedBeyondChip,
+    kRefusedFuses89,
+    kRefusedStep89,
+    kRefusedNothingToDo,
+
     kCount
 };
 
@@ -323,6 +333,22 @@ inline constexpr MsgText kMessages[] = {
     // The memory ("Flash", "EEPROM"), the byte count and the path.
     {Msg::kSaved, "%s %u 字节已保存到 %s\r\n", "%s: %u bytes saved to %s\r\n"},
     {Msg::kSaveWriteFailed, "文件未能写入: %s\r\n", "The file could not be written: %s\r\n"},
+
+    {Msg::kRefusedNoChip, "未选择芯片, 操作未执行.\r\n", "No chip selected; nothing was done.\r\n"},
+    {Msg::kRefusedImageNotLoaded, "%s文件 %s 未能载入, 操作未执行.\r\n",
+     "The %s file %s was not loaded; nothing was done.\r\n"},
+    {Msg::kRefusedImageIncomplete, "%s文件 %s 第 %d 行有错误, 文件不完整, 操作未执行.\r\n",
+     "The %s file %s is incomplete (faulty line %d); nothing was done.\r\n"},
+    {Msg::kRefusedNoEndRecord, "hex文件 %s 没有结束记录, 未自动编程.\r\n",
+     "%s has no end record; not programmed automatically.\r\n"},
+    {Msg::kRefusedBeyondChip, "映像中有超出芯片容量的数据, 操作未执行.\r\n",
+     "The image holds data beyond the chip; nothing was done.\r\n"},
+    {Msg::kRefusedFuses89, "89S5x 芯片没有熔丝位, 命令未执行.\r\n",
+     "89S5x chips have no fuse bytes; nothing was done.\r\n"},
+    {Msg::kRefusedStep89, "%s (89S5x) 没有 %s 步骤, 操作未执行.\r\n",
+     "%s (89S5x family) has no %s step; nothing was done.\r\n"},
+    {Msg::kRefusedNothingToDo, "没有选择任何步骤, 操作未执行.\r\n",
+     "No step chosen; nothing to do.\r\n"},
 };
 
 constexpr bool MessagesInOrder() {

@@ -9,7 +9,7 @@
 #include "app/auto_program.h"
 #include "app/file_watcher.h"
 #include "app/qt/main_window.h"
-#include "engine/isp_programmer.h"
+#include "station/station.h"
 #include "files/settings.h"
 
 namespace {
@@ -44,12 +44,13 @@ int main(int argc, char** argv) {
         }
     }
 
-    velkor::IspProgrammer engine;
-    // The watcher outlives the window; the window's shutdown removes its watch first.
+    // The station and the watcher outlive the window; every end of the window removes its
+    // watch, and its destruction waits for a run still going.
+    velkor::Station station;
     velkor::FileWatcher watcher;
     WindowWatchSink sink;
     velkor::WindowFlashWatch watch(watcher, sink);
-    velkor::qt::MainWindow window(engine, settingsPath, &watch);
+    velkor::qt::MainWindow window(station, settingsPath, &watch);
     sink.window = &window;
     window.Start();
     window.show();

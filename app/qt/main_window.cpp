@@ -46,20 +46,25 @@ QColor ToQColor(controls::Rgb c) {
 
 }  // namespace
 
-void QueuedEngineNotifier::PostMessage(unsigned message, std::uintptr_t wParam,
-                                       std::intptr_t lParam) {
-    // Queued even when posted from the window's own thread, as a posted message is.
+// Each is queued even when made on the window's own thread, as a posted message is.
+void QueuedRunObserver::OnLog() {
     QMetaObject::invokeMethod(
-        this,
-        [this, message, wParam, lParam] {
-            emit Posted(message, static_cast<quintptr>(wParam), static_cast<qintptr>(lParam));
-        },
-        Qt::QueuedConnection);
+        this, [this] { emit LogAppended(); }, Qt::QueuedConnection);
 }
 
-MainWindow::MainWindow(IspProgrammer& engine, const std::string& settingsPath,
-                       FlashFileWatch* watch, QWidget* parent)
-    : QDialog(parent), engine_(engine) {
+void QueuedRunObserver::OnProgress(int percent) {
+    QMetaObject::invokeMethod(
+        this, [this, percent] { emit ProgressChanged(percent); }, Qt::QueuedConnection);
+}
+
+void QueuedRunObserver::OnRunEnded() {
+    QMetaObject::invokeMethod(
+        this, [this] { emit RunEnded(); }, Qt::QueuedConnection);
+}
+
+MainWindow::MainWindow(Station& station, const std::string& settingsPath, FlashFileWatch* watch,
+                       QWidget* parent)
+    : QDialog(parent), station_(station) {
     const MainWindowTemplate& t = MainTemplate();
     setObjectName(QStringLiteral("dialog102"));
     setWindowTitle(QString::fromUtf8(t.caption));
@@ -76,18 +81,20 @@ MainWindow::MainWindow(IspProgrammer& engine, const std::string& settingsPath,
     BuildMenu();
     BuildControls();
 
-    notifier_ = new QueuedEngineNotifier(this);
-    connect(notifier_, &QueuedEngineNotifier::Posted, this,
-            [this](unsigned message, quintptr wParam, qintptr lParam) {
-                presenter_->OnEngineMessage(message, wParam, lParam);
-            });
-    presenter_ =
-        std::make_unique<MainWindowPresenter>(engine, *this, *notifier_, settingsPath, watch);
+    observer_ = new QueuedRunObserver(this);
+    connect(observer_, &QueuedRunObserver::LogAppended, this, [this] { presenter_->OnLog(); });
+    connect(observer_, &QueuedRunObserver::ProgressChanged, this,
+            [this](int percent) { presenter_->OnProgress(percent); });
+    connect(observer_, &QueuedRunObserver::RunEnded, this, [this] { presenter_->OnRunEnded(); });
+    presenter_ = std::make_unique<MainWindowPresenter>(station, *this, settingsPath, watch);
+    station_.SetObserver(observer_);
 }
 
 MainWindow::~MainWindow() {
-    // The presenter waits for a run still going; the notifier it posts to lives until then.
+    // The presenter waits for a run still going; the observer it reports to lives until then,
+    // and the station reports to nobody after.
     presenter_.reset();
+    station_.SetObserver(nullptr);
 }
 
 void MainWindow::Start() {
@@ -298,6 +305,16 @@ void MainWindow::ShowLog(const std::string& text) {
     bar->setValue(bar->maximum());
 }
 
+void MainWindow::AppendLog(const std::string& text) {
+    QString shown = FromUtf8(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    if (shown.endsWith(QLatin1Char('\n'))) shown.chop(1);
+    // appendPlainText starts a new paragraph: the box's last line ends where the text starts.
+    log_->appendPlainText(shown);
+    QScrollBar* bar = log_->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
 void MainWindow::StatusText(const std::string& text) {
     status_->SetTextUtf8(text);
 }
@@ -374,13 +391,13 @@ void MainWindow::ShowAbout(const std::string& text) {
 void MainWindow::ShowOptionDialog(int menuId) {
     switch (menuId) {
         case kMenuOscCal:
-            RunCalibrationDialog(engine_, this);
+            RunCalibrationDialog(station_.Options(), this);
             break;
         case kMenuLockByte:
-            RunLockDialog(engine_, this);
+            RunLockDialog(station_.Options(), this);
             break;
         case kMenuSetupSpeed:
-            RunSpeedDialog(engine_, this);
+            RunSpeedDialog(station_.Options(), this);
             break;
         default:
             break;

@@ -13,7 +13,7 @@
 #include "app/dialog_units.h"
 #include "app/main_window_presenter.h"
 #include "app/main_window_view.h"
-#include "engine/engine_seams.h"
+#include "station/station.h"
 
 class QAction;
 class QPlainTextEdit;
@@ -26,25 +26,29 @@ namespace velkor::qt {
 
 class StatusDisplay;
 
-// Posts the engine's messages, from any thread, into the event queue of the window's thread;
-// they arrive in the order posted.
-class QueuedEngineNotifier : public QObject, public EngineNotifier {
+// Turns the station's reports, from any thread, into queued signals on the window's thread;
+// they arrive in the order made.
+class QueuedRunObserver : public QObject, public RunObserver {
     Q_OBJECT
 
   public:
     using QObject::QObject;
-    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void OnLog() override;
+    void OnProgress(int percent) override;
+    void OnRunEnded() override;
 
   signals:
-    void Posted(unsigned message, quintptr wParam, qintptr lParam);
+    void LogAppended();
+    void ProgressChanged(int percent);
+    void RunEnded();
 };
 
 class MainWindow : public QDialog, public MainWindowView {
     Q_OBJECT
 
   public:
-    MainWindow(IspProgrammer& engine, const std::string& settingsPath,
-               FlashFileWatch* watch = nullptr, QWidget* parent = nullptr);
+    MainWindow(Station& station, const std::string& settingsPath, FlashFileWatch* watch = nullptr,
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // The window's initialisation (the presenter's start-up steps); call once before showing.
@@ -64,6 +68,7 @@ class MainWindow : public QDialog, public MainWindowView {
     void SetListItems(int id, const std::vector<std::string>& items, int selection) override;
     void SetLinkTarget(int id, const std::string& target) override;
     void ShowLog(const std::string& text) override;
+    void AppendLog(const std::string& text) override;
     void StatusText(const std::string& text) override;
     void StatusBar(int litColumns) override;
     void StatusStartScroll(int periodMs) override;
@@ -87,14 +92,14 @@ class MainWindow : public QDialog, public MainWindowView {
     void BuildControls();
     QWidget* Control(int id) const;
 
-    IspProgrammer& engine_;
+    Station& station_;
     DialogUnits units_;
     QWidget* client_ = nullptr;
     std::map<int, QWidget*> controls_;
     std::map<int, QAction*> actions_;
     QPlainTextEdit* log_ = nullptr;
     StatusDisplay* status_ = nullptr;
-    QueuedEngineNotifier* notifier_ = nullptr;
+    QueuedRunObserver* observer_ = nullptr;
     std::unique_ptr<MainWindowPresenter> presenter_;
     int iconId_ = 0;
     bool ending_ = false;

@@ -13,7 +13,7 @@
 #include "app/auto_program.h"
 #include "app/file_watcher.h"
 #include "app/win32/main_window.h"
-#include "engine/isp_programmer.h"
+#include "station/station.h"
 #include "files/settings.h"
 #include "files/utf8_path.h"
 
@@ -21,9 +21,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};
     InitCommonControlsEx(&controls);
 
-    // The engine holds both memory images; it lives for the whole process.
-    static velkor::IspProgrammer engine;
-    velkor::win32::MainWindow window(engine, velkor::DefaultSettingsPath());
+    // The station holds the engine and both memory images; it lives for the whole process.
+    static velkor::Station station;
+    velkor::win32::MainWindow window(station, velkor::DefaultSettingsPath());
     // The flash file's watch: its notifications are posted to the window as "FileWatchNotify".
     // The watcher outlives the watch; the window's shutdown removes the watch first.
     velkor::FileWatcher watcher;

@@ -31,13 +31,19 @@ HICON LoadIconAt(int id, int metric) {
 
 }  // namespace
 
-MainWindow::MainWindow(IspProgrammer& engine, std::string settingsPath)
-    : engine_(engine),
+// The station's reports as the window's own posted messages, in the order made.
+constexpr UINT kRunLogMessage = WM_APP + 21;
+constexpr UINT kRunProgressMessage = WM_APP + 20;
+constexpr UINT kRunEndedMessage = WM_APP + 22;
+
+MainWindow::MainWindow(Station& station, std::string settingsPath)
+    : station_(station),
       settingsPath_(std::move(settingsPath)),
       fileWatchMessage_(RegisterWindowMessageW(L"FileWatchNotify")) {}
 
 MainWindow::~MainWindow() {
     presenter_.reset();
+    station_.SetObserver(nullptr);
     if (bigIcon_ != nullptr) DestroyIcon(bigIcon_);
     if (smallIcon_ != nullptr) DestroyIcon(smallIcon_);
     if (currentIcon_ != nullptr) DestroyIcon(currentIcon_);
@@ -122,16 +128,23 @@ void MainWindow::Initialise() {
     bigIcon_ = LoadIconAt(kIconIdle, SM_CXICON);
     SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(bigIcon_));
 
-    presenter_ =
-        std::make_unique<MainWindowPresenter>(engine_, *this, *this, settingsPath_, watch_);
+    presenter_ = std::make_unique<MainWindowPresenter>(station_, *this, settingsPath_, watch_);
+    station_.SetObserver(this);
     presenter_->Initialise();
 }
 
 INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
-    if (message == WM_ISP_LOG || message == WM_ISP_PROGRESS) {
+    if (message == kRunLogMessage || message == kRunProgressMessage ||
+        message == kRunEndedMessage) {
         if (presenter_ == nullptr) return TRUE;
-        presenter_->OnEngineMessage(message, wParam, lParam);
-        if (message == WM_ISP_LOG && wParam != 0) DumpSimulatedChip();
+        if (message == kRunLogMessage) {
+            presenter_->OnLog();
+        } else if (message == kRunProgressMessage) {
+            presenter_->OnProgress(static_cast<int>(lParam));
+        } else {
+            presenter_->OnRunEnded();
+            DumpSimulatedChip();
+        }
         return TRUE;
     }
     if (fileWatchMessage_ != 0 && message == fileWatchMessage_) {
@@ -226,7 +239,7 @@ void MainWindow::DumpSimulatedChip() {
     PortPath* port = presenter_->Port();
     if (port == nullptr || port->Bench() == nullptr) return;
     const std::string error = cli::DumpSimChip(*port->Bench(), simDumpFolder_);
-    if (!error.empty()) engine_.Log({Msg::kNote, {error + "\r\n"}});
+    if (!error.empty()) station_.Log({Msg::kNote, {error + "\r\n"}});
 }
 
 // ---- MainWindowView ----
@@ -293,6 +306,16 @@ void MainWindow::SetLinkTarget(int id, const std::string& target) {
 void MainWindow::ShowLog(const std::string& text) {
     HWND box = GetDlgItem(hwnd_, kLogBoxId);
     SetWindowTextW(box, WideFromUtf8(text).c_str());
+    const LRESULT lines = SendMessageW(box, EM_GETLINECOUNT, 0, 0);
+    SendMessageW(box, EM_LINESCROLL, 0, lines);
+}
+
+void MainWindow::AppendLog(const std::string& text) {
+    // Replacing the selection at the end appends without copying what the box holds.
+    HWND box = GetDlgItem(hwnd_, kLogBoxId);
+    const LRESULT end = GetWindowTextLengthW(box);
+    SendMessageW(box, EM_SETSEL, static_cast<WPARAM>(end), end);
+    SendMessageW(box, EM_REPLACESEL, FALSE, reinterpret_cast<LPARAM>(WideFromUtf8(text).c_str()));
     const LRESULT lines = SendMessageW(box, EM_GETLINECOUNT, 0, 0);
     SendMessageW(box, EM_LINESCROLL, 0, lines);
 }
@@ -397,13 +420,13 @@ void MainWindow::ShowOptionDialog(int menuId) {
     std::unique_ptr<OptionDialogPresenter> presenter;
     switch (menuId) {
         case kMenuOscCal:
-            presenter = std::make_unique<CalibrationDialogPresenter>(engine_, dialog);
+            presenter = std::make_unique<CalibrationDialogPresenter>(station_.Options(), dialog);
             break;
         case kMenuLockByte:
-            presenter = std::make_unique<LockDialogPresenter>(engine_, dialog);
+            presenter = std::make_unique<LockDialogPresenter>(station_.Options(), dialog);
             break;
         case kMenuSetupSpeed:
-            presenter = std::make_unique<SpeedDialogPresenter>(engine_, dialog);
+            presenter = std::make_unique<SpeedDialogPresenter>(station_.Options(), dialog);
             break;
         default:
             return;
@@ -416,10 +439,18 @@ void MainWindow::EndDialog(bool accepted) {
     ::EndDialog(hwnd_, accepted ? IDOK : IDCANCEL);
 }
 
-// ---- EngineNotifier ----
+// ---- RunObserver ----
 
-void MainWindow::PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-    ::PostMessageW(hwnd_, message, static_cast<WPARAM>(wParam), static_cast<LPARAM>(lParam));
+void MainWindow::OnLog() {
+    ::PostMessageW(hwnd_, kRunLogMessage, 0, 0);
+}
+
+void MainWindow::OnProgress(int percent) {
+    ::PostMessageW(hwnd_, kRunProgressMessage, 0, static_cast<LPARAM>(percent));
+}
+
+void MainWindow::OnRunEnded() {
+    ::PostMessageW(hwnd_, kRunEndedMessage, 0, 0);
 }
 
 // ---- WatchNotifySink ----

@@ -1,12 +1,11 @@
 // The main window's Win32 view: dialog 102 of the resource script, its controls bound to the
 // GDI custom controls, every user action forwarded to MainWindowPresenter and every view call
-// done with the controls. The engine's two messages arrive as posted window messages
-// (WM_ISP_LOG, WM_ISP_PROGRESS), the file watcher's as the registered "FileWatchNotify".
+// done with the controls. The station's reports arrive as posted window messages of the
+// window's own (log, progress, run ended), the file watcher's as the registered
+// "FileWatchNotify".
 #pragma once
 
 #include <windows.h>
-// <windows.h> renames PostMessage to PostMessageW; the engine's notifier means its own.
-#undef PostMessage
 
 #include <map>
 #include <memory>
@@ -19,13 +18,13 @@
 #include "controls/win32/hyperlink_label.h"
 #include "controls/win32/icon_button.h"
 #include "controls/win32/status_display.h"
-#include "engine/engine_seams.h"
+#include "station/station.h"
 
 namespace velkor::win32 {
 
-class MainWindow : public MainWindowView, public EngineNotifier, public WatchNotifySink {
+class MainWindow : public MainWindowView, public RunObserver, public WatchNotifySink {
   public:
-    MainWindow(IspProgrammer& engine, std::string settingsPath);
+    MainWindow(Station& station, std::string settingsPath);
     ~MainWindow() override;
     MainWindow(const MainWindow&) = delete;
     MainWindow& operator=(const MainWindow&) = delete;
@@ -49,6 +48,7 @@ class MainWindow : public MainWindowView, public EngineNotifier, public WatchNot
     void SetListItems(int id, const std::vector<std::string>& items, int selection) override;
     void SetLinkTarget(int id, const std::string& target) override;
     void ShowLog(const std::string& text) override;
+    void AppendLog(const std::string& text) override;
     void StatusText(const std::string& text) override;
     void StatusBar(int litColumns) override;
     void StatusStartScroll(int periodMs) override;
@@ -62,8 +62,10 @@ class MainWindow : public MainWindowView, public EngineNotifier, public WatchNot
     void ShowOptionDialog(int menuId) override;
     void EndDialog(bool accepted) override;
 
-    // ---- EngineNotifier: called on any thread ----
-    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    // ---- RunObserver: called on any thread; each posts a message of the window's ----
+    void OnLog() override;
+    void OnProgress(int percent) override;
+    void OnRunEnded() override;
 
     // ---- WatchNotifySink: called on the watcher's thread ----
     // Posts the registered "FileWatchNotify" to the window.
@@ -78,7 +80,7 @@ class MainWindow : public MainWindowView, public EngineNotifier, public WatchNot
     void PaintMinimised();
     void DumpSimulatedChip();
 
-    IspProgrammer& engine_;
+    Station& station_;
     const std::string settingsPath_;
     std::string simDumpFolder_;
     FlashFileWatch* watch_ = nullptr;

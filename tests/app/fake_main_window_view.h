@@ -38,7 +38,11 @@ class FakeMainWindowView : public MainWindowView {
         lists[id] = {items, selection};
     }
     void SetLinkTarget(int id, const std::string& target) override { links[id] = target; }
-    void ShowLog(const std::string& text) override { log = text; }
+    void ShowLog(const std::string& text) override {
+        log = text;
+        ++logReplaced;
+    }
+    void AppendLog(const std::string& text) override { log += text; }
     void StatusText(const std::string& text) override { statusText = text; }
     void StatusBar(int litColumns) override { statusBar = litColumns; }
     void StatusStartScroll(int) override { scrolling = true; }
@@ -81,6 +85,7 @@ class FakeMainWindowView : public MainWindowView {
     std::map<int, List> lists;
     std::map<int, std::string> links;
     std::string log;
+    int logReplaced = 0;  // times the whole log was shown again
     std::string statusText;
     int statusBar = -1;
     bool scrolling = false;
@@ -105,38 +110,45 @@ class FakeMainWindowView : public MainWindowView {
     std::map<int, bool> checked_;
 };
 
-// The engine's messages wait here, posted from any thread, until Deliver() hands them to the
-// presenter on the test's thread.
-class QueuedNotifier : public EngineNotifier {
+// The station's reports wait here, made on any thread, until Deliver() hands them to the
+// presenter on the test's thread, as a window's event queue does.
+class QueuedNotifier : public RunObserver {
   public:
-    struct Message {
-        unsigned message;
-        std::uintptr_t wParam;
-        std::intptr_t lParam;
+    enum class Kind { kLog, kProgress, kEnded };
+    struct Report {
+        Kind kind;
+        int percent;
     };
 
-    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        queue_.push_back({message, wParam, lParam});
-        if (message == WM_ISP_LOG && wParam != 0) ++runsEnded_;
-        posted_.notify_all();
-    }
+    void OnLog() override { Post({Kind::kLog, 0}); }
+    void OnProgress(int percent) override { Post({Kind::kProgress, percent}); }
+    void OnRunEnded() override { Post({Kind::kEnded, 0}); }
 
-    // Delivers every message queued so far.
+    // Delivers every report queued so far.
     void Deliver(MainWindowPresenter& presenter) {
         for (;;) {
-            Message m;
+            Report r;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 if (queue_.empty()) return;
-                m = queue_.front();
+                r = queue_.front();
                 queue_.pop_front();
             }
-            presenter.OnEngineMessage(m.message, m.wParam, m.lParam);
+            switch (r.kind) {
+                case Kind::kLog:
+                    presenter.OnLog();
+                    break;
+                case Kind::kProgress:
+                    presenter.OnProgress(r.percent);
+                    break;
+                case Kind::kEnded:
+                    presenter.OnRunEnded();
+                    break;
+            }
         }
     }
 
-    // Waits until the worker has posted the end of its run, then delivers everything.
+    // Waits until the worker has reported the end of its run, then delivers everything.
     void FinishRun(MainWindowPresenter& presenter) {
         {
             std::unique_lock<std::mutex> lock(mutex_);
@@ -152,9 +164,16 @@ class QueuedNotifier : public EngineNotifier {
     }
 
   private:
+    void Post(Report r) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(r);
+        if (r.kind == Kind::kEnded) ++runsEnded_;
+        posted_.notify_all();
+    }
+
     mutable std::mutex mutex_;
     std::condition_variable posted_;
-    std::deque<Message> queue_;
+    std::deque<Report> queue_;
     int runsEnded_ = 0;
     int delivered_ = 0;
 };

@@ -81,7 +81,7 @@ class MainWindowTest : public ::testing::Test {
                         "\n[PROGCMD]\nWriteFlash=1\nErase=1\nVerify=1\nCheckId=1\n" + extra);
     }
     MainWindowPresenter& Start() {
-        presenter_ = std::make_unique<MainWindowPresenter>(engine_, view_, notes_, ini_, &watch_);
+        presenter_ = std::make_unique<MainWindowPresenter>(station_, view_, ini_, &watch_);
         presenter_->Initialise();
         notes_.Deliver(*presenter_);
         return *presenter_;
@@ -96,9 +96,10 @@ class MainWindowTest : public ::testing::Test {
     std::string ini_;
     std::string hex_;
     int mega8_ = -1;
-    IspProgrammer engine_;
     test::FakeMainWindowView view_;
     test::QueuedNotifier notes_;
+    Station station_{&notes_};
+    const IspProgrammer& engine_ = station_.Engine();
     RecordingWatch watch_;
     std::unique_ptr<MainWindowPresenter> presenter_;
 };
@@ -151,7 +152,7 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
     for (int i = 0; i < 200; ++i) ASSERT_EQ(flash[i], (i * 7 + 3) & 0xFF) << i;
     EXPECT_EQ(flash[200], 0xFF);
 
-    p.OnEngineMessage(WM_ISP_PROGRESS, 0, 50);
+    p.OnProgress(50);
     EXPECT_EQ(view_.statusBar, 50);
 
     // mega8 has four calibration bytes: once they are read, their dialog opens.
@@ -309,7 +310,9 @@ TEST_F(MainWindowTest, ExitWritesTheSettingsAndEscapeDoesNot) {
         p.OnEscape();
         EXPECT_EQ(view_.ends, std::vector<bool>{false});
         EXPECT_EQ(Saved("DEVICE", "TYPE"), "0");
-        EXPECT_EQ(watch_.calls.back(), "watch " + hex_);  // Escape skips the shutdown steps
+        // Escape skips the shutdown steps, but not the watch's end: a change after the
+        // window is gone would report to nobody.
+        EXPECT_EQ(watch_.calls.back(), "unwatch");
         EXPECT_EQ(Saved("EXTRA", "VerifyScope"), "<none>");
     }
     view_.ends.clear();
@@ -421,16 +424,20 @@ TEST_F(MainWindowTest, AWriteThatEndsSerialProgrammingAsksFirstAndAMisfitImageIs
     EXPECT_NE(view_.questions[0].find("RSTDISBL"), std::string::npos) << view_.questions[0];
     EXPECT_FALSE(p.RunGoing());
     view_.Check(kWriteFuseBoxId, true);
-    p.OnCommand(kProgramButtonId);  // the FUSE box writes the same bytes: asked again
-    EXPECT_EQ(view_.questions.size(), 2u);
+    // The FUSE box would write the same bytes, but the image does not fit: refused before
+    // anything is asked.
+    p.OnCommand(kProgramButtonId);
+    EXPECT_EQ(view_.questions.size(), 1u);
     EXPECT_FALSE(p.RunGoing());
 
+    // An image meant for a bigger chip would be written only in part: the run is refused.
     view_.Check(kWriteFuseBoxId, false);
     p.OnCommand(kProgramButtonId);
-    notes_.FinishRun(p);
+    EXPECT_FALSE(p.RunGoing());
     const std::string misfit = ImageFitLines(engine_, p.FlashFile(), p.EepromFile());
     ASSERT_FALSE(misfit.empty());
-    EXPECT_EQ(view_.log.substr(view_.log.size() - misfit.size()), misfit) << view_.log;
+    EXPECT_NE(view_.log.find(misfit + MsgZh(Msg::kRefusedBeyondChip)), std::string::npos)
+        << view_.log;
 }
 
 TEST_F(MainWindowTest, DamagedFilesAndNonsenseSettingsLeaveAWorkingWindow) {
@@ -448,11 +455,11 @@ TEST_F(MainWindowTest, DamagedFilesAndNonsenseSettingsLeaveAWorkingWindow) {
     EXPECT_EQ(view_.lastChoice->initialName, "*.hex");
     EXPECT_EQ(watch_.calls.back(), "watch " + *view_.nextFile);
     EXPECT_NE(view_.log, "");
+    // The file that failed to load is not programmed: the old image would be.
     p.OnListSelection(kChipListId, mega8_);
     p.OnCommand(kProgramButtonId);
-    notes_.FinishRun(p);
-    EXPECT_EQ(view_.icon, kIconIdle);
     EXPECT_FALSE(p.RunGoing());
+    EXPECT_NE(view_.log.find("missing.hex 未能载入, 操作未执行"), std::string::npos) << view_.log;
 }
 
 }  // namespace

@@ -24,7 +24,7 @@
 
 #include "app/main_window_template.h"
 #include "app/qt/main_window.h"
-#include "engine/isp_programmer.h"
+#include "station/station.h"
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
@@ -34,8 +34,8 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 2;
     }
-    velkor::IspProgrammer engine;
-    velkor::qt::MainWindow window(engine, argv[1]);
+    velkor::Station station;
+    velkor::qt::MainWindow window(station, argv[1]);
     window.Start();
     window.move(0, 0);
     window.show();

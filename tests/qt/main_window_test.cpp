@@ -21,7 +21,7 @@
 #include "controls/qt/status_display.h"
 #include "devices/chip_table.h"
 #include "devices/fuse_panel.h"
-#include "engine/isp_programmer.h"
+#include "station/station.h"
 
 namespace velkor::qt {
 
@@ -97,8 +97,8 @@ class MainWindowTest : public QObject {
   private slots:
     void ProgramClickRunsOnTheWorkerAndTheLogAndDisplayFollow() {
         QTemporaryDir dir;
-        IspProgrammer engine;
-        MainWindow window(engine, Settings(dir));
+        Station station;
+        MainWindow window(station, Settings(dir));
         window.Start();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -146,8 +146,9 @@ class MainWindowTest : public QObject {
 
     void FamilySwitchFuseBoxAndWizardFollowTheEngine() {
         QTemporaryDir dir;
-        IspProgrammer engine;
-        MainWindow window(engine, Settings(dir));
+        Station station;
+        const IspProgrammer& engine = station.Engine();
+        MainWindow window(station, Settings(dir));
         window.Start();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -178,8 +179,8 @@ class MainWindowTest : public QObject {
         QTemporaryDir dir;
         const std::string ini = Settings(dir);
         {
-            IspProgrammer engine;
-            MainWindow window(engine, ini);
+            Station station;
+            MainWindow window(station, ini);
             window.Start();
             window.show();
             QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -188,8 +189,8 @@ class MainWindowTest : public QObject {
             QCOMPARE(window.result(), int(QDialog::Rejected));
             QVERIFY(!Saved(ini));
         }
-        IspProgrammer engine;
-        MainWindow window(engine, ini);
+        Station station;
+        MainWindow window(station, ini);
         window.Start();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
@@ -204,8 +205,8 @@ class MainWindowTest : public QObject {
 
     void ControlsNeitherOverlapNorClipTheirCaptions() {
         QTemporaryDir dir;
-        IspProgrammer engine;
-        MainWindow window(engine, Settings(dir));
+        Station station;
+        MainWindow window(station, Settings(dir));
         window.Start();
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));

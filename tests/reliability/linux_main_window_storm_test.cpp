@@ -66,7 +66,7 @@ class RunWitness : public PortIo {
     }
     LogLine AccessProblem() override { return Enter() ? inner_->AccessProblem() : LogLine{}; }
 
-    // The run thread's last act: posting WM_ISP_LOG with wParam 1.
+    // The run thread's last act: reporting the run's end.
     void EndPosted() {
         std::lock_guard<std::mutex> hold(lock_);
         ++runs;
@@ -113,7 +113,7 @@ class RunWitness : public PortIo {
 
 // The window thread's queue. Every party posts from its own thread; the window takes the
 // events in posting order.
-class WindowQueue : public EngineNotifier, public WatchNotifySink {
+class WindowQueue : public RunObserver, public WatchNotifySink {
   public:
     enum class Kind { kCommand, kClose, kEngine, kFileChanged };
     struct Event {
@@ -125,9 +125,12 @@ class WindowQueue : public EngineNotifier, public WatchNotifySink {
     };
     explicit WindowQueue(RunWitness& witness) : witness_(witness) {}
 
-    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        if (message == WM_ISP_LOG && wParam != 0) witness_.EndPosted();
-        Push({Kind::kEngine, 0, message, wParam, lParam});
+    // The station's reports: message 0 new log text, 1 progress, 2 the run's end.
+    void OnLog() override { Push({Kind::kEngine, 0, 0}); }
+    void OnProgress(int percent) override { Push({Kind::kEngine, 0, 1, 0, percent}); }
+    void OnRunEnded() override {
+        witness_.EndPosted();
+        Push({Kind::kEngine, 0, 2});
     }
     void PostFileWatchNotify() override {
         ++watcherPosts;
@@ -289,9 +292,9 @@ class MainWindowStorm : public ::testing::Test {
             if (owed_ && version >= *owed_) owed_.reset();
         };
         view_.onEnd = [this] { witness_.Close(); };
-        presenter_ = std::make_unique<MainWindowPresenter>(engine_, view_, queue_, ini, &watch_);
+        presenter_ = std::make_unique<MainWindowPresenter>(station_, view_, ini, &watch_);
         presenter_->Initialise();
-        witness_.Wrap(engine_);
+        witness_.Wrap(station_.Options());
     }
 
     void Dispatch(const WindowQueue::Event& event) {
@@ -305,7 +308,13 @@ class MainWindowStorm : public ::testing::Test {
                 presenter_->OnClose();
                 break;
             case WindowQueue::Kind::kEngine:
-                presenter_->OnEngineMessage(event.message, event.wParam, event.lParam);
+                if (event.message == 0) {
+                    presenter_->OnLog();
+                } else if (event.message == 1) {
+                    presenter_->OnProgress(static_cast<int>(event.lParam));
+                } else {
+                    presenter_->OnRunEnded();
+                }
                 break;
             case WindowQueue::Kind::kFileChanged:
                 ++notifications_;
@@ -355,7 +364,8 @@ class MainWindowStorm : public ::testing::Test {
     FileWatcher watcher_;
     WindowFlashWatch watch_;
     BuildTool tool_;
-    IspProgrammer engine_;
+    Station station_{&queue_};
+    const IspProgrammer& engine_ = station_.Engine();
     StormView view_;
     std::unique_ptr<MainWindowPresenter> presenter_;
 

@@ -40,7 +40,7 @@ class WindowAutoProgram : public ::testing::Test {
                            << FindChipByName(kFamilyAvr, "mega8") << "\n[FLASH]\nFILE=" << flash_
                            << "\n[PROGCMD]\nWriteFlash=1\nErase=1\nVerify=1\n"
                               "[PROGOPTION]\nAutoISP=1\n";
-        presenter_ = std::make_unique<MainWindowPresenter>(engine_, view_, notes_, ini, &watch_);
+        presenter_ = std::make_unique<MainWindowPresenter>(station_, view_, ini, &watch_);
         presenter_->Initialise();
     }
 
@@ -70,9 +70,9 @@ class WindowAutoProgram : public ::testing::Test {
     FileWatcher watcher_;
     QueuedWatchSink sink_;
     WindowFlashWatch watch_;
-    IspProgrammer engine_;
     FakeMainWindowView view_;
     QueuedNotifier notes_;
+    Station station_{&notes_};
     std::unique_ptr<MainWindowPresenter> presenter_;
     int notifications_ = 0;
 };

@@ -1,6 +1,5 @@
-#include "app/desktop_settings.h"
+#include "station/desktop_settings.h"
 
-#include "engine/isp_programmer.h"
 #include "files/profile_file.h"
 #include "files/safe_file.h"
 #include "files/settings.h"
@@ -22,9 +21,8 @@ DesktopSettings LoadDesktopSettings(const std::string& iniPath) {
     return settings;
 }
 
-bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& settings,
-                         IspProgrammer& engine) {
-    return UpdateSettingsFile(iniPath, engine, [&settings](ProfileDocument& file) {
+void WriteDesktopSettings(ProfileDocument& file, const DesktopSettings& settings) {
+    {
         file.SetInt(kSimulatorSection, "Enabled", settings.simulator ? 1 : 0);
         file.SetString(kSimulatorSection, "Chip", settings.simChip);
         if (settings.logLanguage != Language::kZh ||
@@ -32,7 +30,7 @@ bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& sett
             file.SetString(kExtraSection, "Language", LanguageCode(settings.logLanguage));
         }
         WriteExtraSettings(file, settings.extra);
-    });
+    }
 }
 
 PortPathOptions PortPathFor(const DesktopSettings& settings) {

@@ -11,7 +11,7 @@
 
 namespace velkor {
 
-class IspProgrammer;
+class ProfileDocument;
 
 inline constexpr const char kSimulatorSection[] = "SIMULATOR";
 
@@ -26,12 +26,10 @@ struct DesktopSettings {
 // Missing file, section or keys give the defaults; an empty chip name gives "mega8".
 DesktopSettings LoadDesktopSettings(const std::string& iniPath);
 
-// Writes the sections, keeping everything else in the file. A key of EXTRA is written only
-// when the file has it already or its value is not the default (Chinese, chip), so a file
-// that never chose them keeps its sections as they were. A failure is reported in the
-// engine's log and the result is false.
-bool SaveDesktopSettings(const std::string& iniPath, const DesktopSettings& settings,
-                         IspProgrammer& engine);
+// Sets the sections' keys in `file`, keeping everything else in it. A key of EXTRA is written
+// only when the file has it already or its value is not the default (Chinese, chip), so a file
+// that never chose them keeps its sections as they were.
+void WriteDesktopSettings(ProfileDocument& file, const DesktopSettings& settings);
 
 // The port path these settings ask for: the simulator with its chip, or the automatic choice
 // (a parallel port when the system has one, else the simulator).

@@ -1,0 +1,338 @@
+#include "station/station.h"
+
+#include <utility>
+
+#include "devices/chip_table.h"
+#include "devices/fuse_panel.h"
+#include "engine/cable_test.h"
+
+namespace velkor {
+namespace {
+
+RunResult FromSequence(int result) {
+    switch (result) {
+        case kSeqDone:
+            return RunResult::kDone;
+        case kSeqFlashFailed:
+            return RunResult::kFlashFailed;
+        case kSeqPortNotReady:
+            return RunResult::kPortNotReady;
+        case kSeqNoConnection:
+            return RunResult::kNoConnection;
+        case kSeqSignatureMismatch:
+            return RunResult::kSignatureMismatch;
+        case kSeqInvalidChip:
+            return RunResult::kInvalidChip;
+        case kSeqDriverCallsFailed:
+            return RunResult::kDriverCallsFailed;
+        case kSeqNothingToVerify:
+            return RunResult::kNothingToVerify;
+        case kSeqConfigWriteFailed:
+            return RunResult::kConfigWriteFailed;
+        case IspProgrammer::kEngineBusy:
+            return RunResult::kBusy;
+        default:
+            return RunResult::kFlashFailed;
+    }
+}
+
+// A chip the signature chose is known when its row names a chip, not "unknown" or "locked".
+bool Identified(const IspProgrammer& engine) {
+    return engine.AvrRecord().chipCode > 1;
+}
+
+}  // namespace
+
+Station::Station(RunObserver* observer) : observer_(observer) {
+    engine_.SetOwner(this);
+}
+
+Station::~Station() {
+    // The run still uses the port path and reports to the observer: let it end first.
+    Join();
+    engine_.SetOwner(nullptr);
+    port_.reset();
+}
+
+void Station::SetObserver(RunObserver* observer) {
+    std::lock_guard<std::mutex> lock(observerMutex_);
+    observer_ = observer;
+}
+
+void Station::PostMessage(unsigned message, std::uintptr_t, std::intptr_t lParam) {
+    std::lock_guard<std::mutex> lock(observerMutex_);
+    if (observer_ == nullptr) return;
+    if (message == WM_ISP_LOG) {
+        observer_->OnLog();
+    } else if (message == WM_ISP_PROGRESS) {
+        observer_->OnProgress(static_cast<int>(lParam));
+    }
+}
+
+// ---- the port path ----
+
+bool Station::BindPort(const PortPathOptions& options, std::string* problem) {
+    if (Running()) return false;
+    port_.reset();
+    port_ = PortPath::Bind(engine_, options, problem);
+    return port_ != nullptr;
+}
+
+void Station::ReleasePort() {
+    Join();
+    port_.reset();
+}
+
+// ---- settings ----
+
+SettingsLoadResult Station::OpenSettings(const std::string& iniPath, MainWindowState& boxes) {
+    SettingsLoadResult result = LoadSettings(iniPath, engine_, boxes, flashFile_, eepromFile_);
+    flashLoad_ = result.flashLoad;
+    eepromLoad_ = result.eepromLoad;
+    ClampDelay();
+    return result;
+}
+
+bool Station::ApplySettingsFile(const std::string& iniPath, SettingsLoadResult* result) {
+    SettingsLoadResult read;
+    const bool applied =
+        velkor::ApplySettingsFile(engine_, iniPath, flashFile_, eepromFile_, &read);
+    flashLoad_ = read.flashLoad;
+    eepromLoad_ = read.eepromLoad;
+    if (applied) ClampDelay();
+    if (result != nullptr) *result = read;
+    return applied;
+}
+
+DesktopSettings& Station::OpenDesktopSettings(const std::string& iniPath) {
+    desktop_ = LoadDesktopSettings(iniPath);
+    engine_.SetLogLanguage(desktop_.logLanguage);
+    return desktop_;
+}
+
+bool Station::SaveSettings(const std::string& iniPath, const MainWindowState& boxes) {
+    return velkor::SaveSettings(
+        iniPath, engine_, boxes, flashFile_, eepromFile_, SystemFileOps(),
+        [this](ProfileDocument& file) { WriteDesktopSettings(file, desktop_); });
+}
+
+void Station::ClampDelay() {
+    // The transfer takes the delay's low 16 bits, so a stored -100 would mean 65436 and a run
+    // of hours, and 70000 almost no delay at all.
+    if (engine_.speedSelection == 0) return;
+    const auto stored = static_cast<std::int32_t>(engine_.userPortDelay);
+    if (stored >= 0 && stored <= 0xFFFF) return;
+    const int clamped = stored < 0 ? 0 : 0xFFFF;
+    engine_.Log({Msg::kSettingsBadUserPortDelay, {Num(stored), Num(clamped)}});
+    engine_.userPortDelay = static_cast<std::uint32_t>(clamped);
+}
+
+// ---- selection ----
+
+void Station::SelectChip(std::uint32_t index, bool loadFuseDefaults) {
+    engine_.chipIndex = index;
+    if (!loadFuseDefaults || engine_.targetFamily != kFamilyAvr) return;
+    FuseBytes fuses;
+    velkor::LoadFuseDefaults(FusePanelChip(index), fuses);
+    SetFuses({fuses.low, fuses.high, fuses.extended});
+}
+
+StationFuses Station::Fuses() const {
+    return {engine_.fuseLow, engine_.fuseHigh, engine_.fuseExtended};
+}
+
+void Station::SetFuses(const StationFuses& fuses) {
+    engine_.fuseLow = fuses.low;
+    engine_.fuseHigh = fuses.high;
+    engine_.fuseExtended = fuses.extended;
+}
+
+void Station::SetLockByte(std::uint8_t value) {
+    engine_.lockSelect = 1;
+    engine_.customLockByte = value;
+}
+
+void Station::SetSpeed(bool userDelay, std::int64_t delay) {
+    engine_.speedSelection = userDelay ? 1 : 0;
+    if (userDelay) engine_.userPortDelay = static_cast<std::uint32_t>(delay);
+    ClampDelay();
+}
+
+void Station::SetCalibration(std::uint8_t select, bool toEeprom, std::uint32_t address) {
+    engine_.calibrationSelect = select;
+    engine_.calibrationSaveLocation = toEeprom ? 1 : 0;
+    engine_.calibrationAddress = address;
+}
+
+// ---- images ----
+
+int Station::LoadFlash(const std::string& path) {
+    const int result = LoadFlashImage(engine_, flashFile_, path);
+    if (result != kHexLoadNoPath) flashLoad_ = result;
+    return result;
+}
+
+int Station::LoadEeprom(const std::string& path) {
+    const int result = LoadEepromImage(engine_, eepromFile_, path);
+    if (result != kHexLoadNoPath) eepromLoad_ = result;
+    return result;
+}
+
+int Station::LoadFlashText(const std::string& path, std::string_view text) {
+    const int result = LoadHexText(engine_, flashFile_, path, text, true);
+    if (result != kHexLoadNoPath) flashLoad_ = result;
+    return result;
+}
+
+// ---- runs ----
+
+RunRequest Station::Request(RunKind kind) const {
+    RunRequest request;
+    request.kind = kind;
+    request.steps = engine_.commands;
+    return request;
+}
+
+bool Station::Admit(const RunRequest& request) {
+    const std::vector<Refusal> refusals = Check(request);
+    for (const Refusal& refusal : refusals) {
+        for (const LogLine& line : refusal.lines) engine_.Log(line);
+        engine_.Log(refusal.windowLine);
+    }
+    return refusals.empty();
+}
+
+RunReport Station::Run(const RunRequest& request) {
+    RunReport report;
+    report.kind = request.kind;
+    if (running_.exchange(true)) {
+        engine_.Log(Msg::kBusyRefused);
+        report.result = RunResult::kBusy;
+        return report;
+    }
+    if (Admit(request)) {
+        Prepare(request);
+        report = Execute(request);
+    } else {
+        report.result = RunResult::kRefused;
+    }
+    {
+        std::lock_guard<std::mutex> lock(reportMutex_);
+        lastReport_ = report;
+    }
+    running_.store(false);
+    return report;
+}
+
+bool Station::Start(const RunRequest& request) {
+    if (running_.exchange(true)) {
+        engine_.Log(Msg::kBusyRefused);
+        return false;
+    }
+    if (!Admit(request)) {
+        running_.store(false);
+        return false;
+    }
+    if (worker_.joinable()) worker_.join();
+    Prepare(request);
+    worker_ = std::thread([this, request] {
+        RunReport report = Execute(request);
+        {
+            std::lock_guard<std::mutex> lock(reportMutex_);
+            lastReport_ = std::move(report);
+        }
+        running_.store(false);
+        std::lock_guard<std::mutex> lock(observerMutex_);
+        if (observer_ != nullptr) observer_->OnRunEnded();
+    });
+    return true;
+}
+
+void Station::Join() {
+    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+}
+
+RunReport Station::LastReport() const {
+    std::lock_guard<std::mutex> lock(reportMutex_);
+    return lastReport_;
+}
+
+void Station::Prepare(const RunRequest& request) {
+    // On the caller's thread, before the worker starts: the run's values are set once and
+    // are the run's own until it ends.
+    engine_.verifyFileOnly = request.verifyFileOnly;
+    engine_.readBackFlash = request.kind == RunKind::kReadChip && request.readFlash;
+    engine_.readBackEeprom = request.kind == RunKind::kReadChip && request.readEeprom;
+    if (request.kind == RunKind::kProgram) engine_.commands = request.steps;
+}
+
+RunReport Station::Execute(const RunRequest& request) {
+    IspProgrammer& engine = engine_;
+    RunReport report;
+    report.kind = request.kind;
+    const std::uint32_t familyBefore = engine.targetFamily;
+    int result = kSeqDone;
+    switch (request.kind) {
+        case RunKind::kProgram: {
+            result = engine.ProgramCommand();
+            report.result = FromSequence(result);
+            if (report.Ok() && engine.lastEepromResult > 0)
+                report.result = RunResult::kEepromFailed;
+            if (report.Ok() && request.steps.autoSelchip != 0 && !Identified(engine)) {
+                report.result = RunResult::kChipUnknown;
+            }
+            break;
+        }
+        case RunKind::kFuseRead:
+            report.result = FromSequence(engine.FuseReadCommand());
+            if (report.Ok() && !Identified(engine)) report.result = RunResult::kChipUnknown;
+            break;
+        case RunKind::kFuseWrite:
+            report.result = FromSequence(engine.FuseWriteCommand());
+            break;
+        case RunKind::kCalibrationRead:
+            report.result = FromSequence(engine.OscCalCommand(&report.openCalibrationDialog));
+            // The command reads as an AVR; the selection the user sees stays as it was.
+            engine.targetFamily = familyBefore;
+            break;
+        case RunKind::kResetMcu:
+            result = engine.ResetMcuCommand();
+            report.result = result == 0 && engine.portRequest.result == kPortReady
+                                ? RunResult::kDone
+                                : RunResult::kPortNotReady;
+            break;
+        case RunKind::kReadChip:
+            report.result = FromSequence(engine.ReadChipCommand());
+            report.readFlash = engine.readFlash;
+            report.readEeprom = engine.readEeprom;
+            engine.readBackFlash = engine.readBackEeprom = false;
+            break;
+        case RunKind::kDetect:
+            report.result = engine.OpenPort() == 0 ? RunResult::kDone : RunResult::kPortNotReady;
+            report.port = engine.portRequest;
+            engine.ReleasePort();
+            break;
+        case RunKind::kCableTest: {
+            // A path that cannot reach the ports says why before every line reads as failed.
+            if (engine.useDriver == 0 && engine.Backend().Direct() != nullptr) {
+                engine.Log(engine.Backend().Direct()->AccessProblem());
+            }
+            const CableTestResult test = RunCableTest(engine);
+            report.cableTestLines = test.Lines();
+            report.cableTestPassed = test.Passed();
+            report.result = test.Passed() ? RunResult::kDone : RunResult::kFlashFailed;
+            break;
+        }
+    }
+    report.bytesWritten = engine.bytesWritten;
+    report.bytesVerified = engine.bytesVerified;
+    report.failedDeviceCalls = engine.FailedDriverCalls();
+    report.family = engine.targetFamily;
+    report.chipIndex = engine.chipIndex;
+    if (const char* name = engine.SelectedChipName(); name != nullptr) report.chipName = name;
+    report.cableKind = engine.portRequest.cableKind;
+    if (request.kind != RunKind::kDetect) report.port = engine.portRequest;
+    return report;
+}
+
+}  // namespace velkor

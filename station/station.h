@@ -1,0 +1,149 @@
+// The programming station: the one object every front end (the command line, the Qt window,
+// the Win32 window) drives. It owns the engine, the bound port path, the flash and EEPROM
+// images with their load results, the settings read from velkor.ini, the one worker thread and
+// the run gate, and it holds every rule that decides whether a run may start (Check). A front
+// end never builds an engine, reads velkor.ini or starts a thread for a run itself, so the
+// rules cannot differ between them.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "engine/isp_programmer.h"
+#include "files/image_loader.h"
+#include "files/settings.h"
+#include "hosting/port_path.h"
+#include "station/desktop_settings.h"
+#include "station/run_types.h"
+
+namespace velkor {
+
+// The fuse bytes of the selected chip as the panel shows them.
+struct StationFuses {
+    std::uint8_t low = 0;
+    std::uint8_t high = 0;
+    std::uint8_t extended = 0;
+};
+
+class Station final : private EngineNotifier {
+  public:
+    // `observer` receives the log, progress and run ends; it must outlive the station.
+    explicit Station(RunObserver* observer = nullptr);
+    // Waits for a run still going, then lets go of the port path.
+    ~Station() override;
+    Station(const Station&) = delete;
+    Station& operator=(const Station&) = delete;
+
+    void SetObserver(RunObserver* observer);
+
+    // ---- the port path ----
+    // Chooses and binds the port path; null path and `problem` set when it cannot.
+    bool BindPort(const PortPathOptions& options, std::string* problem);
+    void ReleasePort();
+    PortPath* Port() const { return port_.get(); }
+
+    // ---- velkor.ini: read once when a front end starts, written once when it ends ----
+    // The window's start: every setting, the images it names, and the window's boxes.
+    SettingsLoadResult OpenSettings(const std::string& iniPath, MainWindowState& boxes);
+    // The command line's --ini: false, with a log line, when the file or a HEX file it names
+    // cannot be used.
+    bool ApplySettingsFile(const std::string& iniPath, SettingsLoadResult* result);
+    // The window's own sections (simulator, language, verify scope): read before the port path
+    // is bound, since they choose it.
+    DesktopSettings& OpenDesktopSettings(const std::string& iniPath);
+    DesktopSettings& Desktop() { return desktop_; }
+    const DesktopSettings& Desktop() const { return desktop_; }
+    // Writes every setting with the window's boxes and the window's own sections, in one
+    // replacement of the file; false (logged) when it could not.
+    bool SaveSettings(const std::string& iniPath, const MainWindowState& boxes);
+
+    // ---- the selection the next run uses ----
+    std::uint32_t Family() const { return engine_.targetFamily; }
+    std::uint32_t ChipIndex() const { return engine_.chipIndex; }
+    // Switches the family; the chip index stays as it is.
+    void SetFamily(std::uint32_t family) { engine_.targetFamily = family; }
+    // Selects a row of the family's table. `loadFuseDefaults`: the row's factory fuse bytes
+    // replace the panel's (AVR only).
+    void SelectChip(std::uint32_t index, bool loadFuseDefaults);
+    // The selected chip's name; null when no valid chip is selected.
+    const char* SelectedChipName() const { return engine_.SelectedChipName(); }
+    bool ChipSelected() const { return SelectedChipName() != nullptr; }
+    StationFuses Fuses() const;
+    void SetFuses(const StationFuses& fuses);
+    void SetLockByte(std::uint8_t value);  // a custom lock byte for the LOCK step
+    void SetExtraPortBase(std::uint16_t base) { engine_.extraPortBase = base; }
+    std::uint16_t ExtraPortBase() const { return engine_.extraPortBase; }
+    // The user's delay: out-of-range values are clamped when a run starts, with a line.
+    void SetSpeed(bool userDelay, std::int64_t delay);
+    void SetCalibration(std::uint8_t select, bool toEeprom, std::uint32_t address);
+    // The option dialogs edit these options in place.
+    IspProgrammer& Options() { return engine_; }
+    const IspProgrammer& Engine() const { return engine_; }
+
+    // ---- images ----
+    // Each loads a HEX or S-record file; the result is the loader's (0 loaded, >0 the first
+    // faulty line, kHexLoad*). Lines saying what went wrong are logged.
+    int LoadFlash(const std::string& path);
+    int LoadEeprom(const std::string& path);
+    // The flash file from bytes read already (the watcher judged exactly these).
+    int LoadFlashText(const std::string& path, std::string_view text);
+    const HexFile& FlashFile() const { return flashFile_; }
+    const HexFile& EepromFile() const { return eepromFile_; }
+    int FlashLoadResult() const { return flashLoad_; }
+    int EepromLoadResult() const { return eepromLoad_; }
+
+    // ---- the log ----
+    void Log(LogLine line) { engine_.Log(std::move(line)); }
+    void LogQuiet(LogLine line) { engine_.LogQuiet(std::move(line)); }
+    std::string LogText() const { return engine_.LogText(); }
+    LogDelta LogSince(LogCursor& cursor) const { return engine_.LogSince(cursor); }
+    void SetLanguage(Language language) { engine_.SetLogLanguage(language); }
+    Language GetLanguage() const { return engine_.LogLanguage(); }
+
+    // ---- runs ----
+    // A request of `kind` for the current selection.
+    RunRequest Request(RunKind kind) const;
+    // Every rule a run must pass before the port is touched; empty: it may start.
+    std::vector<Refusal> Check(const RunRequest& request) const;
+    // Checks, then runs on the caller's thread. A refused run logs its lines and touches
+    // nothing; a busy station refuses too.
+    RunReport Run(const RunRequest& request);
+    // Checks, then starts the run on the worker; false when refused (logged) or busy. The end
+    // comes as RunObserver::OnRunEnded; LastReport() then holds the report.
+    bool Start(const RunRequest& request);
+    bool Running() const { return running_.load(); }
+    // Waits for the run started last.
+    void Join();
+    // The report of the run that ended last (on the caller's thread after OnRunEnded or Join).
+    RunReport LastReport() const;
+
+  private:
+    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    // Logs the refusals, or on none prepares the engine for the run; false when refused.
+    bool Admit(const RunRequest& request);
+    void Prepare(const RunRequest& request);
+    RunReport Execute(const RunRequest& request);
+    void ClampDelay();
+
+    IspProgrammer engine_;
+    std::unique_ptr<PortPath> port_;
+    HexFile flashFile_;
+    HexFile eepromFile_;
+    int flashLoad_ = kHexLoadNoPath;
+    int eepromLoad_ = kHexLoadNoPath;
+    DesktopSettings desktop_;
+
+    std::mutex observerMutex_;
+    RunObserver* observer_ = nullptr;
+    std::thread worker_;
+    std::atomic<bool> running_{false};
+    mutable std::mutex reportMutex_;
+    RunReport lastReport_;
+};
+
+}  // namespace velkor
