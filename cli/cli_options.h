@@ -85,6 +85,7 @@ struct ParseResult {
     std::string error;  // non-empty: a usage error
 };
 
+// Both read one table of the options, so that --help lists exactly what the parser takes.
 ParseResult ParseCommandLine(int argc, const char* const* argv);
 const char* HelpText();
 

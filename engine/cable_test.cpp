@@ -177,123 +177,130 @@ std::vector<std::string> CableTestResult::Lines() const {
     return lines;
 }
 
-CableTestResult RunCableTest(IspProgrammer& engine) {
-    CableTestResult result;
+namespace {
 
-    // The port: the first candidate whose data register reads back cleanly, else the first
-    // that answers at all (its stuck data lines are then the first thing to report).
-    const int count = engine.PortCandidateCount();
+// The port: the first candidate whose data register reads back cleanly, else the first that
+// answers at all (its stuck data lines are then the first thing to report). -1: none answers.
+int ChoosePort(IspProgrammer& engine, PortProbe* chosenProbe) {
     int chosen = -1;
-    PortProbe chosenProbe;
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < engine.PortCandidateCount(); ++i) {
         const PortProbe probe = ProbePort(engine, engine.PortCandidateAt(i).base);
         if (!probe.answers) continue;
         const bool clean = probe.stuckHigh == 0 && probe.stuckLow == 0;
         if (chosen < 0 || clean) {
             chosen = i;
-            chosenProbe = probe;
+            *chosenProbe = probe;
         }
         if (clean) break;
     }
-    if (chosen < 0) {
-        std::string tried;
-        for (int i = 0; i < count; ++i) {
-            char one[32];
-            std::snprintf(one, sizeof one, "%s%s (0x%X)", i == 0 ? "" : ", ",
-                          engine.PortCandidateAt(i).name, engine.PortCandidateAt(i).base);
-            tried += one;
-        }
-        Add(result, Kind::kNoPort, -1, 0, 0,
-            "no parallel port answers at " + tried +
-                ": check that the port is enabled in the BIOS setup and that this program may "
-                "use it; a PCI or PCIe card needs its base address in the settings or "
-                "--port-base");
-        return result;
+    return chosen;
+}
+
+void ReportNoPort(IspProgrammer& engine, CableTestResult& result) {
+    std::string tried;
+    for (int i = 0; i < engine.PortCandidateCount(); ++i) {
+        char one[32];
+        std::snprintf(one, sizeof one, "%s%s (0x%X)", i == 0 ? "" : ", ",
+                      engine.PortCandidateAt(i).name, engine.PortCandidateAt(i).base);
+        tried += one;
     }
-    const PortCandidate port = engine.PortCandidateAt(chosen);
-    const std::uint16_t base = port.base;
-    const auto status = static_cast<std::uint16_t>(base + 1);
-    result.portFound = true;
-    result.portName = port.name;
-    result.portBase = base;
+    Add(result, Kind::kNoPort, -1, 0, 0,
+        "no parallel port answers at " + tried +
+            ": check that the port is enabled in the BIOS setup and that this program may "
+            "use it; a PCI or PCIe card needs its base address in the settings or "
+            "--port-base");
+}
+
+void ReportStuckDataLines(const PortProbe& probe, CableTestResult& result) {
     for (int bit = 0; bit < 8; ++bit) {
-        const bool high = ((chosenProbe.stuckHigh >> bit) & 1) != 0;
-        const bool low = ((chosenProbe.stuckLow >> bit) & 1) != 0;
+        const bool high = ((probe.stuckHigh >> bit) & 1) != 0;
+        const bool low = ((probe.stuckLow >> bit) & 1) != 0;
         if (!high && !low) continue;
         Add(result, Kind::kDataStuck, bit, bit + 2, 0,
             "data line " + DataText(bit) + " stays " + (high ? "high" : "low") +
                 " whatever is written: the port is faulty, or something on pin " +
                 std::to_string(bit + 2) + " holds the line; try the cable on another port");
     }
+}
 
-    // The walk: each data line raised against all low, then lowered against all high. A
-    // loopback follows its data line both ways; a status line that only drops when either of
-    // two lines drops is two wires touching. Lines the target drives (MISO) may change with
-    // the cable's buffer enables, but never both ways with the same line.
+// A level for each status input, in kInputPins order, for each data line.
+using InputLevels = std::array<bool, kInputCount>;
+using PerDataLine = std::array<InputLevels, 8>;
+
+// How the status inputs answered the walk over the data lines.
+struct Walk {
+    PerDataLine raised{};   // changed when the line alone went high against all low
+    PerDataLine lowered{};  // changed when the line alone went low against all high
+    // Went from high to low when the line alone went low: what a short to it does.
+    PerDataLine dropped{};
+    InputLevels everHigh{};  // high at some point of the walk
+};
+
+// The walk: each data line raised against all low, then lowered against all high. A loopback
+// follows its data line both ways (and goes into `links`); a status line that only drops when
+// either of two lines drops is two wires touching. Lines the target drives (MISO) may change
+// with the cable's buffer enables, but never both ways with the same line.
+Walk WalkDataLines(IspProgrammer& engine, std::uint16_t base, std::vector<CableLink>& links) {
+    const auto status = static_cast<std::uint16_t>(base + 1);
     auto sense = [&](std::uint8_t data) {
         engine.WritePort(base, data);
         return PinLevels(engine.ReadPort(status));
     };
     engine.WritePort(static_cast<std::uint16_t>(base + 2), 0x00);
-    const auto lowBase = sense(0x00);
-    const auto highBase = sense(0xFF);
-    std::array<std::array<bool, kInputCount>, 8> raised{};
-    std::array<std::array<bool, kInputCount>, 8> lowered{};
-    // Went from high to low when the line alone went low: what a short to it does.
-    std::array<std::array<bool, kInputCount>, 8> dropped{};
-    std::array<bool, kInputCount> everHigh{};
-    for (int i = 0; i < kInputCount; ++i) everHigh[i] = lowBase[i] || highBase[i];
+    const InputLevels lowBase = sense(0x00);
+    const InputLevels highBase = sense(0xFF);
+    Walk walk;
+    for (int i = 0; i < kInputCount; ++i) walk.everHigh[i] = lowBase[i] || highBase[i];
     for (int bit = 0; bit < 8; ++bit) {
-        const auto up = sense(static_cast<std::uint8_t>(1u << bit));
-        const auto down = sense(static_cast<std::uint8_t>(~(1u << bit)));
+        const InputLevels up = sense(static_cast<std::uint8_t>(1u << bit));
+        const InputLevels down = sense(static_cast<std::uint8_t>(~(1u << bit)));
         for (int i = 0; i < kInputCount; ++i) {
-            raised[bit][i] = up[i] != lowBase[i];
-            lowered[bit][i] = down[i] != highBase[i];
-            dropped[bit][i] = highBase[i] && !down[i];
+            walk.raised[bit][i] = up[i] != lowBase[i];
+            walk.lowered[bit][i] = down[i] != highBase[i];
+            walk.dropped[bit][i] = highBase[i] && !down[i];
             // The direction counts: a direct loopback goes high with its line, both times.
-            if (raised[bit][i] && lowered[bit][i] && up[i] == !down[i]) {
-                result.links.push_back({bit, kInputPins[i], !up[i]});
+            if (walk.raised[bit][i] && walk.lowered[bit][i] && up[i] == !down[i]) {
+                links.push_back({bit, kInputPins[i], !up[i]});
             }
-            everHigh[i] = everHigh[i] || up[i] || down[i];
+            walk.everHigh[i] = walk.everHigh[i] || up[i] || down[i];
         }
     }
+    return walk;
+}
 
-    // The cable: an exact match of its loopbacks, else the kind it resembles most.
+// The cable: the kind whose loopbacks match exactly, else the kind it resembles most.
+void RecogniseCable(const Walk& walk, CableTestResult& result) {
     for (const Signature& s : kSignatures) {
         bool all = s.count == static_cast<int>(result.links.size());
         for (int i = 0; all && i < s.count; ++i) all = Contains(result.links, s.links[i]);
         if (all) {
             result.cableKind = s.kind;
-            break;
+            return;
         }
     }
-    if (result.cableKind == 0) {
-        int bestShared = 0;
-        for (const Signature& s : kSignatures) {
-            int shared = 0;
-            for (int i = 0; i < s.count; ++i) {
-                const CableLink& l = s.links[i];
-                const int input = InputIndex(l.pin);
-                // A loopback seen one way only (a short holds it down) still says which
-                // cable this was meant to be.
-                if (Contains(result.links, l) || dropped[l.dataBit][input]) ++shared;
-            }
-            // Among equals prefer the kind with fewer loopbacks left unexplained.
-            if (shared > bestShared) {
-                bestShared = shared;
-                result.nearestKind = s.kind;
-            }
+    int bestShared = 0;
+    for (const Signature& s : kSignatures) {
+        int shared = 0;
+        for (int i = 0; i < s.count; ++i) {
+            const CableLink& l = s.links[i];
+            // A loopback seen one way only (a short holds it down) still says which cable
+            // this was meant to be.
+            if (Contains(result.links, l) || walk.dropped[l.dataBit][InputIndex(l.pin)]) ++shared;
+        }
+        // Among equals prefer the kind with fewer loopbacks left unexplained.
+        if (shared > bestShared) {
+            bestShared = shared;
+            result.nearestKind = s.kind;
         }
     }
-    const Signature* expected =
-        SignatureOf(result.cableKind != 0 ? result.cableKind : result.nearestKind);
+}
 
-    // Shorts: a status line that drops with each of two (or more) data lines but never rises
-    // with either.
+// A status line that drops with each of two (or more) data lines but never rises with either.
+void ReportShorts(const Walk& walk, CableTestResult& result) {
     for (int i = 0; i < kInputCount; ++i) {
         std::vector<int> bits;
         for (int bit = 0; bit < 8; ++bit) {
-            if (dropped[bit][i] && !raised[bit][i]) bits.push_back(bit);
+            if (walk.dropped[bit][i] && !walk.raised[bit][i]) bits.push_back(bit);
         }
         if (bits.size() < 2) continue;
         std::string names;
@@ -305,31 +312,38 @@ CableTestResult RunCableTest(IspProgrammer& engine) {
                 " alike: two of these wires touch (a short in the plug or a pinched cable); "
                 "open the plug and check the solder joints");
     }
-    // Loopback inputs held low throughout.
+}
+
+// Loopback inputs held low throughout.
+void ReportInputsStuckLow(const Walk& walk, CableTestResult& result) {
     for (const int pin : {10, 11, 12}) {
-        const int i = InputIndex(pin);
-        if (everHigh[i]) continue;
+        if (walk.everHigh[InputIndex(pin)]) continue;
         Add(result, Kind::kStuckLow, -1, pin, 0,
             InputText(pin) +
                 " stays low whatever the data lines do: it is shorted to ground or held low; "
                 "check the cable for a pinched wire and unplug the target to see if it is the "
                 "cause");
     }
-    // Loopbacks the recognised (or resembled) cable should have but that are dead.
-    if (expected != nullptr) {
-        for (int k = 0; k < expected->count; ++k) {
-            const CableLink& l = expected->links[k];
-            if (Contains(result.links, l)) continue;
-            const int i = InputIndex(l.pin);
-            if (!everHigh[i] || dropped[l.dataBit][i]) continue;  // reported above
-            Add(result, Kind::kMissingLoopback, l.dataBit, l.pin, l.dataBit + 2,
-                std::string("this looks like a ") + CableTestKindName(expected->kind) + ", but " +
-                    InputText(l.pin) + " does not follow " + DataText(l.dataBit) +
-                    ": the loopback wire between pins " + std::to_string(l.dataBit + 2) + " and " +
-                    std::to_string(l.pin) + " is broken");
-        }
+}
+
+// Loopbacks the recognised (or resembled) cable should have but that are dead.
+void ReportMissingLoopbacks(const Walk& walk, const Signature* expected, CableTestResult& result) {
+    if (expected == nullptr) return;
+    for (int k = 0; k < expected->count; ++k) {
+        const CableLink& l = expected->links[k];
+        if (Contains(result.links, l)) continue;
+        const int i = InputIndex(l.pin);
+        if (!walk.everHigh[i] || walk.dropped[l.dataBit][i]) continue;  // reported above
+        Add(result, Kind::kMissingLoopback, l.dataBit, l.pin, l.dataBit + 2,
+            std::string("this looks like a ") + CableTestKindName(expected->kind) + ", but " +
+                InputText(l.pin) + " does not follow " + DataText(l.dataBit) +
+                ": the loopback wire between pins " + std::to_string(l.dataBit + 2) + " and " +
+                std::to_string(l.pin) + " is broken");
     }
-    // Links no cable wires.
+}
+
+// Links no cable wires.
+void ReportUnknownLinks(const Signature* expected, CableTestResult& result) {
     for (const CableLink& link : result.links) {
         if (InSignature(expected, link)) continue;
         Add(result, Kind::kExtraLink, link.dataBit, link.pin, link.dataBit + 2,
@@ -337,26 +351,35 @@ CableTestResult RunCableTest(IspProgrammer& engine) {
                 ", which none of the known cables wires: the line touches another one (a "
                 "short) or the cable is of an unknown kind");
     }
-    if (result.links.empty() && !result.Has(Kind::kShort) && !result.Has(Kind::kStuckLow) &&
-        expected == nullptr) {
-        Add(result, Kind::kNoLoopback, -1, 0, 0,
-            "no status line follows any data line: no cable is plugged in, the cable is not "
-            "one of the five kinds, or its loopback wire is broken (an STK200/STK300 loops "
-            "D0, pin 2, to PAPER END, pin 12)");
-    }
-    // The supply sense: ERROR (pin 15) is high while the target is powered. The ByteBlasterMV
-    // has no such line.
-    const int error = InputIndex(15);
-    if (!everHigh[error] && result.cableKind != kCableByteBlaster &&
-        result.nearestKind != kCableByteBlaster) {
-        Add(result, Kind::kNoSupply, -1, 15, 0,
-            "the target's supply is not sensed (ERROR, pin 15, reads low): switch the target "
-            "board on, or check the cable's VCC wire to the target connector");
-    }
+}
 
-    // Leave the lines as a run leaves them: released for a recognised cable, else all low.
-    const std::uint8_t releaseKind = result.cableKind != 0 ? result.cableKind : result.nearestKind;
-    const ReleaseStep* step = ReleaseSteps(releaseKind, engine.targetFamily);
+// Nothing follows and nothing else explains it: no cable, or its loopback wire is broken.
+void ReportNoLoopback(const Signature* expected, CableTestResult& result) {
+    if (!result.links.empty() || result.Has(Kind::kShort) || result.Has(Kind::kStuckLow) ||
+        expected != nullptr) {
+        return;
+    }
+    Add(result, Kind::kNoLoopback, -1, 0, 0,
+        "no status line follows any data line: no cable is plugged in, the cable is not "
+        "one of the five kinds, or its loopback wire is broken (an STK200/STK300 loops "
+        "D0, pin 2, to PAPER END, pin 12)");
+}
+
+// The supply sense: ERROR (pin 15) is high while the target is powered. The ByteBlasterMV has
+// no such line.
+void ReportNoSupply(const Walk& walk, CableTestResult& result) {
+    if (walk.everHigh[InputIndex(15)] || result.cableKind == kCableByteBlaster ||
+        result.nearestKind == kCableByteBlaster) {
+        return;
+    }
+    Add(result, Kind::kNoSupply, -1, 15, 0,
+        "the target's supply is not sensed (ERROR, pin 15, reads low): switch the target "
+        "board on, or check the cable's VCC wire to the target connector");
+}
+
+// Leaves the lines as a run leaves them: released for a recognised cable, else all low.
+void ReleaseLines(IspProgrammer& engine, std::uint16_t base, std::uint8_t cableKind) {
+    const ReleaseStep* step = ReleaseSteps(cableKind, engine.targetFamily);
     engine.WritePort(base, 0x00);
     for (; step->kind != ReleaseStep::kEnd; ++step) {
         if (step->kind == ReleaseStep::kData) engine.WritePort(base, step->value);
@@ -364,6 +387,38 @@ CableTestResult RunCableTest(IspProgrammer& engine) {
             engine.WritePort(static_cast<std::uint16_t>(base + 2), step->value);
         }
     }
+}
+
+}  // namespace
+
+CableTestResult RunCableTest(IspProgrammer& engine) {
+    CableTestResult result;
+    PortProbe probe;
+    const int chosen = ChoosePort(engine, &probe);
+    if (chosen < 0) {
+        ReportNoPort(engine, result);
+        return result;
+    }
+    const PortCandidate port = engine.PortCandidateAt(chosen);
+    result.portFound = true;
+    result.portName = port.name;
+    result.portBase = port.base;
+    ReportStuckDataLines(probe, result);
+
+    const Walk walk = WalkDataLines(engine, port.base, result.links);
+    RecogniseCable(walk, result);
+    const std::uint8_t likeKind = result.cableKind != 0 ? result.cableKind : result.nearestKind;
+    const Signature* expected = SignatureOf(likeKind);
+    // In this order: a short or a grounded input explains the loopbacks it hides, which the
+    // later checks then leave alone.
+    ReportShorts(walk, result);
+    ReportInputsStuckLow(walk, result);
+    ReportMissingLoopbacks(walk, expected, result);
+    ReportUnknownLinks(expected, result);
+    ReportNoLoopback(expected, result);
+    ReportNoSupply(walk, result);
+
+    ReleaseLines(engine, port.base, likeKind);
     return result;
 }
 

@@ -105,6 +105,22 @@ INSTANTIATE_TEST_SUITE_P(
              "BUSY (pin 11) follows D5 (pin 7), which none of the known cables wires", kFault},
             {"supply"},
             1},
+        // The whole report, so that the findings keep their order: what the cable resembles
+        // and misses comes before the link it cannot explain.
+        CableCase{"data_line_to_busy",
+                  {"--sim-cable", "lattice", "--sim-cable-short", "2:11"},
+                  {"port: LPT1 (0x378)\n"
+                   "loopback: D0 (pin 2) -> BUSY (pin 11)\n"
+                   "loopback: D6 (pin 8) -> PAPER END (pin 12)\n"
+                   "cable: none (resembles Xilinx download cable)\n"
+                   "problem: this looks like a Xilinx download cable, but BUSY (pin 11) does "
+                   "not follow D6 (pin 8): the loopback wire between pins 8 and 11 is broken\n"
+                   "problem: BUSY (pin 11) follows D0 (pin 2), which none of the known cables "
+                   "wires: the line touches another one (a short) or the cable is of an "
+                   "unknown kind\n"
+                   "result: fault found\n"},
+                  {},
+                  1},
         CableCase{
             "no_supply",
             {"--sim-cable", "stk200", "--sim-no-power"},
