@@ -32,6 +32,13 @@ const char* CommandName(RunKind kind) {
     }
 }
 
+// A row of the family's chip list: not the "locked" and "no chip" rows behind the list, whose
+// sizes and fuse layout are nobody's.
+bool ListedChip(const IspProgrammer& engine) {
+    if (!engine.ChipIndexValid()) return false;
+    return engine.chipIndex < ChipList(engine.targetFamily).size();
+}
+
 // Runs that act on the selected chip's row (its sizes, fuse layout, signature) need one.
 bool NeedsChip(const RunRequest& r, const IspProgrammer& engine) {
     switch (r.kind) {
@@ -118,7 +125,7 @@ void CheckFuses(const RunRequest& r, const IspProgrammer& engine, std::vector<Re
                         "signature: the bytes are judged by that chip's fuse layout"}});
         return;
     }
-    if (!engine.ChipIndexValid()) return;  // refused as no chip already
+    if (!ListedChip(engine)) return;  // refused as no chip already
     const ChipRecord& chip = engine.AvrRecord();
     static const char* const kOptionNames[3] = {"--fuse-low", "--fuse-high", "--fuse-ext"};
     static const char* const kByteNames[3] = {"low", "high", "extended"};
@@ -164,7 +171,7 @@ std::vector<Refusal> Station::Check(const RunRequest& r) const {
     }
     CheckFamily(r, engine, out);
     if (!out.empty()) return out;
-    if (NeedsChip(r, engine) && !engine.ChipIndexValid()) {
+    if (NeedsChip(r, engine) && !ListedChip(engine)) {
         out.push_back({RefusalKind::kNoChip,
                        {},
                        "no chip selected (the chip index is not a row of the chip list); "
