@@ -55,12 +55,12 @@ Station::~Station() {
 }
 
 void Station::SetObserver(RunObserver* observer) {
-    std::lock_guard<std::mutex> lock(observerMutex_);
+    std::lock_guard<std::recursive_mutex> lock(observerMutex_);
     observer_ = observer;
 }
 
 void Station::PostMessage(unsigned message, std::uintptr_t, std::intptr_t lParam) {
-    std::lock_guard<std::mutex> lock(observerMutex_);
+    std::lock_guard<std::recursive_mutex> lock(observerMutex_);
     if (observer_ == nullptr) return;
     if (message == WM_ISP_LOG) {
         observer_->OnLog();
@@ -242,7 +242,7 @@ bool Station::Start(const RunRequest& request) {
             lastReport_ = std::move(report);
         }
         running_.store(false);
-        std::lock_guard<std::mutex> lock(observerMutex_);
+        std::lock_guard<std::recursive_mutex> lock(observerMutex_);
         if (observer_ != nullptr) observer_->OnRunEnded();
     });
     return true;

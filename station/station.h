@@ -138,7 +138,8 @@ class Station final : private EngineNotifier {
     int eepromLoad_ = kHexLoadNoPath;
     DesktopSettings desktop_;
 
-    std::mutex observerMutex_;
+    // Recursive: an observer may log (and so report) from inside a report.
+    std::recursive_mutex observerMutex_;
     RunObserver* observer_ = nullptr;
     std::thread worker_;
     std::atomic<bool> running_{false};
