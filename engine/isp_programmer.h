@@ -262,6 +262,10 @@ class IspProgrammer {
     void DriverSetParams(std::uint32_t pageSize);
     void WriteData(std::uint8_t value) { WritePort(portBase, value); }
 
+    // The two halves of DetectCable: the first port that passes CheckPort, from
+    // request.lptIndex on (false when none does), and the cable its loopback wiring names.
+    bool FindPort(PortRequest& request);
+    void IdentifyCable(PortRequest& request);
     // Measures the time of kWaitSampleReads data-register reads for the timed waits.
     void MeasureReadTime();
 
