@@ -2,7 +2,27 @@
 
 namespace velkor {
 
-IspProgrammer::IspProgrammer() {
+class IspProgrammer::Link final : public SerialLink {
+  public:
+    explicit Link(IspProgrammer& engine) : e_(engine) {}
+    void SendByte(std::uint8_t value) override { e_.SendByte(value); }
+    std::uint8_t ReceiveByte() override { return e_.ReceiveByte(); }
+    void ExtraClock() override { e_.ExtraClock(); }
+    void ResetTarget() override { e_.ResetTarget(); }
+    void DelayMs(int ms) override { e_.DelayMs(ms); }
+    void WaitReadTimes(std::uint32_t units) override { e_.WaitReadTimes(units); }
+    void Sleep(unsigned ms) override {
+        if (e_.clock_ != nullptr) e_.clock_->Sleep(ms);
+    }
+    void Log(LogLine line) override { e_.Log(std::move(line)); }
+    PortBackend* Driver() override { return e_.useDriver != 0 ? &e_.backend_ : nullptr; }
+    void CountWritten(std::uint32_t bytes) override { e_.bytesWritten += bytes; }
+
+  private:
+    IspProgrammer& e_;
+};
+
+IspProgrammer::IspProgrammer() : link_(std::make_unique<Link>(*this)) {
     flashImage.fill(0xFF);
     eepromImage.fill(0x00);
 }

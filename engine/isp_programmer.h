@@ -1,11 +1,13 @@
 // IspProgrammer: the one engine object. It holds the port and cable state, the options and
 // command flags, the chip index, both memory images and the log, and carries the operations
 // of port access, serial transfer, target connection, memory operations and the sequence.
+// What the AVR and the 89S5x families do differently, each one's serial protocol does.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -13,11 +15,13 @@
 #include "engine/engine_seams.h"
 #include "engine/engine_types.h"
 #include "engine/port_backend.h"
+#include "engine/serial_protocol.h"
 
 namespace velkor {
 
 struct ChipRecord;
 struct At89ChipRecord;
+class AvrProtocol;
 
 // The port search record: where the search starts and what it found.
 struct PortRequest {
@@ -213,6 +217,9 @@ class IspProgrammer {
 
   private:
     friend class RunGuard;
+    // The engine as its serial protocols see it (isp_programmer.cpp).
+    class Link;
+
     int RunCommand(int (IspProgrammer::*body)());
     int FuseReadBody();
     int FuseWriteBody();
@@ -221,20 +228,44 @@ class IspProgrammer {
     int ProgramBody();
     int ReadBackBody();
     int StartRun();  // a run's common start: log, chip index, speed, port, programming mode
+
+    // The protocol of the selected family and chip: chosen when a run starts, and again when
+    // the family or the chip index has changed since (the signature search selects a chip).
+    SerialProtocol& Protocol();
+    SerialProtocol& SelectProtocol();
+    // The fuse, lock and calibration instructions, which only the AVR protocol has, for the
+    // AVR row at chipIndex.
+    AvrProtocol AvrInstructions();
+    // True when the family has the step; else false, with the family's note in the log.
+    bool FamilyHas(FamilyStep step);
+
+    // ---- the steps of RunSequence, in their order ----
+    int IdentifyChip();
+    void TakeCalibration();
+    int FlashStep(bool verifyOnly);
+    int WriteFlash();  // 0 = written, 1 = a byte timed out (logged)
+    void EepromStep(bool verifyOnly);
+    int WriteFuses();  // 0 = written and read back, 1 = a byte read back wrong (logged)
+    int WriteLock();   // the same for the lock byte
+
     // Reads the chip's signature into `signature`; false, with a log line, when it is not the
     // selected chip's.
     bool SignatureMatchesSelection();
     int ReadBackMemory(bool flash);
     int VerifyFileBytes(bool flash, std::uint32_t size);
     int VerifyFlash();  // 0 = equal, 1 = a difference (logged)
+    int VerifyFlashPages(std::uint32_t size);
     int CompareEeprom(std::uint32_t n);
-    int PollUntil(std::uint8_t kind, std::uint32_t address, std::uint8_t value);
     // Reads a fuse or lock byte back after its write: 0 when every bit the value programs
     // reads programmed (or the part has no read form for it), else 1 with a log line.
     int CheckConfigByte(std::uint8_t selector, std::uint8_t value);
     void DriverSetParams(std::uint32_t pageSize);
     void WriteData(std::uint8_t value) { WritePort(portBase, value); }
 
+    // The two halves of DetectCable: the first port that passes CheckPort, from
+    // request.lptIndex on (false when none does), and the cable its loopback wiring names.
+    bool FindPort(PortRequest& request);
+    void IdentifyCable(PortRequest& request);
     // Measures the time of kWaitSampleReads data-register reads for the timed waits.
     void MeasureReadTime();
 
@@ -248,6 +279,10 @@ class IspProgrammer {
     EngineLog log_;
     int lastProgress_ = 0;
     std::atomic<bool> running_{false};
+    std::unique_ptr<SerialLink> link_;
+    std::unique_ptr<SerialProtocol> protocol_;
+    std::uint32_t protocolFamily_ = 0;  // the family and chip index protocol_ was chosen for
+    std::uint32_t protocolChip_ = 0;
 };
 
 }  // namespace velkor

@@ -112,7 +112,10 @@ void IspProgrammer::DetectCable(PortRequest& request) {
     }
     request.result = kPortMissing;
     readTimeMeasured_ = false;  // the next wait measures the read time of the port found
+    if (FindPort(request)) IdentifyCable(request);
+}
 
+bool IspProgrammer::FindPort(PortRequest& request) {
     const int count = PortCandidateCount();
     auto take = [&](std::uint16_t index) {
         delayCount = request.delayRequest;
@@ -127,8 +130,10 @@ void IspProgrammer::DetectCable(PortRequest& request) {
         take(request.lptIndex);
         found = CheckPort() == 0;
     }
-    if (!found) return;
+    return found;
+}
 
+void IspProgrammer::IdentifyCable(PortRequest& request) {
     const std::uint16_t status = static_cast<std::uint16_t>(portBase + 1);
     // One loopback test: drive `high`, expect `wantHigh(status)`, then drive 0x00 and expect
     // `wantLow(status)`. The test fails at its first read that does not match.

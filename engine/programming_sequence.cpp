@@ -1,6 +1,6 @@
 // The programming sequence: one routine that prepares the port, connects, identifies the
-// chip and then erases, writes, verifies and configures it, each step gated by a flag; and
-// the commands that run it.
+// chip and then erases, writes, verifies and configures it, each step gated by a flag and by
+// what the chip's protocol says its family has; and the commands that run it.
 #include <array>
 #include <cstring>
 
@@ -26,76 +26,34 @@ int IspProgrammer::StartRun() {
         Log({Msg::kChipIndexOutOfList, {Num(chipIndex)}});
         return kSeqInvalidChip;
     }
-    const bool at89 = targetFamily == kFamily89S5x;
-    if (speedSelection == 0) {
-        portRequest.delayRequest = at89 ? 10 : 1;
-    } else {
-        const std::uint16_t user = static_cast<std::uint16_t>(userPortDelay);
-        portRequest.delayRequest = static_cast<std::uint16_t>(at89 ? user + 7 : user);
-    }
+    SerialProtocol& protocol = SelectProtocol();
+    portRequest.delayRequest =
+        protocol.DelayRequest(speedSelection != 0, static_cast<std::uint16_t>(userPortDelay));
     if (OpenPort() != 0) return kSeqPortNotReady;
-    DriverSetParams(at89 ? 256 : AvrRecord().pageSize);
+    DriverSetParams(protocol.PageSize());
     if (EnterProgramming() != 0) return kSeqNoConnection;
     return kSeqDone;
 }
 
 bool IspProgrammer::SignatureMatchesSelection() {
-    const bool at89 = targetFamily == kFamily89S5x;
-    // The 89S5x parts keep their three signature bytes 256 addresses apart.
+    SerialProtocol& protocol = Protocol();
     for (std::uint32_t i = 0; i < 3; ++i) {
-        signature[i] = ReadMemoryByte(kMemSignature, at89 ? i * 256 : i);
+        signature[i] = ReadMemoryByte(kMemSignature, protocol.SignatureAddress(i));
     }
-    const std::uint8_t* expected = at89 ? At89Record().signature : AvrRecord().signature;
-    if (std::memcmp(expected, signature.data(), 3) == 0) return true;
+    if (std::memcmp(protocol.Signature(), signature.data(), 3) == 0) return true;
     Log({Msg::kSignatureMismatch, {Num(signature[0]), Num(signature[1]), Num(signature[2])}});
     return false;
 }
 
 int IspProgrammer::RunSequence() {
     if (const int started = StartRun(); started != kSeqDone) return started;
-    const bool at89 = targetFamily == kFamily89S5x;
-
-    // Chip identity.
-    if (commands.autoSelchip != 0 && !at89) {
-        chipIndex = kNoChipRow;
-        for (std::uint8_t i = 0; i < 3; ++i) signature[i] = ReadMemoryByte(kMemSignature, i);
-        chipIndex = FindChipBySignature(signature.data());
-        Log(ChipIdentificationMessage(AvrRecord(), signature.data()));
-        DriverSetParams(AvrRecord().pageSize);
-    } else {
-        if (commands.autoSelchip != 0) {
-            // The signature search knows only the AVR table; an 89S5x part is chosen by hand.
-            Log(Msg::kAt89NoAutoSelect);
-        }
-        if (commands.checkId != 0 && !SignatureMatchesSelection()) return kSeqSignatureMismatch;
-    }
-
+    if (const int identified = IdentifyChip(); identified != kSeqDone) return identified;
     if (commands.readFuse != 0) ReadFuseBytes();
-
     if (commands.erase != 0) {
         Log(Msg::kErasing);
         if (const int erased = EraseChip(); erased != 0) return erased;
     }
-
-    const ChipRecord& chip = AvrRecord();
-    if (!at89 && (commands.readCal != 0 || commands.copyCal != 0) && chip.calibrationCount != 0) {
-        ReadCalibrationBytes();
-        if (commands.copyCal != 0) {
-            const bool toEeprom = calibrationSaveLocation != 0;
-            const std::uint32_t size = toEeprom ? chip.eepromSize : chip.flashSize;
-            if (calibrationAddress == 0 || calibrationAddress > size - 1) {
-                calibrationAddress = size - 1;  // the setting keeps the corrected address
-            }
-            const std::uint8_t value = calibrationBytes[calibrationSelect & 3];
-            if (toEeprom) {
-                eepromImage[calibrationAddress % kEepromImageSize] = value;
-                Log({Msg::kCalibrationToEeprom, {Num(calibrationAddress), Num(value)}});
-            } else {
-                flashImage[calibrationAddress % kFlashImageSize] = value;
-                Log({Msg::kCalibrationToFlash, {Num(calibrationAddress), Num(value)}});
-            }
-        }
-    }
+    if (commands.readCal != 0 || commands.copyCal != 0) TakeCalibration();
 
     // Verify without a write step compares the chip with the loaded images as they are: the
     // user asked for a check, and a check that reads nothing must not pass for one.
@@ -105,29 +63,61 @@ int IspProgrammer::RunSequence() {
         Log(Msg::kVerifyNoFile);
         return kSeqNothingToVerify;
     }
+    if (const int flash = FlashStep(verifyOnly); flash != kSeqDone) return flash;
+    EepromStep(verifyOnly);  // a failure does not end the run
+    if (commands.writeFuse != 0 && FamilyHas(FamilyStep::kFuseWrite) && WriteFuses() != 0) {
+        return kSeqConfigWriteFailed;
+    }
+    if (commands.lock != 0 && FamilyHas(FamilyStep::kLockWrite) && WriteLock() != 0) {
+        return kSeqConfigWriteFailed;
+    }
+    // A device call that failed leaves every step above in doubt; the command that runs the
+    // sequence says how many failed.
+    if (backend_.FailedDriverCalls() != 0) return kSeqDriverCallsFailed;
+    Log(Msg::kDone);
+    return kSeqDone;
+}
 
+int IspProgrammer::IdentifyChip() {
+    if (commands.autoSelchip != 0 && FamilyHas(FamilyStep::kAutoSelect)) {
+        chipIndex = kNoChipRow;
+        for (std::uint32_t i = 0; i < 3; ++i) {
+            signature[i] = ReadMemoryByte(kMemSignature, Protocol().SignatureAddress(i));
+        }
+        chipIndex = FindChipBySignature(signature.data());
+        Log(ChipIdentificationMessage(AvrRecord(), signature.data()));
+        DriverSetParams(Protocol().PageSize());  // the protocol of the chip found
+        return kSeqDone;
+    }
+    if (commands.checkId != 0 && !SignatureMatchesSelection()) return kSeqSignatureMismatch;
+    return kSeqDone;
+}
+
+void IspProgrammer::TakeCalibration() {
+    if (Protocol().CalibrationCount() == 0) return;
+    ReadCalibrationBytes();
+    if (commands.copyCal == 0) return;
+    const bool toEeprom = calibrationSaveLocation != 0;
+    const std::uint32_t size = toEeprom ? Protocol().EepromSize() : Protocol().FlashSize();
+    if (calibrationAddress == 0 || calibrationAddress > size - 1) {
+        calibrationAddress = size - 1;  // the setting keeps the corrected address
+    }
+    const std::uint8_t value = calibrationBytes[calibrationSelect & 3];
+    if (toEeprom) {
+        eepromImage[calibrationAddress % kEepromImageSize] = value;
+        Log({Msg::kCalibrationToEeprom, {Num(calibrationAddress), Num(value)}});
+    } else {
+        flashImage[calibrationAddress % kFlashImageSize] = value;
+        Log({Msg::kCalibrationToFlash, {Num(calibrationAddress), Num(value)}});
+    }
+}
+
+int IspProgrammer::FlashStep(bool verifyOnly) {
     if (commands.writeFlash != 0) {
         Log(Msg::kWriteFlash);
         PostProgress(0);
         Log(Msg::kWriting);
-        const std::uint32_t size = at89 ? At89Record().flashSize : chip.flashSize;
-        const bool byteMode = at89 ? At89Record().commandFormat != 4 : chip.pageSize == 0;
-        auto progress = [&](std::uint32_t a) { PostProgress(static_cast<int>(a * 100u / size)); };
-        if (byteMode) {
-            for (std::uint32_t i = 0; i < size; ++i) {
-                if (WriteMemoryByte(kMemFlash, i, flashImage[i]) == 1) {
-                    Log({Msg::kTimeoutAt, {Num(i)}});
-                    return kSeqFlashFailed;
-                }
-                progress(i);
-            }
-        } else {
-            const std::uint32_t page = at89 ? 256 : chip.pageSize;
-            for (std::uint32_t a = 0; a < size; a += page) {
-                WriteFlashPage(a, flashImage.data() + a);
-                progress(a);
-            }
-        }
+        if (WriteFlash() != 0) return kSeqFlashFailed;
         if (commands.verify != 0) {
             Log(Msg::kComparing);
             if (VerifyFlash() != 0) return kSeqFlashFailed;
@@ -138,75 +128,66 @@ int IspProgrammer::RunSequence() {
         Log(Msg::kComparing);
         if (VerifyFlash() != 0) return kSeqFlashFailed;
     }
-
-    // 89S5x parts have no EEPROM, fuse bytes or AVR lock instructions: the AVR forms would
-    // land in code memory, so these steps are skipped with a note.
-    if (commands.writeEeprom != 0) {
-        if (at89) {
-            Log(Msg::kAt89NoEepromWrite);
-        } else {
-            lastEepromResult = WriteEepromImage();  // a failure does not end the run
-        }
-    } else if (verifyOnly && eepromImageLength != 0) {
-        if (at89) {
-            Log(Msg::kAt89NoEepromVerify);
-        } else {
-            lastEepromResult = VerifyEepromImage();  // as after a write: the run goes on
-        }
-    }
-    if (commands.writeFuse != 0) {
-        if (at89) {
-            Log(Msg::kAt89NoFuses);
-        } else {
-            const std::uint8_t fuses[3] = {fuseLow, fuseHigh, fuseExtended};
-            constexpr Msg lines[3] = {Msg::kWriteFuseLow, Msg::kWriteFuseHigh,
-                                      Msg::kWriteFuseExtended};
-            for (int i = 0; i < 3; ++i) {
-                if (chip.fuseMask[i] == 0) continue;
-                const std::uint8_t value = static_cast<std::uint8_t>(chip.fuseMask[i] & fuses[i]);
-                WriteConfigByte(static_cast<std::uint8_t>(kFuseLow + i), value);
-                Log({lines[i], {Num(value)}});
-                if (CheckConfigByte(static_cast<std::uint8_t>(kFuseLow + i), value) != 0) {
-                    return kSeqConfigWriteFailed;
-                }
-            }
-        }
-    }
-    if (commands.lock != 0) {
-        if (at89) {
-            Log(Msg::kAt89NoLockWrite);
-        } else {
-            const std::uint8_t value = lockSelect != 0 ? customLockByte : chip.defaultLock;
-            WriteConfigByte(kLockBits, value);
-            Log({Msg::kWriteLock, {Num(value)}});
-            if (CheckConfigByte(kLockBits, value) != 0) return kSeqConfigWriteFailed;
-        }
-    }
-    // A device call that failed leaves every step above in doubt; the command that runs the
-    // sequence says how many failed.
-    if (backend_.FailedDriverCalls() != 0) return kSeqDriverCallsFailed;
-    Log(Msg::kDone);
     return kSeqDone;
 }
 
-int IspProgrammer::VerifyFlash() {
-    const bool at89 = targetFamily == kFamily89S5x;
-    const std::uint32_t size = at89 ? At89Record().flashSize : AvrRecord().flashSize;
-    if (verifyFileOnly) return VerifyFileBytes(true, size);
+int IspProgrammer::WriteFlash() {
+    SerialProtocol& protocol = Protocol();
+    const std::uint32_t size = protocol.FlashSize();
     auto progress = [&](std::uint32_t a) { PostProgress(static_cast<int>(a * 100u / size)); };
-    if (at89 && At89Record().commandFormat == 4) {
-        std::array<std::uint8_t, 256> read{};
-        for (std::uint32_t a = 0; a < size; a += 256) {
-            ReadFlashPage(a, read.data());
-            if (std::memcmp(read.data(), flashImage.data() + a, 256) != 0) {
-                Log({Msg::kPageCompareFailed, {Num(a)}});
+    if (!protocol.WritesFlashInPages()) {
+        for (std::uint32_t i = 0; i < size; ++i) {
+            if (WriteMemoryByte(kMemFlash, i, flashImage[i]) == 1) {
+                Log({Msg::kTimeoutAt, {Num(i)}});
                 return 1;
             }
-            bytesVerified += 256;
-            progress(a);
+            progress(i);
         }
         return 0;
     }
+    const std::uint32_t page = protocol.PageSize();
+    for (std::uint32_t a = 0; a < size; a += page) {
+        WriteFlashPage(a, flashImage.data() + a);
+        progress(a);
+    }
+    return 0;
+}
+
+void IspProgrammer::EepromStep(bool verifyOnly) {
+    if (commands.writeEeprom != 0) {
+        if (FamilyHas(FamilyStep::kEepromWrite)) lastEepromResult = WriteEepromImage();
+    } else if (verifyOnly && eepromImageLength != 0) {
+        if (FamilyHas(FamilyStep::kEepromVerify)) lastEepromResult = VerifyEepromImage();
+    }
+}
+
+int IspProgrammer::WriteFuses() {
+    // Only the AVR family has fuse bytes: its record says which of them the chip takes.
+    const ChipRecord& chip = AvrRecord();
+    const std::uint8_t fuses[3] = {fuseLow, fuseHigh, fuseExtended};
+    constexpr Msg lines[3] = {Msg::kWriteFuseLow, Msg::kWriteFuseHigh, Msg::kWriteFuseExtended};
+    for (int i = 0; i < 3; ++i) {
+        if (chip.fuseMask[i] == 0) continue;
+        const auto selector = static_cast<std::uint8_t>(kFuseLow + i);
+        const auto value = static_cast<std::uint8_t>(chip.fuseMask[i] & fuses[i]);
+        WriteConfigByte(selector, value);
+        Log({lines[i], {Num(value)}});
+        if (CheckConfigByte(selector, value) != 0) return 1;
+    }
+    return 0;
+}
+
+int IspProgrammer::WriteLock() {
+    const std::uint8_t value = lockSelect != 0 ? customLockByte : AvrRecord().defaultLock;
+    WriteConfigByte(kLockBits, value);
+    Log({Msg::kWriteLock, {Num(value)}});
+    return CheckConfigByte(kLockBits, value);
+}
+
+int IspProgrammer::VerifyFlash() {
+    const std::uint32_t size = Protocol().FlashSize();
+    if (verifyFileOnly) return VerifyFileBytes(true, size);
+    if (Protocol().ReadsFlashInPages()) return VerifyFlashPages(size);
     for (std::uint32_t i = 0; i < size; ++i) {
         const std::uint8_t read = ReadMemoryByte(kMemFlash, i);
         if (read != flashImage[i]) {
@@ -214,7 +195,21 @@ int IspProgrammer::VerifyFlash() {
             return 1;
         }
         ++bytesVerified;
-        progress(i);
+        PostProgress(static_cast<int>(i * 100u / size));
+    }
+    return 0;
+}
+
+int IspProgrammer::VerifyFlashPages(std::uint32_t size) {
+    std::array<std::uint8_t, 256> read{};
+    for (std::uint32_t a = 0; a < size; a += 256) {
+        ReadFlashPage(a, read.data());
+        if (std::memcmp(read.data(), flashImage.data() + a, 256) != 0) {
+            Log({Msg::kPageCompareFailed, {Num(a)}});
+            return 1;
+        }
+        bytesVerified += 256;
+        PostProgress(static_cast<int>(a * 100u / size));
     }
     return 0;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <array>
 
-#include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
 
 namespace velkor {
@@ -32,12 +31,10 @@ int IspProgrammer::ReadBackBody() {
     readFlash.clear();
     readEeprom.clear();
     int result = StartRun();
-    const bool at89 = targetFamily == kFamily89S5x;
     // A file read from another chip than the one selected would carry the wrong size and the
     // wrong content under the selected chip's name. The 89S53 and 89S8252 have no signature:
     // their read instruction at those addresses returns code bytes.
-    if (result == kSeqDone && !(at89 && At89Record().commandFormat == 3) &&
-        !SignatureMatchesSelection()) {
+    if (result == kSeqDone && Protocol().HasSignature() && !SignatureMatchesSelection()) {
         result = kSeqSignatureMismatch;
     }
     if (result == kSeqDone && readBackFlash) result = ReadBackMemory(true);
@@ -49,21 +46,20 @@ int IspProgrammer::ReadBackBody() {
 }
 
 int IspProgrammer::ReadBackMemory(bool flash) {
-    const bool at89 = targetFamily == kFamily89S5x;
-    if (!flash && (at89 || AvrRecord().chipCode <= 1)) {
+    SerialProtocol& protocol = Protocol();
+    const std::uint32_t size = flash ? protocol.FlashSize() : protocol.EepromSize();
+    if (!flash && size == 0) {
         Log(Msg::kNoEepromRead);
         return kSeqDone;
     }
-    const std::uint32_t size =
-        flash ? (at89 ? At89Record().flashSize : AvrRecord().flashSize) : AvrRecord().eepromSize;
     std::vector<std::uint8_t>& out = flash ? readFlash : readEeprom;
     out.assign(size, 0xFF);
     Log(flash ? Msg::kReadFlash : Msg::kReadEeprom);
     PostProgress(0);
     Log(Msg::kReading);
-    // The page read moves a whole 256-byte page for one instruction; the other 89S5x forms
-    // and every AVR part read byte by byte.
-    const bool pages = flash && at89 && At89Record().commandFormat == 4;
+    // The page read moves a whole 256-byte page for one instruction; the parts without it
+    // read byte by byte.
+    const bool pages = flash && protocol.ReadsFlashInPages();
     const std::uint32_t step = pages ? 256 : 1;
     for (std::uint32_t a = 0; a < size; a += step) {
         if (pages) {
@@ -80,8 +76,7 @@ int IspProgrammer::ReadBackMemory(bool flash) {
 int IspProgrammer::VerifyFileBytes(bool flash, std::uint32_t size) {
     std::vector<AddressRange> ranges = flash ? flashDataRanges : eepromDataRanges;
     // A calibration byte copied into the image was written with it and is checked with it.
-    const bool at89 = targetFamily == kFamily89S5x;
-    if (!at89 && commands.copyCal != 0 && AvrRecord().calibrationCount != 0 &&
+    if (commands.copyCal != 0 && Protocol().CalibrationCount() != 0 &&
         (calibrationSaveLocation == 0) == flash) {
         ranges.push_back({calibrationAddress, calibrationAddress + 1});
     }
@@ -90,7 +85,7 @@ int IspProgrammer::VerifyFileBytes(bool flash, std::uint32_t size) {
     for (const AddressRange& r : ranges) total += r.end - r.begin;
 
     const std::uint8_t* image = flash ? flashImage.data() : eepromImage.data();
-    const bool pages = flash && at89 && At89Record().commandFormat == 4;
+    const bool pages = flash && Protocol().ReadsFlashInPages();
     std::array<std::uint8_t, 256> page{};
     std::uint32_t pageAddress = 0xFFFFFFFF;  // the page held in `page`
     std::uint64_t done = 0;

@@ -1,6 +1,8 @@
-// Target connection: entering serial programming mode (with re-synchronisation for AVR
-// parts), reading fuse and calibration bytes, and leaving programming mode.
+// Target connection: the selected chip's record and the serial protocol chosen from it,
+// entering programming mode, reading fuse and calibration bytes, and leaving programming mode.
 #include "devices/chip_table.h"
+#include "engine/at89_protocol.h"
+#include "engine/avr_protocol.h"
 #include "engine/isp_programmer.h"
 
 namespace velkor {
@@ -24,64 +26,47 @@ const char* IspProgrammer::SelectedChipName() const {
     return targetFamily == kFamily89S5x ? At89Record().name : AvrRecord().name;
 }
 
-int IspProgrammer::EnterProgramming() {
-    ResetTarget();
+SerialProtocol& IspProgrammer::SelectProtocol() {
+    protocolFamily_ = targetFamily;
+    protocolChip_ = chipIndex;
     if (targetFamily == kFamily89S5x) {
-        SendByte(0xAC);
-        SendByte(0x53);
-        SendByte(0x00);
-        if (At89Record().commandFormat == 3) return 0;  // no answer to judge
-        const std::uint8_t answer = ReceiveByte();
-        if (answer != 0x69) Log({Msg::kEchoMismatch, {Num(answer)}});
-        return 0;  // an 89S5x target is never reported as unconnected
+        protocol_ = std::make_unique<At89Protocol>(*link_, At89Record());
+    } else {
+        protocol_ = std::make_unique<AvrProtocol>(*link_, AvrRecord());
     }
-    // Passes 1 and 2 make one attempt each; pass 3 makes up to 32, each failure followed by
-    // one extra SCK pulse, which slips the target's bit counter until it is in step.
-    for (int attempt = 0; attempt < 34; ++attempt) {
-        SendByte(0xAC);
-        SendByte(0x53);
-        const std::uint8_t echo = ReceiveByte();
-        SendByte(0x00);
-        if (echo == 0x53) return 0;
-        if (attempt >= 2) ExtraClock();
+    return *protocol_;
+}
+
+SerialProtocol& IspProgrammer::Protocol() {
+    // The family and the index are public fields the front ends set between runs, and the
+    // single operations may be called without a run.
+    if (protocol_ == nullptr || protocolFamily_ != targetFamily || protocolChip_ != chipIndex) {
+        return SelectProtocol();
     }
-    Log(Msg::kConnectFailed);
-    return 1;
+    return *protocol_;
+}
+
+AvrProtocol IspProgrammer::AvrInstructions() {
+    return AvrProtocol(*link_, AvrRecord());
+}
+
+bool IspProgrammer::FamilyHas(FamilyStep step) {
+    const Msg note = Protocol().SkipNote(step);
+    if (note == Msg::kNone) return true;
+    Log(note);
+    return false;
+}
+
+int IspProgrammer::EnterProgramming() {
+    return Protocol().EnterProgramming();
 }
 
 void IspProgrammer::ReadFuseBytes() {
-    const std::uint8_t kind = AvrRecord().fuseKind;
-    auto read = [&](std::uint8_t b1, std::uint8_t b2) {
-        SendByte(b1);
-        SendByte(b2);
-        SendByte(0x00);
-        return ReceiveByte();
-    };
-    if (kind == 0) return;
-    // Kind 1 parts read fuse and lock bits as one byte; it is kept as the low fuse byte.
-    fuseLow = kind == 1 ? read(0x58, 0x00) : read(0x50, 0x00);
-    Log({Msg::kReadFuseLow, {Num(fuseLow)}});
-    if (kind >= 5) {
-        fuseHigh = read(0x58, 0x08);
-        Log({Msg::kReadFuseHigh, {Num(fuseHigh)}});
-    }
-    if (kind >= 6) {
-        fuseExtended = read(0x50, 0x08);
-        Log({Msg::kReadFuseExtended, {Num(fuseExtended)}});
-    }
+    AvrInstructions().ReadFuses(fuseLow, fuseHigh, fuseExtended);
 }
 
 void IspProgrammer::ReadCalibrationBytes() {
-    const std::uint8_t count = AvrRecord().calibrationCount;
-    Log(Msg::kReadCalibrationHead);
-    for (std::uint8_t i = 0; i < count && i < calibrationBytes.size(); ++i) {
-        SendByte(0x38);
-        SendByte(0x00);
-        SendByte(i);
-        calibrationBytes[i] = ReceiveByte();
-        Log({Msg::kCalibrationByte, {Num(calibrationBytes[i])}});
-    }
-    Log(Msg::kLineEnd);
+    AvrInstructions().ReadCalibration(calibrationBytes);
 }
 
 void IspProgrammer::ExitProgramming() {

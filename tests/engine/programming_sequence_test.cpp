@@ -385,6 +385,25 @@ TEST(ProgrammingSequence, A89S5xTargetNeverGetsEepromDataInCodeMemory) {
     EXPECT_EQ(rig->LogLines().size(), 7u);  // cable, four notes, done, exit
 }
 
+// Each step the family lacks leaves its own note, in the run's order, for a write and for a
+// verify alone.
+TEST(ProgrammingSequence, A89S5xRunNotesEachStepItsFamilyLacks) {
+    for (const bool verifyOnly : {false, true}) {
+        SCOPED_TRACE(verifyOnly ? "verify alone" : "write");
+        auto rig = Selected({.chip = "89S52"});
+        IspProgrammer& e = rig->engine;
+        e.eepromImageLength = 32;
+        e.commands.autoSelchip = e.commands.writeFuse = e.commands.lock = 1;
+        (verifyOnly ? e.commands.verify : e.commands.writeEeprom) = 1;
+        EXPECT_EQ(e.ProgramCommand(), kSeqDone);
+        EXPECT_EQ(
+            e.LogIds(),
+            (std::vector<Msg>{Msg::kDeviceStk200, Msg::kAt89NoAutoSelect,
+                              verifyOnly ? Msg::kAt89NoEepromVerify : Msg::kAt89NoEepromWrite,
+                              Msg::kAt89NoFuses, Msg::kAt89NoLockWrite, Msg::kDone, Msg::kExit}));
+    }
+}
+
 TEST(ProgrammingSequence, ASecondCommandDuringARunIsRefused) {
     auto rig = Selected({.chip = "mega8"});
     int inner = 0;
