@@ -263,7 +263,12 @@ void Station::Prepare(const RunRequest& request) {
     engine_.verifyFileOnly = request.verifyFileOnly;
     engine_.readBackFlash = request.kind == RunKind::kReadChip && request.readFlash;
     engine_.readBackEeprom = request.kind == RunKind::kReadChip && request.readEeprom;
-    if (request.kind == RunKind::kProgram) engine_.commands = request.steps;
+    if (request.kind == RunKind::kProgram) {
+        engine_.commands = request.steps;
+        // The 89S5x family has no fuse bytes: the AVR fuse-read instructions would reach such a
+        // chip as others of its own (0x50 is its page write, which could clear code bytes).
+        if (engine_.targetFamily == kFamily89S5x) engine_.commands.readFuse = 0;
+    }
 }
 
 RunReport Station::Execute(const RunRequest& request) {

@@ -86,5 +86,25 @@ TEST_F(StationWorker, ASecondRunWhileOneGoesIsRefused) {
     EXPECT_TRUE(station_.LastReport().Ok());
 }
 
+// A settings file may ask for a fuse read in every run; an 89S5x chip has no fuses, and the
+// AVR instructions for it are others of its own, so they never reach it.
+TEST(StationRun, An89S5xRunSendsNoFuseRead) {
+    Station station;
+    PortPathOptions sim;
+    sim.kind = PortPathKind::kSim;
+    sim.bench.chip = "89S52";
+    std::string problem;
+    ASSERT_TRUE(station.BindPort(sim, &problem)) << problem;
+    station.SetFamily(kFamily89S5x);
+    station.SelectChip(static_cast<std::uint32_t>(FindChipByName(kFamily89S5x, "89S52")), false);
+    RunRequest request = station.Request(RunKind::kProgram);
+    request.steps = {};
+    request.steps.checkId = 1;
+    request.steps.readFuse = 1;
+    EXPECT_TRUE(station.Run(request).Ok()) << station.LogText();
+    const std::vector<Msg> ids = station.Engine().LogIds();
+    EXPECT_EQ(std::count(ids.begin(), ids.end(), Msg::kReadFuseLow), 0) << station.LogText();
+}
+
 }  // namespace
 }  // namespace velkor
