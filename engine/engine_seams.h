@@ -1,5 +1,5 @@
 // The engine's only contact with the outside world: port registers, time, the driver
-// and the owner window. Each has a real implementation and a simulated one.
+// and whoever receives its reports. Each has a real implementation and a simulated one.
 #pragma once
 
 #include <cstdint>
@@ -30,11 +30,13 @@ class Clock {
     virtual void Sleep(unsigned milliseconds) = 0;
 };
 
-// Receiver of the engine's two window messages. Posts must arrive in the order made.
-class EngineNotifier {
+// Receiver of the engine's reports while it works, on the engine's thread, in the order
+// made: new log text exists, the progress bar moved.
+class EngineReports {
   public:
-    virtual ~EngineNotifier() = default;
-    virtual void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    virtual ~EngineReports() = default;
+    virtual void OnLog() = 0;
+    virtual void OnProgress(int percent) = 0;
 };
 
 // The port driver as the engine sees it: single port accesses and the accelerated

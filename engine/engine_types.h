@@ -5,10 +5,6 @@
 
 namespace velkor {
 
-// Window messages the engine posts to its owner (values as on Windows: WM_USER + 20 / + 21).
-constexpr unsigned WM_ISP_PROGRESS = 0x400 + 20;
-constexpr unsigned WM_ISP_LOG = 0x400 + 21;
-
 // Which instruction set and pin patterns the target speaks.
 enum TargetFamily : std::uint32_t {
     kFamilyAvr = 0,

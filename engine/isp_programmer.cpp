@@ -33,7 +33,7 @@ void IspProgrammer::Log(LogLine line) {
     if (line.Empty()) return;
     log_.Append(std::move(line));
     // Posted after every append, so the window shows each line as soon as it exists.
-    if (ownerWindow != nullptr) ownerWindow->PostMessage(WM_ISP_LOG, 0, 0);
+    if (ownerWindow != nullptr) ownerWindow->OnLog();
 }
 
 void IspProgrammer::LogQuiet(LogLine line) {
@@ -43,7 +43,7 @@ void IspProgrammer::LogQuiet(LogLine line) {
 void IspProgrammer::AppendLog(const char* text) {
     if (text == nullptr) {
         log_.Clear();
-        if (ownerWindow != nullptr) ownerWindow->PostMessage(WM_ISP_LOG, 0, 0);
+        if (ownerWindow != nullptr) ownerWindow->OnLog();
         return;
     }
     Log(LogLine{Msg::kNote, {std::string(text)}});
@@ -53,7 +53,7 @@ void IspProgrammer::PostProgress(int percent) {
     if (percent == lastProgress_) return;
     lastProgress_ = percent;
     if (ownerWindow != nullptr) {
-        ownerWindow->PostMessage(WM_ISP_PROGRESS, 0, static_cast<std::intptr_t>(percent));
+        ownerWindow->OnProgress(percent);
     }
 }
 

@@ -71,7 +71,7 @@ class IspProgrammer {
     IspProgrammer& operator=(const IspProgrammer&) = delete;
 
     // ---- wiring to the outside world ----
-    void SetOwner(EngineNotifier* owner) { ownerWindow = owner; }
+    void SetReports(EngineReports* reports) { ownerWindow = reports; }
     void SetClock(Clock* clock) { clock_ = clock; }
     PortBackend& Backend() { return backend_; }
 
@@ -158,7 +158,7 @@ class IspProgrammer {
     const char* SelectedChipName() const;
 
     // ---- fields (public: the window and the settings file fill them directly) ----
-    EngineNotifier* ownerWindow = nullptr;
+    EngineReports* ownerWindow = nullptr;
     PortRequest portRequest;
     std::uint32_t eepromImageLength = 0;
     std::uint32_t flashImageLength = 0;

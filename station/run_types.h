@@ -112,12 +112,9 @@ struct RunReport {
 
 // Receives a run's reports. OnLog and OnProgress come on the run's thread (the worker's, for
 // Station::Start) in the order made; OnRunEnded comes on the worker after the last of them.
-class RunObserver {
+class RunObserver : public EngineReports {
   public:
-    virtual ~RunObserver() = default;
-    // New log text exists (Station::LogSince gives it).
-    virtual void OnLog() = 0;
-    virtual void OnProgress(int percent) = 0;
+    // OnLog: new log text exists (Station::LogSince gives it). OnProgress: the bar moved.
     // A run started with Station::Start has ended; the report is also Station::LastReport.
     virtual void OnRunEnded() = 0;
 };

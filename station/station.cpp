@@ -44,13 +44,13 @@ bool Identified(const IspProgrammer& engine) {
 }  // namespace
 
 Station::Station(RunObserver* observer) : observer_(observer) {
-    engine_.SetOwner(this);
+    engine_.SetReports(this);
 }
 
 Station::~Station() {
     // The run still uses the port path and reports to the observer: let it end first.
     Join();
-    engine_.SetOwner(nullptr);
+    engine_.SetReports(nullptr);
     port_.reset();
 }
 
@@ -59,14 +59,14 @@ void Station::SetObserver(RunObserver* observer) {
     observer_ = observer;
 }
 
-void Station::PostMessage(unsigned message, std::uintptr_t, std::intptr_t lParam) {
+void Station::OnLog() {
     std::lock_guard<std::recursive_mutex> lock(observerMutex_);
-    if (observer_ == nullptr) return;
-    if (message == WM_ISP_LOG) {
-        observer_->OnLog();
-    } else if (message == WM_ISP_PROGRESS) {
-        observer_->OnProgress(static_cast<int>(lParam));
-    }
+    if (observer_ != nullptr) observer_->OnLog();
+}
+
+void Station::OnProgress(int percent) {
+    std::lock_guard<std::recursive_mutex> lock(observerMutex_);
+    if (observer_ != nullptr) observer_->OnProgress(percent);
 }
 
 // ---- the port path ----

@@ -30,7 +30,7 @@ struct StationFuses {
     std::uint8_t extended = 0;
 };
 
-class Station final : private EngineNotifier {
+class Station final : private EngineReports {
   public:
     // `observer` receives the log, progress and run ends; it must outlive the station.
     explicit Station(RunObserver* observer = nullptr);
@@ -123,7 +123,8 @@ class Station final : private EngineNotifier {
     RunReport LastReport() const;
 
   private:
-    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void OnLog() override;
+    void OnProgress(int percent) override;
     // Logs the refusals, or on none prepares the engine for the run; false when refused.
     bool Admit(const RunRequest& request);
     void Prepare(const RunRequest& request);

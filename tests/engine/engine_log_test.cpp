@@ -15,16 +15,14 @@ using test::RecordingNotifier;
 TEST(EngineLog, EveryAppendPostsALogMessageAndNullEmptiesTheText) {
     IspProgrammer engine;
     RecordingNotifier notes;
-    engine.SetOwner(&notes);
+    engine.SetReports(&notes);
     engine.Log(Msg::kErasing);
     engine.Log({Msg::kByteCompareFailed, {Num(0x1A), Num(0x5), Num(0xFF)}});
     EXPECT_EQ(engine.LogText(), "擦除...\r\n在 001A:05-FF失败\n");
     engine.AppendLog(nullptr);
     EXPECT_EQ(engine.LogText(), "");
-    const PostedMessage log{WM_ISP_LOG, 0, 0};
+    const PostedMessage log{PostedMessage::kLog, 0};
     EXPECT_EQ(notes.Messages(), (std::vector<PostedMessage>{log, log, log}));
-    EXPECT_EQ(WM_ISP_LOG, 1045u);
-    EXPECT_EQ(WM_ISP_PROGRESS, 1044u);
 }
 
 // Switching the language shows the lines already logged again, in the new one, and the lines
@@ -50,13 +48,13 @@ TEST(EngineLog, LanguageSwitchRendersTheWholeLogAgain) {
 TEST(EngineLog, ProgressPostsOnlyChangesStartingFromZero) {
     IspProgrammer engine;
     RecordingNotifier notes;
-    engine.SetOwner(&notes);
+    engine.SetReports(&notes);
     engine.PostProgress(0);  // 0 is the remembered value after start-up
     engine.PostProgress(50);
     engine.PostProgress(50);
     engine.PostProgress(0);  // a later run starting again does post its 0
-    EXPECT_EQ(notes.Messages(),
-              (std::vector<PostedMessage>{{WM_ISP_PROGRESS, 0, 50}, {WM_ISP_PROGRESS, 0, 0}}));
+    EXPECT_EQ(notes.Messages(), (std::vector<PostedMessage>{{PostedMessage::kProgress, 50},
+                                                            {PostedMessage::kProgress, 0}}));
 }
 
 TEST(EngineLog, WithoutOwnerNothingIsPostedAndNothingFails) {

@@ -147,16 +147,17 @@ TEST(MemoryOperations, EepromVerifyMismatchIsReportedWithAddressAndBothValues) {
     rig->engine.eepromImage[2] = 0x5A;
     rig->engine.commands.verify = 1;
     // A second writer on the bus: after the writes, something else changes the cell.
-    struct Spoiler : EngineNotifier {
+    struct Spoiler : EngineReports {
         SimRig* rig;
-        void PostMessage(unsigned, std::uintptr_t, std::intptr_t) override {
+        void OnProgress(int) override {}
+        void OnLog() override {
             if (rig->engine.LogText().ends_with("比较中...\r\n")) {
                 rig->bench->Avr()->Eeprom()[2] = 0x11;
             }
         }
     } spoiler;
     spoiler.rig = rig.get();
-    rig->engine.SetOwner(&spoiler);
+    rig->engine.SetReports(&spoiler);
     EXPECT_EQ(rig->engine.WriteEepromImage(), 1);
     EXPECT_TRUE(rig->engine.LogText().ends_with("在 0002:5A-11校验失败\n"));
 }

@@ -25,14 +25,15 @@ std::unique_ptr<SimRig> Selected(SimBenchOptions options) {
 }
 
 // Calls `action` once, the moment the log first ends with `text`.
-class OnLogLine : public EngineNotifier {
+class OnLogLine : public EngineReports {
   public:
     OnLogLine(IspProgrammer& engine, std::string text, std::function<void()> action)
         : engine_(engine), text_(std::move(text)), action_(std::move(action)) {
-        engine.SetOwner(this);
+        engine.SetReports(this);
     }
-    void PostMessage(unsigned message, std::uintptr_t, std::intptr_t) override {
-        if (message == WM_ISP_LOG && !done_ && engine_.LogText().ends_with(text_)) {
+    void OnProgress(int) override {}
+    void OnLog() override {
+        if (!done_ && engine_.LogText().ends_with(text_)) {
             done_ = true;
             action_();
         }

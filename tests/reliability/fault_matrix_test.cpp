@@ -103,7 +103,7 @@ struct Bench {
           inner(io),
           channel(inner),
           access(channel) {
-        engine.SetOwner(&notes);
+        engine.SetReports(&notes);
         if (driverPath) {
             engine.Backend().BindDriver(&access);
             engine.useDriver = 1;

@@ -1,6 +1,6 @@
 // A storm of commands against the main window's presenter, delivered as the front ends deliver
 // them: one queue of the window's thread (a Qt event queue, a Win32 message queue) into which
-// user threads post clicks, the engine's run thread posts WM_ISP_LOG / WM_ISP_PROGRESS and the
+// user threads post clicks, the station's run thread posts its log, progress and end, and the
 // real file watcher posts "FileWatchNotify" after a build tool thread has rewritten the flash
 // HEX file on disk; this test's thread pumps it into the presenter. Checked: no two runs at
 // once (the port, wrapped, sees which thread uses it), no automatic run lost (a reload owed

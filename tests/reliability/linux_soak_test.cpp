@@ -23,11 +23,10 @@ struct HeapFigure {
 };
 
 // Counts the engine's messages instead of keeping them, so that it holds no memory of its own.
-class CountingNotifier : public EngineNotifier {
+class CountingNotifier : public EngineReports {
   public:
-    void PostMessage(unsigned message, std::uintptr_t, std::intptr_t) override {
-        ++(message == WM_ISP_LOG ? logs : progress);
-    }
+    void OnLog() override { ++logs; }
+    void OnProgress(int) override { ++progress; }
     std::uint64_t logs = 0;
     std::uint64_t progress = 0;
 };
@@ -46,7 +45,7 @@ TEST(Soak, ThousandsOfRunsKeepTheirResultAndTheHeapFlat) {
     ASSERT_GE(runs, 200);
     IspProgrammer engine;
     CountingNotifier notes;
-    engine.SetOwner(&notes);
+    engine.SetReports(&notes);
     SimBench bench(engine, {.chip = "tiny13"});
     engine.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
     std::mt19937 random(11);

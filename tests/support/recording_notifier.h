@@ -1,4 +1,4 @@
-// Records the engine's window messages in the order they were posted.
+// Records the engine's reports in the order they were made.
 #pragma once
 
 #include <mutex>
@@ -8,27 +8,28 @@
 
 namespace velkor::test {
 
+// One report: new log text (percent unused) or a progress value.
 struct PostedMessage {
-    unsigned message;
-    std::uintptr_t wParam;
-    std::intptr_t lParam;
+    enum Kind { kLog, kProgress } kind;
+    int percent = 0;
     bool operator==(const PostedMessage&) const = default;
 };
 
-class RecordingNotifier : public EngineNotifier {
+class RecordingNotifier : public EngineReports {
   public:
-    void PostMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        std::lock_guard<std::mutex> lock(mutex_);
-        messages_.push_back({message, wParam, lParam});
-    }
+    void OnLog() override { Add({PostedMessage::kLog, 0}); }
+    void OnProgress(int percent) override { Add({PostedMessage::kProgress, percent}); }
     std::vector<PostedMessage> Messages() const {
         std::lock_guard<std::mutex> lock(mutex_);
         return messages_;
     }
     std::vector<int> Progress() const;
-    std::size_t Count(unsigned message) const;
 
   private:
+    void Add(PostedMessage m) {
+        std::lock_guard<std::mutex> lock(mutex_);
+        messages_.push_back(m);
+    }
     mutable std::mutex mutex_;
     std::vector<PostedMessage> messages_;
 };

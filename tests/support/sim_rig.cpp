@@ -3,7 +3,7 @@
 namespace velkor::test {
 
 SimRig::SimRig(const SimBenchOptions& options) {
-    engine.SetOwner(&notes);
+    engine.SetReports(&notes);
     bench = std::make_unique<SimBench>(engine, options);
 }
 
