@@ -37,10 +37,10 @@ struct At89ChipRecord {
     std::uint8_t commandFormat;  // 4: four-byte instructions and pages; 3: three-byte, bytes
 };
 
-constexpr std::uint32_t kChipTableRows = 45;
+constexpr std::uint32_t kChipTableRows = 115;
 constexpr std::uint32_t kAt89ChipTableRows = 5;
-constexpr std::uint32_t kLockedChipRow = 43;
-constexpr std::uint32_t kNoChipRow = 44;
+constexpr std::uint32_t kLockedChipRow = 113;
+constexpr std::uint32_t kNoChipRow = 114;
 
 extern const ChipRecord ChipTable[kChipTableRows];
 extern const At89ChipRecord At89ChipTable[kAt89ChipTableRows];

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "devices/chip_table.h"
 #include "files/utf8_path.h"
 #include "tests/cli/cli_run.h"
 
@@ -88,18 +89,22 @@ TEST_F(CliTest, ChipsAllListsEveryRowOfBothTablesInFieldOrder) {
     std::vector<std::string> lines;
     std::istringstream in(run.out);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
-    ASSERT_EQ(lines.size(), 50u);
+    const std::string locked = std::to_string(kLockedChipRow);
+    const std::string end = std::to_string(kNoChipRow);
+    ASSERT_EQ(lines.size(), kChipTableRows + 5u);
     EXPECT_EQ(lines[7],
               "0\t7\tmega8\t27\t1E 93 07\t8192\t64\t512\t6\t11\tFF\tFC\t5\t4\tFF DF 00\tE1 D9 00"
               "\tmega8\tmega8");
-    EXPECT_EQ(lines[43],
-              "0\t43\tL\t1\t00 01 02\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
-              "\tnone\tnone");
-    EXPECT_EQ(lines[44],
-              "0\t44\t-\t0\t00 00 00\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
-              "\tnone\tnone");
-    EXPECT_EQ(lines[46], "1\t1\t89S52\t1E 52 06\t8192\t4");
-    EXPECT_EQ(lines[49], "1\t4\tL\t00 00 00\t0\t0");
+    EXPECT_EQ(lines[kLockedChipRow],
+              "0\t" + locked +
+                  "\tL\t1\t00 01 02\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
+                  "\tnone\tnone");
+    EXPECT_EQ(lines[kNoChipRow],
+              "0\t" + end +
+                  "\t-\t0\t00 00 00\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
+                  "\tnone\tnone");
+    EXPECT_EQ(lines[kChipTableRows + 1], "1\t1\t89S52\t1E 52 06\t8192\t4");
+    EXPECT_EQ(lines[kChipTableRows + 4], "1\t4\tL\t00 00 00\t0\t0");
 }
 
 TEST_F(CliTest, ProgramsTheSimulatedChipAndDumpsItsMemories) {
