@@ -1,7 +1,9 @@
 #include "devices/chip_table.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "devices/fuse_bit_names.h"
 
@@ -145,6 +147,24 @@ constexpr At89ChipRecord At89ChipTable[kAt89ChipTableRows] = {
 
 namespace {
 
+// Later parts that answer with the signature of one of the first 43 rows. Those rows keep the
+// name users and settings files know; the later part is found under its own name too.
+constexpr std::pair<const char*, const char*> kSameSignatureParts[] = {
+    {"tiny13", "tiny13A"},     {"tiny2313", "tiny2313A"}, {"mega48", "mega48A"},
+    {"mega88", "mega88A"},     {"mega168", "mega168A"},   {"mega8", "mega8A"},
+    {"mega16", "mega16A"},     {"mega165", "mega165P"},   {"mega165", "mega165PA"},
+    {"mega169", "mega169P"},   {"mega169", "mega169PA"},  {"mega32", "mega32A"},
+    {"mega325", "mega325A"},   {"mega3250", "mega3250A"}, {"mega329", "mega329A"},
+    {"mega3290", "mega3290A"}, {"mega645", "mega645A"},   {"mega6450", "mega6450A"},
+    {"mega649", "mega649A"},   {"mega6490", "mega6490A"}, {"mega64", "mega64A"},
+    {"mega128", "mega128A"},
+};
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
 // The row that ends a family's chip list; the list is every row before it.
 constexpr const char* kListEndName = "L";
 
@@ -186,10 +206,54 @@ std::string ChipIdentificationLine(const ChipRecord& record, const std::uint8_t 
     return Render(ChipIdentificationMessage(record, signature), Language::kZh);
 }
 
+std::vector<std::string> PartNamesOfRow(const char* rowName) {
+    std::vector<std::string> parts;
+    if (rowName == nullptr) return parts;
+    const std::string row(rowName);
+    const std::size_t slash = row.find('/');
+    const std::string first = row.substr(0, slash);
+    parts.push_back(first);
+    // The family prefix ("mega", "tiny", "90USB") that the later names leave out.
+    std::size_t family = 0;
+    while (family < first.size() && std::isdigit(static_cast<unsigned char>(first[family]))) {
+        ++family;
+    }
+    while (family < first.size() && std::isalpha(static_cast<unsigned char>(first[family]))) {
+        ++family;
+    }
+    for (std::size_t from = slash; from != std::string::npos;) {
+        const std::size_t next = row.find('/', from + 1);
+        parts.push_back(first.substr(0, family) + row.substr(from + 1, next - from - 1));
+        from = next;
+    }
+    for (const auto& [name, alias] : kSameSignatureParts) {
+        if (first == name) parts.emplace_back(alias);
+    }
+    return parts;
+}
+
+std::string ShortPartName(const std::string& part) {
+    static constexpr std::pair<const char*, const char*> kPrefixes[] = {
+        {"mega", "m"},  {"tiny", "t"},    {"90USB", "usb"},
+        {"90CAN", "c"}, {"90PWM", "pwm"}, {"90S", ""},
+    };
+    for (const auto& [ours, theirs] : kPrefixes) {
+        if (part.rfind(ours, 0) == 0) return theirs + Lower(part.substr(std::strlen(ours)));
+    }
+    return Lower(part);
+}
+
 int FindChipByName(std::uint32_t family, const std::string& name) {
     const std::vector<std::string> names = ChipList(family);
     for (std::size_t row = 0; row < names.size(); ++row) {
         if (names[row] == name) return static_cast<int>(row);
+    }
+    if (family == 1) return -1;
+    // Then each part a row stands for, by its own name or by its short form.
+    for (std::size_t row = 0; row < names.size(); ++row) {
+        for (const std::string& part : PartNamesOfRow(ChipTable[row].name)) {
+            if (part == name || ShortPartName(part) == name) return static_cast<int>(row);
+        }
     }
     return -1;
 }

@@ -55,7 +55,15 @@ std::vector<std::string> ChipList(std::uint32_t family);
 LogLine ChipIdentificationMessage(const ChipRecord& record, const std::uint8_t signature[3]);
 std::string ChipIdentificationLine(const ChipRecord& record, const std::uint8_t signature[3]);
 
-// Row of the chip with this name in a family's list, or -1.
+// Row of the chip with this name in a family's list, or -1. An AVR row is also found by each
+// part it stands for ("mega164PA" in "mega164P/164PA", "mega8A" in "mega8") and by the short
+// names other AVR tools use ("m328p", "t85", "usb1286", "c128").
 int FindChipByName(std::uint32_t family, const std::string& name);
+
+// The parts an AVR row stands for: "mega164P/164PA" gives "mega164P" and "mega164PA".
+std::vector<std::string> PartNamesOfRow(const char* rowName);
+
+// The short form other AVR tools use for a part: "mega328P" -> "m328p", "90S2313" -> "2313".
+std::string ShortPartName(const std::string& part);
 
 }  // namespace velkor
