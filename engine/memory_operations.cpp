@@ -23,6 +23,23 @@ std::uint8_t ThreeByteOpcode(std::uint32_t address, std::uint8_t operation) {
                                      operation);
 }
 
+// The two address bytes of a flash read or page write reach the first 64 K words (128 KiB);
+// larger parts take bits 23..16 of the word address from Load Extended Address Byte
+// (4D 00 a 00). It is sent before every flash read and page write of such a part, in driver
+// mode as well, so that reads in any order, sparse verification and the driver's own page
+// instructions all land in the right 64 K-word segment.
+constexpr std::uint32_t kWordAddressedBytes = 0x20000;
+
+void LoadExtendedAddress(IspProgrammer& isp, std::uint32_t byteAddress) {
+    if (isp.targetFamily == kFamily89S5x || isp.AvrRecord().flashSize <= kWordAddressedBytes) {
+        return;
+    }
+    isp.SendByte(0x4D);
+    isp.SendByte(0x00);
+    isp.SendByte(static_cast<std::uint8_t>(byteAddress >> 17));
+    isp.SendByte(0x00);
+}
+
 }  // namespace
 
 std::uint8_t IspProgrammer::ReadMemoryByte(std::uint8_t kind, std::uint32_t address) {
@@ -37,6 +54,7 @@ std::uint8_t IspProgrammer::ReadMemoryByte(std::uint8_t kind, std::uint32_t addr
         }
         return ReceiveByte();
     }
+    if (kind == kMemFlash) LoadExtendedAddress(*this, address);
     if (useDriver != 0) {
         std::uint8_t value = PortBackend::kFailedDriverRead;
         backend_.DriverReadByte(kind, address, &value);
@@ -138,6 +156,7 @@ void IspProgrammer::WriteFlashPage(std::uint32_t address, const std::uint8_t* by
     if (std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b == 0xFF; })) return;
     const std::uint16_t waitMs = at89 ? 1 : AvrRecord().flashWaitMs;
     bytesWritten += size;
+    LoadExtendedAddress(*this, address);
 
     if (useDriver != 0) {
         backend_.DriverWritePage(address, size, bytes);
