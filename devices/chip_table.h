@@ -37,10 +37,10 @@ struct At89ChipRecord {
     std::uint8_t commandFormat;  // 4: four-byte instructions and pages; 3: three-byte, bytes
 };
 
-constexpr std::uint32_t kChipTableRows = 115;
+constexpr std::uint32_t kChipTableRows = 119;
 constexpr std::uint32_t kAt89ChipTableRows = 5;
-constexpr std::uint32_t kLockedChipRow = 113;
-constexpr std::uint32_t kNoChipRow = 114;
+constexpr std::uint32_t kLockedChipRow = 117;
+constexpr std::uint32_t kNoChipRow = 118;
 
 extern const ChipRecord ChipTable[kChipTableRows];
 extern const At89ChipRecord At89ChipTable[kAt89ChipTableRows];

@@ -143,10 +143,8 @@ TEST_F(CliTest, ProgramsTodaysPartsByTheirShortNames) {
         std::size_t flash;
         std::size_t eeprom;
     } parts[] = {
-        {"m328p", 32768, 1024},
-        {"t85", 8192, 512},
-        {"m1284p", 131072, 4096},
-        {"m32u4", 32768, 1024},
+        {"m328p", 32768, 1024}, {"t85", 8192, 512},      {"m1284p", 131072, 4096},
+        {"m32u4", 32768, 1024}, {"m2560", 262144, 4096},  // across the 64 K-word boundary
     };
     for (const auto& p : parts) {
         SCOPED_TRACE(p.typed);
