@@ -113,7 +113,37 @@ constexpr FuseBitNames FuseNamesMega324P{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
      "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
      "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", nullptr, nullptr, nullptr, nullptr, nullptr},
-    &ClockWizardNone, "mega324P"};
+    &ClockWizardMega48, "mega324P"};
+
+constexpr FuseBitNames FuseNamesMega48P{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardMega48, "mega48P"};
+
+constexpr FuseBitNames FuseNamesTiny25{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardTiny25, "tiny25"};
+
+constexpr FuseBitNames FuseNamesTiny24{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardTiny24, "tiny24"};
+
+constexpr FuseBitNames FuseNamesTiny87{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardNone, "tiny87"};
+
+constexpr FuseBitNames FuseNamesMega128RFA1{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardNone, "mega128RFA1"};
 
 constexpr FuseBitNames FuseNamesMega329P{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
@@ -131,13 +161,13 @@ constexpr FuseBitNames FuseNamesTiny261{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
      "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
      "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    &ClockWizardNone, "tiny261"};
+    &ClockWizardTiny261, "tiny261"};
 
 constexpr FuseBitNames FuseNamesMega88P{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
      "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
      "BOOTRST", "BOOTSZ0", "BOOTSZ1", nullptr, nullptr, nullptr, nullptr, nullptr},
-    &ClockWizardNone, "mega88P"};
+    &ClockWizardMega48, "mega88P"};
 
 constexpr FuseBitNames FuseNamesTiny828{
     {"CKSEL0", "CKSEL1", nullptr, nullptr, "SUT0", "SUT1", "CKOUT", "CKDIV8",
@@ -149,7 +179,7 @@ constexpr FuseBitNames FuseNamesMega328{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
      "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
      "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", nullptr, nullptr, nullptr, nullptr, nullptr},
-    &ClockWizardNone, "mega328"};
+    &ClockWizardMega48, "mega328"};
 
 constexpr FuseBitNames FuseNamesMega32M1{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
@@ -161,7 +191,7 @@ constexpr FuseBitNames FuseNamesTiny4313{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
      "RSTDISBL", "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "WDTON", "SPIEN", "EESAVE", "DWEN",
      "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    &ClockWizardNone, "tiny4313"};
+    &ClockWizardTiny2313, "tiny4313"};
 
 constexpr FuseBitNames FuseNamesAt90PWM2{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
@@ -179,19 +209,19 @@ constexpr FuseBitNames FuseNamesMega16U4{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
      "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
      "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "HWBE", nullptr, nullptr, nullptr, nullptr},
-    &ClockWizardNone, "mega16U4"};
+    &ClockWizardMega32U4, "mega16U4"};
 
 constexpr FuseBitNames FuseNamesAt90USB162{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
      "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "RSTDSBL", "DWEN",
      "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "HWBE", nullptr, nullptr, nullptr, nullptr},
-    &ClockWizardNone, "90USB162"};
+    &ClockWizardMega32U4, "90USB162"};
 
 constexpr FuseBitNames FuseNamesMega32U2{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
      "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "RSTDISBL", "DWEN",
      "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "HWBE", nullptr, nullptr, nullptr, nullptr},
-    &ClockWizardNone, "mega32U2"};
+    &ClockWizardMega32U4, "mega32U2"};
 
 constexpr FuseBitNames FuseNamesMega165A{
     {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
@@ -215,15 +245,16 @@ constexpr FuseBitNames FuseNamesNone{
 namespace {
 
 constexpr const FuseBitNames* kAllSets[] = {
-    &FuseNamesTiny12,     &FuseNamesTiny13,   &FuseNamesTiny15,   &FuseNamesTiny26,
-    &FuseNamesTiny2313,   &FuseNamesMega48,   &FuseNamesMega88,   &FuseNamesMega8,
-    &FuseNamesMega16,     &FuseNamesMega8515, &FuseNamesMega8535, &FuseNamesMega162,
-    &FuseNamesMega165,    &FuseNamesMega325,  &FuseNamesMega128,  &FuseNamesAt90CAN64,
-    &FuseNamesMega324P,   &FuseNamesMega329P, &FuseNamesMega649P, &FuseNamesTiny261,
-    &FuseNamesMega88P,    &FuseNamesTiny828,  &FuseNamesMega328,  &FuseNamesMega32M1,
-    &FuseNamesTiny4313,   &FuseNamesAt90PWM2, &FuseNamesTiny441,  &FuseNamesMega16U4,
-    &FuseNamesAt90USB162, &FuseNamesMega32U2, &FuseNamesMega165A, &FuseNamesTiny1634,
-    &FuseNamesNone,
+    &FuseNamesTiny12,   &FuseNamesTiny13,      &FuseNamesTiny15,   &FuseNamesTiny26,
+    &FuseNamesTiny2313, &FuseNamesMega48,      &FuseNamesMega88,   &FuseNamesMega8,
+    &FuseNamesMega16,   &FuseNamesMega8515,    &FuseNamesMega8535, &FuseNamesMega162,
+    &FuseNamesMega165,  &FuseNamesMega325,     &FuseNamesMega128,  &FuseNamesAt90CAN64,
+    &FuseNamesMega324P, &FuseNamesMega48P,     &FuseNamesTiny25,   &FuseNamesTiny24,
+    &FuseNamesTiny87,   &FuseNamesMega128RFA1, &FuseNamesMega329P, &FuseNamesMega649P,
+    &FuseNamesTiny261,  &FuseNamesMega88P,     &FuseNamesTiny828,  &FuseNamesMega328,
+    &FuseNamesMega32M1, &FuseNamesTiny4313,    &FuseNamesAt90PWM2, &FuseNamesTiny441,
+    &FuseNamesMega16U4, &FuseNamesAt90USB162,  &FuseNamesMega32U2, &FuseNamesMega165A,
+    &FuseNamesTiny1634, &FuseNamesNone,
 };
 
 }  // namespace

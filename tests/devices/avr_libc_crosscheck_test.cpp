@@ -77,6 +77,7 @@ const std::set<std::pair<std::string, std::string>> kHeaderErrors = {
     {"AT90USB647", "low default"},
     {"AT90USB1286", "low default"},
     {"AT90USB1287", "low default"},
+    {"ATtiny4313", "low default"},  // 8 MHz RC (CKSEL 0100, 64), not the 4 MHz one
     {"ATmega165A", "low default"},  // the header gives no defaults at all for this part
     {"ATmega165A", "high default"},
 };
