@@ -1,7 +1,9 @@
 #include "devices/chip_table.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
+#include <utility>
 
 #include "devices/fuse_bit_names.h"
 
@@ -9,7 +11,7 @@ namespace velkor {
 
 // Columns: name, code, signature, flash, page, EEPROM, flash wait ms, EEPROM wait ms, poll
 // value, default lock, fuse kind, calibration bytes, fuse masks L/H/E, fuse defaults L/H/E,
-// fuse names. Rows 0..42 are listed in this order, so a list position is a row index.
+// fuse names. The chip rows are listed in this order, so a list position is a row index.
 // clang-format off
 constexpr ChipRecord ChipTable[kChipTableRows] = {
     /*  0 */ {"tiny13",   13, {0x1E, 0x90, 0x07},   1024,  32,   64,  6,  5, 0xFF, 0xFC, 5, 1, {0x7F, 0x1F, 0x00}, {0x6A, 0xFF, 0x00}, &FuseNamesTiny13},
@@ -55,10 +57,86 @@ constexpr ChipRecord ChipTable[kChipTableRows] = {
     /* 40 */ {"mega323",  23, {0x1E, 0x95, 0x01},  32768, 128, 1024, 18,  5, 0xFF, 0xFC, 5, 1, {0xCF, 0xCF, 0x00}, {0x00, 0x00, 0x00}, &FuseNamesNone},
     /* 41 */ {"mega603",  36, {0x1E, 0x96, 0x01},  65536, 256, 2048, 60, 11, 0xFF, 0xF9, 2, 0, {0x0B, 0x00, 0x00}, {0x00, 0x00, 0x00}, &FuseNamesNone},
     /* 42 */ {"mega103",  41, {0x1E, 0x97, 0x01}, 131072, 256, 4096, 60, 11, 0xFF, 0xF9, 2, 0, {0x0B, 0x00, 0x00}, {0x00, 0x00, 0x00}, &FuseNamesNone},
+    // Parts added after the first 43: a row each for the classic AVRs with a serial
+    // programming interface; parts that share a signature share a row named for both.
+    /* 43 */ {"90CAN64",           45, {0x1E, 0x96, 0x81},  65536, 256, 2048,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0E}, {0x62, 0x99, 0xFF}, &FuseNamesAt90CAN64},
+    /* 44 */ {"90CAN32",           46, {0x1E, 0x95, 0x81},  32768, 256, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0E}, {0x62, 0x99, 0xFF}, &FuseNamesAt90CAN64},
+    /* 45 */ {"mega324P",          47, {0x1E, 0x95, 0x08},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 46 */ {"mega164P/164PA",    48, {0x1E, 0x94, 0x0A},  16384, 128,  512,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 47 */ {"mega164A",          49, {0x1E, 0x94, 0x0F},  16384, 128,  512,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 48 */ {"mega324PA",         50, {0x1E, 0x95, 0x11},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 49 */ {"mega324A",          51, {0x1E, 0x95, 0x15},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 50 */ {"mega644/644A",      52, {0x1E, 0x96, 0x09},  65536, 256, 2048,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 51 */ {"mega644P/644PA",    53, {0x1E, 0x96, 0x0A},  65536, 256, 2048,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 52 */ {"mega1284",          54, {0x1E, 0x97, 0x06}, 131072, 256, 4096,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 53 */ {"mega1284P",         55, {0x1E, 0x97, 0x05}, 131072, 256, 4096,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 54 */ {"mega169A",          56, {0x1E, 0x94, 0x11},  16384, 128,  512,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0E}, {0x62, 0x99, 0xFF}, &FuseNamesAt90CAN64},
+    /* 55 */ {"mega329P/329PA",    57, {0x1E, 0x95, 0x0B},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega329P},
+    /* 56 */ {"mega3290P/3290PA",  58, {0x1E, 0x95, 0x0C},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega329P},
+    /* 57 */ {"mega649P",          59, {0x1E, 0x96, 0x0B},  65536, 256, 2048,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega649P},
+    /* 58 */ {"mega6490P",         60, {0x1E, 0x96, 0x0C},  65536, 256, 2048,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega329P},
+    /* 59 */ {"tiny261/261A",      61, {0x1E, 0x91, 0x0C},   2048,  32,  128,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny261},
+    /* 60 */ {"tiny461/461A",      62, {0x1E, 0x92, 0x08},   4096,  64,  256,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny261},
+    /* 61 */ {"tiny861/861A",      63, {0x1E, 0x93, 0x0D},   8192,  64,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny261},
+    /* 62 */ {"mega48P/48PA",      64, {0x1E, 0x92, 0x0A},   4096,  64,  256,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesMega48P},
+    /* 63 */ {"mega48PB",          65, {0x1E, 0x92, 0x10},   4096,  64,  256,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesMega48P},
+    /* 64 */ {"mega88P/88PA",      66, {0x1E, 0x93, 0x0F},   8192,  64,  512,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0xDF, 0xF9}, &FuseNamesMega88P},
+    /* 65 */ {"mega88PB",          67, {0x1E, 0x93, 0x16},   8192,  64,  512,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0xDF, 0xF9}, &FuseNamesMega88P},
+    /* 66 */ {"mega168P/168PA",    68, {0x1E, 0x94, 0x0B},  16384, 128,  512,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0xDF, 0xF9}, &FuseNamesMega88P},
+    /* 67 */ {"mega168PB",         69, {0x1E, 0x94, 0x15},  16384, 128,  512,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0xDF, 0xF9}, &FuseNamesMega88P},
+    /* 68 */ {"tiny828",           70, {0x1E, 0x93, 0x14},   8192,  64,  256,  6,  5, 0xFF, 0xFC, 6, 1, {0xF3, 0xDF, 0xF7}, {0x6E, 0xDF, 0xFF}, &FuseNamesTiny828},
+    /* 69 */ {"tiny87",            71, {0x1E, 0x93, 0x87},   8192, 128,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny87},
+    /* 70 */ {"tiny167",           72, {0x1E, 0x94, 0x87},  16384, 128,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny87},
+    /* 71 */ {"tiny48",            73, {0x1E, 0x92, 0x09},   4096,  64,   64,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny87},
+    /* 72 */ {"tiny88",            74, {0x1E, 0x93, 0x11},   8192,  64,   64,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny87},
+    /* 73 */ {"mega328",           75, {0x1E, 0x95, 0x14},  32768, 128, 1024,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0xD9, 0xFF}, &FuseNamesMega328},
+    /* 74 */ {"mega328P",          76, {0x1E, 0x95, 0x0F},  32768, 128, 1024,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0xD9, 0xFF}, &FuseNamesMega328},
+    /* 75 */ {"mega32M1",          77, {0x1E, 0x95, 0x84},  32768, 128, 1024,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x3F}, {0x62, 0xD9, 0xF9}, &FuseNamesMega32M1},
+    /* 76 */ {"mega64M1",          78, {0x1E, 0x96, 0x84},  65536, 256, 2048,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x3F}, {0x62, 0xD9, 0xF9}, &FuseNamesMega32M1},
+    /* 77 */ {"tiny4313",          79, {0x1E, 0x92, 0x0D},   4096,  64,  256,  6,  6, 0xFF, 0xFC, 6, 2, {0xFF, 0xDF, 0x01}, {0x64, 0xDF, 0xFF}, &FuseNamesTiny4313},
+    /* 78 */ {"90PWM2/3",          80, {0x1E, 0x93, 0x81},   8192,  64,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0xF7}, {0x62, 0xDF, 0xF9}, &FuseNamesAt90PWM2},
+    /* 79 */ {"90PWM2B/3B",        81, {0x1E, 0x93, 0x83},   8192,  64,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0xF7}, {0x62, 0xDF, 0xF9}, &FuseNamesAt90PWM2},
+    /* 80 */ {"90PWM216/316",      82, {0x1E, 0x94, 0x83},  16384, 128,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0xF7}, {0x62, 0xDF, 0xF9}, &FuseNamesAt90PWM2},
+    /* 81 */ {"tiny25",            83, {0x1E, 0x91, 0x08},   2048,  32,  128,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny25},
+    /* 82 */ {"tiny45",            84, {0x1E, 0x92, 0x06},   4096,  64,  256,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny25},
+    /* 83 */ {"tiny85",            85, {0x1E, 0x93, 0x0B},   8192,  64,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny25},
+    /* 84 */ {"mega640",           86, {0x1E, 0x96, 0x08},  65536, 256, 4096,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 85 */ {"mega1280",          87, {0x1E, 0x97, 0x03}, 131072, 256, 4096,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 86 */ {"mega1281",          88, {0x1E, 0x97, 0x04}, 131072, 256, 4096,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 87 */ {"mega128RFA1",       89, {0x1E, 0xA7, 0x01}, 131072, 256, 4096, 57, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega128RFA1},
+    /* 88 */ {"mega128RFR2",       90, {0x1E, 0xA7, 0x02}, 131072, 256, 4096, 57, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFE}, &FuseNamesMega128RFA1},
+    /* 89 */ {"mega64RFR2",        91, {0x1E, 0xA6, 0x02},  65536, 256, 2048, 57, 16, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFE}, &FuseNamesMega128RFA1},
+    /* 90 */ {"mega1284RFR2",      92, {0x1E, 0xA7, 0x03}, 131072, 256, 4096, 57, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFE}, &FuseNamesMega128RFA1},
+    /* 91 */ {"mega644RFR2",       93, {0x1E, 0xA6, 0x03},  65536, 256, 2048, 57, 16, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFE}, &FuseNamesMega128RFA1},
+    /* 92 */ {"tiny24/24A",        94, {0x1E, 0x91, 0x0B},   2048,  32,  128,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny24},
+    /* 93 */ {"tiny44/44A",        95, {0x1E, 0x92, 0x07},   4096,  64,  256,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny24},
+    /* 94 */ {"tiny84/84A",        96, {0x1E, 0x93, 0x0C},   8192,  64,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny24},
+    /* 95 */ {"tiny441",           97, {0x1E, 0x92, 0x15},   4096,  16,  256,  6,  6, 0xFF, 0xFC, 6, 1, {0xDF, 0xDF, 0xFF}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny441},
+    /* 96 */ {"tiny841",           98, {0x1E, 0x93, 0x15},   8192,  16,  512,  6,  6, 0xFF, 0xFC, 6, 1, {0xDF, 0xDF, 0xFF}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny441},
+    /* 97 */ {"tiny43U",           99, {0x1E, 0x92, 0x0C},   4096,  64,   64,  6,  6, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x01}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny87},
+    /* 98 */ {"mega16U4",         100, {0x1E, 0x94, 0x88},  16384, 128,  512,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0x99, 0xF3}, &FuseNamesMega16U4},
+    /* 99 */ {"mega32U4",         101, {0x1E, 0x95, 0x87},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0x99, 0xF3}, &FuseNamesMega16U4},
+    /* 100 */ {"90USB646/647",     102, {0x1E, 0x96, 0x82},  65536, 256, 2048,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0x99, 0xF3}, &FuseNamesMega16U4},
+    /* 101 */ {"90USB1286/1287",   103, {0x1E, 0x97, 0x82}, 131072, 256, 4096,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0x99, 0xF3}, &FuseNamesMega16U4},
+    /* 102 */ {"90USB162",         104, {0x1E, 0x94, 0x82},  16384, 128,  512,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0xD9, 0xF4}, &FuseNamesAt90USB162},
+    /* 103 */ {"90USB82",          105, {0x1E, 0x93, 0x82},   8192, 128,  512,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0xD9, 0xF4}, &FuseNamesAt90USB162},
+    /* 104 */ {"mega32U2",         106, {0x1E, 0x95, 0x8A},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0xD9, 0xF4}, &FuseNamesMega32U2},
+    /* 105 */ {"mega16U2",         107, {0x1E, 0x94, 0x89},  16384, 128,  512,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0xD9, 0xF4}, &FuseNamesMega32U2},
+    /* 106 */ {"mega8U2",          108, {0x1E, 0x93, 0x89},   8192, 128,  512,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x5E, 0xD9, 0xF4}, &FuseNamesMega32U2},
+    /* 107 */ {"mega165A",         109, {0x1E, 0x94, 0x10},  16384, 128,  512,  6,  5, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x0F}, {0x62, 0x99, 0xFF}, &FuseNamesMega165A},
+    /* 108 */ {"mega325P/325PA",   110, {0x1E, 0x95, 0x0D},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega329P},
+    /* 109 */ {"mega645P",         111, {0x1E, 0x96, 0x0D},  65536, 256, 2048,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega329P},
+    /* 110 */ {"mega3250P/3250PA", 112, {0x1E, 0x95, 0x0E},  32768, 128, 1024,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega329P},
+    /* 111 */ {"mega6450P",        113, {0x1E, 0x96, 0x0E},  65536, 256, 2048,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega329P},
+    /* 112 */ {"tiny1634",         114, {0x1E, 0x94, 0x12},  16384,  32,  256,  6,  5, 0xFF, 0xFC, 6, 1, {0xDF, 0xDF, 0x1F}, {0x62, 0xDF, 0xFF}, &FuseNamesTiny1634},
+    /* 113 */ {"mega2560",         115, {0x1E, 0x98, 0x01}, 262144, 256, 4096,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 114 */ {"mega2561",         116, {0x1E, 0x98, 0x02}, 262144, 256, 4096,  6, 11, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFF}, &FuseNamesMega324P},
+    /* 115 */ {"mega256RFR2",      117, {0x1E, 0xA8, 0x02}, 262144, 256, 8192,  6, 16, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFE}, &FuseNamesMega128RFA1},
+    /* 116 */ {"mega2564RFR2",     118, {0x1E, 0xA8, 0x03}, 262144, 256, 8192,  6, 16, 0xFF, 0xFC, 6, 1, {0xFF, 0xDF, 0x07}, {0x62, 0x99, 0xFE}, &FuseNamesMega128RFA1},
     // What a locked or unsynchronised chip answers: never a real signature.
-    /* 43 */ {"L",         1, {0x00, 0x01, 0x02},      0,   0,    0,  0,  0, 0x00, 0x00, 0, 0, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00}, &FuseNamesNone},
+    /* 117 */ {"L",        1, {0x00, 0x01, 0x02},      0,   0,    0,  0,  0, 0x00, 0x00, 0, 0, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00}, &FuseNamesNone},
     // Ends the signature search; its zero sizes make every memory operation a no-op.
-    /* 44 */ {nullptr,     0, {0x00, 0x00, 0x00},      0,   0,    0,  0,  0, 0x00, 0x00, 0, 0, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00}, &FuseNamesNone},
+    /* 118 */ {nullptr,    0, {0x00, 0x00, 0x00},      0,   0,    0,  0,  0, 0x00, 0x00, 0, 0, {0x00, 0x00, 0x00}, {0x00, 0x00, 0x00}, &FuseNamesNone},
 };
 
 // The 89S53 and 89S8252 have no signature to read, hence 00 00 00.
@@ -72,6 +150,24 @@ constexpr At89ChipRecord At89ChipTable[kAt89ChipTableRows] = {
 // clang-format on
 
 namespace {
+
+// Later parts that answer with the signature of one of the first 43 rows. Those rows keep the
+// name users and settings files know; the later part is found under its own name too.
+constexpr std::pair<const char*, const char*> kSameSignatureParts[] = {
+    {"tiny13", "tiny13A"},     {"tiny2313", "tiny2313A"}, {"mega48", "mega48A"},
+    {"mega88", "mega88A"},     {"mega168", "mega168A"},   {"mega8", "mega8A"},
+    {"mega16", "mega16A"},     {"mega165", "mega165P"},   {"mega165", "mega165PA"},
+    {"mega169", "mega169P"},   {"mega169", "mega169PA"},  {"mega32", "mega32A"},
+    {"mega325", "mega325A"},   {"mega3250", "mega3250A"}, {"mega329", "mega329A"},
+    {"mega3290", "mega3290A"}, {"mega645", "mega645A"},   {"mega6450", "mega6450A"},
+    {"mega649", "mega649A"},   {"mega6490", "mega6490A"}, {"mega64", "mega64A"},
+    {"mega128", "mega128A"},
+};
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+}
 
 // The row that ends a family's chip list; the list is every row before it.
 constexpr const char* kListEndName = "L";
@@ -114,10 +210,54 @@ std::string ChipIdentificationLine(const ChipRecord& record, const std::uint8_t 
     return Render(ChipIdentificationMessage(record, signature), Language::kZh);
 }
 
+std::vector<std::string> PartNamesOfRow(const char* rowName) {
+    std::vector<std::string> parts;
+    if (rowName == nullptr) return parts;
+    const std::string row(rowName);
+    const std::size_t slash = row.find('/');
+    const std::string first = row.substr(0, slash);
+    parts.push_back(first);
+    // The family prefix ("mega", "tiny", "90USB") that the later names leave out.
+    std::size_t family = 0;
+    while (family < first.size() && std::isdigit(static_cast<unsigned char>(first[family]))) {
+        ++family;
+    }
+    while (family < first.size() && std::isalpha(static_cast<unsigned char>(first[family]))) {
+        ++family;
+    }
+    for (std::size_t from = slash; from != std::string::npos;) {
+        const std::size_t next = row.find('/', from + 1);
+        parts.push_back(first.substr(0, family) + row.substr(from + 1, next - from - 1));
+        from = next;
+    }
+    for (const auto& [name, alias] : kSameSignatureParts) {
+        if (first == name) parts.emplace_back(alias);
+    }
+    return parts;
+}
+
+std::string ShortPartName(const std::string& part) {
+    static constexpr std::pair<const char*, const char*> kPrefixes[] = {
+        {"mega", "m"},  {"tiny", "t"},    {"90USB", "usb"},
+        {"90CAN", "c"}, {"90PWM", "pwm"}, {"90S", ""},
+    };
+    for (const auto& [ours, theirs] : kPrefixes) {
+        if (part.rfind(ours, 0) == 0) return theirs + Lower(part.substr(std::strlen(ours)));
+    }
+    return Lower(part);
+}
+
 int FindChipByName(std::uint32_t family, const std::string& name) {
     const std::vector<std::string> names = ChipList(family);
     for (std::size_t row = 0; row < names.size(); ++row) {
         if (names[row] == name) return static_cast<int>(row);
+    }
+    if (family == 1) return -1;
+    // Then each part a row stands for, by its own name or by its short form.
+    for (std::size_t row = 0; row < names.size(); ++row) {
+        for (const std::string& part : PartNamesOfRow(ChipTable[row].name)) {
+            if (part == name || ShortPartName(part) == name) return static_cast<int>(row);
+        }
     }
     return -1;
 }

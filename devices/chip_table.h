@@ -37,10 +37,10 @@ struct At89ChipRecord {
     std::uint8_t commandFormat;  // 4: four-byte instructions and pages; 3: three-byte, bytes
 };
 
-constexpr std::uint32_t kChipTableRows = 45;
+constexpr std::uint32_t kChipTableRows = 119;
 constexpr std::uint32_t kAt89ChipTableRows = 5;
-constexpr std::uint32_t kLockedChipRow = 43;
-constexpr std::uint32_t kNoChipRow = 44;
+constexpr std::uint32_t kLockedChipRow = 117;
+constexpr std::uint32_t kNoChipRow = 118;
 
 extern const ChipRecord ChipTable[kChipTableRows];
 extern const At89ChipRecord At89ChipTable[kAt89ChipTableRows];
@@ -55,7 +55,15 @@ std::vector<std::string> ChipList(std::uint32_t family);
 LogLine ChipIdentificationMessage(const ChipRecord& record, const std::uint8_t signature[3]);
 std::string ChipIdentificationLine(const ChipRecord& record, const std::uint8_t signature[3]);
 
-// Row of the chip with this name in a family's list, or -1.
+// Row of the chip with this name in a family's list, or -1. An AVR row is also found by each
+// part it stands for ("mega164PA" in "mega164P/164PA", "mega8A" in "mega8") and by the short
+// names other AVR tools use ("m328p", "t85", "usb1286", "c128").
 int FindChipByName(std::uint32_t family, const std::string& name);
+
+// The parts an AVR row stands for: "mega164P/164PA" gives "mega164P" and "mega164PA".
+std::vector<std::string> PartNamesOfRow(const char* rowName);
+
+// The short form other AVR tools use for a part: "mega328P" -> "m328p", "90S2313" -> "2313".
+std::string ShortPartName(const std::string& part);
 
 }  // namespace velkor

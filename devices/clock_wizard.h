@@ -11,8 +11,9 @@
 namespace velkor {
 
 struct StartupOption {
-    std::uint32_t value;      // the start-up bits this entry sets inside the group's mask
-    const char* description;  // null ends the group's list
+    std::uint32_t value;            // the start-up bits this entry sets inside the group's mask
+    const char* description;        // null ends the group's list
+    const char* english = nullptr;  // the same in English; null where only Chinese exists
 };
 
 struct StartupGroup {
@@ -25,6 +26,7 @@ struct ClockOption {
     std::uint32_t value;      // the bits this source sets inside the wizard's clock mask
     const char* description;  // null ends the wizard's list
     const StartupGroup* startup;
+    const char* english = nullptr;  // the same in English; null where only Chinese exists
 };
 
 // Where the clock mask and a group's start-up mask overlap (CKSEL0 of the crystal sources),
@@ -46,6 +48,7 @@ extern const StartupGroup StartupGroupS5;
 extern const StartupGroup StartupGroupS6;
 extern const StartupGroup StartupGroupS7;
 extern const StartupGroup StartupGroupS8;
+extern const StartupGroup StartupGroupS9;
 
 extern const ClockWizard ClockWizardMega8;
 extern const ClockWizard ClockWizardMega48;
@@ -55,6 +58,10 @@ extern const ClockWizard ClockWizardTiny26;
 extern const ClockWizard ClockWizardMega165;
 extern const ClockWizard ClockWizardMega162;
 extern const ClockWizard ClockWizardTiny15;
+extern const ClockWizard ClockWizardTiny25;
+extern const ClockWizard ClockWizardTiny24;
+extern const ClockWizard ClockWizardTiny261;
+extern const ClockWizard ClockWizardMega32U4;
 extern const ClockWizard ClockWizardNone;  // chips without a clock choice: no options at all
 
 // Entries before the terminating null description.

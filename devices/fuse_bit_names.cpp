@@ -101,6 +101,140 @@ constexpr FuseBitNames FuseNamesMega128{
      "WDTON", "M103C", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
     &ClockWizardMega8, "mega128"};
 
+// The parts added after the first 43, one set per distinct layout, named after the first
+// part that uses it. The names are the data sheets' and avr-libc's.
+constexpr FuseBitNames FuseNamesAt90CAN64{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
+     nullptr, "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardNone, "90CAN64"};
+
+constexpr FuseBitNames FuseNamesMega324P{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardMega48, "mega324P"};
+
+constexpr FuseBitNames FuseNamesMega48P{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardMega48, "mega48P"};
+
+constexpr FuseBitNames FuseNamesTiny25{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardTiny25, "tiny25"};
+
+constexpr FuseBitNames FuseNamesTiny24{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardTiny24, "tiny24"};
+
+constexpr FuseBitNames FuseNamesTiny87{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardNone, "tiny87"};
+
+constexpr FuseBitNames FuseNamesMega128RFA1{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardNone, "mega128RFA1"};
+
+constexpr FuseBitNames FuseNamesMega329P{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
+     "RSTDISBL", "BODLEVEL0", "BODLEVEL1", nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardNone, "mega329P"};
+
+constexpr FuseBitNames FuseNamesMega649P{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
+     "RESERVED", "BODLEVEL0", "BODLEVEL1", nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardNone, "mega649P"};
+
+constexpr FuseBitNames FuseNamesTiny261{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardTiny261, "tiny261"};
+
+constexpr FuseBitNames FuseNamesMega88P{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardMega48, "mega88P"};
+
+constexpr FuseBitNames FuseNamesTiny828{
+    {"CKSEL0", "CKSEL1", nullptr, nullptr, "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", nullptr, "BODACT0", "BODACT1", "BODPD0", "BODPD1"},
+    &ClockWizardNone, "tiny828"};
+
+constexpr FuseBitNames FuseNamesMega328{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardMega48, "mega328"};
+
+constexpr FuseBitNames FuseNamesMega32M1{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "PSCRVB", "PSCRVA", "PSCRB", nullptr, nullptr},
+    &ClockWizardNone, "mega32M1"};
+
+constexpr FuseBitNames FuseNamesTiny4313{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "RSTDISBL", "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "WDTON", "SPIEN", "EESAVE", "DWEN",
+     "SELFPRGEN", nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardTiny2313, "tiny4313"};
+
+constexpr FuseBitNames FuseNamesAt90PWM2{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", nullptr, "PSCRV", "PSC0RB", "PSC1RB", "PSC2RB"},
+    &ClockWizardNone, "90PWM2"};
+
+constexpr FuseBitNames FuseNamesTiny441{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT", nullptr, "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", "BODACT0", "BODACT1", "BODPD0", "BODPD1", "ULPOSCSEL0", "ULPOSCSEL1", "ULPOSCSEL2"},
+    &ClockWizardNone, "tiny441"};
+
+constexpr FuseBitNames FuseNamesMega16U4{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "HWBE", nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardMega32U4, "mega16U4"};
+
+constexpr FuseBitNames FuseNamesAt90USB162{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "RSTDSBL", "DWEN",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "HWBE", nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardMega32U4, "90USB162"};
+
+constexpr FuseBitNames FuseNamesMega32U2{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "RSTDISBL", "DWEN",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "HWBE", nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardMega32U4, "mega32U2"};
+
+constexpr FuseBitNames FuseNamesMega165A{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT0", "SUT1", "CKOUT", "CKDIV8",
+     "BOOTRST", "BOOTSZ0", "BOOTSZ1", "EESAVE", "WDTON", "SPIEN", "JTAGEN", "OCDEN",
+     "RSTDISBL", "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", nullptr, nullptr, nullptr, nullptr},
+    &ClockWizardNone, "mega165A"};
+
+constexpr FuseBitNames FuseNamesTiny1634{
+    {"CKSEL0", "CKSEL1", "CKSEL2", "CKSEL3", "SUT", nullptr, "CKOUT", "CKDIV8",
+     "BODLEVEL0", "BODLEVEL1", "BODLEVEL2", "EESAVE", "WDTON", "SPIEN", "DWEN", "RSTDISBL",
+     "SELFPRGEN", "BODACT0", "BODACT1", "BODPD0", "BODPD1", nullptr, nullptr, nullptr},
+    &ClockWizardNone, "tiny1634"};
+
 constexpr FuseBitNames FuseNamesNone{
     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
      nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -111,10 +245,16 @@ constexpr FuseBitNames FuseNamesNone{
 namespace {
 
 constexpr const FuseBitNames* kAllSets[] = {
-    &FuseNamesTiny12,   &FuseNamesTiny13,   &FuseNamesTiny15,   &FuseNamesTiny26,
-    &FuseNamesTiny2313, &FuseNamesMega48,   &FuseNamesMega88,   &FuseNamesMega8,
-    &FuseNamesMega16,   &FuseNamesMega8515, &FuseNamesMega8535, &FuseNamesMega162,
-    &FuseNamesMega165,  &FuseNamesMega325,  &FuseNamesMega128,  &FuseNamesNone,
+    &FuseNamesTiny12,   &FuseNamesTiny13,      &FuseNamesTiny15,   &FuseNamesTiny26,
+    &FuseNamesTiny2313, &FuseNamesMega48,      &FuseNamesMega88,   &FuseNamesMega8,
+    &FuseNamesMega16,   &FuseNamesMega8515,    &FuseNamesMega8535, &FuseNamesMega162,
+    &FuseNamesMega165,  &FuseNamesMega325,     &FuseNamesMega128,  &FuseNamesAt90CAN64,
+    &FuseNamesMega324P, &FuseNamesMega48P,     &FuseNamesTiny25,   &FuseNamesTiny24,
+    &FuseNamesTiny87,   &FuseNamesMega128RFA1, &FuseNamesMega329P, &FuseNamesMega649P,
+    &FuseNamesTiny261,  &FuseNamesMega88P,     &FuseNamesTiny828,  &FuseNamesMega328,
+    &FuseNamesMega32M1, &FuseNamesTiny4313,    &FuseNamesAt90PWM2, &FuseNamesTiny441,
+    &FuseNamesMega16U4, &FuseNamesAt90USB162,  &FuseNamesMega32U2, &FuseNamesMega165A,
+    &FuseNamesTiny1634, &FuseNamesNone,
 };
 
 }  // namespace

@@ -35,6 +35,28 @@ extern const FuseBitNames FuseNamesMega162;
 extern const FuseBitNames FuseNamesMega165;
 extern const FuseBitNames FuseNamesMega325;
 extern const FuseBitNames FuseNamesMega128;
+extern const FuseBitNames FuseNamesAt90CAN64;
+extern const FuseBitNames FuseNamesMega324P;
+extern const FuseBitNames FuseNamesMega48P;
+extern const FuseBitNames FuseNamesTiny25;
+extern const FuseBitNames FuseNamesTiny24;
+extern const FuseBitNames FuseNamesTiny87;
+extern const FuseBitNames FuseNamesMega128RFA1;
+extern const FuseBitNames FuseNamesMega329P;
+extern const FuseBitNames FuseNamesMega649P;
+extern const FuseBitNames FuseNamesTiny261;
+extern const FuseBitNames FuseNamesMega88P;
+extern const FuseBitNames FuseNamesTiny828;
+extern const FuseBitNames FuseNamesMega328;
+extern const FuseBitNames FuseNamesMega32M1;
+extern const FuseBitNames FuseNamesTiny4313;
+extern const FuseBitNames FuseNamesAt90PWM2;
+extern const FuseBitNames FuseNamesTiny441;
+extern const FuseBitNames FuseNamesMega16U4;
+extern const FuseBitNames FuseNamesAt90USB162;
+extern const FuseBitNames FuseNamesMega32U2;
+extern const FuseBitNames FuseNamesMega165A;
+extern const FuseBitNames FuseNamesTiny1634;
 extern const FuseBitNames FuseNamesNone;  // all 24 names null
 
 // Name of bit `bit` of fuse byte `byte`, or null when the chip has no such bit.

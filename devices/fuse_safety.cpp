@@ -34,7 +34,8 @@ std::vector<FuseHazard> FindFuseHazards(const FuseBytes& fuses, const ChipRecord
             const std::string_view n = name;
             const bool programmed = (written >> i & 1) == 0;
             FuseHazardKind kind;
-            if (n == "RSTDISBL" && programmed) {
+            // The AT90USB82/162 data sheets spell the reset-disable fuse RSTDSBL.
+            if ((n == "RSTDISBL" || n == "RSTDSBL") && programmed) {
                 kind = FuseHazardKind::kResetDisabled;
             } else if (n == "DWEN" && programmed) {
                 kind = FuseHazardKind::kDebugWireOn;

@@ -19,8 +19,8 @@ namespace velkor {
 struct ChipRecord;  // chip_table.h
 
 enum class FuseHazardKind {
-    kResetDisabled,   // RSTDISBL programmed: the RESET pin becomes an I/O pin, ending serial
-                      // programming
+    kResetDisabled,   // RSTDISBL (RSTDSBL on some parts) programmed: the RESET pin becomes an
+                      // I/O pin, ending serial programming
     kDebugWireOn,     // DWEN programmed: RESET becomes the debugWIRE line, ending serial
                       // programming while it is on
     kSerialDisabled,  // SPIEN unprogrammed: the serial programming interface is switched off
@@ -30,7 +30,7 @@ struct FuseHazard {
     FuseHazardKind kind;
     int byte = 0;              // 0 low, 1 high, 2 extended
     int bit = 0;               // 0..7
-    std::string name;          // the chip's own name of the bit: "RSTDISBL", "DWEN", "SPIEN"
+    std::string name;          // the chip's own name of the bit: "RSTDISBL", "DWEN", ...
     std::uint8_t written = 0;  // the byte as the write would send it (value AND mask)
 };
 

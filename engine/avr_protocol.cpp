@@ -70,7 +70,22 @@ int AvrProtocol::EnterProgramming() {
     return 1;
 }
 
+// The two address bytes of a flash read or page write reach the first 64 K words (128 KiB);
+// larger parts take bits 23..16 of the word address from Load Extended Address Byte
+// (4D 00 a 00). It is sent before every flash read and page write of such a part, in driver
+// mode as well, so that reads in any order, sparse verification and the driver's own page
+// instructions all land in the right 64 K-word segment.
+void AvrProtocol::SelectFlashSegment(std::uint32_t address) {
+    constexpr std::uint32_t kWordAddressedBytes = 0x20000;
+    if (FlashSize() <= kWordAddressedBytes) return;
+    link_.SendByte(0x4D);
+    link_.SendByte(0x00);
+    link_.SendByte(static_cast<std::uint8_t>(address >> 17));
+    link_.SendByte(0x00);
+}
+
 std::uint8_t AvrProtocol::ReadByte(std::uint8_t kind, std::uint32_t address) {
+    if (kind == kMemFlash) SelectFlashSegment(address);
     if (PortBackend* driver = link_.Driver()) {
         std::uint8_t value = PortBackend::kFailedDriverRead;
         driver->DriverReadByte(kind, address, &value);

@@ -22,6 +22,7 @@ class AvrProtocol final : public SerialProtocol {
     std::uint16_t PageWaitMs() const override;
     bool WritesFlashInPages() const override;
     bool ReadsFlashInPages() const override { return false; }
+    void SelectFlashSegment(std::uint32_t address) override;
     bool HasSignature() const override { return true; }
     const std::uint8_t* Signature() const override;
     std::uint32_t SignatureAddress(std::uint32_t index) const override { return index; }

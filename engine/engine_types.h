@@ -60,7 +60,7 @@ enum SequenceResult : int {
 };
 
 // Size of the two memory images: the largest flash and EEPROM of any supported chip.
-constexpr std::uint32_t kFlashImageSize = 131072;
-constexpr std::uint32_t kEepromImageSize = 4096;
+constexpr std::uint32_t kFlashImageSize = 262144;
+constexpr std::uint32_t kEepromImageSize = 8192;
 
 }  // namespace velkor

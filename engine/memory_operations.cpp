@@ -23,6 +23,7 @@ void IspProgrammer::WriteFlashPage(std::uint32_t address, const std::uint8_t* by
     // A blank page is skipped: the erase already left it 0xFF.
     if (std::all_of(bytes, bytes + size, [](std::uint8_t b) { return b == 0xFF; })) return;
     bytesWritten += size;
+    protocol.SelectFlashSegment(address);
     if (useDriver != 0) {
         backend_.DriverWritePage(address, size, bytes);
     } else {

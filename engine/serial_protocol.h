@@ -77,6 +77,10 @@ class SerialProtocol {
     virtual int WriteByte(std::uint8_t kind, std::uint32_t address, std::uint8_t value) = 0;
     // Sends one page of PageSize() bytes over the serial lines; the caller waits after it.
     virtual void SendPage(std::uint32_t address, const std::uint8_t* bytes) = 0;
+    // Before a flash page write or read at `address`, on the serial lines or through the
+    // driver: chooses the address segment where a part's flash outgrows the instructions'
+    // address bytes. Nothing for the others.
+    virtual void SelectFlashSegment(std::uint32_t /*address*/) {}
     virtual void ReadPage(std::uint32_t address, std::uint8_t* bytes256) = 0;
     // Erases and enters programming mode again: 0 = done, 4 = connection lost.
     virtual int Erase() = 0;

@@ -46,6 +46,7 @@ void AvrChip::SetLines(Level reset, Level sck, Level mosi, std::uint64_t nowNs) 
         outWord_ = 0;
         misoLatch_ = false;
         enabled_ = false;
+        extendedAddress_ = 0;
     } else if (!resetLow && resetLow_) {
         if (IsBusy(nowNs)) ++interruptedCount_;
         enabled_ = false;
@@ -122,19 +123,24 @@ bool AvrChip::WriteProtected() const {
     return (lock_ & lockBit1) == 0;
 }
 
+std::uint32_t AvrChip::FlashWordAddress(std::uint8_t high, std::uint8_t low) const {
+    return static_cast<std::uint32_t>(extendedAddress_) << 16 |
+           static_cast<std::uint32_t>(high) << 8 | low;
+}
+
 std::uint8_t AvrChip::Answer(std::uint32_t word, std::uint64_t nowNs) const {
     if (!enabled_) return 0x00;
     const std::uint8_t b1 = static_cast<std::uint8_t>(word >> 24);
     const std::uint8_t b2 = static_cast<std::uint8_t>(word >> 16);
     const std::uint8_t b3 = static_cast<std::uint8_t>(word >> 8);
-    const std::uint32_t wordAddress = (static_cast<std::uint32_t>(b2) << 8) | b3;
+    const std::uint32_t wordAddress = FlashWordAddress(b2, b3);
     const AvrFuseSet set = traits_.fuseSet;
     switch (b1) {
         case 0x20:
         case 0x28:
             return ReadFlash(wordAddress * 2 + (b1 == 0x28 ? 1 : 0), nowNs);
         case 0xA0:
-            return ReadEeprom(wordAddress, nowNs);
+            return ReadEeprom(static_cast<std::uint32_t>(b2) << 8 | b3, nowNs);
         case 0x30: {
             const unsigned index = b3 & 0x03;
             if (index > 2) return 0xFF;
@@ -197,10 +203,14 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
         StartBusy(Busy::kHung, 0, nowNs, 0);
         return;
     }
-    const std::uint32_t wordAddress = (static_cast<std::uint32_t>(b2) << 8) | b3;
+    const std::uint32_t wordAddress = FlashWordAddress(b2, b3);
     switch (b1) {
         case 0xAC:
             ExecuteFuseOrLock(b2, b4, nowNs);
+            break;
+        case 0x4D:
+            // Only the parts whose flash has more than 64 K words know this instruction.
+            if (flash_.size() > 0x20000) extendedAddress_ = b3;
             break;
         case 0x40:
         case 0x48: {
@@ -233,8 +243,8 @@ void AvrChip::Execute(std::uint32_t word, std::uint64_t nowNs) {
             break;
         case 0xC0:
             if (!eeprom_.empty() && !WriteProtected()) {
-                const std::uint32_t address =
-                    wordAddress % static_cast<std::uint32_t>(eeprom_.size());
+                const std::uint32_t address = (static_cast<std::uint32_t>(b2) << 8 | b3) %
+                                              static_cast<std::uint32_t>(eeprom_.size());
                 eeprom_[address] = b4;  // EEPROM cells erase themselves before writing
                 StartBusy(Busy::kEeprom, address, nowNs, traits_.eepromWriteNs);
             }

@@ -126,6 +126,8 @@ class AvrChip : public SimTarget {
     void StartBusy(Busy what, std::uint32_t address, std::uint64_t nowNs, std::uint64_t ns);
     void RisingEdge(bool mosi, std::uint64_t nowNs);
     std::uint8_t Answer(std::uint32_t word, std::uint64_t nowNs) const;
+    // The flash word address of an instruction's address bytes, above the extended byte.
+    std::uint32_t FlashWordAddress(std::uint8_t high, std::uint8_t low) const;
     void Execute(std::uint32_t word, std::uint64_t nowNs);
     void NoteWrite(std::uint32_t unit);
     void ExecuteFuseOrLock(std::uint8_t b2, std::uint8_t b4, std::uint64_t nowNs);
@@ -139,6 +141,9 @@ class AvrChip : public SimTarget {
     std::vector<std::uint8_t> pageBuffer_;
     std::vector<bool> written_;  // per page (or byte) since the last erase
     std::uint8_t fuseLow_, fuseHigh_, fuseExtended_, lock_;
+    // Bits 23..16 of the flash word address on parts above 128 KiB, set by Load Extended
+    // Address Byte (4D 00 a 00); zero again whenever programming mode is entered anew.
+    std::uint8_t extendedAddress_ = 0;
 
     bool powered_ = true;
     bool resetLow_ = false;

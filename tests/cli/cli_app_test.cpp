@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "devices/chip_table.h"
 #include "files/utf8_path.h"
 #include "tests/cli/cli_run.h"
 
@@ -39,11 +40,18 @@ class CliTest : public ::testing::Test {
     std::string HexFile(const char* name, std::size_t n, std::uint8_t seed) {
         std::ofstream out(Path(name));
         for (std::size_t a = 0; a < n; a += 16) {
+            if (a % 0x10000 == 0 && a != 0) {  // extended linear address of the next 64 KiB
+                const unsigned upper = static_cast<unsigned>(a >> 16);
+                char record[32];
+                std::snprintf(record, sizeof record, ":02000004%04X%02X\n", upper,
+                              (0x100 - ((6 + (upper >> 8) + (upper & 0xFF)) & 0xFF)) & 0xFF);
+                out << record;
+            }
             const std::size_t len = std::min<std::size_t>(16, n - a);
-            unsigned sum = static_cast<unsigned>(len + (a >> 8) + (a & 0xFF));
+            const unsigned offset = static_cast<unsigned>(a & 0xFFFF);
+            unsigned sum = static_cast<unsigned>(len + (offset >> 8) + (offset & 0xFF));
             char line[64];
-            std::snprintf(line, sizeof line, ":%02X%04X00", static_cast<unsigned>(len),
-                          static_cast<unsigned>(a));
+            std::snprintf(line, sizeof line, ":%02X%04X00", static_cast<unsigned>(len), offset);
             out << line;
             for (std::size_t i = 0; i < len; ++i) {
                 const unsigned b = static_cast<std::uint8_t>((a + i) * 31 + seed);
@@ -88,18 +96,22 @@ TEST_F(CliTest, ChipsAllListsEveryRowOfBothTablesInFieldOrder) {
     std::vector<std::string> lines;
     std::istringstream in(run.out);
     for (std::string line; std::getline(in, line);) lines.push_back(line);
-    ASSERT_EQ(lines.size(), 50u);
+    const std::string locked = std::to_string(kLockedChipRow);
+    const std::string end = std::to_string(kNoChipRow);
+    ASSERT_EQ(lines.size(), kChipTableRows + 5u);
     EXPECT_EQ(lines[7],
               "0\t7\tmega8\t27\t1E 93 07\t8192\t64\t512\t6\t11\tFF\tFC\t5\t4\tFF DF 00\tE1 D9 00"
               "\tmega8\tmega8");
-    EXPECT_EQ(lines[43],
-              "0\t43\tL\t1\t00 01 02\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
-              "\tnone\tnone");
-    EXPECT_EQ(lines[44],
-              "0\t44\t-\t0\t00 00 00\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
-              "\tnone\tnone");
-    EXPECT_EQ(lines[46], "1\t1\t89S52\t1E 52 06\t8192\t4");
-    EXPECT_EQ(lines[49], "1\t4\tL\t00 00 00\t0\t0");
+    EXPECT_EQ(lines[kLockedChipRow],
+              "0\t" + locked +
+                  "\tL\t1\t00 01 02\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
+                  "\tnone\tnone");
+    EXPECT_EQ(lines[kNoChipRow],
+              "0\t" + end +
+                  "\t-\t0\t00 00 00\t0\t0\t0\t0\t0\t00\t00\t0\t0\t00 00 00\t00 00 00"
+                  "\tnone\tnone");
+    EXPECT_EQ(lines[kChipTableRows + 1], "1\t1\t89S52\t1E 52 06\t8192\t4");
+    EXPECT_EQ(lines[kChipTableRows + 4], "1\t4\tL\t00 00 00\t0\t0");
 }
 
 TEST_F(CliTest, ProgramsTheSimulatedChipAndDumpsItsMemories) {
@@ -121,6 +133,39 @@ TEST_F(CliTest, ProgramsTheSimulatedChipAndDumpsItsMemories) {
     EXPECT_EQ(static_cast<std::uint8_t>(chipEeprom[99]), static_cast<std::uint8_t>(99 * 31 + 9));
     EXPECT_EQ(ReadText(dir_ / "dump" / "state.txt"),
               "fuse_low=E1\nfuse_high=D9\nfuse_ext=FF\nlock=FF\n");
+}
+
+// The parts most used today, named as other AVR tools name them, programmed end to end on
+// the simulated bench: nearly the whole flash (across 64 KiB on the larger parts) and EEPROM.
+TEST_F(CliTest, ProgramsTodaysPartsByTheirShortNames) {
+    const struct {
+        const char* typed;
+        std::size_t flash;
+        std::size_t eeprom;
+    } parts[] = {
+        {"m328p", 32768, 1024}, {"t85", 8192, 512},      {"m1284p", 131072, 4096},
+        {"m32u4", 32768, 1024}, {"m2560", 262144, 4096},  // across the 64 K-word boundary
+    };
+    for (const auto& p : parts) {
+        SCOPED_TRACE(p.typed);
+        const std::string flash = HexFile("app.hex", p.flash - 16, 3);
+        const std::string eeprom = HexFile("data.hex", p.eeprom, 5);
+        const CliRun run = Cli({"--backend", "sim", "-p", p.typed, "-f", flash, "-e", eeprom,
+                                "--sim-dump", Path("dump")});
+        ASSERT_EQ(run.status, 0) << run.out << run.err;
+        const std::string chipFlash = ReadText(dir_ / "dump" / "flash.bin");
+        ASSERT_EQ(chipFlash.size(), p.flash);
+        for (std::size_t a = 0; a < p.flash - 16; ++a) {
+            ASSERT_EQ(static_cast<std::uint8_t>(chipFlash[a]),
+                      static_cast<std::uint8_t>(a * 31 + 3))
+                << a;
+        }
+        EXPECT_EQ(static_cast<std::uint8_t>(chipFlash[p.flash - 1]), 0xFF);
+        const std::string chipEeprom = ReadText(dir_ / "dump" / "eeprom.bin");
+        ASSERT_EQ(chipEeprom.size(), p.eeprom);
+        EXPECT_EQ(static_cast<std::uint8_t>(chipEeprom[p.eeprom - 1]),
+                  static_cast<std::uint8_t>((p.eeprom - 1) * 31 + 5));
+    }
 }
 
 TEST_F(CliTest, FusesAndLockReachTheChipMasked) {

@@ -164,9 +164,10 @@ TEST(ChipIdentificationLine, AnnouncesByChipCode) {
 
 TEST(ChipList, ListsRowsUpToTheLockedRowSoPositionsAreRowIndices) {
     const std::vector<std::string> avr = ChipList(0);
-    ASSERT_EQ(avr.size(), 43u);
+    ASSERT_EQ(avr.size(), kLockedChipRow);
     EXPECT_EQ(avr.front(), "tiny13");
-    EXPECT_EQ(avr.back(), "mega103");
+    EXPECT_EQ(avr[42], "mega103");  // the first 43 rows keep their places
+    EXPECT_EQ(avr.back(), ChipTable[kLockedChipRow - 1].name);
     const std::vector<std::string> at89 = ChipList(1);
     ASSERT_EQ(at89.size(), 4u);
     EXPECT_EQ(at89.back(), "89S8252");
@@ -177,6 +178,43 @@ TEST(ChipList, ListsRowsUpToTheLockedRowSoPositionsAreRowIndices) {
     EXPECT_EQ(FindChipByName(1, "L"), -1);
     EXPECT_EQ(FindChipByName(0, "89S52"), -1);
     EXPECT_EQ(FindChipByName(0, "Mega8"), -1);
+}
+
+// Every part a row stands for, and its short form, finds that row and no other, so no two
+// rows claim the same name.
+TEST(FindChipByName, EveryPartAndShortNameFindsItsOwnRow) {
+    for (std::uint32_t row = 0; row < kLockedChipRow; ++row) {
+        for (const std::string& part : PartNamesOfRow(ChipTable[row].name)) {
+            EXPECT_EQ(FindChipByName(0, part), static_cast<int>(row)) << part;
+            EXPECT_EQ(FindChipByName(0, ShortPartName(part)), static_cast<int>(row)) << part;
+        }
+    }
+    const struct {
+        const char* typed;
+        const char* row;
+    } cases[] = {
+        {"m328p", "mega328P"},
+
+        {"t85", "tiny85"},
+        {"m1284p", "mega1284P"},
+        {"m32u4", "mega32U4"},
+        {"usb1286", "90USB1286/1287"},
+        {"usb1287", "90USB1286/1287"},
+        {"mega164PA", "mega164P/164PA"},
+        {"t2313a", "tiny2313"},
+        {"mega8A", "mega8"},
+        {"c128", "90CAN128"},
+        {"2313", "90S2313"},
+        {"pwm3b", "90PWM2B/3B"},
+        {"t84a", "tiny84/84A"},
+    };
+    for (const auto& c : cases) {
+        const int row = FindChipByName(0, c.typed);
+        ASSERT_GE(row, 0) << c.typed;
+        EXPECT_STREQ(ChipTable[row].name, c.row) << c.typed;
+    }
+    EXPECT_EQ(FindChipByName(0, "m9999"), -1);
+    EXPECT_EQ(FindChipByName(1, "89s52"), -1);  // the 89S5x names stay exact
 }
 
 }  // namespace

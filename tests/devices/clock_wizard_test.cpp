@@ -73,9 +73,20 @@ TEST(ClockWizard, DefaultLowFusesSelectAClockAndAStartupEntry) {
         const char* clock;
         const char* startup;
     };
-    for (const Case& c : {Case{"mega8", "内部RC振荡1MHZ", "电源缓慢上升"},
-                          Case{"mega48", "内部可调RC振荡8MHZ", "电源缓慢上升"},
-                          Case{"tiny13", "内部可调RC振荡9.6MHZ", "电源缓慢上升"}}) {
+    for (const Case& c :
+         {Case{"mega8", "内部RC振荡1MHZ", "电源缓慢上升"},
+          Case{"mega48", "内部可调RC振荡8MHZ", "电源缓慢上升"},
+          Case{"tiny13", "内部可调RC振荡9.6MHZ", "电源缓慢上升"},
+          Case{"mega328P", "内部可调RC振荡8MHZ", "电源缓慢上升"},
+          Case{"mega1284P", "内部可调RC振荡8MHZ", "电源缓慢上升"},
+          Case{"mega2560", "内部可调RC振荡8MHZ", "电源缓慢上升"},
+          Case{"tiny85", "内部可调RC振荡8MHZ", "电源缓慢上升"},
+          Case{"tiny84/84A", "内部可调RC振荡8MHZ", "电源缓慢上升"},
+          Case{"tiny861/861A", "内部可调RC振荡8MHZ", "电源缓慢上升"},
+          Case{"tiny4313", "内部RC振荡8MHZ", "电源缓慢上升"},
+          Case{"mega32U4", "低功耗晶振8.0-16.0MHZ", "陶瓷谐振器，电源缓慢上升"},
+          Case{"90USB1286/1287", "低功耗晶振8.0-16.0MHZ", "陶瓷谐振器，电源缓慢上升"},
+          Case{"90USB162", "低功耗晶振8.0-16.0MHZ", "陶瓷谐振器，电源缓慢上升"}}) {
         const ChipRecord& chip = ChipTable[FindChipByName(0, c.chip)];
         const ClockWizard& wizard = *chip.fuseNames->wizard;
         const std::uint32_t low = chip.fuseDefault[0];
@@ -94,6 +105,23 @@ TEST(ClockWizard, DefaultLowFusesSelectAClockAndAStartupEntry) {
         }
         EXPECT_STREQ(startup, c.startup) << c.chip;
     }
+}
+
+// The wizards of the parts added after the first 43 are offered in English too: every source
+// and start-up entry they lead to has its English text.
+TEST(ClockWizard, AddedPartsWizardsHaveEnglishTexts) {
+    for (std::uint32_t row = 43; row < kLockedChipRow; ++row) {
+        const ClockWizard& wizard = *ChipTable[row].fuseNames->wizard;
+        for (std::size_t i = 0; i < ClockOptionCount(wizard); ++i) {
+            const ClockOption& option = wizard.options[i];
+            EXPECT_NE(option.english, nullptr) << wizard.name << " " << option.description;
+            for (std::size_t j = 0; j < StartupOptionCount(*option.startup); ++j) {
+                EXPECT_NE(option.startup->options[j].english, nullptr)
+                    << option.startup->name << " " << j;
+            }
+        }
+    }
+    EXPECT_STREQ(ClockWizardTiny25.options[1].english, "High-frequency PLL clock, 16 MHz");
 }
 
 TEST(ClockWizard, ShownTextsKeepTheirTabsAndTrailingBlanks) {

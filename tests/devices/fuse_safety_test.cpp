@@ -63,6 +63,35 @@ TEST(FuseSafety, FindsTheDangerousBitsByTheChipsOwnNames) {
     }
 }
 
+// Writing every fuse bit programmed on the parts added after the first 43: the bits that end
+// serial programming, as each part's data sheet names them.
+TEST(FuseSafety, AddedPartsReportTheirResetAndDebugWireBits) {
+    const std::vector<std::string> none;
+    const std::vector<std::string> debugWireParts{"DWEN", "RSTDISBL"};
+    const struct {
+        const char* chip;
+        std::vector<std::string> names;
+    } cases[] = {
+        {"mega328P", debugWireParts},
+        {"tiny85", debugWireParts},
+        {"tiny84/84A", debugWireParts},
+        {"tiny861/861A", debugWireParts},
+        {"tiny1634", debugWireParts},
+        {"90PWM2B/3B", debugWireParts},
+        {"tiny4313", {"RSTDISBL", "DWEN"}},
+        {"90USB162", {"RSTDSBL", "DWEN"}},  // the USB parts spell it RSTDSBL
+        {"mega16U2", {"RSTDISBL", "DWEN"}},
+        {"mega329P/329PA", {"RSTDISBL"}},  // in the extended byte
+        // JTAG parts have neither: their reset pin cannot be given away.
+        {"mega1284P", none},
+        {"mega32U4", none},
+        {"90USB1286/1287", none},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(Names(FindFuseHazards({0x00, 0x00, 0x00}, Chip(c.chip))), c.names) << c.chip;
+    }
+}
+
 TEST(FuseSafety, LinesNameTheBitAndTheWrittenByte) {
     const auto hazards = FindFuseHazards({0xE1, 0x59, 0x00}, Chip("mega8"));
     ASSERT_EQ(hazards.size(), 1u);

@@ -65,8 +65,15 @@ TEST_P(At89Row, ErasesWritesAndVerifiesTheWholeChip) {
     EXPECT_TRUE(Holds(rig.bench->At89()->Flash(), e.flashImage.data()));
 }
 
+// A row named for two parts ("mega164P/164PA") gives the test name "mega164P_164PA".
+std::string TestName(const char* rowName) {
+    std::string name(rowName);
+    std::replace(name.begin(), name.end(), '/', '_');
+    return name;
+}
+
 INSTANTIATE_TEST_SUITE_P(EveryChipRow, AvrRow, testing::Range<std::uint32_t>(0, kLockedChipRow),
-                         [](const auto& info) { return std::string(ChipTable[info.param].name); });
+                         [](const auto& info) { return TestName(ChipTable[info.param].name); });
 INSTANTIATE_TEST_SUITE_P(EveryChipRow, At89Row,
                          testing::Range<std::uint32_t>(0, kAt89ChipTableRows - 1),
                          [](const auto& info) {

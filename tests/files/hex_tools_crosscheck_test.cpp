@@ -74,13 +74,13 @@ void PrintTo(const ToolFormat& format, std::ostream* os) {
 }
 
 // The Intel files use linear (04) and segment (02) extended addresses; the data runs past the
-// 128 KiB flash image where the format allows, so the dropping of bytes is checked as well.
+// 256 KiB flash image where the format allows, so the dropping of bytes is checked as well.
 const ToolFormat kFormats[] = {
-    {"IntelLinear", "-intel", "-intel", 0x30000, {16, 32, 255}},
-    {"IntelSegment", "-intel", "-intel -address-length=3", 0x30000, {8, 64, 255}},
+    {"IntelLinear", "-intel", "-intel", 0x50000, {16, 32, 255}},
+    {"IntelSegment", "-intel", "-intel -address-length=3", 0x50000, {8, 64, 255}},
     {"S1", "-motorola", "-motorola -address-length=2", 0x10000, {16, 32, 252}},
-    {"S2", "-motorola", "-motorola -address-length=3", 0x30000, {16, 64, 251}},
-    {"S3", "-motorola", "-motorola -address-length=4", 0x30000, {16, 128, 250}},
+    {"S2", "-motorola", "-motorola -address-length=3", 0x50000, {16, 64, 251}},
+    {"S3", "-motorola", "-motorola -address-length=4", 0x50000, {16, 128, 250}},
 };
 
 class RandomImageCrossCheck : public HexToolsCrossCheck,
@@ -107,7 +107,7 @@ TEST_P(RandomImageCrossCheck, SparseRandomImageLoadsAsSrecCatConvertsIt) {
         const std::string bin = dir / "random.out.bin";
         MustRun("srec_cat " + dir / "random.bin" + " -binary -crop" + crop + " -o " + hex + " " +
                 format.writer + " -output-block-size=" + std::to_string(blockSize));
-        MustRun("srec_cat " + hex + " " + format.reader + " -crop 0 0x20000 -fill 0xFF 0 0x20000" +
+        MustRun("srec_cat " + hex + " " + format.reader + " -crop 0 0x40000 -fill 0xFF 0 0x40000" +
                 " -o " + bin + " -binary");
         const auto expected = testing::ReadFile(bin);
         ASSERT_EQ(expected.size(), kFlashImageSize);
@@ -117,7 +117,7 @@ TEST_P(RandomImageCrossCheck, SparseRandomImageLoadsAsSrecCatConvertsIt) {
         ASSERT_TRUE(std::equal(expected.begin(), expected.end(), programmer.flashImage.begin()))
             << "block size " << blockSize << ", ranges" << crop;
         // srec_cat's own binary, without the fill, ends one past the highest byte it kept.
-        MustRun("srec_cat " + hex + " " + format.reader + " -crop 0 0x20000 -o " + bin +
+        MustRun("srec_cat " + hex + " " + format.reader + " -crop 0 0x40000 -o " + bin +
                 " -binary");
         EXPECT_EQ(programmer.flashImageLength, testing::ReadFile(bin).size()) << crop;
     }

@@ -70,7 +70,7 @@ TEST_F(ImageLoaderTest, LoadFillsWithFFAndKeepsTheLongestLength) {
 }
 
 TEST_F(ImageLoaderTest, FlashLimitIsTheWholeFlashImage) {
-    const std::string text = IntelRecord(4, 0, {0x00, 0x01}) + IntelRecord(0, 0xFFFE, {1, 2, 3, 4});
+    const std::string text = IntelRecord(4, 0, {0x00, 0x03}) + IntelRecord(0, 0xFFFE, {1, 2, 3, 4});
     ASSERT_EQ(LoadFlashImage(programmer, flashFile, Make("f.hex", text)), 0);
     EXPECT_EQ(programmer.flashImage[kFlashImageSize - 1], 2);
     EXPECT_EQ(programmer.flashImageLength, kFlashImageSize);

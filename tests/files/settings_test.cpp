@@ -136,10 +136,10 @@ TEST_F(SettingsTest, FamilyAndChipOutsideTheTablesAreReplacedAndLogged) {
     };
     const Case cases[] = {
         {"TYPE=1\nID=3", kFamily89S5x, 3, ""},
-        {"TYPE=0\nID=44", kFamilyAvr, kNoChipRow, ""},
+        {"TYPE=0\nID=118", kFamilyAvr, kNoChipRow, ""},
         {"TYPE=5\nID=7", kFamilyAvr, 7, "设置文件中的芯片类型 5 无效, 改用 AVR.\r\n"},
-        {"TYPE=0\nID=45", kFamilyAvr, kNoChipRow,
-         "设置文件中的芯片序号 45 超出范围, 未选择芯片.\r\n"},
+        {"TYPE=0\nID=119", kFamilyAvr, kNoChipRow,
+         "设置文件中的芯片序号 119 超出范围, 未选择芯片.\r\n"},
         {"TYPE=1\nID=7", kFamily89S5x, kAt89ChipTableRows - 1,
          "设置文件中的芯片序号 7 超出范围, 未选择芯片.\r\n"},
         {"TYPE=-1\nID=-1", kFamilyAvr, kNoChipRow,

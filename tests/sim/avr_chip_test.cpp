@@ -175,6 +175,34 @@ TEST(AvrChip, PageLoadAndWriteProgramTheAddressedPageOnly) {
     EXPECT_EQ(b.chip.LostInstructions(), 0u);
 }
 
+// Above 128 KiB the two address bytes reach only the first 64 K words; Load Extended Address
+// Byte (4D 00 a 00) supplies the bits above them for page writes and reads, until programming
+// mode is entered again. A part with less flash ignores the instruction.
+TEST(AvrChip, ExtendedAddressByteReachesFlashAbove128KiB) {
+    AvrChipTraits big = PagedTraits();
+    big.flashSize = 262144;
+    big.pageSize = 256;
+    Bench b(big);
+    ASSERT_TRUE(b.Enter());
+    b.pins.Instr(0x4D, 0x00, 0x01);
+    b.LoadPage(0x100, 0x5A);
+    b.WritePage(0x100);
+    b.pins.Wait(10'000'000);
+    EXPECT_EQ(b.chip.Flash()[0x20100], 0x5A);
+    EXPECT_EQ(b.chip.Flash()[0x100], 0xFF);
+    EXPECT_EQ(b.ReadFlash(0x100), 0x5A);
+    ASSERT_TRUE(b.Enter());  // a new session starts again in the first 64 K words
+    EXPECT_EQ(b.ReadFlash(0x100), 0xFF);
+
+    Bench small(PagedTraits());
+    ASSERT_TRUE(small.Enter());
+    small.pins.Instr(0x4D, 0x00, 0x01);
+    small.LoadPage(0x40, 0x33);
+    small.WritePage(0x40);
+    small.pins.Wait(10'000'000);
+    EXPECT_EQ(small.chip.Flash()[0x40], 0x33);
+}
+
 // The page buffer is addressed by the low address bits only: a load names a position in
 // the buffer, and the page write decides where the buffer goes.
 TEST(AvrChip, PageBufferTakesTheLowAddressBitsAndEmptiesAfterTheWrite) {
