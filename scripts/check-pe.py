@@ -9,15 +9,18 @@
     user-mode DLL, and the test build must really go through the HAL);
   - base relocations present, so the loader can move the image;
   - a nonzero image checksum that matches the file;
+  - with --objdump, no floating-point, MMX or SSE register in its code: the kernel does not
+    save those for a driver, so a driver that uses them corrupts whatever thread it interrupts;
   - with --signed, an Authenticode signature (a PKCS#7 entry in the certificate table); that
     it verifies is osslsigncode's to say.
 
-Usage: check-pe.py [--nm NM] [--machine i386|amd64] [--entry SYMBOL] [--signed]
-                   --imports A.dll[,B.dll] IMAGE...
+Usage: check-pe.py [--nm NM] [--objdump OBJDUMP] [--machine i386|amd64] [--entry SYMBOL]
+                   [--signed] --imports A.dll[,B.dll] IMAGE...
 Exits 1 and names every failed check when one fails.
 """
 
 import argparse
+import re
 import subprocess
 import sys
 
@@ -35,7 +38,18 @@ def symbol_address(nm, path, symbol):
     return None
 
 
-def check(path, nm, entry_symbol, imports, machine="i386", signed=False):
+# Operands naming the x87 stack, MMX or SSE/AVX registers, as objdump's AT&T syntax writes them.
+FPU_OPERAND = re.compile(r"%(st|mm\d|xmm\d|ymm\d|zmm\d)")
+
+
+def fpu_instructions(objdump, path):
+    """The disassembled lines of the image's code that use a floating-point or vector register."""
+    listing = subprocess.run([objdump, "-d", path], check=True, capture_output=True,
+                             text=True).stdout
+    return [line.strip() for line in listing.splitlines() if FPU_OPERAND.search(line)]
+
+
+def check(path, nm, entry_symbol, imports, machine="i386", signed=False, objdump=None):
     with open(path, "rb") as f:
         data = f.read()
     try:
@@ -71,6 +85,12 @@ def check(path, nm, entry_symbol, imports, machine="i386", signed=False):
     if not image.has_relocations():
         problems.append("no base relocations")
 
+    if objdump:
+        found = fpu_instructions(objdump, path)
+        if found:
+            problems.append("%d instructions use floating-point or vector registers, first: %s" %
+                            (len(found), found[0]))
+
     if signed:
         try:
             kinds = image.certificate_types()
@@ -93,6 +113,7 @@ def main(argv):
     parser.add_argument("--nm", default="i686-w64-mingw32-nm")
     parser.add_argument("--entry", default="_DriverEntry@8")
     parser.add_argument("--machine", choices=sorted(MACHINES), default="i386")
+    parser.add_argument("--objdump", help="disassembler for the floating-point check")
     parser.add_argument("--signed", action="store_true",
                         help="the image must carry an Authenticode signature")
     parser.add_argument("--imports", required=True,
@@ -102,14 +123,16 @@ def main(argv):
     imports = [name for name in args.imports.split(",") if name]
     failed = False
     for path in args.images:
-        problems = check(path, args.nm, args.entry, imports, args.machine, args.signed)
+        problems = check(path, args.nm, args.entry, imports, args.machine, args.signed,
+                         args.objdump)
         if problems:
             failed = True
             for problem in problems:
                 print("%s: %s" % (path, problem))
         else:
-            print("%s: ok (%s, native, entry %s, imports %s, relocations, checksum%s)" %
+            print("%s: ok (%s, native, entry %s, imports %s, relocations, checksum%s%s)" %
                   (path, args.machine, args.entry, ", ".join(imports),
+                   ", no floating point" if args.objdump else "",
                    ", signed" if args.signed else ""))
     return 1 if failed else 0
 
