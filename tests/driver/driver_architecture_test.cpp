@@ -34,6 +34,7 @@ TEST(DriverArchitecture, MachineReadFromTheHeader) {
     struct Case {
         std::vector<std::uint8_t> head;
         ImageMachine expected;
+        std::size_t read = 0;  // how much of head was read; 0: all of it
     };
     std::vector<std::uint8_t> noMz = Head(0x80, 0x8664);
     noMz[0] = 'Z';
@@ -45,15 +46,17 @@ TEST(DriverArchitecture, MachineReadFromTheHeader) {
         {Head(0x80, 0xAA64), ImageMachine::kUnknown},  // arm64: no driver of ours
         {noMz, ImageMachine::kUnknown},
         {noSignature, ImageMachine::kUnknown},
-        // The header pointer past what was read, or the machine field cut off by its end.
+        // The header pointer past what was read, or the machine field cut off by its end
+        // (the bytes after it are there, but were not read).
         {Head(0x1000, 0x8664), ImageMachine::kUnknown},
         {Head(0xFFFFFFFFu, 0x8664), ImageMachine::kUnknown},
-        {Head(0x1FB, 0x8664, 0x200), ImageMachine::kUnknown},
-        {Head(0x1FA, 0x8664, 0x200), ImageMachine::kX64},
+        {Head(0x1FB, 0x8664, 0x210), ImageMachine::kUnknown, 0x200},
+        {Head(0x1FD, 0x8664, 0x210), ImageMachine::kUnknown, 0x200},
+        {Head(0x1FA, 0x8664, 0x210), ImageMachine::kX64, 0x200},
         {std::vector<std::uint8_t>(0x3F, 'M'), ImageMachine::kUnknown},
     };
     for (const Case& c : cases) {
-        EXPECT_EQ(PeImageMachine(c.head.data(), c.head.size()), c.expected)
+        EXPECT_EQ(PeImageMachine(c.head.data(), c.read != 0 ? c.read : c.head.size()), c.expected)
             << "case " << (&c - cases);
     }
 }
