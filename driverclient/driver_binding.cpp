@@ -17,7 +17,7 @@ std::string ProgramDirectory(const std::string& executablePath) {
 }
 
 std::string DriverFilePath(const std::string& directory) {
-    return directory + "\\Tarnel.sys";
+    return directory + "\\" + kDriverFileName;
 }
 
 int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std::string& name,

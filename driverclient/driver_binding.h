@@ -17,6 +17,9 @@ namespace velkor {
 class IspProgrammer;
 
 constexpr const char* kDriverServiceName = "Tarnel";
+// The driver file each build of the program loads from its own folder: the same name for the
+// x86 and the x64 driver, each shipped beside the program of its architecture.
+constexpr const char* kDriverFileName = "Tarnel.sys";
 // The value under the service's key that names a port card's base for the driver to admit
 // besides LPT1..LPT3 (0: none). The driver reads it once, when it loads.
 constexpr const char* kDriverPortBaseValue = "PortBase";

@@ -1,10 +1,12 @@
 #include "hosting/port_path.h"
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 
 #include "driver/port_guard.h"
 #include "driverclient/channel_driver_access.h"
+#include "driverclient/driver_architecture.h"
 #include "driverclient/driver_binding.h"
 #include "driverclient/in_process_channel.h"
 #include "files/settings.h"
@@ -47,11 +49,26 @@ struct PortPath::Owned {
 namespace {
 
 #ifdef _WIN32
+std::filesystem::path DriverFile() {
+    return PathFromUtf8(ProgramDirectory(CurrentExecutablePath()) + kDriverFileName);
+}
+
 // On Windows the driver is the way to the ports, when it ships beside the program.
 bool DriverFileBesideProgram() {
     std::error_code ec;
-    return std::filesystem::exists(
-        PathFromUtf8(ProgramDirectory(CurrentExecutablePath()) + "Tarnel.sys"), ec);
+    return std::filesystem::exists(DriverFile(), ec);
+}
+
+// What keeps this program from its driver here (a 32-bit program on 64-bit Windows, a
+// driver file of the other architecture beside it); empty when nothing does.
+std::string DriverArchitectureProblemHere() {
+    ImageMachine driver = ImageMachine::kUnknown;
+    std::ifstream file(DriverFile(), std::ios::binary);
+    std::uint8_t head[1024];
+    if (file.read(reinterpret_cast<char*>(head), sizeof head) || file.gcount() > 0) {
+        driver = PeImageMachine(head, static_cast<std::size_t>(file.gcount()));
+    }
+    return DriverArchitectureProblem(kProgramMachine, SystemIs64Bit(), driver);
 }
 #else
 bool AnyParportNode() {
@@ -125,9 +142,18 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
     std::unique_ptr<PortPath> path(new PortPath(engine));
     Owned& own = *path->owned_;
     PortPathKind kind = options.kind;
+    // Said at start, whichever path the user asked for: the driver cannot serve this build
+    // here, and what to start instead.
+    std::string architectureProblem;
+#ifdef _WIN32
+    if (kind == PortPathKind::kAuto || kind == PortPathKind::kDriver) {
+        architectureProblem = DriverArchitectureProblemHere();
+    }
+#endif
     if (kind == PortPathKind::kAuto) {
 #ifdef _WIN32
-        kind = DriverFileBesideProgram() ? PortPathKind::kDriver : PortPathKind::kSim;
+        kind = DriverFileBesideProgram() && architectureProblem.empty() ? PortPathKind::kDriver
+                                                                        : PortPathKind::kSim;
 #else
         kind = AnyParportNode() ? PortPathKind::kPpdev : PortPathKind::kSim;
 #endif
@@ -162,7 +188,9 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
             engine.useDriver = 1;
         }
         if (options.kind == PortPathKind::kAuto) {
-            path->choiceNote_ = "no parallel port found; using the built-in simulated " +
+            path->choiceNote_ = (architectureProblem.empty() ? std::string("no parallel port found")
+                                                             : architectureProblem) +
+                                "; using the built-in simulated " +
                                 (bench.chip.empty() ? std::string("bench") : bench.chip) +
                                 " on a " + bench.cable + " cable";
         }
@@ -172,6 +200,7 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
     if (kind == PortPathKind::kDriver) {
 #ifdef _WIN32
         if (!SystemNeedsDriver()) return fail("the port driver is for the Windows NT family only");
+        if (!architectureProblem.empty()) return fail(architectureProblem);
         own.scm = std::make_unique<Win32ServiceManager>();
         own.opener = std::make_unique<Win32DeviceOpener>();
         own.binding = std::make_unique<DriverBinding>(*own.scm, *own.opener);

@@ -20,4 +20,13 @@ bool SystemNeedsDriver() {
     return PlatformNeedsDriver(CurrentPlatformId());
 }
 
+bool SystemIs64Bit() {
+    if constexpr (sizeof(void*) == 8) {
+        return true;
+    } else {
+        BOOL wow64 = FALSE;
+        return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
+    }
+}
+
 }  // namespace velkor

@@ -23,6 +23,10 @@ std::uint32_t CurrentPlatformId();
 
 // PlatformNeedsDriver(CurrentPlatformId()).
 bool SystemNeedsDriver();
+
+// Whether the running Windows is 64-bit: always for a 64-bit program; for a 32-bit one, when
+// it runs in the 32-bit layer of a 64-bit system (IsWow64Process).
+bool SystemIs64Bit();
 #endif
 
 }  // namespace velkor

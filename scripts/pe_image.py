@@ -1,5 +1,6 @@
-"""Reads the parts of a 32-bit PE image that decide whether Windows will load it as a kernel
-driver: the headers, the section table, the import directory and the image checksum.
+"""Reads the parts of a PE image (32-bit PE32 or 64-bit PE32+) that decide whether Windows will
+load it as a kernel driver: the headers, the section table, the import directory, the
+Authenticode certificate table and the image checksum.
 
 Plain standard-library Python, so the checks need nothing beyond the interpreter that CMake
 already requires, and they read the file itself rather than trusting a tool's summary of it.
@@ -8,15 +9,20 @@ already requires, and they read the file itself rather than trusting a tool's su
 import struct
 
 IMAGE_FILE_MACHINE_I386 = 0x014C
+IMAGE_FILE_MACHINE_AMD64 = 0x8664
+MACHINES = {"i386": IMAGE_FILE_MACHINE_I386, "amd64": IMAGE_FILE_MACHINE_AMD64}
 IMAGE_FILE_RELOCS_STRIPPED = 0x0001
 PE32_MAGIC = 0x010B
+PE32_PLUS_MAGIC = 0x020B
 SUBSYSTEM_NATIVE = 1
 DIRECTORY_IMPORT = 1
+DIRECTORY_SECURITY = 4
 DIRECTORY_BASERELOC = 5
+WIN_CERT_TYPE_PKCS_SIGNED_DATA = 0x0002
 
 
 class PeError(Exception):
-    """The file is not a well-formed 32-bit PE image."""
+    """The file is not a well-formed PE image."""
 
 
 class PeImage:
@@ -32,17 +38,26 @@ class PeImage:
          self.characteristics) = struct.unpack_from("<HHIIIHH", self.data, coff)
         self.optional_offset = coff + 20
         self.magic = self._u16(self.optional_offset)
-        if self.magic != PE32_MAGIC:
-            raise PeError("not a PE32 (32-bit) optional header: magic 0x%04X" % self.magic)
         o = self.optional_offset
+        # PE32+ widens the image base to 64 bits and drops the data base, so everything from
+        # the directory count on sits 16 bytes further.
+        if self.magic == PE32_MAGIC:
+            self.image_base = self._u32(o + 28)
+            directories = o + 92
+        elif self.magic == PE32_PLUS_MAGIC:
+            self.image_base = struct.unpack_from("<Q", self.data, o + 24)[0]
+            directories = o + 108
+        else:
+            raise PeError("no PE32 or PE32+ optional header: magic 0x%04X" % self.magic)
         self.entry_rva = self._u32(o + 16)
-        self.image_base = self._u32(o + 28)
         self.checksum_offset = o + 64
         self.checksum = self._u32(self.checksum_offset)
         self.subsystem = self._u16(o + 68)
-        directory_count = self._u32(o + 92)
+        directory_count = self._u32(directories)
+        self.directories_offset = directories + 4
         self.directories = [
-            struct.unpack_from("<II", self.data, o + 96 + 8 * i) for i in range(directory_count)
+            struct.unpack_from("<II", self.data, self.directories_offset + 8 * i)
+            for i in range(directory_count)
         ]
         self.sections = []
         table = o + optional_size
@@ -89,6 +104,24 @@ class PeImage:
                 return names
             names.append(self._c_string(name_rva))
             offset += 20
+
+    def certificate_types(self):
+        """The certificate types of the Authenticode table (a file offset, not an RVA: it lies
+        outside the sections, after the image); empty when the image is not signed."""
+        offset, size = self.directory(DIRECTORY_SECURITY)
+        if offset == 0 or size == 0:
+            return []
+        if offset + size > len(self.data):
+            raise PeError("certificate table runs past the end of the file")
+        types = []
+        end = offset + size
+        while offset + 8 <= end:
+            length, _revision, kind = struct.unpack_from("<IHH", self.data, offset)
+            if length < 8:
+                raise PeError("certificate entry of %d bytes" % length)
+            types.append(kind)
+            offset += (length + 7) & ~7
+        return types
 
     def has_relocations(self):
         _rva, size = self.directory(DIRECTORY_BASERELOC)

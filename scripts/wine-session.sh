@@ -1,12 +1,15 @@
 # Sourced by the scripts that run Windows programs under wine. Sets up, once per script:
-#   - the 32-bit wine prefix kept in the build tree (build/windows/wineprefix),
+#   - the wine prefix kept in the build tree: `wine_session_start` gives the 32-bit one
+#     (build/windows/wineprefix), `wine_session_start windows64 win64` the 64-bit one
+#     (build/windows64/wineprefix), which runs 64-bit programs and, in its 32-bit layer,
+#     32-bit ones as a 64-bit Windows does,
 #   - an X display for the programs' windows (Xvfb on a free display number when none is set),
 #   - one wineserver for the whole script, its output detached so that no caller waits for it,
 #   - "宋体" and SimSun, the dialogs' font, replaced by WenQuanYi Micro Hei, so that the Chinese
 #     captions draw as on a Chinese Windows.
 # Everything started here is stopped when the script exits.
 wine_session_start() {
-    export WINEPREFIX="$PWD/build/windows/wineprefix" WINEARCH=win32 WINEDEBUG=-all
+    export WINEPREFIX="$PWD/build/${1:-windows}/wineprefix" WINEARCH="${2:-win32}" WINEDEBUG=-all
     # No Mono or Gecko: nothing here needs them, and their installers would ask.
     export WINEDLLOVERRIDES="mscoree,mshtml="
     mkdir -p "$WINEPREFIX"

@@ -8,6 +8,12 @@
  * test build (TARNEL_PORTS_THROUGH_HAL) goes through the HAL's port functions instead, because
  * a raw port instruction kills wine's driver host while the HAL functions are harmless stubs
  * there. Either way the driver imports nothing but the kernel (and, in the test build, the HAL).
+ * Both are built for 32-bit x86 and for x64; only the x86 kernel has an I/O permission map.
+ * The x64 HAL exports no port functions (x64 drivers execute the instructions inline), so the
+ * x64 test build (TARNEL_NO_PORTS) reads every port as 0 and drops every write, which is what
+ * wine's HAL stubs give the x86 test build: under wine there is no port either way, and what
+ * the test builds exist for is the glue around the core (load, device, access, dispatch,
+ * unload) in a real driver host.
  */
 /* The file-system kit's header: the driver kit's alone lacks the security descriptor and ACL
  * calls that restrict who may open the device. */
@@ -19,10 +25,20 @@
 #include "driver/port_io.h"
 #include "protocol/tarnel_protocol.h"
 
+/* The I/O permission map exists only in the 32-bit x86 kernel: the x64 kernel has no call to
+ * install one, so there the program's port accesses all go through the device's requests
+ * (which it does on either architecture anyway) and no user process gains a port. */
+#if defined(__i386__)
+#define TARNEL_HAS_IO_MAP 1
 /* The kernel exports these two only on 32-bit x86, and the DDK headers do not declare them.
  * A map is one bit per port for all 65536 ports; a 0 bit lets user mode use the port. */
 NTKERNELAPI BOOLEAN NTAPI Ke386SetIoAccessMap(ULONG MapNumber, PVOID Map);
 NTKERNELAPI BOOLEAN NTAPI Ke386IoSetAccessProcess(PEPROCESS Process, ULONG MapNumber);
+#elif defined(__x86_64__)
+#define TARNEL_HAS_IO_MAP 0
+#else
+#error "Tarnel is built for x86 and x64 only"
+#endif
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path);
 
@@ -34,12 +50,26 @@ static const WCHAR kLinkName[] = L"\\DosDevices\\Tarnel";
 
 /* The driver's whole state between requests. Zero at load: DriverParams then names family
  * AVR with cable kind 0, for which the core moves no line until SET_PARAMS arrives. */
+#if TARNEL_HAS_IO_MAP
 static PVOID g_io_map;
+#endif
 static DriverParams g_params;
 
 /* ---- Port access ------------------------------------------------------------------------ */
 
-#ifdef TARNEL_PORTS_THROUGH_HAL
+#if defined(TARNEL_NO_PORTS)
+static uint8_t PortIn(void* context, uint16_t port) {
+    (void)context;
+    (void)port;
+    return 0;
+}
+
+static void PortOut(void* context, uint16_t port, uint8_t value) {
+    (void)context;
+    (void)port;
+    (void)value;
+}
+#elif defined(TARNEL_PORTS_THROUGH_HAL)
 static uint8_t PortIn(void* context, uint16_t port) {
     (void)context;
     return READ_PORT_UCHAR((PUCHAR)(ULONG_PTR)port);
@@ -137,20 +167,46 @@ static NTSTATUS RestrictToAdministrators(PDEVICE_OBJECT device) {
 
 /* ---- Load and unload ------------------------------------------------------------------- */
 
+#if TARNEL_HAS_IO_MAP
+/* Installs the permission map for the loading process: it may use the parallel ports'
+ * registers and no other port, the same blocks the dispatch admits. */
+static NTSTATUS GrantIoMap(void) {
+    g_io_map = MmAllocateNonCachedMemory(TARNEL_IO_MAP_BYTES);
+    if (g_io_map == NULL) return STATUS_INSUFFICIENT_RESOURCES;
+    TarnelFillIoMap((uint8_t*)g_io_map);
+    /* Their results are not looked at: the driver's own port access runs in kernel mode and
+     * needs no map, so a kernel that refuses one still leaves a working device. */
+    Ke386IoSetAccessProcess(IoGetCurrentProcess(), TARNEL_IO_MAP_NUMBER);
+    Ke386SetIoAccessMap(TARNEL_IO_MAP_NUMBER, g_io_map);
+    return STATUS_SUCCESS;
+}
+
 /* Undoes the permission map of a load that cannot finish: the loading process loses its port
  * access again, and the map's memory goes back, since no unload will ever run for a driver
  * whose entry routine failed. */
-static void ReleaseIoMap(PEPROCESS process) {
-    Ke386IoSetAccessProcess(process, TARNEL_NO_IO_MAP);
+static void ReleaseIoMap(void) {
+    Ke386IoSetAccessProcess(IoGetCurrentProcess(), TARNEL_NO_IO_MAP);
     MmFreeNonCachedMemory(g_io_map, TARNEL_IO_MAP_BYTES);
     g_io_map = NULL;
 }
 
-static VOID NTAPI TarnelUnload(PDRIVER_OBJECT driver) {
+static void FreeIoMap(void) {
     if (g_io_map != NULL) {
         MmFreeNonCachedMemory(g_io_map, TARNEL_IO_MAP_BYTES);
         g_io_map = NULL;
     }
+}
+#else
+/* No map on x64: nothing to grant, undo or free. */
+static NTSTATUS GrantIoMap(void) {
+    return STATUS_SUCCESS;
+}
+static void ReleaseIoMap(void) {}
+static void FreeIoMap(void) {}
+#endif
+
+static VOID NTAPI TarnelUnload(PDRIVER_OBJECT driver) {
+    FreeIoMap();
     UNICODE_STRING link;
     RtlInitUnicodeString(&link, kLinkName);
     IoDeleteSymbolicLink(&link);
@@ -189,32 +245,24 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     /* A refused base admits nothing beyond LPT1..LPT3. */
     (void)TarnelAdmitExtraBase(ReadExtraPortBase(registry_path));
 
-    g_io_map = MmAllocateNonCachedMemory(TARNEL_IO_MAP_BYTES);
-    if (g_io_map == NULL) return STATUS_INSUFFICIENT_RESOURCES;
-    /* The process the map is enabled for may use the parallel ports' registers and no
-     * other port: the same blocks the dispatch admits. */
-    TarnelFillIoMap((uint8_t*)g_io_map);
-    /* Their results are not looked at: the driver's own port access runs in kernel mode and
-     * needs no map, so a kernel that refuses one still leaves a working device. */
-    PEPROCESS process = IoGetCurrentProcess();
-    Ke386IoSetAccessProcess(process, TARNEL_IO_MAP_NUMBER);
-    Ke386SetIoAccessMap(TARNEL_IO_MAP_NUMBER, g_io_map);
+    NTSTATUS status = GrantIoMap();
+    if (!NT_SUCCESS(status)) return status;
 
     UNICODE_STRING device_name;
     RtlInitUnicodeString(&device_name, kDeviceName);
     PDEVICE_OBJECT device = NULL;
     /* Secure open: the device's security descriptor also guards opens of any name below
      * the device's, which would otherwise reach the dispatch unchecked. */
-    NTSTATUS status = IoCreateDevice(driver, 0, &device_name, TARNEL_DEVICE_TYPE,
-                                     FILE_DEVICE_SECURE_OPEN, FALSE, &device);
+    status = IoCreateDevice(driver, 0, &device_name, TARNEL_DEVICE_TYPE, FILE_DEVICE_SECURE_OPEN,
+                            FALSE, &device);
     if (!NT_SUCCESS(status)) {
-        ReleaseIoMap(process);
+        ReleaseIoMap();
         return status;
     }
     status = RestrictToAdministrators(device);
     if (!NT_SUCCESS(status)) {
         IoDeleteDevice(device);
-        ReleaseIoMap(process);
+        ReleaseIoMap();
         return status;
     }
 
@@ -225,7 +273,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
         /* The device name would otherwise stay taken until reboot, and the next load would
          * fail on it. */
         IoDeleteDevice(device);
-        ReleaseIoMap(process);
+        ReleaseIoMap();
         return status;
     }
 

@@ -3,7 +3,9 @@
 of a built driver in one way (fixing the checksum afterwards where the damage is meant to be
 caught by another check) and expects exactly that check to complain.
 
-Usage: check_pe_test.py --nm NM Tarnel.sys TarnelTest.sys
+Usage: check_pe_test.py --nm NM [--machine i386|amd64] [--entry SYMBOL] [--signed]
+                        [--test-imports A.dll,B.dll] Tarnel.sys TarnelTest.sys
+(--signed: the shipped Tarnel.sys carries a signature, as the x64 build's does)
 """
 
 import argparse
@@ -37,8 +39,9 @@ class DamagedImages(unittest.TestCase):
     def tearDown(self):
         shutil.rmtree(self.dir)
 
-    def problems(self, imports=("ntoskrnl.exe",), path=None):
-        return check_pe.check(path or self.path, ARGS.nm, "_DriverEntry@8", list(imports))
+    def problems(self, imports=("ntoskrnl.exe",), path=None, machine=None, signed=False):
+        return check_pe.check(path or self.path, ARGS.nm, ARGS.entry, list(imports),
+                              machine or ARGS.machine, signed)
 
     def patch(self, offset, raw, fix_checksum=True):
         with open(self.path, "rb") as f:
@@ -61,7 +64,7 @@ class DamagedImages(unittest.TestCase):
 
     def test_built_images_pass(self):
         self.assertEqual(self.problems(), [])
-        self.assertEqual(self.problems(("ntoskrnl.exe", "HAL.dll"), ARGS.test_variant), [])
+        self.assertEqual(self.problems(ARGS.test_imports.split(","), ARGS.test_variant), [])
 
     def test_any_changed_byte_breaks_the_checksum(self):
         image = self.image()
@@ -83,6 +86,20 @@ class DamagedImages(unittest.TestCase):
                        check=True, capture_output=True)
         self.assertEqual(self.image().checksum, 1)
 
+    def test_other_machine_is_refused(self):
+        other = "i386" if ARGS.machine == "amd64" else "amd64"
+        problems = self.problems(machine=other)
+        self.assertTrue(any("not " + other in p for p in problems), problems)
+        self.assertTrue(any("optional header magic" in p for p in problems), problems)
+
+    def test_signature_is_required_when_asked_for(self):
+        if ARGS.signed:
+            self.assertEqual(self.problems(signed=True), [])
+            # The signature cut off: the directory entry zeroed, as an unsigned image has it.
+            self.patch(self.image().directories_offset + 8 * pe_image.DIRECTORY_SECURITY,
+                       b"\0" * 8)
+        self.assertOnlyProblem("not signed", self.problems(signed=True))
+
     def test_user_mode_subsystem_is_refused(self):
         self.patch(self.image().optional_offset + 68, struct.pack("<H", 2))
         self.assertOnlyProblem("not native", self.problems())
@@ -95,17 +112,19 @@ class DamagedImages(unittest.TestCase):
 
     def test_imports_must_match_exactly(self):
         self.assertOnlyProblem("expected exactly", self.problems(("ntoskrnl.exe", "HAL.dll")))
-        self.assertOnlyProblem("expected exactly", self.problems(path=ARGS.test_variant))
+        self.assertOnlyProblem("expected exactly",
+                               self.problems(ARGS.test_imports.split(",") + ["kernel32.dll"],
+                                             ARGS.test_variant))
 
     def test_stripped_relocations_are_refused(self):
         image = self.image()
-        self.patch(image.optional_offset + 96 + 8 * pe_image.DIRECTORY_BASERELOC + 4,
+        self.patch(image.directories_offset + 8 * pe_image.DIRECTORY_BASERELOC + 4,
                    b"\0\0\0\0")
         self.assertOnlyProblem("no base relocations", self.problems())
 
     def test_not_a_pe_file(self):
         self.patch(0, b"ZM", fix_checksum=False)
-        self.assertOnlyProblem("not a 32-bit PE image", self.problems())
+        self.assertOnlyProblem("not a PE image", self.problems())
 
 
 class Checksum(unittest.TestCase):
@@ -119,6 +138,10 @@ def main():
     global ARGS
     parser = argparse.ArgumentParser()
     parser.add_argument("--nm", required=True)
+    parser.add_argument("--machine", default="i386")
+    parser.add_argument("--entry", default="_DriverEntry@8")
+    parser.add_argument("--signed", action="store_true")
+    parser.add_argument("--test-imports", default="ntoskrnl.exe,HAL.dll")
     parser.add_argument("shipped")
     parser.add_argument("test_variant")
     ARGS, rest = parser.parse_known_args()

@@ -65,8 +65,9 @@ bool SaveArea(RECT r, const wchar_t* path) {
     GdiFlush();
     const DWORD stride = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
     const DWORD size = stride * static_cast<DWORD>(height);
-    BITMAPFILEHEADER header{0x4D42, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER) + size, 0,
-                            0, sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER)};
+    // The header sizes are size_t, 64 bits wide in the x64 build; the file's fields are 32.
+    constexpr DWORD kHeaders = sizeof(BITMAPFILEHEADER) + sizeof(BITMAPINFOHEADER);
+    BITMAPFILEHEADER header{0x4D42, kHeaders + size, 0, 0, kHeaders};
     bool ok = false;
     HANDLE file = CreateFileW(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     if (file != INVALID_HANDLE_VALUE) {
