@@ -7,7 +7,7 @@ packages=(
   build-essential cmake ninja-build ccache pkg-config
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
-  srecord gcc-avr binutils-avr avr-libc
+  srecord gcc-avr binutils-avr avr-libc avrdude
   qt6-base-dev fonts-wqy-microhei xvfb
   qt6-svg-dev fonts-wqy-zenhei
   dpkg-dev mmdebstrap groff-base desktop-file-utils
