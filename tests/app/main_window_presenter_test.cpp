@@ -269,6 +269,9 @@ TEST_F(MainWindowTest, FamilySwitchHidesAndShowsTheFusePanel) {
     }
     EXPECT_EQ(view_.texts[kFuseGroupId], "Fuse Option");
     EXPECT_EQ(view_.lists[kChipListId].selection, mega8_);
+    // Every chip of the list is offered, beyond the hundred the window once showed.
+    EXPECT_EQ(view_.lists[kChipListId].items, ChipList(kFamilyAvr));
+    EXPECT_GT(view_.lists[kChipListId].items.size(), 100u);
 }
 
 TEST_F(MainWindowTest, ChipSelectionLoadsDefaultsAndTheFuseBoxesAndWizardFollowTheLowByte) {
