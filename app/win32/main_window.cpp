@@ -12,11 +12,11 @@
 #include "app/main_window_template.h"
 #include "app/speed_dialog_presenter.h"
 #include "app/win32/option_dialog.h"
-#include "cli/sim_dump.h"
 #include "controls/hyperlink_model.h"
 #include "controls/win32/artwork.h"
 #include "engine/engine_types.h"
 #include "files/utf8_path.h"
+#include "hosting/sim_dump.h"
 
 namespace velkor::win32 {
 namespace {

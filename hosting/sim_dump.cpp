@@ -1,4 +1,4 @@
-#include "cli/sim_dump.h"
+#include "hosting/sim_dump.h"
 
 #include <algorithm>
 #include <cstdio>
