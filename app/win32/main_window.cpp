@@ -238,7 +238,7 @@ void MainWindow::DumpSimulatedChip() {
     if (simDumpFolder_.empty() || presenter_ == nullptr) return;
     PortPath* port = presenter_->Port();
     if (port == nullptr || port->Bench() == nullptr) return;
-    const std::string error = cli::DumpSimChip(*port->Bench(), simDumpFolder_);
+    const std::string error = DumpSimChip(*port->Bench(), simDumpFolder_);
     if (!error.empty()) station_.Log({Msg::kNote, {error + "\r\n"}});
 }
 
