@@ -2,8 +2,6 @@
 
 #include <utility>
 
-#include "app/auto_program.h"
-#include "app/flash_file_watch.h"
 #include "app/main_window_template.h"
 #include "devices/chip_table.h"
 #include "devices/clock_wizard.h"
@@ -12,6 +10,8 @@
 #include "devices/fuse_safety.h"
 #include "files/hex_writer.h"
 #include "files/safe_file.h"
+#include "watch/auto_program.h"
+#include "watch/flash_file_watch.h"
 
 namespace velkor {
 namespace {

@@ -14,8 +14,8 @@
 #include <thread>
 #include <vector>
 
-#include "app/file_watcher.h"
 #include "cli/watch_loop.h"
+#include "watch/file_watcher.h"
 
 namespace {
 

@@ -11,7 +11,6 @@
 #include "cli/cli_options.h"
 #include "cli/fuse_calculator.h"
 #include "cli/log_printer.h"
-#include "cli/sim_dump.h"
 #include "cli/watch_loop.h"
 #include "devices/chip_table.h"
 #include "driverclient/driver_check.h"
@@ -21,6 +20,7 @@
 #include "files/settings.h"
 #include "files/utf8_path.h"
 #include "hosting/port_path.h"
+#include "hosting/sim_dump.h"
 #include "station/station.h"
 
 namespace velkor::cli {

@@ -4,10 +4,10 @@
 #include <optional>
 #include <thread>
 
-#include "app/auto_program.h"
-#include "app/file_watcher.h"
 #include "files/image_loader.h"
 #include "files/safe_file.h"
+#include "watch/auto_program.h"
+#include "watch/file_watcher.h"
 
 #ifdef _WIN32
 #include <windows.h>

@@ -1,28 +1,9 @@
 #include "driver/serial_engine.h"
 
+#include "protocol/cable_pins.h"
 #include "protocol/tarnel_protocol.h"
 
-/* Each cable is one row; the routines below never name a cable. */
-static const TarnelLinePattern kLinePatterns[] = {
-    /* kind family                  rest  MOSI  SCK   MISO  inverted */
-    {7, TARNEL_FAMILY_AVR, 0x08, 0x02, 0x01, 0x80, 1},  /* D3 held high */
-    {8, TARNEL_FAMILY_AVR, 0x00, 0x20, 0x10, 0x40, 0},  /* STK200/STK300 */
-    {9, TARNEL_FAMILY_AVR, 0x10, 0x01, 0x02, 0x10, 0},  /* Xilinx, D4 held high */
-    {10, TARNEL_FAMILY_AVR, 0x00, 0x01, 0x02, 0x40, 0}, /* Lattice */
-    {11, TARNEL_FAMILY_AVR, 0x00, 0x40, 0x01, 0x80, 1}, /* ByteBlasterMV */
-    /* 89S5x parts hold RESET high while programming, so it is part of the rest value. */
-    {8, TARNEL_FAMILY_AT89S5X, 0x80, 0x20, 0x10, 0x40, 0},
-    {11, TARNEL_FAMILY_AT89S5X, 0x02, 0x40, 0x01, 0x80, 1},
-};
-
-const TarnelLinePattern* TarnelFindLinePattern(uint8_t cable_kind, uint16_t family) {
-    for (uint32_t i = 0; i < sizeof kLinePatterns / sizeof kLinePatterns[0]; ++i) {
-        if (kLinePatterns[i].cable_kind == cable_kind && kLinePatterns[i].family == family) {
-            return &kLinePatterns[i];
-        }
-    }
-    return 0;
-}
+/* The routines below never name a cable: each reads its lines from the cable table. */
 
 /* Waiting is counted in data-register reads, not time: one read lasts about as long on every
  * port, and the kernel has no cheaper busy-wait that is as predictable. */
@@ -39,7 +20,7 @@ static void WriteData(const DriverParams* params, const TarnelPortIo* io, uint8_
 }
 
 void TarnelSendByte(const DriverParams* params, const TarnelPortIo* io, uint8_t value) {
-    const TarnelLinePattern* pins = TarnelFindLinePattern(params->cable_kind, params->family);
+    const CablePins* pins = CableFindPins(params->cable_kind, params->family);
     if (pins == 0) {
         Wait(params, io);
         return;
@@ -58,7 +39,7 @@ void TarnelSendByte(const DriverParams* params, const TarnelPortIo* io, uint8_t 
 }
 
 uint8_t TarnelReceiveByte(const DriverParams* params, const TarnelPortIo* io) {
-    const TarnelLinePattern* pins = TarnelFindLinePattern(params->cable_kind, params->family);
+    const CablePins* pins = CableFindPins(params->cable_kind, params->family);
     if (pins == 0) return 0;
     const uint16_t status_port = (uint16_t)(params->port_base + 1u);
     uint8_t result = 0;

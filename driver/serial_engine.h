@@ -4,7 +4,8 @@
  * device call for every port access. The line sequences are the program's SendByte and
  * ReceiveByte, so a target cannot tell which side shifted.
  *
- * Every routine reads the shifting parameters and reaches the port only through the seam.
+ * Every routine reads the shifting parameters and reaches the port only through the seam; the
+ * lines of each cable come from the cable table shared with the program (protocol/cable_pins.h).
  */
 #ifndef VELKOR_DRIVER_SERIAL_ENGINE_H
 #define VELKOR_DRIVER_SERIAL_ENGINE_H
@@ -18,27 +19,12 @@
 extern "C" {
 #endif
 
-/* The data-register lines of one cable for one family, and where MISO comes back. */
-typedef struct TarnelLinePattern {
-    uint8_t cable_kind;
-    uint16_t family;
-    uint8_t rest;          /* data value with SCK low and MOSI 0 */
-    uint8_t mosi;          /* data bit driving MOSI */
-    uint8_t sck;           /* data bit driving SCK */
-    uint8_t miso_bit;      /* status bit carrying MISO */
-    uint8_t miso_inverted; /* nonzero: MISO is 1 when that status bit reads 0 */
-} TarnelLinePattern;
-
-/* The pattern for a pair, or null for a pair that carries no transfer (89S5x targets are
- * wired only on cable kinds 8 and 11). */
-const TarnelLinePattern* TarnelFindLinePattern(uint8_t cable_kind, uint16_t family);
-
 /* Eight bits out, most significant first: 17 writes, each followed by one wait. A pair
- * without a pattern only waits once. */
+ * without a row in the cable table only waits once. */
 void TarnelSendByte(const DriverParams* params, const TarnelPortIo* io, uint8_t value);
 
-/* Eight bits in, most significant first, with MOSI held at 0. A pair without a pattern
- * returns 0 without touching the port. */
+/* Eight bits in, most significant first, with MOSI held at 0. A pair without a row in the
+ * cable table returns 0 without touching the port. */
 uint8_t TarnelReceiveByte(const DriverParams* params, const TarnelPortIo* io);
 
 /* Result of TarnelWriteByte. */

@@ -4,8 +4,8 @@
 #include <array>
 #include <cstdio>
 
-#include "engine/cable_pins.h"
 #include "engine/isp_programmer.h"
+#include "protocol/cable_pins.h"
 
 namespace velkor {
 namespace {
@@ -379,11 +379,11 @@ void ReportNoSupply(const Walk& walk, CableTestResult& result) {
 
 // Leaves the lines as a run leaves them: released for a recognised cable, else all low.
 void ReleaseLines(IspProgrammer& engine, std::uint16_t base, std::uint8_t cableKind) {
-    const ReleaseStep* step = ReleaseSteps(cableKind, engine.targetFamily);
+    const CableStep* step = CableReleaseSteps(cableKind, engine.targetFamily);
     engine.WritePort(base, 0x00);
-    for (; step->kind != ReleaseStep::kEnd; ++step) {
-        if (step->kind == ReleaseStep::kData) engine.WritePort(base, step->value);
-        if (step->kind == ReleaseStep::kControl) {
+    for (; step->kind != CABLE_STEP_END; ++step) {
+        if (step->kind == CABLE_STEP_DATA) engine.WritePort(base, step->value);
+        if (step->kind == CABLE_STEP_CONTROL) {
             engine.WritePort(static_cast<std::uint16_t>(base + 2), step->value);
         }
     }

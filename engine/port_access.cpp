@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <string>
 
-#include "engine/cable_pins.h"
 #include "engine/isp_programmer.h"
+#include "protocol/cable_pins.h"
 
 namespace velkor {
 namespace {
@@ -219,19 +219,17 @@ int IspProgrammer::OpenPort() {
 }
 
 void IspProgrammer::ReleasePort() {
-    for (const ReleaseStep* step = ReleaseSteps(cableKind, targetFamily);
-         step->kind != ReleaseStep::kEnd; ++step) {
+    for (const CableStep* step = CableReleaseSteps(cableKind, targetFamily);
+         step->kind != CABLE_STEP_END; ++step) {
         switch (step->kind) {
-            case ReleaseStep::kData:
+            case CABLE_STEP_DATA:
                 WritePort(portBase, step->value);
                 break;
-            case ReleaseStep::kControl:
+            case CABLE_STEP_CONTROL:
                 WritePort(static_cast<std::uint16_t>(portBase + 2), step->value);
                 break;
-            case ReleaseStep::kWait:
+            case CABLE_STEP_WAIT:
                 PortWait();
-                break;
-            case ReleaseStep::kEnd:
                 break;
         }
     }

@@ -1,20 +1,27 @@
 // Serial instruction transfer: bits between the PC and the target's programming interface,
 // most significant first, on the lines that the cable's pin row names.
-#include "engine/cable_pins.h"
 #include "engine/isp_programmer.h"
+#include "protocol/cable_pins.h"
 
 namespace velkor {
 namespace {
 
+// The engine names cables and families by its own constants and finds their rows in the
+// shared table by the table's numbers.
+static_assert(kCableUnnamed == CABLE_KIND_UNNAMED && kCableStk200 == CABLE_KIND_STK200 &&
+              kCableXilinx == CABLE_KIND_XILINX && kCableLattice == CABLE_KIND_LATTICE &&
+              kCableByteBlaster == CABLE_KIND_BYTEBLASTER);
+static_assert(kFamilyAvr == TARNEL_FAMILY_AVR && kFamily89S5x == TARNEL_FAMILY_AT89S5X);
+
 bool SampleMiso(const CablePins& pins, std::uint8_t status) {
-    const bool level = (status & pins.misoBit) != 0;
-    return pins.misoInverted ? !level : level;
+    const bool level = (status & pins.miso_bit) != 0;
+    return pins.miso_inverted != 0 ? !level : level;
 }
 
 }  // namespace
 
 void IspProgrammer::SendByte(std::uint8_t value) {
-    const CablePins* pins = FindCablePins(cableKind, targetFamily);
+    const CablePins* pins = CableFindPins(cableKind, targetFamily);
     if (pins == nullptr) {
         PortWait();
         return;
@@ -32,7 +39,7 @@ void IspProgrammer::SendByte(std::uint8_t value) {
 }
 
 std::uint8_t IspProgrammer::ReceiveByte() {
-    const CablePins* pins = FindCablePins(cableKind, targetFamily);
+    const CablePins* pins = CableFindPins(cableKind, targetFamily);
     if (pins == nullptr) return 0;
     const std::uint16_t status = static_cast<std::uint16_t>(portBase + 1);
     std::uint8_t result = 0;
@@ -50,7 +57,7 @@ std::uint8_t IspProgrammer::ReceiveByte() {
 
 void IspProgrammer::ResetTarget() {
     if (targetFamily != kFamilyAvr && targetFamily != kFamily89S5x) return;
-    const CablePins* pins = FindCablePins(cableKind, targetFamily);
+    const CablePins* pins = CableFindPins(cableKind, targetFamily);
     if (pins != nullptr) {
         // AVR: RESET pulses high for two half-periods and stays low while programming.
         // 89S5x: RESET (active high) drops for two half-periods and stays high.
@@ -65,7 +72,7 @@ void IspProgrammer::ResetTarget() {
 }
 
 void IspProgrammer::ExtraClock() {
-    const CablePins* pins = FindCablePins(cableKind, targetFamily);
+    const CablePins* pins = CableFindPins(cableKind, targetFamily);
     if (pins == nullptr) {
         PortWait();
         PortWait();

@@ -147,7 +147,7 @@ time alone. A file system that keeps times coarsely (a kernel clock tick, FAT's 
 gives two saves close together the same time, so a build that renamed a second file into place
 within one tick was never reported, and the window kept and programmed the first. The watcher
 now also compares the file's size and identity (inode number, file index);
-\`tests/watcher/file_watcher_test.cpp\` renames two files of the same time over it. (One storm
+\`tests/watch/file_watcher_test.cpp\` renames two files of the same time over it. (One storm
 under ThreadSanitizer on a loaded machine ended with the newest file never loaded; this fault
 fits that, though the failure did not come back to confirm it.)
 

@@ -6,11 +6,11 @@
 #include <cstdio>
 #include <string>
 
-#include "app/auto_program.h"
-#include "app/file_watcher.h"
 #include "app/qt/main_window.h"
 #include "station/station.h"
 #include "files/settings.h"
+#include "watch/auto_program.h"
+#include "watch/file_watcher.h"
 
 namespace {
 

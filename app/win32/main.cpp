@@ -10,12 +10,12 @@
 
 #include <memory>
 
-#include "app/auto_program.h"
-#include "app/file_watcher.h"
 #include "app/win32/main_window.h"
 #include "station/station.h"
 #include "files/settings.h"
 #include "files/utf8_path.h"
+#include "watch/auto_program.h"
+#include "watch/file_watcher.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     INITCOMMONCONTROLSEX controls{sizeof(controls), ICC_STANDARD_CLASSES | ICC_WIN95_CLASSES};

@@ -12,11 +12,11 @@
 #include "app/main_window_template.h"
 #include "app/speed_dialog_presenter.h"
 #include "app/win32/option_dialog.h"
-#include "cli/sim_dump.h"
 #include "controls/hyperlink_model.h"
 #include "controls/win32/artwork.h"
 #include "engine/engine_types.h"
 #include "files/utf8_path.h"
+#include "hosting/sim_dump.h"
 
 namespace velkor::win32 {
 namespace {
@@ -238,7 +238,7 @@ void MainWindow::DumpSimulatedChip() {
     if (simDumpFolder_.empty() || presenter_ == nullptr) return;
     PortPath* port = presenter_->Port();
     if (port == nullptr || port->Bench() == nullptr) return;
-    const std::string error = cli::DumpSimChip(*port->Bench(), simDumpFolder_);
+    const std::string error = DumpSimChip(*port->Bench(), simDumpFolder_);
     if (!error.empty()) station_.Log({Msg::kNote, {error + "\r\n"}});
 }
 

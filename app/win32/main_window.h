@@ -11,7 +11,6 @@
 #include <memory>
 #include <string>
 
-#include "app/file_watcher.h"
 #include "app/main_window_presenter.h"
 #include "app/main_window_view.h"
 #include "controls/win32/flat_combo_box.h"
@@ -19,6 +18,7 @@
 #include "controls/win32/icon_button.h"
 #include "controls/win32/status_display.h"
 #include "station/station.h"
+#include "watch/file_watcher.h"
 
 namespace velkor::win32 {
 

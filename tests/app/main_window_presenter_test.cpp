@@ -8,7 +8,6 @@
 #include <memory>
 #include <string>
 
-#include "app/flash_file_watch.h"
 #include "app/main_window_template.h"
 #include "devices/chip_table.h"
 #include "devices/fuse_panel.h"
@@ -17,6 +16,7 @@
 #include "files/profile_file.h"
 #include "files/safe_file.h"
 #include "tests/app/fake_main_window_view.h"
+#include "watch/flash_file_watch.h"
 
 namespace velkor {
 namespace {

@@ -9,13 +9,13 @@
 #include <string>
 #include <vector>
 
-#include "app/flash_file_watch.h"
 #include "app/main_window_presenter.h"
 #include "app/main_window_template.h"
 #include "cli/cli_app.h"
 #include "devices/chip_table.h"
 #include "tests/app/fake_main_window_view.h"
 #include "tests/cli/cli_run.h"
+#include "watch/flash_file_watch.h"
 
 namespace velkor {
 namespace {

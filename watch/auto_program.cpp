@@ -1,4 +1,4 @@
-#include "app/auto_program.h"
+#include "watch/auto_program.h"
 
 #include <vector>
 

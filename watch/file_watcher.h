@@ -20,7 +20,7 @@
 #include <unordered_map>
 #include <vector>
 
-#include "app/change_notifier.h"
+#include "watch/change_notifier.h"
 
 namespace velkor {
 

@@ -7,8 +7,8 @@
 #include <mutex>
 #include <vector>
 
-#include "app/change_notifier.h"
 #include "files/utf8_path.h"
+#include "watch/change_notifier.h"
 
 namespace velkor {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/file_watcher.h"
+#include "watch/file_watcher.h"
 
 #ifndef _WIN32
 #include <fcntl.h>
@@ -12,7 +12,7 @@
 #include <fstream>
 #include <thread>
 
-#include "tests/watcher/watch_files.h"
+#include "tests/watch/watch_files.h"
 
 namespace velkor::test {
 namespace {

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "app/file_watcher.h"
-#include "app/flash_file_watch.h"
+#include "watch/file_watcher.h"
+#include "watch/flash_file_watch.h"
 
 namespace velkor {
 

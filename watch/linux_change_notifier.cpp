@@ -14,7 +14,7 @@
 #include <map>
 #include <mutex>
 
-#include "app/change_notifier.h"
+#include "watch/change_notifier.h"
 
 namespace velkor {
 namespace {

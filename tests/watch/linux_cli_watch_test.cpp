@@ -12,7 +12,7 @@
 #include <iterator>
 #include <thread>
 
-#include "tests/watcher/watch_files.h"
+#include "tests/watch/watch_files.h"
 
 namespace velkor::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "tests/watcher/watch_files.h"
+#include "tests/watch/watch_files.h"
 
 #include <algorithm>
 #include <atomic>

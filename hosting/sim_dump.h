@@ -7,7 +7,7 @@
 
 #include "hosting/sim_bench.h"
 
-namespace velkor::cli {
+namespace velkor {
 
 // DIR/flash.bin, DIR/eeprom.bin (whole memories) and DIR/state.txt (fuse_low, fuse_high,
 // fuse_ext, lock as key=value with two hex digits). Returns an error message or "".
@@ -25,4 +25,4 @@ std::string CheckSimDumpDir(const std::string& dir);
 // nothing unless everything was read.
 std::string LoadSimChip(SimBench& bench, const std::string& dir);
 
-}  // namespace velkor::cli
+}  // namespace velkor

@@ -8,12 +8,12 @@
 #include <fstream>
 #include <thread>
 
-#include "app/auto_program.h"
 #include "app/main_window_presenter.h"
 #include "app/main_window_template.h"
 #include "devices/chip_table.h"
 #include "tests/app/fake_main_window_view.h"
-#include "tests/watcher/watch_files.h"
+#include "tests/watch/watch_files.h"
+#include "watch/auto_program.h"
 
 namespace velkor::test {
 namespace {

@@ -1,7 +1,7 @@
 #include <gtest/gtest.h>
 
-#include "app/auto_program.h"
-#include "tests/watcher/watch_files.h"
+#include "tests/watch/watch_files.h"
+#include "watch/auto_program.h"
 
 namespace velkor::test {
 namespace {

@@ -1,4 +1,4 @@
-#include "app/file_watcher.h"
+#include "watch/file_watcher.h"
 
 #include <algorithm>
 #include <utility>

@@ -1,4 +1,4 @@
-#include "cli/sim_dump.h"
+#include "hosting/sim_dump.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -12,7 +12,7 @@
 
 #include "files/utf8_path.h"
 
-namespace velkor::cli {
+namespace velkor {
 namespace {
 
 bool WriteFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes) {
@@ -144,4 +144,4 @@ std::string LoadSimChip(SimBench& bench, const std::string& dir) {
     return {};
 }
 
-}  // namespace velkor::cli
+}  // namespace velkor

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "app/file_watcher.h"
+#include "watch/file_watcher.h"
 
 namespace velkor::test {
 
