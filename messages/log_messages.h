@@ -149,6 +149,9 @@ enum class Msg : std::uint16_t {
     kRefusedStep89,
     kRefusedNothingToDo,
 
+    // an output that is not a file
+    kSaveTargetNotRegular,
+
     kCount
 };
 
@@ -349,6 +352,9 @@ inline constexpr MsgText kMessages[] = {
      "%s (89S5x family) has no %s step; nothing was done.\r\n"},
     {Msg::kRefusedNothingToDo, "没有选择任何步骤, 操作未执行.\r\n",
      "No step chosen; nothing to do.\r\n"},
+    // The path.
+    {Msg::kSaveTargetNotRegular, "%s 不是普通文件 (设备, 管道, 套接字或文件夹), 未写入.\r\n",
+     "%s is not a regular file (a device, pipe, socket or folder); nothing was written.\r\n"},
 };
 
 constexpr bool MessagesInOrder() {
