@@ -484,6 +484,13 @@ void MainWindowPresenter::SaveCommand(bool flash) {
         path = view_.ChooseSaveFile(choice);
     }
     if (!path || !Idle()) return;
+    // A device or a pipe chosen by name would be swapped for a plain file: refused before the
+    // chip is read.
+    if (std::string target; !ReplaceableTarget(*path, target).empty()) {
+        station_.Log({Msg::kSaveTargetNotRegular, {*path}});
+        ShowLog();
+        return;
+    }
     savePath_ = *path;
     StartRun(flash ? WindowRun::kSaveFlash : WindowRun::kSaveEeprom, request);
 }

@@ -17,6 +17,7 @@
 #include "files/extra_settings.h"
 #include "files/hex_writer.h"
 #include "files/image_loader.h"
+#include "files/safe_file.h"
 #include "files/settings.h"
 #include "files/utf8_path.h"
 #include "hosting/port_path.h"
@@ -173,6 +174,18 @@ bool CheckCommandNeeds(const Options& o, Session& s, bool chipNamed, std::ostrea
             err << "velkorisp-cli: no folder for '" << path << "'\n";
             return false;
         }
+        std::string target;
+        if (const std::string refused = ReplaceableTarget(path, target); !refused.empty()) {
+            err << "velkorisp-cli: " << refused << "\n";
+            return false;
+        }
+    }
+    // The second file would replace the first: the flash read would be lost without a word.
+    if (!o.flashOut.empty() && !o.eepromOut.empty() &&
+        SameReplaceableTarget(o.flashOut, o.eepromOut)) {
+        err << "velkorisp-cli: --flash-out and --eeprom-out name the same file '" << o.eepromOut
+            << "'\n";
+        return false;
     }
     s.request.readFlash = !o.flashOut.empty();
     s.request.readEeprom = !o.eepromOut.empty();

@@ -57,6 +57,7 @@ enum SequenceResult : int {
     kSeqDriverCallsFailed = 8,   // the steps ran, but device calls of the driver failed
     kSeqNothingToVerify = 9,     // verify without a write step, and no image loaded
     kSeqConfigWriteFailed = 10,  // a fuse or lock byte read back without the bits written
+    kSeqTargetLost = 11,         // the target lost its supply or stopped answering mid-read
 };
 
 // Size of the two memory images: the largest flash and EEPROM of any supported chip.

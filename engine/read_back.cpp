@@ -39,6 +39,22 @@ int IspProgrammer::ReadBackBody() {
     }
     if (result == kSeqDone && readBackFlash) result = ReadBackMemory(true);
     if (result == kSeqDone && readBackEeprom) result = ReadBackMemory(false);
+    // A chip that lost its supply or its cable during the read answers with a constant line,
+    // which reads as plausible bytes: the supply and the signature are asked for again.
+    if (result == kSeqDone && (readBackFlash || readBackEeprom)) {
+        if (cableKind != kCableByteBlaster &&
+            (ReadPort(static_cast<std::uint16_t>(portBase + 1)) & 0x08) == 0) {
+            Log(Msg::kReadPowerLost);
+            result = kSeqTargetLost;
+        } else if (Protocol().HasSignature() && !SignatureMatchesSelection()) {
+            Log(Msg::kReadTargetLost);
+            result = kSeqTargetLost;
+        }
+    }
+    if (result == kSeqTargetLost) {
+        readFlash.clear();
+        readEeprom.clear();
+    }
     if (result == kSeqDone && backend_.FailedDriverCalls() != 0) result = kSeqDriverCallsFailed;
     if (result == kSeqDone) Log(Msg::kDone);
     ExitProgramming();
@@ -68,6 +84,21 @@ int IspProgrammer::ReadBackMemory(bool flash) {
             out[a] = ReadMemoryByte(flash ? kMemFlash : kMemEeprom, a);
         }
         PostProgress(static_cast<int>(a * 100u / size));
+        // A lost supply reads as one repeated 0x00 or 0xFF, as erased memory does: each such
+        // 256-byte block costs one read of the supply sense line, so the read ends at the block
+        // where the supply went, not after the whole memory.
+        const std::uint32_t end = a + step;
+        if (end % 256 != 0 && end != size) continue;
+        const std::uint32_t begin = (end - 1) & ~0xFFu;
+        const std::uint8_t first = out[begin];
+        const bool uniform = (first == 0x00 || first == 0xFF) &&
+                             std::all_of(out.begin() + begin, out.begin() + end,
+                                         [first](std::uint8_t b) { return b == first; });
+        if (uniform && cableKind != kCableByteBlaster &&
+            (ReadPort(static_cast<std::uint16_t>(portBase + 1)) & 0x08) == 0) {
+            Log(Msg::kReadPowerLost);
+            return kSeqTargetLost;
+        }
     }
     PostProgress(100);
     return kSeqDone;

@@ -85,15 +85,20 @@ class Descriptor {
     int fd_;
 };
 
-// A symbolic link is replaced through its target, so the link the user made stays a link.
-std::string ResolveTarget(const std::string& path) {
-    std::error_code error;
-    const std::filesystem::path name = PathFromUtf8(path);
-    if (std::filesystem::is_symlink(name, error)) {
-        const std::filesystem::path target = std::filesystem::canonical(name, error);
-        if (!error) return PathToUtf8(target);
+const char* KindOf(std::filesystem::file_type type) {
+    switch (type) {
+        case std::filesystem::file_type::directory:
+            return "a folder";
+        case std::filesystem::file_type::block:
+        case std::filesystem::file_type::character:
+            return "a device";
+        case std::filesystem::file_type::fifo:
+            return "a pipe";
+        case std::filesystem::file_type::socket:
+            return "a socket";
+        default:
+            return "not a regular file";
     }
-    return path;
 }
 
 // Creates a new, empty file beside `target` and returns its descriptor; its name in `name`.
@@ -247,9 +252,61 @@ FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::s
     }
 }
 
+std::string ReplaceableTarget(const std::string& path, std::string& target) {
+    namespace fs = std::filesystem;
+    fs::path name = PathFromUtf8(path);
+    std::error_code error;
+    // A link is followed by hand, not by canonical(): a dangling link names the file to create,
+    // and the link the user made stays a link.
+    for (int hops = 0;; ++hops) {
+#ifndef _WIN32
+        // /dev/stdout and the other descriptor links lead into /proc, whose links name what a
+        // process has open: a terminal, a pipe, or a file some other program is writing.
+        if (name.lexically_normal().string().starts_with("/proc/")) {
+            return path +
+                   " is a process's open descriptor, not a regular file; nothing is "
+                   "written to it";
+        }
+#endif
+        if (!fs::is_symlink(fs::symlink_status(name, error))) break;
+        if (hops == 40) return path + ": too many levels of symbolic links; nothing is written";
+        const fs::path next = fs::read_symlink(name, error);
+        if (error) return Describe("cannot follow the link", path, error.value());
+        name = next.is_absolute() ? next : name.parent_path() / next;
+    }
+    target = PathToUtf8(name);
+    const fs::file_type type = fs::symlink_status(name, error).type();
+    // Not found is a new file; a status that cannot be had (no permission) is left to the
+    // write, which reports it.
+    if (type == fs::file_type::regular || type == fs::file_type::not_found ||
+        type == fs::file_type::none) {
+        return "";
+    }
+    return path + " is " + KindOf(type) + ", not a regular file; nothing is written to it";
+}
+
+bool SameReplaceableTarget(const std::string& a, const std::string& b) {
+    const auto full = [](const std::string& path) {
+        std::string target = path;
+        ReplaceableTarget(path, target);
+        std::error_code error;
+        // Made absolute first: a relative name that does not exist yet is otherwise kept as
+        // it is spelled.
+        std::filesystem::path name = std::filesystem::absolute(PathFromUtf8(target), error);
+        if (error) return PathFromUtf8(target).lexically_normal();
+        std::filesystem::path canonical = std::filesystem::weakly_canonical(name, error);
+        return error ? name.lexically_normal() : canonical;
+    };
+    return full(a) == full(b);
+}
+
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string& error,
                          FileOps& ops) {
-    const std::string target = ResolveTarget(path);
+    std::string target;
+    if (std::string refused = ReplaceableTarget(path, target); !refused.empty()) {
+        error = std::move(refused);
+        return false;
+    }
     std::string temporary;
     Descriptor fd(CreateTemporary(target, temporary));
     if (!fd.Valid()) {

@@ -41,12 +41,23 @@ inline constexpr std::size_t kMaxHexFileBytes = 8 * 1024 * 1024;
 FileReadStatus ReadWholeFile(const std::string& path, std::string& bytes, std::string& error,
                              std::size_t maxBytes = kMaxSettingsFileBytes);
 
+// Where a replacement of `path` writes: `path` itself, or the file its symbolic link points to
+// (through a chain of links), also when that file does not exist yet. Only a new name or a
+// regular file is ever replaced: a device such as /dev/null, a pipe, a socket or a folder
+// would be swapped for a plain file under everyone using it. Returns "" with the name in
+// `target`, or a line saying why `path` is left alone.
+std::string ReplaceableTarget(const std::string& path, std::string& target);
+
+// Whether two paths that may be replaced name the same file: through links, and however each
+// is spelled ("x", "./x", an absolute name).
+bool SameReplaceableTarget(const std::string& a, const std::string& b);
+
 // Writes `bytes` to a new file beside `path`, flushes it to the disk and renames it over
 // `path` (over the file a symbolic link points to, keeping the link). An existing file keeps
 // its permission bits. After a save, temporaries that earlier saves of `path` left behind
 // when their process was killed before the rename are removed (only those of processes that
-// no longer run). On failure the temporary file is removed, `path` is untouched, `error`
-// says what failed, and the result is false.
+// no longer run). A `path` that ReplaceableTarget refuses is not touched. On failure the temporary
+// file is removed, `path` is untouched, `error` says what failed, and the result is false.
 bool ReplaceFileContents(const std::string& path, std::string_view bytes, std::string& error,
                          FileOps& ops = SystemFileOps());
 

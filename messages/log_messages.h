@@ -149,6 +149,12 @@ enum class Msg : std::uint16_t {
     kRefusedStep89,
     kRefusedNothingToDo,
 
+    // an output that is not a file
+    kSaveTargetNotRegular,
+    // a read that lost its target
+    kReadPowerLost,
+    kReadTargetLost,
+
     kCount
 };
 
@@ -349,6 +355,13 @@ inline constexpr MsgText kMessages[] = {
      "%s (89S5x family) has no %s step; nothing was done.\r\n"},
     {Msg::kRefusedNothingToDo, "没有选择任何步骤, 操作未执行.\r\n",
      "No step chosen; nothing to do.\r\n"},
+    // The path.
+    {Msg::kSaveTargetNotRegular, "%s 不是普通文件 (设备, 管道, 套接字或文件夹), 未写入.\r\n",
+     "%s is not a regular file (a device, pipe, socket or folder); nothing was written.\r\n"},
+    {Msg::kReadPowerLost, "读取过程中目标板断电, 读出的数据作废.\r\n",
+     "The target lost its supply during the read; the data read is discarded.\r\n"},
+    {Msg::kReadTargetLost, "读取结束时芯片不再应答, 读出的数据作废.\r\n",
+     "The chip no longer answered at the end of the read; the data read is discarded.\r\n"},
 };
 
 constexpr bool MessagesInOrder() {

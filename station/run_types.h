@@ -88,6 +88,7 @@ enum class RunResult {
     kConfigWriteFailed,  // a fuse or lock byte did not read back as written
     kEepromFailed,       // the EEPROM step failed (the rest ran)
     kChipUnknown,        // chosen by signature, but the signature is no known chip
+    kTargetLost,         // a read lost its target's supply or answers; nothing read is kept
 };
 
 // What a run did, for the front end that asked.

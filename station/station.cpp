@@ -29,6 +29,8 @@ RunResult FromSequence(int result) {
             return RunResult::kNothingToVerify;
         case kSeqConfigWriteFailed:
             return RunResult::kConfigWriteFailed;
+        case kSeqTargetLost:
+            return RunResult::kTargetLost;
         case IspProgrammer::kEngineBusy:
             return RunResult::kBusy;
         default:

@@ -196,6 +196,18 @@ TEST_F(MainWindowTest, SaveFlashWritesWhatTheChipHoldsAndOnlyAfterAReadThatWorke
     EXPECT_EQ(reread.flashImageLength, 200u);  // the erased rest is left out
     EXPECT_EQ(reread.flashImage, engine_.flashImage);
 
+    // A name that is not a regular file (here a folder) is refused before the chip is read,
+    // and left as it is.
+    const fs::path folder = dir_ / "folder.hex";
+    fs::create_directory(folder);
+    view_.nextSaveFile = folder.string();
+    p.OnCommand(kMenuSaveFlash);
+    EXPECT_FALSE(p.RunGoing());
+    EXPECT_NE(view_.log.find(folder.string() + " 不是普通文件"), std::string::npos) << view_.log;
+    EXPECT_TRUE(fs::is_directory(folder));
+    EXPECT_TRUE(fs::is_empty(folder));
+    view_.nextSaveFile = back;
+
     // A read that fails (mega16 selected, a mega8 on the cable) leaves the earlier file as it
     // was and says so.
     std::ifstream before(back, std::ios::binary);

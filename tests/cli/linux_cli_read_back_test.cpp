@@ -3,11 +3,16 @@
 // chip the simulator models: paged and byte-programmed AVR parts, a large part whose data lies
 // beyond 64 KiB, and both 89S5x instruction forms (page read and byte read).
 #include <gtest/gtest.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/sysmacros.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -155,6 +160,96 @@ TEST_F(ReadBack, AKeptChipKeepsItsFuseAndLockBytes) {
         return std::string(std::istreambuf_iterator<char>(in), {});
     };
     EXPECT_EQ(text(dir_ / "b" / "state.txt"), "fuse_low=E4\nfuse_high=C9\nfuse_ext=FF\nlock=FC\n");
+}
+
+// A read-back writes only regular files: a device, a pipe, a socket or a folder (also behind a
+// link) is refused before the port is touched and left as it was; a dangling link gets its
+// target created; one file named for both memories is refused.
+TEST_F(ReadBack, ReadBacksReplaceOnlyRegularFiles) {
+    // As root a real device node could be replaced for the whole machine: the device refused
+    // then is one made here.
+    const std::string device = ::geteuid() == 0 ? Path("null") : "/dev/null";
+    if (::geteuid() == 0) {
+        ASSERT_EQ(::mknod(device.c_str(), S_IFCHR | 0666, ::makedev(1, 3)), 0);
+    }
+    ASSERT_EQ(::mkfifo(Path("fifo").c_str(), 0666), 0);
+    const int sock = ::socket(AF_UNIX, SOCK_STREAM, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", Path("sock").c_str());
+    ASSERT_EQ(::bind(sock, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    fs::create_directory(Path("folder"));
+    fs::create_symlink(Path("fifo"), Path("to-fifo"));
+    fs::create_symlink("made.hex", Path("dangling"));
+    std::ofstream(Path("old.hex")) << "old";
+    fs::create_symlink(Path("old.hex"), Path("to-old"));
+
+    struct Case {
+        std::vector<std::string> outputs;  // --flash-out, and --eeprom-out when two
+        int status;
+        std::string written;  // the regular file that holds the flash read after a success
+    };
+    const Case cases[] = {
+        {{device}, 2, ""},
+        {{"/dev/stdout"}, 2, ""},
+        {{Path("fifo")}, 2, ""},
+        {{Path("sock")}, 2, ""},
+        {{Path("folder")}, 2, ""},
+        {{Path("to-fifo")}, 2, ""},
+        {{Path("dangling")}, 0, Path("made.hex")},
+        {{Path("to-old")}, 0, Path("old.hex")},
+        {{Path("new.hex")}, 0, Path("new.hex")},
+        {{Path("same.hex"), dir_.string() + "/./same.hex"}, 2, ""},
+        {{Path("to-old"), Path("old.hex")}, 2, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.outputs.front());
+        struct stat before[2] = {};
+        for (std::size_t i = 0; i < c.outputs.size(); ++i)
+            ::lstat(c.outputs[i].c_str(), &before[i]);
+        std::vector<std::string> args = {"read",  "--backend",   "sim",       "-p",
+                                         "mega8", "--flash-out", c.outputs[0]};
+        if (c.outputs.size() == 2) args.insert(args.end(), {"--eeprom-out", c.outputs[1]});
+        const CliRun run = Cli(args);
+        EXPECT_EQ(run.status, c.status) << run.err;
+        if (c.status == 2) {
+            EXPECT_NE(run.err.find("velkorisp-cli: "), std::string::npos);
+            EXPECT_EQ(run.err.find("Exit"), std::string::npos) << "the port was used";
+            for (std::size_t i = 0; i < c.outputs.size(); ++i) {
+                struct stat after = {};
+                ::lstat(c.outputs[i].c_str(), &after);
+                EXPECT_EQ(after.st_mode, before[i].st_mode);
+                EXPECT_EQ(after.st_ino, before[i].st_ino);
+                EXPECT_EQ(after.st_rdev, before[i].st_rdev);
+            }
+        } else {
+            EXPECT_TRUE(fs::is_regular_file(fs::symlink_status(c.written)));
+            EXPECT_GT(fs::file_size(c.written), 0u);
+            // A link the user made stays a link.
+            if (c.outputs[0] != c.written) {
+                EXPECT_TRUE(fs::is_symlink(c.outputs[0]));
+            }
+        }
+    }
+    ::close(sock);
+}
+
+// A read that loses the chip's supply part-way fails and leaves the old file as it was.
+TEST_F(ReadBack, AReadThatLosesTheChipLeavesTheOldFile) {
+    const std::string flash = Generated("a.hex", "-generate 0 0x1A00 -repeat-string VelkorISP");
+    ASSERT_EQ(
+        Cli({"--backend", "sim", "-p", "mega8", "-f", flash, "--sim-dump", Path("m8")}).status, 0);
+    std::ofstream(Path("rb.hex")) << "old";
+    for (const char* cut : {"1500", "3000", "200000", "500000"}) {
+        SCOPED_TRACE(cut);
+        const CliRun run = Cli({"read", "--backend", "sim", "-p", "mega8", "--sim-load", Path("m8"),
+                                "--sim-power-cut", cut, "--flash-out", Path("rb.hex"),
+                                "--eeprom-out", Path("rb.eep")});
+        EXPECT_EQ(run.status, 1) << run.err;
+        std::ifstream in(Path("rb.hex"));
+        EXPECT_EQ(std::string(std::istreambuf_iterator<char>(in), {}), "old");
+        EXPECT_FALSE(fs::exists(Path("rb.eep")));
+    }
 }
 
 }  // namespace
