@@ -379,7 +379,7 @@ void ReportNoSupply(const Walk& walk, CableTestResult& result) {
 
 // Leaves the lines as a run leaves them: released for a recognised cable, else all low.
 void ReleaseLines(IspProgrammer& engine, std::uint16_t base, std::uint8_t cableKind) {
-    const ReleaseStep* step = ReleaseSteps(cableKind, engine.targetFamily);
+    const ReleaseStep* step = ReleaseSteps(cableKind, engine.Settings().targetFamily);
     engine.WritePort(base, 0x00);
     for (; step->kind != ReleaseStep::kEnd; ++step) {
         if (step->kind == ReleaseStep::kData) engine.WritePort(base, step->value);
