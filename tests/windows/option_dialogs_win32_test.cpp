@@ -16,8 +16,8 @@
 #include "app/speed_dialog_presenter.h"
 #include "app/win32/option_dialog.h"
 #include "devices/chip_table.h"
+#include "engine/isp_programmer.h"
 #include "files/utf8_path.h"
-#include "settings/isp_programmer.h"
 
 namespace velkor {
 namespace {
