@@ -37,27 +37,27 @@ const DialogTemplate& CalibrationDialogTemplate() {
 }
 
 std::uint32_t CalibrationDialogPresenter::MemorySize(bool eeprom) const {
-    const ChipRecord& chip = engine_.AvrRecord();
+    const ChipRecord& chip = settings_.AvrRecord();
     return eeprom ? chip.eepromSize : chip.flashSize;
 }
 
 void CalibrationDialogPresenter::OnInit() {
-    const int select = engine_.calibrationSelect <= 3 ? engine_.calibrationSelect : 0;
+    const int select = settings_.calibrationSelect <= 3 ? settings_.calibrationSelect : 0;
     view_.CheckRadio(kCalSelectFirstId + select);
-    const bool eeprom = engine_.calibrationSaveLocation != 0;
+    const bool eeprom = settings_.calibrationSaveLocation != 0;
     view_.CheckRadio(eeprom ? kCalEepromId : kCalFlashId);
 
     // The run reads 0, and anything beyond the memory, as its last byte; show that address.
-    // The engine's own field stays as it is until OK.
+    // The setting itself stays as it is until OK.
     const std::uint32_t size = MemorySize(eeprom);
-    std::uint32_t address = engine_.calibrationAddress;
+    std::uint32_t address = settings_.calibrationAddress;
     if (size == 0) {
         address = 0;
     } else if (address == 0 || address > size - 1) {
         address = size - 1;
     }
     for (int i = 0; i < 4; ++i) {
-        view_.SetText(kCalByteFirstId + i, FormatNumericText(engine_.calibrationBytes[i]));
+        view_.SetText(kCalByteFirstId + i, FormatNumericText(bytesRead_[i]));
     }
     view_.SetText(kCalAddressId, FormatNumericText(address));
 }
@@ -85,9 +85,9 @@ void CalibrationDialogPresenter::Accept() {
         view_.ShowMessage(kCalAddressTooLargeText, kCalAddressTooLargeCaption, MessageIcon::Stop);
         return;
     }
-    engine_.calibrationSelect = static_cast<std::uint8_t>(select);
-    engine_.calibrationAddress = address;
-    engine_.calibrationSaveLocation = eeprom ? 1 : 0;
+    settings_.calibrationSelect = static_cast<std::uint8_t>(select);
+    settings_.calibrationAddress = address;
+    settings_.calibrationSaveLocation = eeprom ? 1 : 0;
     view_.EndDialog(true);
 }
 

@@ -2,6 +2,7 @@
 // copies into an image, into which memory and at which address.
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "app/option_dialog_presenter.h"
@@ -21,7 +22,10 @@ const DialogTemplate& CalibrationDialogTemplate();
 
 class CalibrationDialogPresenter : public OptionDialogPresenter {
   public:
-    using OptionDialogPresenter::OptionDialogPresenter;
+    // `bytesRead`: the chip's calibration bytes as the last calibration run read them.
+    CalibrationDialogPresenter(ProgrammerSettings& settings,
+                               const std::array<std::uint8_t, 4>& bytesRead, OptionDialogView& view)
+        : OptionDialogPresenter(settings, view), bytesRead_(bytesRead) {}
     const DialogTemplate& Template() const override { return CalibrationDialogTemplate(); }
     void OnInit() override;
     void OnCommand(int id) override;
@@ -30,6 +34,8 @@ class CalibrationDialogPresenter : public OptionDialogPresenter {
     // Bytes of the chosen memory of the selected chip.
     std::uint32_t MemorySize(bool eeprom) const;
     void Accept();
+
+    std::array<std::uint8_t, 4> bytesRead_;
 };
 
 }  // namespace velkor

@@ -26,8 +26,8 @@ const DialogTemplate& LockDialogTemplate() {
 }
 
 void LockDialogPresenter::OnInit() {
-    view_.CheckRadio(engine_.lockSelect != 0 ? kLockCustomId : kLockDefaultId);
-    view_.SetText(kLockByteId, FormatNumericText(engine_.customLockByte));
+    view_.CheckRadio(settings_.lockSelect != 0 ? kLockCustomId : kLockDefaultId);
+    view_.SetText(kLockByteId, FormatNumericText(settings_.customLockByte));
 }
 
 void LockDialogPresenter::OnCommand(int id) {
@@ -35,9 +35,9 @@ void LockDialogPresenter::OnCommand(int id) {
         // Any value is taken; only its low 8 bits reach the chip.
         const auto lockByte = static_cast<std::uint8_t>(ParseNumericText(view_.Text(kLockByteId)));
         const bool custom = view_.IsChecked(kLockCustomId);
-        engine_.lockSelect = custom ? 1 : 0;
+        settings_.lockSelect = custom ? 1 : 0;
         // With the default lock byte chosen the user's own byte is kept for later.
-        if (custom) engine_.customLockByte = lockByte;
+        if (custom) settings_.customLockByte = lockByte;
         view_.EndDialog(true);
     } else if (id == kIdDiscard || id == kIdCancel) {
         OnCancel();

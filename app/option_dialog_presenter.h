@@ -1,4 +1,4 @@
-// What the three option dialogs share: the engine they edit, the view they drive, and the
+// What the three option dialogs share: the settings they edit, the view they drive, and the
 // numeric edit field's "Con&vert" item.
 #pragma once
 
@@ -6,18 +6,18 @@
 
 namespace velkor {
 
-class IspProgrammer;
+struct ProgrammerSettings;
 
 class OptionDialogPresenter {
   public:
-    OptionDialogPresenter(IspProgrammer& engine, OptionDialogView& view)
-        : engine_(engine), view_(view) {}
+    OptionDialogPresenter(ProgrammerSettings& settings, OptionDialogView& view)
+        : settings_(settings), view_(view) {}
     virtual ~OptionDialogPresenter() = default;
     OptionDialogPresenter(const OptionDialogPresenter&) = delete;
     OptionDialogPresenter& operator=(const OptionDialogPresenter&) = delete;
 
     virtual const DialogTemplate& Template() const = 0;
-    // Fills the controls from the engine; called once, after the controls exist.
+    // Fills the controls from the settings; called once, after the controls exist.
     virtual void OnInit() = 0;
     // A click on a button or a radio button.
     virtual void OnCommand(int id) = 0;
@@ -29,7 +29,7 @@ class OptionDialogPresenter {
     void Convert(int id);
 
   protected:
-    IspProgrammer& engine_;
+    ProgrammerSettings& settings_;
     OptionDialogView& view_;
 };
 

@@ -36,13 +36,13 @@ const DialogTemplate& SpeedDialogTemplate() {
 
 void SpeedDialogPresenter::OnInit() {
     // The run treats every nonzero selection as the custom delay, so show it as such.
-    const bool custom = engine_.speedSelection != 0;
+    const bool custom = settings_.speedSelection != 0;
     view_.CheckRadio(custom ? kSpeedCustomId : kSpeedFastestId);
     // The range first: a stored delay beyond it shows, and is kept on OK, as the maximum.
     view_.SetSliderRange(kSpeedSliderId, 0, kSpeedSliderMaximum, kSpeedSliderTicks);
     const auto maximum = static_cast<std::uint32_t>(kSpeedSliderMaximum);
     view_.SetSliderPosition(kSpeedSliderId,
-                            static_cast<int>(std::min(engine_.userPortDelay, maximum)));
+                            static_cast<int>(std::min(settings_.userPortDelay, maximum)));
     view_.SetVisible(kSpeedSliderId, custom);
 }
 
@@ -56,10 +56,10 @@ void SpeedDialogPresenter::OnCommand(int id) {
             break;
         case kIdOk: {
             // Both are taken, the delay even while the slider is hidden.
-            engine_.speedSelection = view_.IsChecked(kSpeedCustomId) ? 1 : 0;
+            settings_.speedSelection = view_.IsChecked(kSpeedCustomId) ? 1 : 0;
             const int position =
                 std::clamp(view_.SliderPosition(kSpeedSliderId), 0, kSpeedSliderMaximum);
-            engine_.userPortDelay = static_cast<std::uint32_t>(position);
+            settings_.userPortDelay = static_cast<std::uint32_t>(position);
             view_.EndDialog(true);
             break;
         }

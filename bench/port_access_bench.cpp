@@ -7,6 +7,7 @@
 // the instructions do not need.
 #include <cstdio>
 #include <random>
+#include <vector>
 
 #include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
@@ -28,21 +29,25 @@ Counts RunOnce(const char* chip, bool writeFlash, bool erase, bool verify, unsig
                double fill) {
     IspProgrammer engine;
     SimBench bench(engine, {.chip = chip});
-    engine.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
+    velkor::ProgrammerSettings settings = engine.Settings();
+    settings.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
     std::mt19937 random(seed);
-    const std::uint32_t size = engine.AvrRecord().flashSize;
+    const std::uint32_t size = settings.AvrRecord().flashSize;
+    std::vector<std::uint8_t> image(size, 0xFF);
     std::uint64_t dataBytes = 0;
     for (std::uint32_t i = 0; i < size; ++i) {
         const bool data = std::uniform_real_distribution<double>(0, 1)(random) < fill;
         std::uint8_t b = static_cast<std::uint8_t>(random());
         if (b == 0xFF) b = 0x00;
-        engine.flashImage[i] = data ? b : 0xFF;
+        image[i] = data ? b : 0xFF;
         dataBytes += data ? 1 : 0;
     }
+    engine.SetImage(velkor::ImageKind::kFlash, image, engine.FlashImageLength(), {});
     // Fresh chips come erased, so the flash-only run needs no erase step.
-    engine.commands.writeFlash = writeFlash;
-    engine.commands.erase = erase;
-    engine.commands.verify = verify;
+    settings.commands.writeFlash = writeFlash;
+    settings.commands.erase = erase;
+    settings.commands.verify = verify;
+    engine.SetSettings(settings);
     const std::uint64_t start = bench.Machine().NowNs();
     engine.ProgramCommand();
     const auto& c = bench.Machine().Counters();

@@ -26,19 +26,21 @@ struct Run {
 Run Program(const std::string& hexPath, bool verify, bool fileScope, bool waitReads,
             bool noWait = false) {
     IspProgrammer engine;
-    engine.timedPortWaits = !waitReads;
+    velkor::ProgrammerSettings settings = engine.Settings();
+    settings.timedPortWaits = !waitReads;
     SimBench bench(engine, {.chip = "mega128"});
-    engine.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
+    settings.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
     velkor::HexFile file;
     if (velkor::LoadFlashImage(engine, file, hexPath) != 0) std::printf("cannot load the image\n");
-    engine.commands.erase = 1;
-    engine.commands.writeFlash = 1;
-    engine.commands.verify = verify ? 1 : 0;
-    engine.verifyFileOnly = fileScope;
+    settings.commands.erase = 1;
+    settings.commands.writeFlash = 1;
+    settings.commands.verify = verify ? 1 : 0;
+    settings.verifyFileOnly = fileScope;
     if (noWait) {  // custom speed with a delay count of 0: no wait reads between clock edges
-        engine.speedSelection = 1;
-        engine.userPortDelay = 0;
+        settings.speedSelection = 1;
+        settings.userPortDelay = 0;
     }
+    engine.SetSettings(settings);
     if (engine.ProgramCommand() != velkor::kSeqDone) std::printf("the run failed\n");
     const auto& c = bench.Machine().Counters();
     return {c.portReads, c.portWrites};

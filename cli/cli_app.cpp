@@ -93,7 +93,7 @@ void ApplyValueOptions(const Options& o, Station& station) {
     if (o.fuseExtended) fuses.extended = *o.fuseExtended;
     station.SetFuses(fuses);
     if (o.lockByte) station.SetLockByte(*o.lockByte);
-    const IspProgrammer& now = station.Engine();
+    const ProgrammerSettings& now = station.Options();
     station.SetCalibration(o.calSelect.value_or(now.calibrationSelect),
                            o.calToEeprom.value_or(now.calibrationSaveLocation != 0),
                            o.calAddress.value_or(now.calibrationAddress));

@@ -151,8 +151,8 @@ LogLine DriverBinding::TakeNotOpenNotice() {
 bool BindDriverAtStartup(bool ntFamily, IspProgrammer& engine, DriverBinding& binding,
                          const std::string& directory) {
     if (!ntFamily) return false;
-    engine.useDriver = 1;
-    binding.SetExtraPortBase(engine.extraPortBase);
+    engine.SetUseDriver(true);
+    binding.SetExtraPortBase(engine.Settings().extraPortBase);
     (void)binding.OpenDriver(directory);
     return true;
 }

@@ -379,7 +379,7 @@ void ReportNoSupply(const Walk& walk, CableTestResult& result) {
 
 // Leaves the lines as a run leaves them: released for a recognised cable, else all low.
 void ReleaseLines(IspProgrammer& engine, std::uint16_t base, std::uint8_t cableKind) {
-    const CableStep* step = CableReleaseSteps(cableKind, engine.targetFamily);
+    const CableStep* step = CableReleaseSteps(cableKind, engine.Settings().targetFamily);
     engine.WritePort(base, 0x00);
     for (; step->kind != CABLE_STEP_END; ++step) {
         if (step->kind == CABLE_STEP_DATA) engine.WritePort(base, step->value);

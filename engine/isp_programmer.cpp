@@ -1,5 +1,10 @@
 #include "engine/isp_programmer.h"
 
+#include <algorithm>
+#include <cstring>
+
+#include "devices/chip_table.h"
+
 namespace velkor {
 
 class IspProgrammer::Link final : public SerialLink {
@@ -22,12 +27,87 @@ class IspProgrammer::Link final : public SerialLink {
     IspProgrammer& e_;
 };
 
+const ChipRecord& ProgrammerSettings::AvrRecord() const {
+    return ChipTable[chipIndex < kChipTableRows ? chipIndex : kNoChipRow];
+}
+
+const At89ChipRecord& ProgrammerSettings::At89Record() const {
+    return At89ChipTable[chipIndex < kAt89ChipTableRows ? chipIndex : kAt89ChipTableRows - 1];
+}
+
+bool ProgrammerSettings::ChipIndexValid() const {
+    if (targetFamily == kFamilyAvr) return chipIndex < kChipTableRows;
+    if (targetFamily == kFamily89S5x) return chipIndex < kAt89ChipTableRows;
+    return false;
+}
+
+const char* ProgrammerSettings::SelectedChipName() const {
+    if (!ChipIndexValid()) return nullptr;
+    return targetFamily == kFamily89S5x ? At89Record().name : AvrRecord().name;
+}
+
 IspProgrammer::IspProgrammer() : link_(std::make_unique<Link>(*this)) {
     flashImage.fill(0xFF);
     eepromImage.fill(0x00);
 }
 
 IspProgrammer::~IspProgrammer() = default;
+
+ProgrammerSettings IspProgrammer::Settings() const {
+    ProgrammerSettings s;
+    s.targetFamily = targetFamily;
+    s.chipIndex = chipIndex;
+    s.fuseLow = fuseLow;
+    s.fuseHigh = fuseHigh;
+    s.fuseExtended = fuseExtended;
+    s.lockSelect = lockSelect;
+    s.customLockByte = customLockByte;
+    s.calibrationSelect = calibrationSelect;
+    s.calibrationSaveLocation = calibrationSaveLocation;
+    s.calibrationAddress = calibrationAddress;
+    s.speedSelection = speedSelection;
+    s.userPortDelay = userPortDelay;
+    s.extraPortBase = extraPortBase;
+    s.timedPortWaits = timedPortWaits;
+    s.commands = commands;
+    s.verifyFileOnly = verifyFileOnly;
+    s.readBackFlash = readBackFlash;
+    s.readBackEeprom = readBackEeprom;
+    return s;
+}
+
+void IspProgrammer::SetSettings(const ProgrammerSettings& s) {
+    targetFamily = s.targetFamily;
+    chipIndex = s.chipIndex;
+    fuseLow = s.fuseLow;
+    fuseHigh = s.fuseHigh;
+    fuseExtended = s.fuseExtended;
+    lockSelect = s.lockSelect;
+    customLockByte = s.customLockByte;
+    calibrationSelect = s.calibrationSelect;
+    calibrationSaveLocation = s.calibrationSaveLocation;
+    calibrationAddress = s.calibrationAddress;
+    speedSelection = s.speedSelection;
+    userPortDelay = s.userPortDelay;
+    extraPortBase = s.extraPortBase;
+    timedPortWaits = s.timedPortWaits;
+    commands = s.commands;
+    verifyFileOnly = s.verifyFileOnly;
+    readBackFlash = s.readBackFlash;
+    readBackEeprom = s.readBackEeprom;
+}
+
+void IspProgrammer::SetImage(ImageKind kind, std::span<const std::uint8_t> bytes,
+                             std::uint32_t length, std::vector<AddressRange> ranges) {
+    const std::span<std::uint8_t> image =
+        kind == ImageKind::kFlash ? std::span<std::uint8_t>(flashImage) : eepromImage;
+    const std::size_t n = std::min(bytes.size(), image.size());
+    // The bytes may be this image's own (a caller changing only the length or the ranges).
+    if (bytes.data() != image.data()) std::memmove(image.data(), bytes.data(), n);
+    std::fill(image.begin() + static_cast<std::ptrdiff_t>(n), image.end(), 0xFF);
+    (kind == ImageKind::kFlash ? flashImageLength : eepromImageLength) = length;
+    (kind == ImageKind::kFlash ? flashDataRanges : eepromDataRanges) = std::move(ranges);
+}
 
 void IspProgrammer::Log(LogLine line) {
     if (line.Empty()) return;

@@ -1,13 +1,15 @@
-// IspProgrammer: the one engine object. It holds the port and cable state, the options and
+// IspProgrammer: the one engine object. It owns the port and cable state, the options and
 // command flags, the chip index, both memory images and the log, and carries the operations
 // of port access, serial transfer, target connection, memory operations and the sequence.
 // What the AVR and the 89S5x families do differently, each one's serial protocol does.
+// Its state is private: a front end hands it the settings and images and reads the results.
 #pragma once
 
 #include <array>
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -61,6 +63,47 @@ struct AddressRange {
     std::uint32_t begin = 0;
     std::uint32_t end = 0;
     bool operator==(const AddressRange&) const = default;
+};
+
+// Which image of the two.
+enum class ImageKind : std::uint8_t { kFlash, kEeprom };
+
+// What the user chooses for the runs: the selection, the option dialogs' values, the command
+// flags and the read-back and verify scope. A front end keeps one and hands it to the engine
+// before each run; a run changes some of it (a fuse read selects the chip by its signature and
+// reads the fuse bytes), which the front end takes back when the run ends.
+struct ProgrammerSettings {
+    std::uint32_t targetFamily = kFamilyAvr;
+    std::uint32_t chipIndex = 44;
+    std::uint8_t fuseLow = 0;
+    std::uint8_t fuseHigh = 0;
+    std::uint8_t fuseExtended = 0;
+    std::uint8_t lockSelect = 0;
+    std::uint8_t customLockByte = 0;
+    std::uint8_t calibrationSelect = 0;
+    std::uint8_t calibrationSaveLocation = 0;  // 0 = flash image, nonzero = EEPROM image
+    std::uint32_t calibrationAddress = 0;
+    std::uint32_t speedSelection = 0;
+    std::uint32_t userPortDelay = 0;
+    // A parallel port card at a base of its own (PCI and PCIe cards sit at addresses such as
+    // 0xD010): searched after the three standard ports. 0: none.
+    std::uint16_t extraPortBase = 0;
+    // True: a wait lasts as long as its reads would, measured on the counter, without making
+    // them (see IspProgrammer::timedPortWaits). False: every wait unit is one port read.
+    bool timedPortWaits = true;
+    ProgramCommandSet commands;
+    // False: a flash verify reads the whole chip and an EEPROM verify the image's length.
+    // True: both compare only the addresses the loaded files gave data for.
+    bool verifyFileOnly = false;
+    // Which memories ReadChipCommand reads.
+    bool readBackFlash = false;
+    bool readBackEeprom = false;
+
+    // The selected chip by the engine's rules (IspProgrammer's functions of the same names).
+    const ChipRecord& AvrRecord() const;
+    const At89ChipRecord& At89Record() const;
+    bool ChipIndexValid() const;
+    const char* SelectedChipName() const;
 };
 
 class IspProgrammer {
@@ -157,7 +200,47 @@ class IspProgrammer {
     // The selected chip's name in its family's table; null when no valid chip is selected.
     const char* SelectedChipName() const;
 
-    // ---- fields (public: the window and the settings file fill them directly) ----
+    // ---- what the user chose: copied in before a run, read back after it ----
+    ProgrammerSettings Settings() const;
+    void SetSettings(const ProgrammerSettings& settings);
+
+    // ---- what the last run produced ----
+    // The port search: where it starts (LPT1 unless set) and what it found.
+    PortRequest PortSearch() const { return portRequest; }
+    void SetPortSearchStart(std::uint16_t lptIndex) { portRequest.lptIndex = lptIndex; }
+    std::uint8_t Cable() const { return cableKind; }
+    std::uint16_t PortBase() const { return portBase; }
+    // Clock half-period units; a port search sets them, a bench may set them directly.
+    std::uint16_t DelayCount() const { return delayCount; }
+    void SetDelayCount(std::uint16_t units) { delayCount = units; }
+    std::uint32_t BytesWritten() const { return bytesWritten; }
+    std::uint32_t BytesVerified() const { return bytesVerified; }
+    int LastEepromResult() const { return lastEepromResult; }
+    const std::vector<std::uint8_t>& FlashReadBack() const { return readFlash; }
+    const std::vector<std::uint8_t>& EepromReadBack() const { return readEeprom; }
+    std::array<std::uint8_t, 3> Signature() const { return signature; }
+    std::array<std::uint8_t, 4> CalibrationBytes() const { return calibrationBytes; }
+    // Driver calls of the last command that failed; nonzero makes the command fail.
+    std::uint32_t FailedDriverCalls() const { return backend_.FailedDriverCalls(); }
+
+    // ---- the port path: the driver, or direct port access ----
+    void SetUseDriver(bool viaDriver) { useDriver = viaDriver ? 1 : 0; }
+    bool UsesDriver() const { return useDriver != 0; }
+
+    // ---- the images a run programs and verifies ----
+    std::span<const std::uint8_t> FlashImage() const { return flashImage; }
+    std::span<const std::uint8_t> EepromImage() const { return eepromImage; }
+    std::uint32_t FlashImageLength() const { return flashImageLength; }
+    std::uint32_t EepromImageLength() const { return eepromImageLength; }
+    const std::vector<AddressRange>& FlashDataRanges() const { return flashDataRanges; }
+    const std::vector<AddressRange>& EepromDataRanges() const { return eepromDataRanges; }
+    // Replaces one image: `bytes` from address 0 (the rest of the image erased: 0xFF), the
+    // loaded length and the addresses the file gave data for (sorted, disjoint).
+    void SetImage(ImageKind kind, std::span<const std::uint8_t> bytes, std::uint32_t length,
+                  std::vector<AddressRange> ranges);
+
+  private:
+    // ---- state: the settings a run uses, what it produced, the images ----
     EngineReports* ownerWindow = nullptr;
     PortRequest portRequest;
     std::uint32_t eepromImageLength = 0;
@@ -212,11 +295,9 @@ class IspProgrammer {
     bool verifyFileOnly = false;
     std::vector<AddressRange> flashDataRanges;
     std::vector<AddressRange> eepromDataRanges;
-    // Driver calls of the last command that failed; nonzero makes the command fail.
-    std::uint32_t FailedDriverCalls() const { return backend_.FailedDriverCalls(); }
 
-  private:
     friend class RunGuard;
+    friend struct SavedCommandBlock;
     // The engine as its serial protocols see it (isp_programmer.cpp).
     class Link;
 

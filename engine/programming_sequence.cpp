@@ -255,8 +255,6 @@ int IspProgrammer::ProgramBody() {
     return result;
 }
 
-namespace {
-
 // The one-off commands run the sequence with fixed flags and then put the user's command
 // block and image lengths back.
 struct SavedCommandBlock {
@@ -280,8 +278,6 @@ struct SavedCommandBlock {
     std::uint32_t flashLength;
     std::uint32_t eepromLength;
 };
-
-}  // namespace
 
 int IspProgrammer::FuseReadBody() {
     SavedCommandBlock saved(*this);

@@ -29,27 +29,27 @@ LogLine ImageFitMessage(bool flash, const ImageFit& fit, const std::string& chip
             {memory, Num(fit.beyond), chipName, memory, Num(memorySize), Num(fit.firstAddress)}};
 }
 
-std::string ImageFitLines(const IspProgrammer& engine, const HexFile& flashFile,
+std::string ImageFitLines(const ProgrammerSettings& settings, const HexFile& flashFile,
                           const HexFile& eepromFile, Language language) {
     std::string text;
-    for (const LogLine& line : ImageFitMessages(engine, flashFile, eepromFile)) {
+    for (const LogLine& line : ImageFitMessages(settings, flashFile, eepromFile)) {
         text += Render(line, language);
     }
     return text;
 }
 
-std::vector<LogLine> ImageFitMessages(const IspProgrammer& engine, const HexFile& flashFile,
+std::vector<LogLine> ImageFitMessages(const ProgrammerSettings& settings, const HexFile& flashFile,
                                       const HexFile& eepromFile) {
     std::string name;
     std::uint64_t flashSize = 0;
     std::uint64_t eepromSize = 0;
-    if (engine.targetFamily == kFamilyAvr) {
-        const ChipRecord& chip = engine.AvrRecord();
+    if (settings.targetFamily == kFamilyAvr) {
+        const ChipRecord& chip = settings.AvrRecord();
         name = chip.name != nullptr ? chip.name : "";
         flashSize = chip.flashSize;
         eepromSize = chip.eepromSize;
     } else {
-        const At89ChipRecord& chip = engine.At89Record();
+        const At89ChipRecord& chip = settings.At89Record();
         name = chip.name != nullptr ? chip.name : "";
         flashSize = chip.flashSize;
     }

@@ -13,7 +13,7 @@
 
 namespace velkor {
 
-class IspProgrammer;
+struct ProgrammerSettings;
 class HexFile;
 
 struct ImageFit {
@@ -31,13 +31,13 @@ ImageFit CheckImageFits(const HexDataExtent& extent, std::uint64_t memorySize);
 LogLine ImageFitMessage(bool flash, const ImageFit& fit, const std::string& chipName,
                         std::uint64_t memorySize);
 
-// Both images of the engine against its selected chip (the row at its chip index in its
+// Both loaded files against the selected chip (the row at its chip index in its
 // family's table): the lines for every misfit; empty when both fit. An image whose file was
 // not loaded is not judged.
-std::vector<LogLine> ImageFitMessages(const IspProgrammer& engine, const HexFile& flashFile,
+std::vector<LogLine> ImageFitMessages(const ProgrammerSettings& settings, const HexFile& flashFile,
                                       const HexFile& eepromFile);
 // The same lines' text in the language, concatenated.
-std::string ImageFitLines(const IspProgrammer& engine, const HexFile& flashFile,
+std::string ImageFitLines(const ProgrammerSettings& settings, const HexFile& flashFile,
                           const HexFile& eepromFile, Language language = Language::kZh);
 
 }  // namespace velkor

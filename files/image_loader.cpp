@@ -42,15 +42,13 @@ int LoadHexFile(IspProgrammer& programmer, HexFile& file, const std::string& pat
 int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& path,
                 std::string_view text, bool flash) {
     if (!file.Open(path)) return kHexLoadNoPath;
-    const std::span<std::uint8_t> image = flash ? std::span<std::uint8_t>(programmer.flashImage)
-                                                : std::span<std::uint8_t>(programmer.eepromImage);
-    std::uint32_t& loadedLength =
-        flash ? programmer.flashImageLength : programmer.eepromImageLength;
+    const ImageKind kind = flash ? ImageKind::kFlash : ImageKind::kEeprom;
+    const std::size_t imageSize = flash ? kFlashImageSize : kEepromImageSize;
 
     // Read into a copy first: a file without any data (a binary, a text, an empty file, or one
     // caught half-written by a build tool) must not replace the image with an erased one.
-    std::vector<std::uint8_t> scratch(image.size(), 0xFF);
-    std::uint32_t length = loadedLength;
+    std::vector<std::uint8_t> scratch(imageSize, 0xFF);
+    std::uint32_t length = flash ? programmer.FlashImageLength() : programmer.EepromImageLength();
     HexDataExtent extent;
     const int faultyLine = ReadHexText(text, scratch, length, &extent);
     if (extent.dataBytes == 0) {
@@ -61,12 +59,8 @@ int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& pat
         programmer.Log({Msg::kHexNoDataRecord, {std::string(path)}});
         return kHexLoadNoData;
     }
-    std::copy(scratch.begin(), scratch.end(), image.begin());
-    loadedLength = length;
     // The addresses the file gave data for, as ranges: what a file-only verify compares.
-    std::vector<AddressRange>& ranges =
-        flash ? programmer.flashDataRanges : programmer.eepromDataRanges;
-    ranges.clear();
+    std::vector<AddressRange> ranges;
     for (std::uint32_t a = 0; a < extent.stored.size(); ++a) {
         if (!extent.stored[a]) continue;
         if (!ranges.empty() && ranges.back().end == a) {
@@ -75,6 +69,7 @@ int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& pat
             ranges.push_back({a, a + 1});
         }
     }
+    programmer.SetImage(kind, scratch, length, std::move(ranges));
     file.loaded_ = true;
     file.extent_ = std::move(extent);
     // The image keeps what was read before the fault, as it always has; the log line makes sure

@@ -54,15 +54,15 @@ std::uint32_t FamilyRows(std::uint32_t family) {
 // values, so a hand-edited or damaged file must not carry them past this point unchecked. An
 // unknown family becomes AVR; an index beyond the family's table selects no chip, which the
 // user notices at once, rather than some other chip that a run might then program.
-void CheckDevice(IspProgrammer& engine, int type, int id) {
+void CheckDevice(IspProgrammer& engine, ProgrammerSettings& settings, int type, int id) {
     if (type != kFamilyAvr && type != kFamily89S5x) {
         engine.Log({Msg::kSettingsBadType, {Num(type)}});
-        engine.targetFamily = kFamilyAvr;
+        settings.targetFamily = kFamilyAvr;
     }
-    const std::uint32_t rows = FamilyRows(engine.targetFamily);
-    if (engine.chipIndex >= rows) {
+    const std::uint32_t rows = FamilyRows(settings.targetFamily);
+    if (settings.chipIndex >= rows) {
         engine.Log({Msg::kSettingsBadIndex, {Num(id)}});
-        engine.chipIndex = rows - 1;
+        settings.chipIndex = rows - 1;
     }
 }
 
@@ -190,14 +190,15 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     result.eepromPath = file.GetString(kEeprom, "FILE", "");
     result.eepromLoad = LoadEepromImage(engine, eepromFile, result.eepromPath);
 
+    ProgrammerSettings settings = engine.Settings();
     const int type = file.GetInt(kDevice, "TYPE");
     const int id = file.GetInt(kDevice, "ID");
-    engine.targetFamily = static_cast<std::uint32_t>(type);
-    engine.chipIndex = static_cast<std::uint32_t>(id);
-    CheckDevice(engine, type, id);
-    engine.fuseLow = LowByte(file.GetInt(kDevice, "FUSE0"));
-    engine.fuseHigh = LowByte(file.GetInt(kDevice, "FUSE1"));
-    engine.fuseExtended = LowByte(file.GetInt(kDevice, "FUSE2"));
+    settings.targetFamily = static_cast<std::uint32_t>(type);
+    settings.chipIndex = static_cast<std::uint32_t>(id);
+    CheckDevice(engine, settings, type, id);
+    settings.fuseLow = LowByte(file.GetInt(kDevice, "FUSE0"));
+    settings.fuseHigh = LowByte(file.GetInt(kDevice, "FUSE1"));
+    settings.fuseExtended = LowByte(file.GetInt(kDevice, "FUSE2"));
     for (int k = 0; k < 3; ++k) {
         const std::string key = "FUSE" + std::to_string(k);
         result.fuseKeys[k] = file.Find(kDevice, key).has_value();
@@ -205,25 +206,25 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
 
     const std::string portBase = file.GetString(kPort, "Base", "");
     const std::optional<std::uint16_t> extraBase = ParsePortBase(portBase);
-    engine.extraPortBase = extraBase.value_or(0);
+    settings.extraPortBase = extraBase.value_or(0);
     if (!portBase.empty() && !extraBase) {
         engine.Log({Msg::kSettingsBadPortBase, {std::string(portBase)}});
     }
 
     window.autoProgram = file.GetInt(kOption, "AutoISP") != 0;
-    engine.customLockByte = LowByte(file.GetInt(kOption, "LockByte"));
+    settings.customLockByte = LowByte(file.GetInt(kOption, "LockByte"));
     const int calSel = file.GetInt(kOption, "CalSel");
-    engine.calibrationSelect = calSel >= 0 && calSel <= 3 ? static_cast<std::uint8_t>(calSel) : 0;
-    engine.calibrationSaveLocation = ZeroOrOne(file.GetInt(kOption, "CalsaveSel"));
-    engine.calibrationAddress = static_cast<std::uint32_t>(file.GetInt(kOption, "CalsaveAddr"));
-    engine.lockSelect = ZeroOrOne(file.GetInt(kOption, "LockSel"));
+    settings.calibrationSelect = calSel >= 0 && calSel <= 3 ? static_cast<std::uint8_t>(calSel) : 0;
+    settings.calibrationSaveLocation = ZeroOrOne(file.GetInt(kOption, "CalsaveSel"));
+    settings.calibrationAddress = static_cast<std::uint32_t>(file.GetInt(kOption, "CalsaveAddr"));
+    settings.lockSelect = ZeroOrOne(file.GetInt(kOption, "LockSel"));
     // The delay count is read before the choice that puts it to use, as it always has been.
     result.userPortDelay = file.GetInt(kOption, "UserPortDly");
-    engine.userPortDelay = static_cast<std::uint32_t>(result.userPortDelay);
-    engine.speedSelection = ZeroOrOne(file.GetInt(kOption, "SpeedSel"));
+    settings.userPortDelay = static_cast<std::uint32_t>(result.userPortDelay);
+    settings.speedSelection = ZeroOrOne(file.GetInt(kOption, "SpeedSel"));
 
     // InitPort and ReadFlash are two names of the same byte; ReadFlash, read last, wins.
-    ProgramCommandSet& commands = engine.commands;
+    ProgramCommandSet& commands = settings.commands;
     commands.readFlash = LowByte(file.GetInt(kCommand, "InitPort"));
     commands.writeFlash = ZeroOrOne(file.GetInt(kCommand, "WriteFlash"));
     window.flash = commands.writeFlash != 0;
@@ -245,6 +246,7 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     window.verify = commands.verify != 0;
     commands.copyCal = ZeroOrOne(file.GetInt(kCommand, "CopyCal"));
     window.cal = commands.copyCal != 0;
+    engine.SetSettings(settings);
     return result;
 }
 
@@ -277,7 +279,9 @@ bool UpdateSettingsFile(const std::string& iniPath, IspProgrammer& engine,
 bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainWindowState& window,
                   const HexFile& flashFile, const HexFile& eepromFile, FileOps& ops,
                   const std::function<void(ProfileDocument&)>& more) {
-    CollectCommandFlags(window, engine.commands);
+    ProgrammerSettings settings = engine.Settings();
+    CollectCommandFlags(window, settings.commands);
+    engine.SetSettings(settings);
     bool complete = true;
     // The keys are written into the file as it is now, so that everything else in it stays.
     const auto writeKeys = [&](ProfileDocument& file) {
@@ -286,23 +290,23 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
             engine.Log({Msg::kSettingsPathNotStored, {std::string(path)}});
             complete = false;
         };
-        const ProgramCommandSet& commands = engine.commands;
+        const ProgramCommandSet& commands = settings.commands;
         file.SetString(kInfo, "版本", kSettingsVersion);
         setPath(kFlash, flashFile.Path());
         setPath(kEeprom, eepromFile.Path());
-        file.SetInt(kDevice, "TYPE", AsStored(engine.targetFamily));
-        file.SetInt(kDevice, "ID", AsStored(engine.chipIndex));
-        file.SetInt(kDevice, "FUSE0", engine.fuseLow);
-        file.SetInt(kDevice, "FUSE1", engine.fuseHigh);
-        file.SetInt(kDevice, "FUSE2", engine.fuseExtended);
+        file.SetInt(kDevice, "TYPE", AsStored(settings.targetFamily));
+        file.SetInt(kDevice, "ID", AsStored(settings.chipIndex));
+        file.SetInt(kDevice, "FUSE0", settings.fuseLow);
+        file.SetInt(kDevice, "FUSE1", settings.fuseHigh);
+        file.SetInt(kDevice, "FUSE2", settings.fuseExtended);
         file.SetInt(kOption, "AutoISP", window.autoProgram ? 1 : 0);
-        file.SetInt(kOption, "LockByte", engine.customLockByte);
-        file.SetInt(kOption, "CalSel", engine.calibrationSelect);
-        file.SetInt(kOption, "CalsaveSel", ZeroOrOne(engine.calibrationSaveLocation));
-        file.SetInt(kOption, "CalsaveAddr", AsStored(engine.calibrationAddress));
-        file.SetInt(kOption, "LockSel", ZeroOrOne(engine.lockSelect));
-        file.SetInt(kOption, "SpeedSel", ZeroOrOne(static_cast<int>(engine.speedSelection)));
-        file.SetInt(kOption, "UserPortDly", AsStored(engine.userPortDelay));
+        file.SetInt(kOption, "LockByte", settings.customLockByte);
+        file.SetInt(kOption, "CalSel", settings.calibrationSelect);
+        file.SetInt(kOption, "CalsaveSel", ZeroOrOne(settings.calibrationSaveLocation));
+        file.SetInt(kOption, "CalsaveAddr", AsStored(settings.calibrationAddress));
+        file.SetInt(kOption, "LockSel", ZeroOrOne(settings.lockSelect));
+        file.SetInt(kOption, "SpeedSel", ZeroOrOne(static_cast<int>(settings.speedSelection)));
+        file.SetInt(kOption, "UserPortDly", AsStored(settings.userPortDelay));
         file.SetInt(kCommand, "InitPort", commands.readFlash);
         file.SetInt(kCommand, "WriteFlash", commands.writeFlash);
         file.SetInt(kCommand, "WriteEEPROM", commands.writeEeprom);
@@ -331,7 +335,9 @@ bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath, HexFil
     MainWindowState window;
     const SettingsLoadResult result = LoadSettings(iniPath, engine, window, flashFile, eepromFile);
     if (out != nullptr) *out = result;
-    CollectCommandFlags(window, engine.commands);
+    ProgrammerSettings settings = engine.Settings();
+    CollectCommandFlags(window, settings.commands);
+    engine.SetSettings(settings);
     if (result.file == FileReadStatus::kMissing) {
         engine.Log({Msg::kSettingsMissing, {std::string(iniPath)}});
     }

@@ -109,7 +109,7 @@ PortPath::~PortPath() {
         engine_.Backend().BindDirect(nullptr);
     }
     if (bench_ == nullptr) engine_.SetClock(nullptr);
-    engine_.useDriver = 0;
+    engine_.SetUseDriver(false);
     owned_.reset();
     bench_.reset();
 }
@@ -177,7 +177,7 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
             // own serial engine, run in process over the simulated port. Like the installed
             // driver, which reads the configured card base when it loads, it admits that
             // base too (0 leaves it the three standard blocks).
-            (void)TarnelAdmitExtraBase(engine.extraPortBase);
+            (void)TarnelAdmitExtraBase(engine.Settings().extraPortBase);
             sim::SimMachine& machine = path->bench_->Machine();
             own.io = std::make_unique<SimPortIo>(machine);
             own.channel = std::make_unique<InProcessChannel>(
@@ -185,7 +185,7 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
             own.driver = std::make_unique<ChannelDriverAccess>(*own.channel);
             path->deviceChannel_ = own.channel.get();
             engine.Backend().BindDriver(own.driver.get());
-            engine.useDriver = 1;
+            engine.SetUseDriver(true);
         }
         if (options.kind == PortPathKind::kAuto) {
             path->choiceNote_ = (architectureProblem.empty() ? std::string("no parallel port found")

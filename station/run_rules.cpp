@@ -10,12 +10,12 @@
 namespace velkor {
 namespace {
 
-bool At89(const IspProgrammer& engine) {
-    return engine.targetFamily == kFamily89S5x;
+bool At89(const ProgrammerSettings& settings) {
+    return settings.targetFamily == kFamily89S5x;
 }
 
-std::string ChipNameOr(const IspProgrammer& engine, const char* none) {
-    const char* name = engine.SelectedChipName();
+std::string ChipNameOr(const ProgrammerSettings& settings, const char* none) {
+    const char* name = settings.SelectedChipName();
     return name != nullptr ? name : none;
 }
 
@@ -34,17 +34,17 @@ const char* CommandName(RunKind kind) {
 
 // A row of the family's chip list: not the "locked" and "no chip" rows behind the list, whose
 // sizes and fuse layout are nobody's.
-bool ListedChip(const IspProgrammer& engine) {
-    if (!engine.ChipIndexValid()) return false;
-    return engine.chipIndex < ChipList(engine.targetFamily).size();
+bool ListedChip(const ProgrammerSettings& settings) {
+    if (!settings.ChipIndexValid()) return false;
+    return settings.chipIndex < ChipList(settings.targetFamily).size();
 }
 
 // Runs that act on the selected chip's row (its sizes, fuse layout, signature) need one.
-bool NeedsChip(const RunRequest& r, const IspProgrammer& engine) {
+bool NeedsChip(const RunRequest& r, const ProgrammerSettings& settings) {
     switch (r.kind) {
         case RunKind::kProgram:
             // Chosen by its signature during the run: any row may stand until then.
-            return !(r.steps.autoSelchip != 0 && !At89(engine));
+            return !(r.steps.autoSelchip != 0 && !At89(settings));
         case RunKind::kFuseWrite:
         case RunKind::kReadChip:
         case RunKind::kCalibrationRead:
@@ -54,9 +54,10 @@ bool NeedsChip(const RunRequest& r, const IspProgrammer& engine) {
     }
 }
 
-void CheckFamily(const RunRequest& r, const IspProgrammer& engine, std::vector<Refusal>& out) {
-    if (!At89(engine)) return;
-    const std::string chip = ChipNameOr(engine, "(no chip)");
+void CheckFamily(const RunRequest& r, const ProgrammerSettings& settings,
+                 std::vector<Refusal>& out) {
+    if (!At89(settings)) return;
+    const std::string chip = ChipNameOr(settings, "(no chip)");
     if (const char* command = CommandName(r.kind); command != nullptr) {
         // The one-off commands would switch the engine to the AVR family and use the AVR row
         // that happens to have this 89S5x chip's row number.
@@ -114,10 +115,11 @@ void CheckImage(bool flash, const HexFile& file, int load, std::vector<Refusal>&
     }
 }
 
-void CheckFuses(const RunRequest& r, const IspProgrammer& engine, std::vector<Refusal>& out) {
+void CheckFuses(const RunRequest& r, const ProgrammerSettings& settings,
+                std::vector<Refusal>& out) {
     const bool writes =
         r.kind == RunKind::kFuseWrite || (r.kind == RunKind::kProgram && r.steps.writeFuse != 0);
-    if (!writes || At89(engine)) return;
+    if (!writes || At89(settings)) return;
     if (r.kind == RunKind::kProgram && r.steps.autoSelchip != 0) {
         out.push_back({RefusalKind::kFuseAutoSelected,
                        {},
@@ -125,8 +127,8 @@ void CheckFuses(const RunRequest& r, const IspProgrammer& engine, std::vector<Re
                         "signature: the bytes are judged by that chip's fuse layout"}});
         return;
     }
-    if (!ListedChip(engine)) return;  // refused as no chip already
-    const ChipRecord& chip = engine.AvrRecord();
+    if (!ListedChip(settings)) return;  // refused as no chip already
+    const ChipRecord& chip = settings.AvrRecord();
     static const char* const kOptionNames[3] = {"--fuse-low", "--fuse-high", "--fuse-ext"};
     static const char* const kByteNames[3] = {"low", "high", "extended"};
     for (int k = 0; k < 3; ++k) {
@@ -141,8 +143,8 @@ void CheckFuses(const RunRequest& r, const IspProgrammer& engine, std::vector<Re
         }
     }
     if (r.fuseHazardConfirmed) return;
-    const std::vector<FuseHazard> hazards =
-        FindFuseHazards(FuseBytes{engine.fuseLow, engine.fuseHigh, engine.fuseExtended}, chip);
+    const std::vector<FuseHazard> hazards = FindFuseHazards(
+        FuseBytes{settings.fuseLow, settings.fuseHigh, settings.fuseExtended}, chip);
     if (hazards.empty()) return;
     Refusal refusal{RefusalKind::kFuseHazard, {}, {}, Msg::kFuseWriteCancelled};
     for (const FuseHazard& h : hazards) refusal.lines.push_back(FuseHazardMessage(h));
@@ -161,7 +163,7 @@ bool AnyStep(const ProgramCommandSet& c) {
 
 std::vector<Refusal> Station::Check(const RunRequest& r) const {
     std::vector<Refusal> out;
-    const IspProgrammer& engine = engine_;
+    const ProgrammerSettings& settings = settings_;
     if (r.kind == RunKind::kProgram && !AnyStep(r.steps)) {
         out.push_back({RefusalKind::kNothingToDo,
                        {},
@@ -169,9 +171,9 @@ std::vector<Refusal> Station::Check(const RunRequest& r) const {
                        Msg::kRefusedNothingToDo});
         return out;
     }
-    CheckFamily(r, engine, out);
+    CheckFamily(r, settings, out);
     if (!out.empty()) return out;
-    if (NeedsChip(r, engine) && !ListedChip(engine)) {
+    if (NeedsChip(r, settings) && !ListedChip(settings)) {
         out.push_back({RefusalKind::kNoChip,
                        {},
                        "no chip selected (the chip index is not a row of the chip list); "
@@ -191,22 +193,22 @@ std::vector<Refusal> Station::Check(const RunRequest& r) const {
         if (c.writeEeprom) CheckImage(false, eepromFile_, eepromLoad_, out);
         if (!out.empty()) return out;
         // With the chip chosen by its signature during the run the sizes are not known yet.
-        const bool chipKnown = r.chipNamed && !(c.autoSelchip && !At89(engine));
+        const bool chipKnown = r.chipNamed && !(c.autoSelchip && !At89(settings));
         if ((c.writeFlash || c.writeEeprom || c.verify) && chipKnown) {
             HexFile none;
             std::vector<LogLine> lines =
-                ImageFitMessages(engine, c.writeFlash || c.verify ? flashFile_ : none,
+                ImageFitMessages(settings, c.writeFlash || c.verify ? flashFile_ : none,
                                  c.writeEeprom ? eepromFile_ : none);
             if (!lines.empty()) {
                 out.push_back({RefusalKind::kBeyondChip, std::move(lines),
-                               "the image holds data beyond " + ChipNameOr(engine, "(no chip)") +
+                               "the image holds data beyond " + ChipNameOr(settings, "(no chip)") +
                                    "'s memory (see the line above); refusing the run",
                                Msg::kRefusedBeyondChip});
                 return out;
             }
         }
     }
-    CheckFuses(r, engine, out);
+    CheckFuses(r, settings, out);
     return out;
 }
 

@@ -76,6 +76,8 @@ void Station::OnProgress(int percent) {
 bool Station::BindPort(const PortPathOptions& options, std::string* problem) {
     if (Running()) return false;
     port_.reset();
+    // Binding reads the extra port base the settings name.
+    SettingsToEngine();
     port_ = PortPath::Bind(engine_, options, problem);
     return port_ != nullptr;
 }
@@ -87,8 +89,15 @@ void Station::ReleasePort() {
 
 // ---- settings ----
 
+void Station::SettingsToEngine() {
+    // A run holds the engine's copy until it ends; the settings file code then sees that.
+    if (!Running()) engine_.SetSettings(settings_);
+}
+
 SettingsLoadResult Station::OpenSettings(const std::string& iniPath, MainWindowState& boxes) {
+    SettingsToEngine();
     SettingsLoadResult result = LoadSettings(iniPath, engine_, boxes, flashFile_, eepromFile_);
+    settings_ = engine_.Settings();
     flashLoad_ = result.flashLoad;
     eepromLoad_ = result.eepromLoad;
     ClampDelay();
@@ -97,8 +106,10 @@ SettingsLoadResult Station::OpenSettings(const std::string& iniPath, MainWindowS
 
 bool Station::ApplySettingsFile(const std::string& iniPath, SettingsLoadResult* result) {
     SettingsLoadResult read;
+    SettingsToEngine();
     const bool applied =
         velkor::ApplySettingsFile(engine_, iniPath, flashFile_, eepromFile_, &read);
+    settings_ = engine_.Settings();
     flashLoad_ = read.flashLoad;
     eepromLoad_ = read.eepromLoad;
     if (applied) ClampDelay();
@@ -113,57 +124,61 @@ DesktopSettings& Station::OpenDesktopSettings(const std::string& iniPath) {
 }
 
 bool Station::SaveSettings(const std::string& iniPath, const MainWindowState& boxes) {
-    return velkor::SaveSettings(
+    SettingsToEngine();
+    const bool saved = velkor::SaveSettings(
         iniPath, engine_, boxes, flashFile_, eepromFile_, SystemFileOps(),
         [this](ProfileDocument& file) { WriteDesktopSettings(file, desktop_); });
+    // Saving takes the command flags from the window's boxes, for the runs after as well.
+    if (!Running()) settings_.commands = engine_.Settings().commands;
+    return saved;
 }
 
 void Station::ClampDelay() {
     // The transfer takes the delay's low 16 bits, so a stored -100 would mean 65436 and a run
     // of hours, and 70000 almost no delay at all.
-    if (engine_.speedSelection == 0) return;
-    const auto stored = static_cast<std::int32_t>(engine_.userPortDelay);
+    if (settings_.speedSelection == 0) return;
+    const auto stored = static_cast<std::int32_t>(settings_.userPortDelay);
     if (stored >= 0 && stored <= 0xFFFF) return;
     const int clamped = stored < 0 ? 0 : 0xFFFF;
     engine_.Log({Msg::kSettingsBadUserPortDelay, {Num(stored), Num(clamped)}});
-    engine_.userPortDelay = static_cast<std::uint32_t>(clamped);
+    settings_.userPortDelay = static_cast<std::uint32_t>(clamped);
 }
 
 // ---- selection ----
 
 void Station::SelectChip(std::uint32_t index, bool loadFuseDefaults) {
-    engine_.chipIndex = index;
-    if (!loadFuseDefaults || engine_.targetFamily != kFamilyAvr) return;
+    settings_.chipIndex = index;
+    if (!loadFuseDefaults || settings_.targetFamily != kFamilyAvr) return;
     FuseBytes fuses;
     velkor::LoadFuseDefaults(FusePanelChip(index), fuses);
     SetFuses({fuses.low, fuses.high, fuses.extended});
 }
 
 StationFuses Station::Fuses() const {
-    return {engine_.fuseLow, engine_.fuseHigh, engine_.fuseExtended};
+    return {settings_.fuseLow, settings_.fuseHigh, settings_.fuseExtended};
 }
 
 void Station::SetFuses(const StationFuses& fuses) {
-    engine_.fuseLow = fuses.low;
-    engine_.fuseHigh = fuses.high;
-    engine_.fuseExtended = fuses.extended;
+    settings_.fuseLow = fuses.low;
+    settings_.fuseHigh = fuses.high;
+    settings_.fuseExtended = fuses.extended;
 }
 
 void Station::SetLockByte(std::uint8_t value) {
-    engine_.lockSelect = 1;
-    engine_.customLockByte = value;
+    settings_.lockSelect = 1;
+    settings_.customLockByte = value;
 }
 
 void Station::SetSpeed(bool userDelay, std::int64_t delay) {
-    engine_.speedSelection = userDelay ? 1 : 0;
-    if (userDelay) engine_.userPortDelay = static_cast<std::uint32_t>(delay);
+    settings_.speedSelection = userDelay ? 1 : 0;
+    if (userDelay) settings_.userPortDelay = static_cast<std::uint32_t>(delay);
     ClampDelay();
 }
 
 void Station::SetCalibration(std::uint8_t select, bool toEeprom, std::uint32_t address) {
-    engine_.calibrationSelect = select;
-    engine_.calibrationSaveLocation = toEeprom ? 1 : 0;
-    engine_.calibrationAddress = address;
+    settings_.calibrationSelect = select;
+    settings_.calibrationSaveLocation = toEeprom ? 1 : 0;
+    settings_.calibrationAddress = address;
 }
 
 // ---- images ----
@@ -191,7 +206,7 @@ int Station::LoadFlashText(const std::string& path, std::string_view text) {
 RunRequest Station::Request(RunKind kind) const {
     RunRequest request;
     request.kind = kind;
-    request.steps = engine_.commands;
+    request.steps = settings_.commands;
     return request;
 }
 
@@ -261,29 +276,46 @@ RunReport Station::LastReport() const {
 
 void Station::Prepare(const RunRequest& request) {
     // On the caller's thread, before the worker starts: the run's values are set once and
-    // are the run's own until it ends.
-    engine_.verifyFileOnly = request.verifyFileOnly;
-    engine_.readBackFlash = request.kind == RunKind::kReadChip && request.readFlash;
-    engine_.readBackEeprom = request.kind == RunKind::kReadChip && request.readEeprom;
+    // are the run's own until it ends. The verify scope and a program run's steps stay the
+    // settings' for the runs after; the read-back choice is this run's only.
+    settings_.verifyFileOnly = request.verifyFileOnly;
     if (request.kind == RunKind::kProgram) {
-        engine_.commands = request.steps;
+        settings_.commands = request.steps;
         // The 89S5x family has no fuse bytes: the AVR fuse-read instructions would reach such a
         // chip as others of its own (0x50 is its page write, which could clear code bytes).
-        if (engine_.targetFamily == kFamily89S5x) engine_.commands.readFuse = 0;
+        if (settings_.targetFamily == kFamily89S5x) settings_.commands.readFuse = 0;
     }
+    settings_.readBackFlash = settings_.readBackEeprom = false;
+    ProgrammerSettings run = settings_;
+    run.readBackFlash = request.kind == RunKind::kReadChip && request.readFlash;
+    run.readBackEeprom = request.kind == RunKind::kReadChip && request.readEeprom;
+    engine_.SetSettings(run);
+}
+
+void Station::TakeBackSettings(RunKind kind) {
+    // What a run may change: the chip a signature selected (and the family the one-off
+    // commands switch to), the fuse bytes it read and a calibration address it corrected.
+    // The rest stays as the user set it, even if changed while the run went on.
+    const ProgrammerSettings after = engine_.Settings();
+    // The calibration command reads as an AVR; the selection the user sees stays as it was.
+    if (kind != RunKind::kCalibrationRead) settings_.targetFamily = after.targetFamily;
+    settings_.chipIndex = after.chipIndex;
+    settings_.fuseLow = after.fuseLow;
+    settings_.fuseHigh = after.fuseHigh;
+    settings_.fuseExtended = after.fuseExtended;
+    settings_.calibrationAddress = after.calibrationAddress;
 }
 
 RunReport Station::Execute(const RunRequest& request) {
     IspProgrammer& engine = engine_;
     RunReport report;
     report.kind = request.kind;
-    const std::uint32_t familyBefore = engine.targetFamily;
     int result = kSeqDone;
     switch (request.kind) {
         case RunKind::kProgram: {
             result = engine.ProgramCommand();
             report.result = FromSequence(result);
-            if (report.Ok() && engine.lastEepromResult > 0)
+            if (report.Ok() && engine.LastEepromResult() > 0)
                 report.result = RunResult::kEepromFailed;
             if (report.Ok() && request.steps.autoSelchip != 0 && !Identified(engine)) {
                 report.result = RunResult::kChipUnknown;
@@ -299,29 +331,26 @@ RunReport Station::Execute(const RunRequest& request) {
             break;
         case RunKind::kCalibrationRead:
             report.result = FromSequence(engine.OscCalCommand(&report.openCalibrationDialog));
-            // The command reads as an AVR; the selection the user sees stays as it was.
-            engine.targetFamily = familyBefore;
             break;
         case RunKind::kResetMcu:
             result = engine.ResetMcuCommand();
-            report.result = result == 0 && engine.portRequest.result == kPortReady
+            report.result = result == 0 && engine.PortSearch().result == kPortReady
                                 ? RunResult::kDone
                                 : RunResult::kPortNotReady;
             break;
         case RunKind::kReadChip:
             report.result = FromSequence(engine.ReadChipCommand());
-            report.readFlash = engine.readFlash;
-            report.readEeprom = engine.readEeprom;
-            engine.readBackFlash = engine.readBackEeprom = false;
+            report.readFlash = engine.FlashReadBack();
+            report.readEeprom = engine.EepromReadBack();
             break;
         case RunKind::kDetect:
             report.result = engine.OpenPort() == 0 ? RunResult::kDone : RunResult::kPortNotReady;
-            report.port = engine.portRequest;
+            report.port = engine.PortSearch();
             engine.ReleasePort();
             break;
         case RunKind::kCableTest: {
             // A path that cannot reach the ports says why before every line reads as failed.
-            if (engine.useDriver == 0 && engine.Backend().Direct() != nullptr) {
+            if (!engine.UsesDriver() && engine.Backend().Direct() != nullptr) {
                 engine.Log(engine.Backend().Direct()->AccessProblem());
             }
             const CableTestResult test = RunCableTest(engine);
@@ -331,14 +360,15 @@ RunReport Station::Execute(const RunRequest& request) {
             break;
         }
     }
-    report.bytesWritten = engine.bytesWritten;
-    report.bytesVerified = engine.bytesVerified;
+    TakeBackSettings(request.kind);
+    report.bytesWritten = engine.BytesWritten();
+    report.bytesVerified = engine.BytesVerified();
     report.failedDeviceCalls = engine.FailedDriverCalls();
-    report.family = engine.targetFamily;
-    report.chipIndex = engine.chipIndex;
-    if (const char* name = engine.SelectedChipName(); name != nullptr) report.chipName = name;
-    report.cableKind = engine.portRequest.cableKind;
-    if (request.kind != RunKind::kDetect) report.port = engine.portRequest;
+    report.family = settings_.targetFamily;
+    report.chipIndex = settings_.chipIndex;
+    if (const char* name = settings_.SelectedChipName(); name != nullptr) report.chipName = name;
+    report.cableKind = engine.PortSearch().cableKind;
+    if (request.kind != RunKind::kDetect) report.port = engine.PortSearch();
     return report;
 }
 

@@ -46,6 +46,8 @@ class Station final : private EngineReports {
     bool BindPort(const PortPathOptions& options, std::string* problem);
     void ReleasePort();
     PortPath* Port() const { return port_.get(); }
+    // The engine's port wiring, for a witness put between the engine and the port.
+    PortBackend& Backend() { return engine_.Backend(); }
 
     // ---- velkor.ini: read once when a front end starts, written once when it ends ----
     // The window's start: every setting, the images it names, and the window's boxes.
@@ -63,26 +65,29 @@ class Station final : private EngineReports {
     bool SaveSettings(const std::string& iniPath, const MainWindowState& boxes);
 
     // ---- the selection the next run uses ----
-    std::uint32_t Family() const { return engine_.targetFamily; }
-    std::uint32_t ChipIndex() const { return engine_.chipIndex; }
+    std::uint32_t Family() const { return settings_.targetFamily; }
+    std::uint32_t ChipIndex() const { return settings_.chipIndex; }
     // Switches the family; the chip index stays as it is.
-    void SetFamily(std::uint32_t family) { engine_.targetFamily = family; }
+    void SetFamily(std::uint32_t family) { settings_.targetFamily = family; }
     // Selects a row of the family's table. `loadFuseDefaults`: the row's factory fuse bytes
     // replace the panel's (AVR only).
     void SelectChip(std::uint32_t index, bool loadFuseDefaults);
     // The selected chip's name; null when no valid chip is selected.
-    const char* SelectedChipName() const { return engine_.SelectedChipName(); }
+    const char* SelectedChipName() const { return settings_.SelectedChipName(); }
     bool ChipSelected() const { return SelectedChipName() != nullptr; }
     StationFuses Fuses() const;
     void SetFuses(const StationFuses& fuses);
     void SetLockByte(std::uint8_t value);  // a custom lock byte for the LOCK step
-    void SetExtraPortBase(std::uint16_t base) { engine_.extraPortBase = base; }
-    std::uint16_t ExtraPortBase() const { return engine_.extraPortBase; }
+    void SetExtraPortBase(std::uint16_t base) { settings_.extraPortBase = base; }
+    std::uint16_t ExtraPortBase() const { return settings_.extraPortBase; }
     // The user's delay: out-of-range values are clamped when a run starts, with a line.
     void SetSpeed(bool userDelay, std::int64_t delay);
     void SetCalibration(std::uint8_t select, bool toEeprom, std::uint32_t address);
-    // The option dialogs edit these options in place.
-    IspProgrammer& Options() { return engine_; }
+    // The settings the next run uses; the option dialogs edit them in place. The engine gets a
+    // copy when a run starts and gives back what the run changed when it ends.
+    ProgrammerSettings& Options() { return settings_; }
+    const ProgrammerSettings& Options() const { return settings_; }
+    // What the last run produced (calibration bytes, signature, port), read-only.
     const IspProgrammer& Engine() const { return engine_; }
 
     // ---- images ----
@@ -130,8 +135,13 @@ class Station final : private EngineReports {
     void Prepare(const RunRequest& request);
     RunReport Execute(const RunRequest& request);
     void ClampDelay();
+    // The engine as the settings file code expects it: holding the station's settings.
+    void SettingsToEngine();
+    // Takes back into the station's settings what a run changed in the engine's copy.
+    void TakeBackSettings(RunKind kind);
 
     IspProgrammer engine_;
+    ProgrammerSettings settings_;
     std::unique_ptr<PortPath> port_;
     HexFile flashFile_;
     HexFile eepromFile_;

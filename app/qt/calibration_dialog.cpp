@@ -4,13 +4,15 @@
 
 namespace velkor::qt {
 
-CalibrationDialog::CalibrationDialog(IspProgrammer& engine, QWidget* parent)
+CalibrationDialog::CalibrationDialog(ProgrammerSettings& settings,
+                                     const std::array<std::uint8_t, 4>& bytesRead, QWidget* parent)
     : OptionDialog(CalibrationDialogTemplate(), parent) {
-    Start(std::make_unique<CalibrationDialogPresenter>(engine, *this));
+    Start(std::make_unique<CalibrationDialogPresenter>(settings, bytesRead, *this));
 }
 
-int RunCalibrationDialog(IspProgrammer& engine, QWidget* parent) {
-    CalibrationDialog dialog(engine, parent);
+int RunCalibrationDialog(ProgrammerSettings& settings, const std::array<std::uint8_t, 4>& bytesRead,
+                         QWidget* parent) {
+    CalibrationDialog dialog(settings, bytesRead, parent);
     return dialog.exec();
 }
 

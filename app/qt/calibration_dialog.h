@@ -2,10 +2,13 @@
 // CalibrationDialogPresenter's.
 #pragma once
 
+#include <array>
+#include <cstdint>
+
 #include "app/qt/option_dialog.h"
 
 namespace velkor {
-class IspProgrammer;
+struct ProgrammerSettings;
 }
 
 namespace velkor::qt {
@@ -14,10 +17,12 @@ class CalibrationDialog : public OptionDialog {
     Q_OBJECT
 
   public:
-    CalibrationDialog(IspProgrammer& engine, QWidget* parent);
+    CalibrationDialog(ProgrammerSettings& settings, const std::array<std::uint8_t, 4>& bytesRead,
+                      QWidget* parent);
 };
 
 // Shows the dialog modally; returns QDialog::Accepted when it closed with OK.
-int RunCalibrationDialog(IspProgrammer& engine, QWidget* parent);
+int RunCalibrationDialog(ProgrammerSettings& settings, const std::array<std::uint8_t, 4>& bytesRead,
+                         QWidget* parent);
 
 }  // namespace velkor::qt

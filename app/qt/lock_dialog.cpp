@@ -4,13 +4,13 @@
 
 namespace velkor::qt {
 
-LockDialog::LockDialog(IspProgrammer& engine, QWidget* parent)
+LockDialog::LockDialog(ProgrammerSettings& settings, QWidget* parent)
     : OptionDialog(LockDialogTemplate(), parent) {
-    Start(std::make_unique<LockDialogPresenter>(engine, *this));
+    Start(std::make_unique<LockDialogPresenter>(settings, *this));
 }
 
-int RunLockDialog(IspProgrammer& engine, QWidget* parent) {
-    LockDialog dialog(engine, parent);
+int RunLockDialog(ProgrammerSettings& settings, QWidget* parent) {
+    LockDialog dialog(settings, parent);
     return dialog.exec();
 }
 

@@ -4,7 +4,7 @@
 #include "app/qt/option_dialog.h"
 
 namespace velkor {
-class IspProgrammer;
+struct ProgrammerSettings;
 }
 
 namespace velkor::qt {
@@ -13,10 +13,10 @@ class LockDialog : public OptionDialog {
     Q_OBJECT
 
   public:
-    LockDialog(IspProgrammer& engine, QWidget* parent);
+    LockDialog(ProgrammerSettings& settings, QWidget* parent);
 };
 
 // Shows the dialog modally; returns QDialog::Accepted when it closed with OK.
-int RunLockDialog(IspProgrammer& engine, QWidget* parent);
+int RunLockDialog(ProgrammerSettings& settings, QWidget* parent);
 
 }  // namespace velkor::qt

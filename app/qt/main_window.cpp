@@ -391,7 +391,7 @@ void MainWindow::ShowAbout(const std::string& text) {
 void MainWindow::ShowOptionDialog(int menuId) {
     switch (menuId) {
         case kMenuOscCal:
-            RunCalibrationDialog(station_.Options(), this);
+            RunCalibrationDialog(station_.Options(), station_.Engine().CalibrationBytes(), this);
             break;
         case kMenuLockByte:
             RunLockDialog(station_.Options(), this);

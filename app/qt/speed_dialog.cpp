@@ -4,13 +4,13 @@
 
 namespace velkor::qt {
 
-SpeedDialog::SpeedDialog(IspProgrammer& engine, QWidget* parent)
+SpeedDialog::SpeedDialog(ProgrammerSettings& settings, QWidget* parent)
     : OptionDialog(SpeedDialogTemplate(), parent) {
-    Start(std::make_unique<SpeedDialogPresenter>(engine, *this));
+    Start(std::make_unique<SpeedDialogPresenter>(settings, *this));
 }
 
-int RunSpeedDialog(IspProgrammer& engine, QWidget* parent) {
-    SpeedDialog dialog(engine, parent);
+int RunSpeedDialog(ProgrammerSettings& settings, QWidget* parent) {
+    SpeedDialog dialog(settings, parent);
     return dialog.exec();
 }
 

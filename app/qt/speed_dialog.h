@@ -4,7 +4,7 @@
 #include "app/qt/option_dialog.h"
 
 namespace velkor {
-class IspProgrammer;
+struct ProgrammerSettings;
 }
 
 namespace velkor::qt {
@@ -13,10 +13,10 @@ class SpeedDialog : public OptionDialog {
     Q_OBJECT
 
   public:
-    SpeedDialog(IspProgrammer& engine, QWidget* parent);
+    SpeedDialog(ProgrammerSettings& settings, QWidget* parent);
 };
 
 // Shows the dialog modally; returns QDialog::Accepted when it closed with OK.
-int RunSpeedDialog(IspProgrammer& engine, QWidget* parent);
+int RunSpeedDialog(ProgrammerSettings& settings, QWidget* parent);
 
 }  // namespace velkor::qt

@@ -420,7 +420,8 @@ void MainWindow::ShowOptionDialog(int menuId) {
     std::unique_ptr<OptionDialogPresenter> presenter;
     switch (menuId) {
         case kMenuOscCal:
-            presenter = std::make_unique<CalibrationDialogPresenter>(station_.Options(), dialog);
+            presenter = std::make_unique<CalibrationDialogPresenter>(
+                station_.Options(), station_.Engine().CalibrationBytes(), dialog);
             break;
         case kMenuLockByte:
             presenter = std::make_unique<LockDialogPresenter>(station_.Options(), dialog);

@@ -141,7 +141,7 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
     notes_.FinishRun(p);
 
     EXPECT_EQ(notes_.RunsEnded(), 1);
-    EXPECT_EQ(engine_.chipIndex, static_cast<std::uint32_t>(mega8_));
+    EXPECT_EQ(station_.Options().chipIndex, static_cast<std::uint32_t>(mega8_));
     EXPECT_EQ(view_.lists[kChipListId].selection, mega8_);
     EXPECT_EQ(view_.icon, kIconIdle);
     EXPECT_FALSE(view_.Disabled(kProgramButtonId));
@@ -160,7 +160,7 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
     EXPECT_TRUE(view_.dialogs.empty());
     notes_.FinishRun(p);
     EXPECT_EQ(view_.dialogs, std::vector<int>{kMenuOscCal});
-    EXPECT_EQ(engine_.commands.readCal, 0);
+    EXPECT_EQ(station_.Options().commands.readCal, 0);
 }
 
 // File > Save Flash…: the name is asked first, the chip is read on the worker with its
@@ -171,7 +171,7 @@ TEST_F(MainWindowTest, SaveFlashWritesWhatTheChipHoldsAndOnlyAfterAReadThatWorke
     MainWindowPresenter& p = Start();
     EXPECT_TRUE(view_.IsChecked(kMenuVerifyFileScope));
     p.OnCommand(kProgramButtonId);
-    EXPECT_TRUE(engine_.verifyFileOnly);
+    EXPECT_TRUE(station_.Options().verifyFileOnly);
     notes_.FinishRun(p);
     const std::string back = (dir_ / "back.hex").string();
 
@@ -193,8 +193,8 @@ TEST_F(MainWindowTest, SaveFlashWritesWhatTheChipHoldsAndOnlyAfterAReadThatWorke
     IspProgrammer reread;
     HexFile file;
     EXPECT_EQ(LoadFlashImage(reread, file, back), 0);
-    EXPECT_EQ(reread.flashImageLength, 200u);  // the erased rest is left out
-    EXPECT_EQ(reread.flashImage, engine_.flashImage);
+    EXPECT_EQ(reread.FlashImageLength(), 200u);  // the erased rest is left out
+    EXPECT_TRUE(std::ranges::equal(reread.FlashImage(), engine_.FlashImage()));
 
     // A name that is not a regular file (here a folder) is refused before the chip is read,
     // and left as it is.
@@ -234,7 +234,7 @@ TEST_F(MainWindowTest, AFileChangeWaitsForTheRunOrADialogThenProgramsTheNewImage
     p.OnCommand(kProgramButtonId);
     Write(hex_, HexImage(64, 100));
     p.OnFlashFileChanged();
-    EXPECT_EQ(engine_.flashImage[0], 3);  // not reloaded under the run
+    EXPECT_EQ(engine_.FlashImage()[0], 3);  // not reloaded under the run
     notes_.FinishRun(p);
     EXPECT_TRUE(p.RunGoing());  // reloaded, and "Auto Prog after Update" starts the next run
     EXPECT_EQ(view_.icon, kIconRunning);
@@ -246,11 +246,11 @@ TEST_F(MainWindowTest, AFileChangeWaitsForTheRunOrADialogThenProgramsTheNewImage
     view_.whileModal = [&] {
         p.OnFlashFileChanged();
         EXPECT_FALSE(p.RunGoing());
-        EXPECT_EQ(engine_.flashImage[0], 100);
+        EXPECT_EQ(engine_.FlashImage()[0], 100);
     };
     p.OnCommand(kMenuAbout);
     EXPECT_TRUE(p.RunGoing());
-    EXPECT_EQ(engine_.flashImage[0], 50);
+    EXPECT_EQ(engine_.FlashImage()[0], 50);
     view_.whileModal = nullptr;
     notes_.FinishRun(p);
 }
@@ -263,7 +263,7 @@ TEST_F(MainWindowTest, FamilySwitchHidesAndShowsTheFusePanel) {
     EXPECT_EQ(view_.texts[kFuseGroupId], "Fuse Option");
 
     p.OnCommand(kAt89RadioId);
-    EXPECT_EQ(engine_.targetFamily, kFamily89S5x);
+    EXPECT_EQ(station_.Options().targetFamily, kFamily89S5x);
     for (int id : {cksel0, kFirstFuseBoxId + 15, kReadButtonId, kDefaultButtonId, kWriteButtonId,
                    kClockListId, kStartupListId}) {
         EXPECT_TRUE(view_.Hidden(id)) << id;
@@ -291,19 +291,19 @@ TEST_F(MainWindowTest, ChipSelectionLoadsDefaultsAndTheFuseBoxesAndWizardFollowT
     MainWindowPresenter& p = Start();
     const int tiny13 = FindChipByName(kFamilyAvr, "tiny13");
     p.OnListSelection(kChipListId, tiny13);
-    EXPECT_EQ(engine_.fuseLow, 0x6A);
-    EXPECT_EQ(engine_.fuseHigh, 0xFF);
-    EXPECT_EQ(engine_.fuseExtended, 0x00);
+    EXPECT_EQ(station_.Options().fuseLow, 0x6A);
+    EXPECT_EQ(station_.Options().fuseHigh, 0xFF);
+    EXPECT_EQ(station_.Options().fuseExtended, 0x00);
 
     p.OnListSelection(kChipListId, mega8_);
-    const std::uint8_t low = engine_.fuseLow;
+    const std::uint8_t low = station_.Options().fuseLow;
     const int sourceBefore = view_.lists[kClockListId].selection;
     EXPECT_EQ(sourceBefore, p.Wizard().clock.selection);
     EXPECT_NE(sourceBefore, kNoSelection);
     // CKSEL1 (low bit 1): the box toggles the bit and the wizard's source follows.
     p.OnCommand(kFirstFuseBoxId + 1);
-    EXPECT_EQ(engine_.fuseLow, low ^ 0x02);
-    EXPECT_EQ(view_.IsChecked(kFirstFuseBoxId + 1), (engine_.fuseLow & 0x02) == 0);
+    EXPECT_EQ(station_.Options().fuseLow, low ^ 0x02);
+    EXPECT_EQ(view_.IsChecked(kFirstFuseBoxId + 1), (station_.Options().fuseLow & 0x02) == 0);
     EXPECT_NE(view_.lists[kClockListId].selection, sourceBefore);
 
     // Picking a source in the list rewrites the low byte and the boxes show it.
@@ -311,7 +311,8 @@ TEST_F(MainWindowTest, ChipSelectionLoadsDefaultsAndTheFuseBoxesAndWizardFollowT
     p.OnListSelection(kClockListId, last);
     EXPECT_EQ(view_.lists[kClockListId].selection, last);
     for (int bit = 0; bit < 4; ++bit) {
-        EXPECT_EQ(view_.IsChecked(kFirstFuseBoxId + bit), ((engine_.fuseLow >> bit) & 1) == 0);
+        EXPECT_EQ(view_.IsChecked(kFirstFuseBoxId + bit),
+                  ((station_.Options().fuseLow >> bit) & 1) == 0);
     }
     EXPECT_EQ(view_.lists[kStartupListId].items.empty(), view_.Hidden(kStartupListId));
 }
@@ -414,14 +415,14 @@ TEST_F(MainWindowTest, FuseReadShowsTheChipFoundAndCalibrationIsRefusedIn89S5xMo
     EXPECT_TRUE(view_.Disabled(kProgramButtonId));
     notes_.FinishRun(p);
     EXPECT_EQ(view_.lists[kChipListId].selection, FindChipByName(kFamilyAvr, "tiny13"));
-    EXPECT_EQ(engine_.fuseLow, 0x6A);                    // the simulated chip's factory fuses
+    EXPECT_EQ(station_.Options().fuseLow, 0x6A);         // the simulated chip's factory fuses
     EXPECT_FALSE(view_.IsChecked(kFirstFuseBoxId + 1));  // bit 1 of 6A is 1: not programmed
 
     // Osc Cal. Bytes in 89S5x mode is refused and leaves the family alone.
     p.OnCommand(kAt89RadioId);
     p.OnCommand(kMenuOscCal);
     EXPECT_FALSE(p.RunGoing());
-    EXPECT_EQ(engine_.targetFamily, kFamily89S5x);
+    EXPECT_EQ(station_.Options().targetFamily, kFamily89S5x);
     notes_.Deliver(p);
     EXPECT_NE(view_.log.find(kCalibrationNot89Line), std::string::npos);
 }
@@ -432,7 +433,7 @@ TEST_F(MainWindowTest, AWriteThatEndsSerialProgrammingAsksFirstAndAMisfitImageIs
     MainWindowPresenter& p = Start();
     p.OnCommand(kDefaultButtonId);
     p.OnCommand(kFirstFuseBoxId + 8);  // HF0 of tiny13: RSTDISBL, now programmed
-    ASSERT_EQ(engine_.fuseHigh & 0x01, 0);
+    ASSERT_EQ(station_.Options().fuseHigh & 0x01, 0);
 
     p.OnCommand(kWriteButtonId);  // declined
     EXPECT_EQ(view_.questions.size(), 1u);
@@ -449,7 +450,7 @@ TEST_F(MainWindowTest, AWriteThatEndsSerialProgrammingAsksFirstAndAMisfitImageIs
     view_.Check(kWriteFuseBoxId, false);
     p.OnCommand(kProgramButtonId);
     EXPECT_FALSE(p.RunGoing());
-    const std::string misfit = ImageFitLines(engine_, p.FlashFile(), p.EepromFile());
+    const std::string misfit = ImageFitLines(station_.Options(), p.FlashFile(), p.EepromFile());
     ASSERT_FALSE(misfit.empty());
     EXPECT_NE(view_.log.find(misfit + MsgZh(Msg::kRefusedBeyondChip)), std::string::npos)
         << view_.log;
@@ -461,7 +462,7 @@ TEST_F(MainWindowTest, DamagedFilesAndNonsenseSettingsLeaveAWorkingWindow) {
     MainWindowPresenter& p = Start();
     EXPECT_NE(p.Port(), nullptr);
     EXPECT_NE(view_.title.find("simulator: mega8"), std::string::npos) << view_.title;
-    EXPECT_EQ(engine_.targetFamily, kFamilyAvr);
+    EXPECT_EQ(station_.Options().targetFamily, kFamilyAvr);
     EXPECT_NE(view_.log.find("unknown chip 'no-such-chip'"), std::string::npos) << view_.log;
 
     // A file that is not there, chosen from the menu: said in the log, nothing else changes.

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstring>
+#include <type_traits>
 
 #include "app/calibration_dialog_presenter.h"
 #include "app/lock_dialog_presenter.h"
@@ -37,22 +39,36 @@ const DialogTemplate& TemplateOf<SpeedDialogPresenter>() {
     return SpeedDialogTemplate();
 }
 
-// An opened dialog of presenter type P on an engine.
+using CalibrationBytes = std::array<std::uint8_t, 4>;
+
+template <typename P>
+P Presenter(ProgrammerSettings& settings, const CalibrationBytes& bytes, OptionDialogView& view) {
+    if constexpr (std::is_same_v<P, CalibrationDialogPresenter>) {
+        return P(settings, bytes, view);
+    } else {
+        return P(settings, view);
+    }
+}
+
+// An opened dialog of presenter type P on the settings; the calibration dialog also shows
+// the bytes a calibration run read.
 template <typename P>
 struct Opened {
-    explicit Opened(IspProgrammer& engine) : presenter(engine, view) { presenter.OnInit(); }
+    explicit Opened(ProgrammerSettings& settings, const CalibrationBytes& bytes = {})
+        : presenter(Presenter<P>(settings, bytes, view)) {
+        presenter.OnInit();
+    }
     FakeDialogView view{TemplateOf<P>()};
     P presenter;
 };
 
 TEST(CalibrationDialog, OpensOnTheLastByteOfTheChosenMemoryWithoutChangingTheEngine) {
-    IspProgrammer engine;
-    engine.chipIndex = Row("mega8");  // 8 KiB flash, 512 bytes EEPROM
-    engine.calibrationSelect = 7;     // out of range: shows as the first radio
-    engine.calibrationSaveLocation = 5;
-    engine.calibrationAddress = 0;
-    engine.calibrationBytes = {0xA1, 0x0B, 0x00, 0xFF};
-    Opened<CalibrationDialogPresenter> d(engine);
+    ProgrammerSettings settings;
+    settings.chipIndex = Row("mega8");  // 8 KiB flash, 512 bytes EEPROM
+    settings.calibrationSelect = 7;     // out of range: shows as the first radio
+    settings.calibrationSaveLocation = 5;
+    settings.calibrationAddress = 0;
+    Opened<CalibrationDialogPresenter> d(settings, {0xA1, 0x0B, 0x00, 0xFF});
     EXPECT_TRUE(d.view.IsChecked(1064));
     EXPECT_TRUE(d.view.IsChecked(kCalEepromId));
     EXPECT_EQ(d.view.Text(kCalAddressId), "0x1ff");
@@ -60,22 +76,22 @@ TEST(CalibrationDialog, OpensOnTheLastByteOfTheChosenMemoryWithoutChangingTheEng
     EXPECT_EQ(d.view.Text(1069), "0xb");
     EXPECT_EQ(d.view.Text(1070), "0x0");
     EXPECT_EQ(d.view.Text(1071), "0xff");
-    EXPECT_EQ(engine.calibrationAddress, 0u);
+    EXPECT_EQ(settings.calibrationAddress, 0u);
 
-    engine.calibrationSaveLocation = 0;
-    engine.calibrationAddress = 0x2000;  // one beyond the flash
-    Opened<CalibrationDialogPresenter> flash(engine);
+    settings.calibrationSaveLocation = 0;
+    settings.calibrationAddress = 0x2000;  // one beyond the flash
+    Opened<CalibrationDialogPresenter> flash(settings);
     EXPECT_EQ(flash.view.Text(kCalAddressId), "0x1fff");
-    engine.calibrationAddress = 0x1234;
-    Opened<CalibrationDialogPresenter> kept(engine);
+    settings.calibrationAddress = 0x1234;
+    Opened<CalibrationDialogPresenter> kept(settings);
     EXPECT_EQ(kept.view.Text(kCalAddressId), "0x1234");
 }
 
 TEST(CalibrationDialog, AnAddressBeyondTheMemoryChosenNowIsRefusedUntilCorrected) {
-    IspProgrammer engine;
-    engine.chipIndex = Row("mega8");
-    engine.calibrationAddress = 0x1000;  // fine for the flash, beyond the EEPROM
-    Opened<CalibrationDialogPresenter> d(engine);
+    ProgrammerSettings settings;
+    settings.chipIndex = Row("mega8");
+    settings.calibrationAddress = 0x1000;  // fine for the flash, beyond the EEPROM
+    Opened<CalibrationDialogPresenter> d(settings);
     d.view.Click(d.presenter, 1066);
     d.view.Click(d.presenter, kCalEepromId);
     d.view.Click(d.presenter, kIdAccept);
@@ -84,8 +100,8 @@ TEST(CalibrationDialog, AnAddressBeyondTheMemoryChosenNowIsRefusedUntilCorrected
     EXPECT_EQ(d.view.messages[0].caption, "参数错误");
     EXPECT_EQ(d.view.messages[0].icon, MessageIcon::Stop);
     EXPECT_FALSE(d.view.ended.has_value());
-    EXPECT_EQ(engine.calibrationSaveLocation, 0);
-    EXPECT_EQ(engine.calibrationSelect, 0);
+    EXPECT_EQ(settings.calibrationSaveLocation, 0);
+    EXPECT_EQ(settings.calibrationSelect, 0);
 
     d.view.SetText(kCalAddressId, "0x200");  // one past the last byte
     d.view.Click(d.presenter, kIdAccept);
@@ -94,36 +110,37 @@ TEST(CalibrationDialog, AnAddressBeyondTheMemoryChosenNowIsRefusedUntilCorrected
     d.view.Click(d.presenter, kIdAccept);
     EXPECT_EQ(d.view.messages.size(), 2u);
     EXPECT_EQ(d.view.ended, true);
-    EXPECT_EQ(engine.calibrationAddress, 0x1FFu);
-    EXPECT_EQ(engine.calibrationSaveLocation, 1);
-    EXPECT_EQ(engine.calibrationSelect, 2);
+    EXPECT_EQ(settings.calibrationAddress, 0x1FFu);
+    EXPECT_EQ(settings.calibrationSaveLocation, 1);
+    EXPECT_EQ(settings.calibrationSelect, 2);
 
     // 0 is taken: the run reads it as the last byte.
-    Opened<CalibrationDialogPresenter> zero(engine);
+    Opened<CalibrationDialogPresenter> zero(settings);
     zero.view.SetText(kCalAddressId, "0");
     zero.view.Click(zero.presenter, kIdAccept);
     EXPECT_EQ(zero.view.ended, true);
-    EXPECT_EQ(engine.calibrationAddress, 0u);
+    EXPECT_EQ(settings.calibrationAddress, 0u);
 }
 
 TEST(CalibrationDialog, AChipWithoutTheMemoryTakesNoAddress) {
-    IspProgrammer engine;
-    engine.chipIndex = kNoChipRow;  // sizes 0: size - 1 must not wrap round to "anything goes"
-    Opened<CalibrationDialogPresenter> d(engine);
+    ProgrammerSettings settings;
+    settings.chipIndex = kNoChipRow;  // sizes 0: size - 1 must not wrap round to "anything goes"
+    Opened<CalibrationDialogPresenter> d(settings);
     d.view.SetText(kCalAddressId, "0x10");
     d.view.Click(d.presenter, kIdAccept);
     EXPECT_EQ(d.view.messages.size(), 1u);
     EXPECT_FALSE(d.view.ended.has_value());
-    EXPECT_EQ(engine.calibrationAddress, 0u);
+    EXPECT_EQ(settings.calibrationAddress, 0u);
 }
 
 TEST(CalibrationDialog, ShowsTheBytesTheCalibrationCommandJustRead) {
     test::SimRig rig({.chip = "mega8"});
-    rig.engine.chipIndex = Row("mega8");
+    test::Edit(rig.engine)->chipIndex = Row("mega8");
     bool open = false;
     rig.engine.OscCalCommand(&open);
     ASSERT_TRUE(open);
-    Opened<CalibrationDialogPresenter> d(rig.engine);
+    ProgrammerSettings settings = rig.engine.Settings();
+    Opened<CalibrationDialogPresenter> d(settings, rig.engine.CalibrationBytes());
     // The simulated mega8's four bytes, read over the cable.
     EXPECT_EQ(d.view.Text(1068), "0xa1");
     EXPECT_EQ(d.view.Text(1071), "0xd4");
@@ -137,34 +154,34 @@ TEST(LockDialog, TakesTheLowByteOfAnyTextAndKeepsTheCustomByteUnderTheDefault) {
     for (const Case& c :
          {Case{"0x3c", 0x3C}, Case{"252", 0xFC}, Case{"FC", 0xFC}, Case{"0x1234", 0x34},
           Case{"300", 44}, Case{"junk", 0}, Case{"99999999999", 0xFF}}) {
-        IspProgrammer engine;
-        engine.customLockByte = 0xAA;
-        Opened<LockDialogPresenter> d(engine);
+        ProgrammerSettings settings;
+        settings.customLockByte = 0xAA;
+        Opened<LockDialogPresenter> d(settings);
         EXPECT_TRUE(d.view.IsChecked(kLockDefaultId));
         EXPECT_EQ(d.view.Text(kLockByteId), "0xaa");
         d.view.Click(d.presenter, kLockCustomId);
         d.view.SetText(kLockByteId, c.text);
         d.view.Click(d.presenter, kIdAccept);
         EXPECT_EQ(d.view.ended, true);
-        EXPECT_EQ(engine.lockSelect, 1);
-        EXPECT_EQ(engine.customLockByte, c.stored) << c.text;
+        EXPECT_EQ(settings.lockSelect, 1);
+        EXPECT_EQ(settings.customLockByte, c.stored) << c.text;
     }
-    IspProgrammer engine;
-    engine.lockSelect = 3;
-    engine.customLockByte = 0xAA;
-    Opened<LockDialogPresenter> d(engine);
+    ProgrammerSettings settings;
+    settings.lockSelect = 3;
+    settings.customLockByte = 0xAA;
+    Opened<LockDialogPresenter> d(settings);
     EXPECT_TRUE(d.view.IsChecked(kLockCustomId));
     d.view.Click(d.presenter, kLockDefaultId);
     d.view.SetText(kLockByteId, "0x00");
     d.view.Click(d.presenter, kIdAccept);
-    EXPECT_EQ(engine.lockSelect, 0);
-    EXPECT_EQ(engine.customLockByte, 0xAA);
+    EXPECT_EQ(settings.lockSelect, 0);
+    EXPECT_EQ(settings.customLockByte, 0xAA);
 }
 
 TEST(SpeedDialog, TheSliderShowsForCustomAndItsPositionIsKeptEitherWay) {
-    IspProgrammer engine;
-    engine.userPortDelay = 7;
-    Opened<SpeedDialogPresenter> d(engine);
+    ProgrammerSettings settings;
+    settings.userPortDelay = 7;
+    Opened<SpeedDialogPresenter> d(settings);
     const auto& slider = d.view.sliders.at(kSpeedSliderId);
     EXPECT_EQ(slider.maximum, 255);
     EXPECT_EQ(slider.tickFrequency, 20);
@@ -175,61 +192,61 @@ TEST(SpeedDialog, TheSliderShowsForCustomAndItsPositionIsKeptEitherWay) {
     EXPECT_TRUE(d.view.visible.at(kSpeedSliderId));
     d.view.SetSliderPosition(kSpeedSliderId, 40);
     d.view.Click(d.presenter, kIdOk);
-    EXPECT_EQ(engine.speedSelection, 1u);
-    EXPECT_EQ(engine.userPortDelay, 40u);
+    EXPECT_EQ(settings.speedSelection, 1u);
+    EXPECT_EQ(settings.userPortDelay, 40u);
 
-    Opened<SpeedDialogPresenter> again(engine);
+    Opened<SpeedDialogPresenter> again(settings);
     EXPECT_TRUE(again.view.IsChecked(kSpeedCustomId));
     EXPECT_TRUE(again.view.visible.at(kSpeedSliderId));
     again.view.Click(again.presenter, kSpeedFastestId);
     EXPECT_FALSE(again.view.visible.at(kSpeedSliderId));
     again.view.Click(again.presenter, kIdOk);
-    EXPECT_EQ(engine.speedSelection, 0u);
-    EXPECT_EQ(engine.userPortDelay, 40u);
+    EXPECT_EQ(settings.speedSelection, 0u);
+    EXPECT_EQ(settings.userPortDelay, 40u);
 
     // A stored delay beyond the slider shows, and is kept, as its end.
-    engine.userPortDelay = 1000;
-    engine.speedSelection = 2;
-    Opened<SpeedDialogPresenter> large(engine);
+    settings.userPortDelay = 1000;
+    settings.speedSelection = 2;
+    Opened<SpeedDialogPresenter> large(settings);
     EXPECT_TRUE(large.view.IsChecked(kSpeedCustomId));
     large.view.Click(large.presenter, kIdOk);
-    EXPECT_EQ(engine.userPortDelay, 255u);
-    EXPECT_EQ(engine.speedSelection, 1u);
+    EXPECT_EQ(settings.userPortDelay, 255u);
+    EXPECT_EQ(settings.speedSelection, 1u);
 }
 
 TEST(OptionDialogs, CancelWritesNothing) {
-    IspProgrammer engine;
-    engine.chipIndex = Row("mega8");
-    engine.calibrationAddress = 0x100;
-    engine.customLockByte = 0x11;
-    engine.userPortDelay = 9;
-    Opened<CalibrationDialogPresenter> cal(engine);
+    ProgrammerSettings settings;
+    settings.chipIndex = Row("mega8");
+    settings.calibrationAddress = 0x100;
+    settings.customLockByte = 0x11;
+    settings.userPortDelay = 9;
+    Opened<CalibrationDialogPresenter> cal(settings);
     cal.view.Click(cal.presenter, kCalEepromId);
     cal.view.Click(cal.presenter, 1067);
     cal.view.SetText(kCalAddressId, "5");
     cal.view.Click(cal.presenter, kIdDiscard);
-    Opened<LockDialogPresenter> lock(engine);
+    Opened<LockDialogPresenter> lock(settings);
     lock.view.Click(lock.presenter, kLockCustomId);
     lock.view.SetText(kLockByteId, "0x22");
     lock.presenter.OnCancel();  // the close box
-    Opened<SpeedDialogPresenter> speed(engine);
+    Opened<SpeedDialogPresenter> speed(settings);
     speed.view.Click(speed.presenter, kSpeedCustomId);
     speed.view.SetSliderPosition(kSpeedSliderId, 200);
     speed.view.Click(speed.presenter, kIdCancel);
     for (const auto* view : {&cal.view, &lock.view, &speed.view}) EXPECT_EQ(view->ended, false);
-    EXPECT_EQ(engine.calibrationAddress, 0x100u);
-    EXPECT_EQ(engine.calibrationSaveLocation, 0);
-    EXPECT_EQ(engine.calibrationSelect, 0);
-    EXPECT_EQ(engine.lockSelect, 0);
-    EXPECT_EQ(engine.customLockByte, 0x11);
-    EXPECT_EQ(engine.speedSelection, 0u);
-    EXPECT_EQ(engine.userPortDelay, 9u);
+    EXPECT_EQ(settings.calibrationAddress, 0x100u);
+    EXPECT_EQ(settings.calibrationSaveLocation, 0);
+    EXPECT_EQ(settings.calibrationSelect, 0);
+    EXPECT_EQ(settings.lockSelect, 0);
+    EXPECT_EQ(settings.customLockByte, 0x11);
+    EXPECT_EQ(settings.speedSelection, 0u);
+    EXPECT_EQ(settings.userPortDelay, 9u);
 }
 
 TEST(OptionDialogs, ConvertSwitchesTheFieldAndIsGreyedWhenEmpty) {
-    IspProgrammer engine;
-    engine.customLockByte = 0xC0;
-    Opened<LockDialogPresenter> d(engine);
+    ProgrammerSettings settings;
+    settings.customLockByte = 0xC0;
+    Opened<LockDialogPresenter> d(settings);
     d.presenter.Convert(kLockByteId);
     EXPECT_EQ(d.view.Text(kLockByteId), "192");
     d.presenter.Convert(kLockByteId);

@@ -12,6 +12,9 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
+using test::PokeImage;
+using test::SetImageLength;
 namespace {
 
 // The in-process driver that stops answering from its Nth call on (counted from 0).
@@ -44,14 +47,16 @@ struct FailingRig {
           access(channel) {
         IspProgrammer& e = rig.engine;
         e.Backend().BindDriver(&access);
-        e.useDriver = 1;
-        e.targetFamily = rig.bench->ChipFamily();
-        e.chipIndex = static_cast<std::uint32_t>(std::max(rig.bench->ChipRow(), 0));
+        e.SetUseDriver(true);
+        Edit(e)->targetFamily = rig.bench->ChipFamily();
+        Edit(e)->chipIndex = static_cast<std::uint32_t>(std::max(rig.bench->ChipRow(), 0));
         std::mt19937 random(3);
         for (std::uint32_t i = 0; i < 2000; ++i) {
-            e.flashImage[i] = static_cast<std::uint8_t>(random());
+            PokeImage(e, ImageKind::kFlash, i, static_cast<std::uint8_t>(random()));
         }
-        e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+        Edit(e)->commands.erase = 1;
+        Edit(e)->commands.writeFlash = 1;
+        Edit(e)->commands.verify = 1;
     }
     test::SimRig rig;
     SimPortIo io;
@@ -120,14 +125,14 @@ TEST(DeviceCallFailure, VerifyAloneReadsBackThroughTheDriver) {
         SCOPED_TRACE(chip);
         FailingRig d(chip, ~0ull);
         IspProgrammer& e = d.rig.engine;
-        e.commands = ProgramCommandSet{};
-        e.commands.verify = 1;
-        e.flashImageLength = 2000;
+        Edit(e)->commands = ProgramCommandSet{};
+        Edit(e)->commands.verify = 1;
+        SetImageLength(e, ImageKind::kFlash, 2000);
         EXPECT_EQ(e.ProgramCommand(), kSeqFlashFailed);
         const std::string expected =
-            e.targetFamily == kFamily89S5x ? "在 0000:页比较失败\n" : "在 0000:";
+            e.Settings().targetFamily == kFamily89S5x ? "在 0000:页比较失败\n" : "在 0000:";
         EXPECT_TRUE(d.rig.LogLines().end()[-2].starts_with(expected)) << e.LogText();
-        EXPECT_GT(d.inner.CallsByCode()[e.targetFamily == kFamily89S5x ? 6 : 5], 0u);
+        EXPECT_GT(d.inner.CallsByCode()[e.Settings().targetFamily == kFamily89S5x ? 6 : 5], 0u);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "engine/isp_programmer.h"
 #include "fake_service_manager.h"
+#include "tests/support/engine_edit.h"
 
 namespace velkor::test {
 namespace {
@@ -64,7 +65,7 @@ TEST_F(Binding, LeftoverRegistrationIsOpenedAndStarted) {
 // is not admitted.
 TEST_F(Binding, TheEnginesCardBaseIsWrittenForTheDriverBeforeItStarts) {
     IspProgrammer engine;
-    engine.extraPortBase = 0xD010;
+    Edit(engine)->extraPortBase = 0xD010;
     DriverBinding binding(scm_, device_);
     EXPECT_TRUE(BindDriverAtStartup(true, engine, binding, kDirectory));
     EXPECT_EQ(scm_.log,
@@ -186,14 +187,14 @@ TEST_F(Binding, StartupBindsOnlyOnTheNtFamily) {
     IspProgrammer engine;
     DriverBinding binding(scm_, device_);
     EXPECT_FALSE(BindDriverAtStartup(false, engine, binding, kDirectory));
-    EXPECT_EQ(engine.useDriver, 0u);
+    EXPECT_EQ(engine.UsesDriver(), 0u);
     EXPECT_EQ(scm_.log, Log{});
     EXPECT_TRUE(binding.TakeNotOpenNotice().Empty());
 
     device_.available = false;
     EXPECT_TRUE(BindDriverAtStartup(true, engine, binding, kDirectory));
     // The flag stays set though the device did not open: the first run says why.
-    EXPECT_EQ(engine.useDriver, 1u);
+    EXPECT_EQ(engine.UsesDriver(), 1u);
     EXPECT_FALSE(binding.IsOpen());
     EXPECT_FALSE(binding.TakeNotOpenNotice().Empty());
 }

@@ -15,6 +15,9 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
+using test::PokeImage;
+using test::SetImageLength;
 namespace {
 
 // Records each request and answers with a scripted buffer change and result.
@@ -81,9 +84,9 @@ struct DriverRig {
     explicit DriverRig(SimBenchOptions options)
         : rig(options), io(rig.Machine()), channel(io), access(channel) {
         rig.engine.Backend().BindDriver(&access);
-        rig.engine.useDriver = 1;
-        rig.engine.targetFamily = rig.bench->ChipFamily();
-        rig.engine.chipIndex = static_cast<std::uint32_t>(std::max(rig.bench->ChipRow(), 0));
+        rig.engine.SetUseDriver(true);
+        Edit(rig.engine)->targetFamily = rig.bench->ChipFamily();
+        Edit(rig.engine)->chipIndex = static_cast<std::uint32_t>(std::max(rig.bench->ChipRow(), 0));
     }
     std::uint64_t Calls(std::uint32_t code) const {
         return channel.CallsByCode()[(code - IOCTL_TARNEL_READ_PORT) / 4];
@@ -99,17 +102,21 @@ TEST(DriverClient, WholeRunsGoThroughTheProtocolAndLeaveTheImageInTheChip) {
         SCOPED_TRACE(chip);
         DriverRig d({.chip = chip});
         IspProgrammer& e = d.rig.engine;
-        const bool at89 = e.targetFamily == kFamily89S5x;
+        const bool at89 = e.Settings().targetFamily == kFamily89S5x;
         const std::uint32_t size = at89 ? e.At89Record().flashSize : e.AvrRecord().flashSize;
         std::mt19937 random(5);
         for (std::uint32_t i = 0; i < size; ++i)
-            e.flashImage[i] = static_cast<std::uint8_t>(random());
-        e.eepromImageLength = at89 ? 0 : 32;
-        for (int i = 0; i < 32; ++i) e.eepromImage[i] = static_cast<std::uint8_t>(i * 3);
-        e.commands.erase = e.commands.writeFlash = e.commands.verify = e.commands.writeEeprom = 1;
+            PokeImage(e, ImageKind::kFlash, i, static_cast<std::uint8_t>(random()));
+        SetImageLength(e, ImageKind::kEeprom, at89 ? 0 : 32);
+        for (int i = 0; i < 32; ++i)
+            PokeImage(e, ImageKind::kEeprom, i, static_cast<std::uint8_t>(i * 3));
+        Edit(e)->commands.erase = 1;
+        Edit(e)->commands.writeFlash = 1;
+        Edit(e)->commands.verify = 1;
+        Edit(e)->commands.writeEeprom = 1;
         ASSERT_EQ(e.ProgramCommand(), kSeqDone) << e.LogText();
         const auto& flash = at89 ? d.rig.bench->At89()->Flash() : d.rig.bench->Avr()->Flash();
-        EXPECT_TRUE(std::equal(flash.begin(), flash.end(), e.flashImage.begin()));
+        EXPECT_TRUE(std::equal(flash.begin(), flash.end(), e.FlashImage().begin()));
         EXPECT_EQ(d.Calls(IOCTL_TARNEL_SET_PARAMS), 1u);
         const std::uint32_t page = at89 ? 256 : e.AvrRecord().pageSize;
         if (page != 0) {
@@ -130,8 +137,8 @@ TEST(DriverClient, WholeRunsGoThroughTheProtocolAndLeaveTheImageInTheChip) {
 
 TEST(DriverClient, AutomaticSelectionSendsTheNewPageSize) {
     DriverRig d({.chip = "mega128"});
-    d.rig.engine.chipIndex = 0;  // tiny13, 32-byte pages
-    d.rig.engine.commands.autoSelchip = 1;
+    Edit(d.rig.engine)->chipIndex = 0;  // tiny13, 32-byte pages
+    Edit(d.rig.engine)->commands.autoSelchip = 1;
     ASSERT_EQ(d.rig.engine.ProgramCommand(), kSeqDone);
     EXPECT_EQ(d.Calls(IOCTL_TARNEL_SET_PARAMS), 2u);
     EXPECT_EQ(d.channel.Params().page_size, 256);
@@ -146,7 +153,7 @@ TEST(DriverClient, ADriverPathWithoutADeviceReportsThePortMissing) {
     dead.succeed = false;
     ChannelDriverAccess access(dead);
     rig.engine.Backend().BindDriver(&access);
-    rig.engine.useDriver = 1;
+    rig.engine.SetUseDriver(true);
     EXPECT_EQ(rig.engine.ProgramCommand(), kSeqPortNotReady);
     EXPECT_EQ(rig.Machine().Counters().portWrites, 0u);
 }

@@ -66,14 +66,14 @@ TEST(EngineLog, WithoutOwnerNothingIsPostedAndNothingFails) {
 
 TEST(EngineLog, ConstructionState) {
     IspProgrammer engine;
-    EXPECT_EQ(engine.portRequest.delayRequest, 6);
-    EXPECT_EQ(engine.portRequest.lptIndex, 0);
-    EXPECT_EQ(engine.chipIndex, 44u);
-    EXPECT_EQ(engine.flashImage[0], 0xFF);
-    EXPECT_EQ(engine.flashImage[kFlashImageSize - 1], 0xFF);
-    EXPECT_EQ(engine.eepromImage[0], 0x00);
-    EXPECT_EQ(engine.useDriver, 0u);
-    EXPECT_EQ(engine.cableKind, 0);
+    EXPECT_EQ(engine.PortSearch().delayRequest, 6);
+    EXPECT_EQ(engine.PortSearch().lptIndex, 0);
+    EXPECT_EQ(engine.Settings().chipIndex, 44u);
+    EXPECT_EQ(engine.FlashImage()[0], 0xFF);
+    EXPECT_EQ(engine.FlashImage()[kFlashImageSize - 1], 0xFF);
+    EXPECT_EQ(engine.EepromImage()[0], 0x00);
+    EXPECT_EQ(engine.UsesDriver(), 0u);
+    EXPECT_EQ(engine.Cable(), 0);
     EXPECT_EQ(engine.LogText(), "");
 }
 

@@ -5,21 +5,26 @@
 
 #include <algorithm>
 #include <random>
+#include <vector>
 
 #include "devices/chip_table.h"
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
+using test::SetImageLength;
 namespace {
 
 using test::SimRig;
 
 void FillRandom(IspProgrammer& e, unsigned seed) {
     std::mt19937 random(seed);
-    for (auto& b : e.flashImage) b = static_cast<std::uint8_t>(random());
-    for (auto& b : e.eepromImage) b = static_cast<std::uint8_t>(random());
-    e.flashImageLength = kFlashImageSize;
-    e.eepromImageLength = kEepromImageSize;
+    std::vector<std::uint8_t> flash(kFlashImageSize);
+    std::vector<std::uint8_t> eeprom(kEepromImageSize);
+    for (auto& b : flash) b = static_cast<std::uint8_t>(random());
+    for (auto& b : eeprom) b = static_cast<std::uint8_t>(random());
+    e.SetImage(ImageKind::kFlash, flash, kFlashImageSize, {});
+    e.SetImage(ImageKind::kEeprom, eeprom, kEepromImageSize, {});
 }
 
 bool Holds(const std::vector<std::uint8_t>& memory, const std::uint8_t* image) {
@@ -35,16 +40,19 @@ TEST_P(AvrRow, ErasesWritesAndVerifiesTheWholeChip) {
     SimRig rig({.chip = name});
     ASSERT_NE(rig.bench->Avr(), nullptr) << "the simulator has no description of this part";
     IspProgrammer& e = rig.engine;
-    e.targetFamily = kFamilyAvr;
-    e.chipIndex = row;
+    Edit(e)->targetFamily = kFamilyAvr;
+    Edit(e)->chipIndex = row;
     FillRandom(e, row);
-    e.commands.checkId = e.commands.erase = e.commands.writeFlash = 1;
-    e.commands.writeEeprom = e.commands.verify = 1;
+    Edit(e)->commands.checkId = 1;
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.writeEeprom = 1;
+    Edit(e)->commands.verify = 1;
     EXPECT_EQ(e.ProgramCommand(), kSeqDone) << e.LogText();
-    EXPECT_EQ(e.lastEepromResult, 0) << e.LogText();
+    EXPECT_EQ(e.LastEepromResult(), 0) << e.LogText();
     const sim::AvrChip& chip = *rig.bench->Avr();
-    EXPECT_TRUE(Holds(chip.Flash(), e.flashImage.data()));
-    EXPECT_TRUE(Holds(chip.Eeprom(), e.eepromImage.data()));
+    EXPECT_TRUE(Holds(chip.Flash(), e.FlashImage().data()));
+    EXPECT_TRUE(Holds(chip.Eeprom(), e.EepromImage().data()));
     EXPECT_EQ(chip.RewriteCount(), 0u) << "flash programmed twice without an erase";
     EXPECT_EQ(chip.InterruptedCount(), 0u) << "reset while the part was still busy";
 }
@@ -55,14 +63,16 @@ TEST_P(At89Row, ErasesWritesAndVerifiesTheWholeChip) {
     SimRig rig({.chip = r.name});
     ASSERT_NE(rig.bench->At89(), nullptr) << "the simulator has no description of this part";
     IspProgrammer& e = rig.engine;
-    e.targetFamily = kFamily89S5x;
-    e.chipIndex = row;
+    Edit(e)->targetFamily = kFamily89S5x;
+    Edit(e)->chipIndex = row;
     FillRandom(e, 100 + row);
     // The three-byte parts have no signature instruction to check.
-    e.commands.checkId = r.commandFormat == 4 ? 1 : 0;
-    e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+    Edit(e)->commands.checkId = r.commandFormat == 4 ? 1 : 0;
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.verify = 1;
     EXPECT_EQ(e.ProgramCommand(), kSeqDone) << e.LogText();
-    EXPECT_TRUE(Holds(rig.bench->At89()->Flash(), e.flashImage.data()));
+    EXPECT_TRUE(Holds(rig.bench->At89()->Flash(), e.FlashImage().data()));
 }
 
 // A row named for two parts ("mega164P/164PA") gives the test name "mega164P_164PA".

@@ -6,6 +6,9 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
+using test::PokeImage;
+using test::SetImageLength;
 namespace {
 
 using test::SimRig;
@@ -15,17 +18,25 @@ std::unique_ptr<SimRig> ProgramRun(Language language, SimBenchOptions options) {
     auto rig = std::make_unique<SimRig>(options);
     IspProgrammer& e = rig->engine;
     e.SetLogLanguage(language);
-    e.targetFamily = rig->bench->ChipFamily();
-    e.chipIndex = static_cast<std::uint32_t>(std::max(rig->bench->ChipRow(), 0));
-    for (std::uint32_t a = 0; a < 300; ++a) e.flashImage[a] = static_cast<std::uint8_t>(a * 7);
-    e.flashImageLength = 300;
-    for (std::uint32_t a = 0; a < 40; ++a) e.eepromImage[a] = static_cast<std::uint8_t>(a);
-    e.eepromImageLength = 40;
-    e.fuseLow = 0xE1;
-    e.fuseHigh = 0xD9;
-    e.commands.erase = e.commands.writeFlash = e.commands.writeEeprom = e.commands.verify = 1;
-    e.commands.readFuse = e.commands.writeFuse = e.commands.lock = e.commands.checkId = 1;
-    e.commands.copyCal = 1;
+    Edit(e)->targetFamily = rig->bench->ChipFamily();
+    Edit(e)->chipIndex = static_cast<std::uint32_t>(std::max(rig->bench->ChipRow(), 0));
+    for (std::uint32_t a = 0; a < 300; ++a)
+        PokeImage(e, ImageKind::kFlash, a, static_cast<std::uint8_t>(a * 7));
+    SetImageLength(e, ImageKind::kFlash, 300);
+    for (std::uint32_t a = 0; a < 40; ++a)
+        PokeImage(e, ImageKind::kEeprom, a, static_cast<std::uint8_t>(a));
+    SetImageLength(e, ImageKind::kEeprom, 40);
+    Edit(e)->fuseLow = 0xE1;
+    Edit(e)->fuseHigh = 0xD9;
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.writeEeprom = 1;
+    Edit(e)->commands.verify = 1;
+    Edit(e)->commands.readFuse = 1;
+    Edit(e)->commands.writeFuse = 1;
+    Edit(e)->commands.lock = 1;
+    Edit(e)->commands.checkId = 1;
+    Edit(e)->commands.copyCal = 1;
     e.ProgramCommand();
     return rig;
 }

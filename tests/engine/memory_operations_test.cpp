@@ -5,6 +5,9 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
+using test::PokeImage;
+using test::SetImageLength;
 namespace {
 
 using test::SimRig;
@@ -16,11 +19,11 @@ constexpr std::uint64_t kInstructionWrites = 4 * 17;
 std::unique_ptr<SimRig> InProgramming(SimBenchOptions options, bool timed = false) {
     auto rig = std::make_unique<SimRig>(options);
     IspProgrammer& e = rig->engine;
-    e.timedPortWaits = timed;
-    e.targetFamily = rig->bench->ChipFamily();
-    e.chipIndex = static_cast<std::uint32_t>(rig->bench->ChipRow());
+    Edit(e)->timedPortWaits = timed;
+    Edit(e)->targetFamily = rig->bench->ChipFamily();
+    Edit(e)->chipIndex = static_cast<std::uint32_t>(rig->bench->ChipRow());
     EXPECT_EQ(e.OpenPort(), 0);
-    e.delayCount = 1;
+    e.SetDelayCount(1);
     EXPECT_EQ(e.EnterProgramming(), 0);
     e.AppendLog(nullptr);
     rig->Machine().ResetCounters();
@@ -117,9 +120,10 @@ TEST(MemoryOperations, At89ByteWriteOfAnEqualValueOnlyReads) {
 
 TEST(MemoryOperations, EepromImageIsCutToTheChipAndAnEmptyImageStillLogs) {
     auto rig = InProgramming({.chip = "tiny13"});  // 64 bytes of EEPROM
-    for (int i = 0; i < 100; ++i) rig->engine.eepromImage[i] = static_cast<std::uint8_t>(i);
-    rig->engine.eepromImageLength = 100;
-    rig->engine.commands.verify = 1;
+    for (int i = 0; i < 100; ++i)
+        PokeImage(rig->engine, ImageKind::kEeprom, i, static_cast<std::uint8_t>(i));
+    SetImageLength(rig->engine, ImageKind::kEeprom, 100);
+    Edit(rig->engine)->commands.verify = 1;
     EXPECT_EQ(rig->engine.WriteEepromImage(), 0);
     EXPECT_EQ(rig->engine.LogText(), "写入EEPROM: \r\n写入中...\r\n比较中...\r\n完成.\r\n");
     EXPECT_EQ(rig->bench->Avr()->Eeprom()[63], 63);
@@ -133,8 +137,8 @@ TEST(MemoryOperations, EepromImageIsCutToTheChipAndAnEmptyImageStillLogs) {
 TEST(MemoryOperations, EepromStepOnTheTerminatingOrLockedRowDoesNothing) {
     for (std::uint32_t row : {kLockedChipRow, kNoChipRow}) {
         auto rig = InProgramming({.chip = "mega8"});
-        rig->engine.chipIndex = row;
-        rig->engine.eepromImageLength = 10;
+        Edit(rig->engine)->chipIndex = row;
+        SetImageLength(rig->engine, ImageKind::kEeprom, 10);
         EXPECT_EQ(rig->engine.WriteEepromImage(), 4);
         EXPECT_EQ(rig->engine.LogText(), "");
         EXPECT_EQ(rig->Machine().Counters().portWrites, 0u);
@@ -143,9 +147,9 @@ TEST(MemoryOperations, EepromStepOnTheTerminatingOrLockedRowDoesNothing) {
 
 TEST(MemoryOperations, EepromVerifyMismatchIsReportedWithAddressAndBothValues) {
     auto rig = InProgramming({.chip = "mega8"});
-    rig->engine.eepromImageLength = 4;
-    rig->engine.eepromImage[2] = 0x5A;
-    rig->engine.commands.verify = 1;
+    SetImageLength(rig->engine, ImageKind::kEeprom, 4);
+    PokeImage(rig->engine, ImageKind::kEeprom, 2, 0x5A);
+    Edit(rig->engine)->commands.verify = 1;
     // A second writer on the bus: after the writes, something else changes the cell.
     struct Spoiler : EngineReports {
         SimRig* rig;

@@ -5,6 +5,7 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
 namespace {
 
 using test::SimRig;
@@ -26,21 +27,21 @@ TEST(PortAccess, EachCableIsIdentifiedWithItsDeviceLine) {
         SCOPED_TRACE(c.cable);
         SimRig rig({.cable = c.cable});
         EXPECT_EQ(rig.engine.OpenPort(), 0);
-        EXPECT_EQ(rig.engine.cableKind, c.kind);
-        EXPECT_EQ(rig.engine.portRequest.cableKind, c.kind);
-        EXPECT_EQ(rig.engine.portRequest.result, kPortReady);
+        EXPECT_EQ(rig.engine.Cable(), c.kind);
+        EXPECT_EQ(rig.engine.PortSearch().cableKind, c.kind);
+        EXPECT_EQ(rig.engine.PortSearch().result, kPortReady);
         EXPECT_EQ(rig.engine.LogText(), c.line);
-        EXPECT_EQ(rig.engine.portBase, 0x378);
-        EXPECT_EQ(rig.engine.delayCount, 6);  // copied from the request
+        EXPECT_EQ(rig.engine.PortBase(), 0x378);
+        EXPECT_EQ(rig.engine.DelayCount(), 6);  // copied from the request
     }
 }
 
 TEST(PortAccess, MissingPowerIsReportedAfterTheDeviceLineExceptOnTheByteBlaster) {
     SimRig stk({.cable = "stk200", .targetPower = false});
     EXPECT_EQ(stk.engine.OpenPort(), 1);
-    EXPECT_EQ(stk.engine.portRequest.result, kPortNoPower);
+    EXPECT_EQ(stk.engine.PortSearch().result, kPortNoPower);
     EXPECT_EQ(stk.engine.LogText(), "设备:STK200/STK300 .\r\n没有正常供电.\r\n");
-    EXPECT_EQ(stk.engine.cableKind, kCableStk200);  // stays set until the release
+    EXPECT_EQ(stk.engine.Cable(), kCableStk200);  // stays set until the release
 
     SimRig unnamed({.cable = "plain", .targetPower = false});
     EXPECT_EQ(unnamed.engine.OpenPort(), 1);
@@ -53,28 +54,28 @@ TEST(PortAccess, MissingPowerIsReportedAfterTheDeviceLineExceptOnTheByteBlaster)
     EXPECT_EQ(bb.Machine().CablePort()->Control(), 0x02);
     bb.engine.ReleasePort();
     EXPECT_EQ(bb.Machine().CablePort()->Control(), 0x00);
-    EXPECT_EQ(bb.engine.cableKind, 0);
-    EXPECT_EQ(bb.engine.portRequest.cableKind, kCableByteBlaster);
+    EXPECT_EQ(bb.engine.Cable(), 0);
+    EXPECT_EQ(bb.engine.PortSearch().cableKind, kCableByteBlaster);
 }
 
 TEST(PortAccess, XilinxLoopbackWinsOverLatticeBecauseItIsTestedFirst) {
     // Both cables loop D6 to PAPER END; only the Xilinx cable also loops it to BUSY.
     SimRig xilinx({.cable = "xilinx"});
     xilinx.engine.OpenPort();
-    EXPECT_EQ(xilinx.engine.cableKind, kCableXilinx);
+    EXPECT_EQ(xilinx.engine.Cable(), kCableXilinx);
     SimRig lattice({.cable = "lattice"});
     lattice.engine.OpenPort();
-    EXPECT_EQ(lattice.engine.cableKind, kCableLattice);
+    EXPECT_EQ(lattice.engine.Cable(), kCableLattice);
 }
 
 TEST(PortAccess, SearchGoesRoundFromTheRememberedPortAndNamesTheLastOneTried) {
     SimRig rig({.cable = "", .base = 0});
-    rig.engine.portRequest.lptIndex = 2;  // LPT3
+    rig.engine.SetPortSearchStart(2);  // LPT3
     rig.Machine().EnableTrace(true);
     EXPECT_EQ(rig.engine.OpenPort(), 1);
     EXPECT_EQ(rig.engine.LogText(), " LPT2(0x278) 端口不存在\n");
-    EXPECT_EQ(rig.engine.portRequest.result, kPortMissing);
-    EXPECT_EQ(rig.engine.portRequest.lptIndex, 1);
+    EXPECT_EQ(rig.engine.PortSearch().result, kPortMissing);
+    EXPECT_EQ(rig.engine.PortSearch().lptIndex, 1);
     std::vector<std::uint16_t> controlWrites;
     for (const auto& e : rig.Machine().Trace()) {
         if (e.write && (e.address & 0xF) == 0xA) controlWrites.push_back(e.address);
@@ -86,8 +87,8 @@ TEST(PortAccess, SearchGoesRoundFromTheRememberedPortAndNamesTheLastOneTried) {
 TEST(PortAccess, PortFoundLaterIsRememberedForTheNextSearch) {
     SimRig rig({.cable = "stk200", .base = 0x278});
     EXPECT_EQ(rig.engine.OpenPort(), 0);
-    EXPECT_EQ(rig.engine.portRequest.lptIndex, 1);
-    EXPECT_EQ(rig.engine.portBase, 0x278);
+    EXPECT_EQ(rig.engine.PortSearch().lptIndex, 1);
+    EXPECT_EQ(rig.engine.PortBase(), 0x278);
     rig.Machine().ResetCounters();
     EXPECT_EQ(rig.engine.OpenPort(), 0);
     // Found straight away: one port check (2 reads) plus the cable tests.
@@ -103,8 +104,8 @@ TEST(PortAccess, AReadBackThatFailsOnlyFor0x40CountsAsNoPort) {
 TEST(PortAccess, PortWithoutCableNamesThePort) {
     SimRig rig({.cable = ""});
     EXPECT_EQ(rig.engine.OpenPort(), 1);
-    EXPECT_EQ(rig.engine.portRequest.result, kPortNoCable);
-    EXPECT_EQ(rig.engine.portRequest.cableKind, 0);
+    EXPECT_EQ(rig.engine.PortSearch().result, kPortNoCable);
+    EXPECT_EQ(rig.engine.PortSearch().cableKind, 0);
     EXPECT_EQ(rig.engine.LogText(), "无法找到适用的ISP下载线 LPT1.\n");
 }
 
@@ -113,7 +114,7 @@ TEST(PortAccess, NoCounterStopsBeforeTouchingThePortAndDelaysReturnAtOnce) {
     options.timing.counterFrequency = 0;
     SimRig rig(options);
     EXPECT_EQ(rig.engine.OpenPort(), 1);
-    EXPECT_EQ(rig.engine.portRequest.result, kPortNoCounter);
+    EXPECT_EQ(rig.engine.PortSearch().result, kPortNoCounter);
     EXPECT_EQ(rig.engine.LogText(), "不支持精确时钟.\r\n");
     EXPECT_EQ(rig.Machine().Counters().portWrites, 0u);
     rig.engine.DelayMs(30);
@@ -133,13 +134,13 @@ TEST(PortAccess, DelayWaitsOnTheCounterAndZeroReadsItOnceMore) {
 
 TEST(PortAccess, PortWaitIsDelayCountReadsOrTheirTimeOnTheCounter) {
     SimRig reads;
-    reads.engine.timedPortWaits = false;
+    Edit(reads.engine)->timedPortWaits = false;
     reads.engine.OpenPort();
-    reads.engine.delayCount = 5;
+    reads.engine.SetDelayCount(5);
     reads.Machine().ResetCounters();
     reads.engine.PortWait();
     EXPECT_EQ(reads.Machine().Counters().portReads, 5u);
-    reads.engine.delayCount = 0;
+    reads.engine.SetDelayCount(0);
     reads.engine.PortWait();
     EXPECT_EQ(reads.Machine().Counters().portReads, 5u);
 
@@ -157,7 +158,7 @@ TEST(PortAccess, PortWaitIsDelayCountReadsOrTheirTimeOnTheCounter) {
         SCOPED_TRACE(readNs);
         timed.Machine().Timing().portAccessNs = readNs;
         timed.engine.OpenPort();
-        timed.engine.delayCount = 5;
+        timed.engine.SetDelayCount(5);
         waitNs();
         EXPECT_EQ(timed.Machine().Counters().portReads, 64u);
         const std::uint64_t ns = waitNs();
@@ -165,7 +166,7 @@ TEST(PortAccess, PortWaitIsDelayCountReadsOrTheirTimeOnTheCounter) {
         EXPECT_GE(ns, 5 * readNs);
         EXPECT_LE(ns, 5 * readNs + 4000);
     }
-    timed.engine.delayCount = 0;
+    timed.engine.SetDelayCount(0);
     EXPECT_EQ(waitNs(), 0u);
 }
 
@@ -174,7 +175,7 @@ TEST(PortAccess, TimedWaitsReadOnACoarseCounterAndSkipAPreemptedSample) {
     coarse.timing.counterFrequency = 100'000;  // 10 us a tick: sixteen reads take one or two
     SimRig rig(coarse);
     rig.engine.OpenPort();
-    rig.engine.delayCount = 5;
+    rig.engine.SetDelayCount(5);
     rig.engine.PortWait();
     rig.Machine().ResetCounters();
     rig.engine.PortWait();
@@ -183,7 +184,7 @@ TEST(PortAccess, TimedWaitsReadOnACoarseCounterAndSkipAPreemptedSample) {
     // The thread loses 10 ms inside the first sample: the waits keep the time of a read.
     SimRig preempted;
     preempted.engine.OpenPort();
-    preempted.engine.delayCount = 1;
+    preempted.engine.SetDelayCount(1);
     preempted.Machine().AfterAccesses(3, [](sim::SimMachine& m) { m.AdvanceNs(10'000'000); });
     preempted.engine.PortWait();
     const std::uint64_t start = preempted.Machine().NowNs();
@@ -206,24 +207,24 @@ TEST(PortAccess, ReleasedStatesPerCableAndFamily) {
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.cable) + " family " + std::to_string(c.family));
         SimRig rig({.cable = c.cable});
-        rig.engine.timedPortWaits = false;  // each wait one read, counted
+        Edit(rig.engine)->timedPortWaits = false;  // each wait one read, counted
         rig.engine.OpenPort();
-        rig.engine.targetFamily = c.family;
-        rig.engine.delayCount = 1;
+        Edit(rig.engine)->targetFamily = c.family;
+        rig.engine.SetDelayCount(1);
         rig.Machine().EnableTrace(true);
         rig.Machine().ResetCounters();
         rig.engine.ReleasePort();
         EXPECT_EQ(rig.DataWrites(), c.writes);
         EXPECT_EQ(rig.Machine().Counters().portReads, c.waits);
-        EXPECT_EQ(rig.engine.cableKind, 0);
+        EXPECT_EQ(rig.engine.Cable(), 0);
     }
 }
 
 TEST(PortAccess, DriverPathWithoutADeviceReadsAFixedValueAndFindsNoPort) {
     SimRig rig({.cable = "stk200"});
-    rig.engine.useDriver = 1;  // no driver bound: every call fails
+    rig.engine.SetUseDriver(true);  // no driver bound: every call fails
     EXPECT_EQ(rig.engine.OpenPort(), 1);
-    EXPECT_EQ(rig.engine.portRequest.result, kPortMissing);
+    EXPECT_EQ(rig.engine.PortSearch().result, kPortMissing);
     EXPECT_EQ(rig.Machine().Counters().portWrites, 0u);
 }
 

@@ -5,6 +5,7 @@
 #include <cstring>
 #include <functional>
 #include <random>
+#include <vector>
 
 #include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
@@ -12,6 +13,9 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
+using test::PokeImage;
+using test::SetImageLength;
 namespace {
 
 using test::SimRig;
@@ -19,8 +23,8 @@ using test::SimRig;
 // A rig with the bench's chip selected in the engine, as the window would have it.
 std::unique_ptr<SimRig> Selected(SimBenchOptions options) {
     auto rig = std::make_unique<SimRig>(options);
-    rig->engine.targetFamily = rig->bench->ChipFamily();
-    rig->engine.chipIndex = static_cast<std::uint32_t>(std::max(rig->bench->ChipRow(), 0));
+    Edit(rig->engine)->targetFamily = rig->bench->ChipFamily();
+    Edit(rig->engine)->chipIndex = static_cast<std::uint32_t>(std::max(rig->bench->ChipRow(), 0));
     return rig;
 }
 
@@ -46,47 +50,54 @@ class OnLogLine : public EngineReports {
     bool done_ = false;
 };
 
-void FillRandom(std::uint8_t* bytes, std::size_t n, unsigned seed) {
+void FillRandom(IspProgrammer& e, ImageKind kind, std::size_t n, unsigned seed) {
     std::mt19937 random(seed);
+    std::vector<std::uint8_t> bytes(n);
     for (std::size_t i = 0; i < n; ++i) bytes[i] = static_cast<std::uint8_t>(random());
+    PokeImage(e, kind, 0, bytes);
 }
 
 TEST(ProgrammingSequence, ProgramRunLogsEachStep) {
     auto rig = Selected({.chip = "mega8"});
     IspProgrammer& e = rig->engine;
     e.AppendLog("earlier run\r\n");
-    e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.verify = 1;
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
     EXPECT_EQ(rig->LogLines(), (std::vector<std::string>{
                                    "设备:STK200/STK300 .\r\n", "擦除...\r\n", "写入Flash: \r\n",
                                    "写入中...\r\n", "比较中...\r\n", "完成.\r\n", "退出\r\n"}));
-    EXPECT_EQ(e.cableKind, 0);  // the lines are released after every run
+    EXPECT_EQ(e.Cable(), 0);  // the lines are released after every run
 }
 
 TEST(ProgrammingSequence, FuseReadSelectsTheChipAndRestoresTheCommandBlock) {
     auto rig = Selected({.chip = "mega8"});
     IspProgrammer& e = rig->engine;
-    e.chipIndex = 0;
-    e.commands.writeFlash = e.commands.erase = e.commands.readFlash = 1;
-    e.flashImageLength = 123;
-    e.eepromImageLength = 7;
-    const ProgramCommandSet before = e.commands;
+    Edit(e)->chipIndex = 0;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.readFlash = 1;
+    SetImageLength(e, ImageKind::kFlash, 123);
+    SetImageLength(e, ImageKind::kEeprom, 7);
+    const ProgramCommandSet before = e.Settings().commands;
     EXPECT_EQ(e.FuseReadCommand(), kSeqDone);
     EXPECT_EQ(rig->LogLines(),
               (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "目标芯片: ATmega8.\n",
                                         "读取熔丝低字节 E1 \r\n", "读取熔丝高字节 D9 \r\n",
                                         "完成.\r\n", "退出\r\n"}));
-    EXPECT_EQ(e.chipIndex, 7u);
-    EXPECT_EQ(e.fuseLow, 0xE1);
-    EXPECT_EQ(std::memcmp(&e.commands, &before, sizeof before), 0);
-    EXPECT_EQ(e.flashImageLength, 123u);
-    EXPECT_EQ(e.eepromImageLength, 7u);
+    EXPECT_EQ(e.Settings().chipIndex, 7u);
+    EXPECT_EQ(e.Settings().fuseLow, 0xE1);
+    const ProgramCommandSet after = e.Settings().commands;
+    EXPECT_EQ(std::memcmp(&after, &before, sizeof before), 0);
+    EXPECT_EQ(e.FlashImageLength(), 123u);
+    EXPECT_EQ(e.EepromImageLength(), 7u);
     EXPECT_EQ(rig->bench->Avr()->EraseCount(), 0u);  // the saved flags were not acted on
 }
 
 TEST(ProgrammingSequence, NoFlagsOnlyConnects) {
     auto rig = Selected({.chip = "mega8"});
-    rig->engine.flashImageLength = 16;
+    SetImageLength(rig->engine, ImageKind::kFlash, 16);
     EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
     EXPECT_EQ(rig->LogLines(),
               (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "完成.\r\n", "退出\r\n"}));
@@ -97,41 +108,41 @@ TEST(ProgrammingSequence, NoFlagsOnlyConnects) {
 TEST(ProgrammingSequence, VerifyAloneComparesTheChipWithTheLoadedImages) {
     auto rig = Selected({.chip = "mega8"});
     IspProgrammer& e = rig->engine;
-    FillRandom(e.flashImage.data(), 300, 4);
-    e.flashImage[0] = 0x5A;
-    e.flashImageLength = 300;
-    e.commands.verify = 1;
+    FillRandom(e, ImageKind::kFlash, 300, 4);
+    PokeImage(e, ImageKind::kFlash, 0, 0x5A);
+    SetImageLength(e, ImageKind::kFlash, 300);
+    Edit(e)->commands.verify = 1;
     EXPECT_EQ(e.ProgramCommand(), kSeqFlashFailed);  // the chip is blank
     EXPECT_EQ(rig->LogLines(),
               (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "校验Flash: \r\n",
                                         "比较中...\r\n", "在 0000:5A-FF失败\n", "退出\r\n"}));
 
     auto& chip = *rig->bench->Avr();
-    std::copy_n(e.flashImage.begin(), chip.Flash().size(), chip.Flash().begin());
-    FillRandom(e.eepromImage.data(), 16, 5);
-    std::copy_n(e.eepromImage.begin(), 16, chip.Eeprom().begin());
-    chip.Eeprom()[9] = static_cast<std::uint8_t>(~e.eepromImage[9]);
-    e.eepromImageLength = 16;
+    std::copy_n(e.FlashImage().begin(), chip.Flash().size(), chip.Flash().begin());
+    FillRandom(e, ImageKind::kEeprom, 16, 5);
+    std::copy_n(e.EepromImage().begin(), 16, chip.Eeprom().begin());
+    chip.Eeprom()[9] = static_cast<std::uint8_t>(~e.EepromImage()[9]);
+    SetImageLength(e, ImageKind::kEeprom, 16);
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-    EXPECT_EQ(e.lastEepromResult, 1);
+    EXPECT_EQ(e.LastEepromResult(), 1);
     char line[64];
-    std::snprintf(line, sizeof line, "在 0009:%02X-%02X校验失败\n", e.eepromImage[9],
+    std::snprintf(line, sizeof line, "在 0009:%02X-%02X校验失败\n", e.EepromImage()[9],
                   chip.Eeprom()[9]);
     EXPECT_EQ(rig->LogLines(),
               (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "校验Flash: \r\n",
                                         "比较中...\r\n", "校验EEPROM: \r\n", "比较中...\r\n", line,
                                         "完成.\r\n", "退出\r\n"}));
-    EXPECT_EQ(e.bytesVerified, 8192u + 9u);
-    EXPECT_EQ(e.bytesWritten, 0u);
-    EXPECT_EQ(chip.Eeprom()[9], static_cast<std::uint8_t>(~e.eepromImage[9]));  // not written
+    EXPECT_EQ(e.BytesVerified(), 8192u + 9u);
+    EXPECT_EQ(e.BytesWritten(), 0u);
+    EXPECT_EQ(chip.Eeprom()[9], static_cast<std::uint8_t>(~e.EepromImage()[9]));  // not written
 
     // An EEPROM file alone is compared alone; with no file at all the run says so and fails.
-    e.flashImageLength = 0;
-    chip.Eeprom()[9] = e.eepromImage[9];
+    SetImageLength(e, ImageKind::kFlash, 0);
+    chip.Eeprom()[9] = e.EepromImage()[9];
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-    EXPECT_EQ(e.lastEepromResult, 0);
-    EXPECT_EQ(e.bytesVerified, 16u);
-    e.eepromImageLength = 0;
+    EXPECT_EQ(e.LastEepromResult(), 0);
+    EXPECT_EQ(e.BytesVerified(), 16u);
+    SetImageLength(e, ImageKind::kEeprom, 0);
     EXPECT_EQ(e.ProgramCommand(), kSeqNothingToVerify);
     EXPECT_EQ(rig->LogLines()[1], "校验: 没有载入的文件, 无法校验.\r\n");
 }
@@ -142,26 +153,30 @@ TEST(ProgrammingSequence, CountsTheBytesWrittenAndVerifiedInEachRun) {
     {
         auto rig = Selected({.chip = "mega8"});  // 64-byte pages
         IspProgrammer& e = rig->engine;
-        FillRandom(e.flashImage.data(), 300, 6);
-        e.eepromImageLength = 10;
-        e.commands.erase = e.commands.writeFlash = e.commands.writeEeprom = 1;
-        e.commands.verify = 1;
+        FillRandom(e, ImageKind::kFlash, 300, 6);
+        SetImageLength(e, ImageKind::kEeprom, 10);
+        Edit(e)->commands.erase = 1;
+        Edit(e)->commands.writeFlash = 1;
+        Edit(e)->commands.writeEeprom = 1;
+        Edit(e)->commands.verify = 1;
         ASSERT_EQ(e.ProgramCommand(), kSeqDone);
-        EXPECT_EQ(e.bytesWritten, 5u * 64u + 10u);
-        EXPECT_EQ(e.bytesVerified, 8192u + 10u);
-        e.commands = ProgramCommandSet{};
+        EXPECT_EQ(e.BytesWritten(), 5u * 64u + 10u);
+        EXPECT_EQ(e.BytesVerified(), 8192u + 10u);
+        Edit(e)->commands = ProgramCommandSet{};
         ASSERT_EQ(e.ProgramCommand(), kSeqDone);
-        EXPECT_EQ(e.bytesWritten, 0u);
-        EXPECT_EQ(e.bytesVerified, 0u);
+        EXPECT_EQ(e.BytesWritten(), 0u);
+        EXPECT_EQ(e.BytesVerified(), 0u);
     }
     {
         auto rig = Selected({.chip = "90S2313"});  // byte-programmed flash
         IspProgrammer& e = rig->engine;
-        for (std::uint32_t i = 0; i < 40; ++i) e.flashImage[i] = i % 4 == 0 ? 0xFF : 0x10;
-        e.commands.erase = e.commands.writeFlash = 1;
+        for (std::uint32_t i = 0; i < 40; ++i)
+            PokeImage(e, ImageKind::kFlash, i, i % 4 == 0 ? 0xFF : 0x10);
+        Edit(e)->commands.erase = 1;
+        Edit(e)->commands.writeFlash = 1;
         ASSERT_EQ(e.ProgramCommand(), kSeqDone);
-        EXPECT_EQ(e.bytesWritten, 30u);
-        EXPECT_EQ(e.bytesVerified, 0u);
+        EXPECT_EQ(e.BytesWritten(), 30u);
+        EXPECT_EQ(e.BytesVerified(), 0u);
     }
 }
 
@@ -180,8 +195,9 @@ TEST(ProgrammingSequence, FailuresEndTheRunWithTheirResult) {
     }
     {
         auto rig = Selected({.chip = "mega16"});
-        rig->engine.chipIndex = 7;  // the window says mega8
-        rig->engine.commands.checkId = rig->engine.commands.erase = 1;
+        Edit(rig->engine)->chipIndex = 7;  // the window says mega8
+        Edit(rig->engine)->commands.checkId = 1;
+        Edit(rig->engine)->commands.erase = 1;
         EXPECT_EQ(rig->engine.ProgramCommand(), kSeqSignatureMismatch);
         EXPECT_EQ(rig->LogLines()[1], "标识字节不匹配1E 94 3 \r\n");
         EXPECT_EQ(rig->bench->Avr()->EraseCount(), 0u);
@@ -189,7 +205,8 @@ TEST(ProgrammingSequence, FailuresEndTheRunWithTheirResult) {
     {
         auto rig = Selected({.chip = "mega8"});
         OnLogLine cut(rig->engine, "擦除...\r\n", [&] { rig->Machine().SetTargetPower(false); });
-        rig->engine.commands.erase = rig->engine.commands.writeFlash = 1;
+        Edit(rig->engine)->commands.erase = 1;
+        Edit(rig->engine)->commands.writeFlash = 1;
         EXPECT_EQ(rig->engine.ProgramCommand(), kSeqNoConnection);
         EXPECT_EQ(rig->LogLines(),
                   (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "擦除...\r\n",
@@ -202,11 +219,12 @@ TEST(ProgrammingSequence, FlashTimeoutAndVerifyDifferencesStopBeforeEepromFusesA
         // Byte mode without an erase: cleared bits cannot be set again.
         auto rig = Selected({.chip = "90S2313"});
         std::fill(rig->bench->Avr()->Flash().begin(), rig->bench->Avr()->Flash().end(), 0x00);
-        rig->engine.flashImage[0] = 0x00;
-        rig->engine.flashImage[1] = 0x12;
-        rig->engine.commands.writeFlash = rig->engine.commands.writeEeprom = 1;
-        rig->engine.commands.lock = 1;
-        rig->engine.eepromImageLength = 4;
+        PokeImage(rig->engine, ImageKind::kFlash, 0, 0x00);
+        PokeImage(rig->engine, ImageKind::kFlash, 1, 0x12);
+        Edit(rig->engine)->commands.writeFlash = 1;
+        Edit(rig->engine)->commands.writeEeprom = 1;
+        Edit(rig->engine)->commands.lock = 1;
+        SetImageLength(rig->engine, ImageKind::kEeprom, 4);
         EXPECT_EQ(rig->engine.ProgramCommand(), kSeqFlashFailed);
         EXPECT_EQ(rig->LogLines().end()[-2], "在 0001超时\n");
         EXPECT_EQ(rig->bench->Avr()->Lock(), 0xFF);
@@ -214,15 +232,17 @@ TEST(ProgrammingSequence, FlashTimeoutAndVerifyDifferencesStopBeforeEepromFusesA
     {
         auto rig = Selected({.chip = "mega8"});
         rig->bench->Avr()->Flash()[0x45] = 0x00;  // not erased
-        rig->engine.flashImage[0x45] = 0x3C;
-        rig->engine.commands.writeFlash = rig->engine.commands.verify = 1;
+        PokeImage(rig->engine, ImageKind::kFlash, 0x45, 0x3C);
+        Edit(rig->engine)->commands.writeFlash = 1;
+        Edit(rig->engine)->commands.verify = 1;
         EXPECT_EQ(rig->engine.ProgramCommand(), kSeqFlashFailed);
         EXPECT_EQ(rig->LogLines().end()[-2], "在 0045:3C-00失败\n");
     }
     {
         auto rig = Selected({.chip = "89S52", .cable = "byteblaster"});
         rig->bench->At89()->Flash()[0x1234] = 0x00;
-        rig->engine.commands.writeFlash = rig->engine.commands.verify = 1;
+        Edit(rig->engine)->commands.writeFlash = 1;
+        Edit(rig->engine)->commands.verify = 1;
         EXPECT_EQ(rig->engine.ProgramCommand(), kSeqFlashFailed);
         EXPECT_EQ(rig->LogLines().end()[-2], "在 1200:页比较失败\n");
     }
@@ -236,13 +256,15 @@ TEST(ProgrammingSequence, AnEepromFailureLetsFusesAndLockRunAndTheRunFinish) {
         rig->Machine().SetTargetPower(false);
         rig->Machine().SetTargetPower(true);
     });
-    e.eepromImageLength = 8;
-    e.eepromImage[0] = 0x42;
-    e.commands.writeEeprom = e.commands.writeFuse = e.commands.lock = 1;
-    e.fuseLow = 0xE4;
-    e.fuseHigh = 0xD9;
+    SetImageLength(e, ImageKind::kEeprom, 8);
+    PokeImage(e, ImageKind::kEeprom, 0, 0x42);
+    Edit(e)->commands.writeEeprom = 1;
+    Edit(e)->commands.writeFuse = 1;
+    Edit(e)->commands.lock = 1;
+    Edit(e)->fuseLow = 0xE4;
+    Edit(e)->fuseHigh = 0xD9;
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-    EXPECT_EQ(e.lastEepromResult, 1);
+    EXPECT_EQ(e.LastEepromResult(), 1);
     const auto lines = rig->LogLines();
     EXPECT_EQ(lines[3], "在 0000超时\n");
     EXPECT_EQ(lines[4], "写入熔丝低字节 E4 \r\n");
@@ -259,12 +281,16 @@ TEST(ProgrammingSequence, AutoSelectionWithUnknownAndLockedChips) {
         odd.signature[2] = 0x99;
         rig->Machine().AttachTarget(std::make_unique<sim::AvrChip>(odd));
         IspProgrammer& e = rig->engine;
-        e.commands.autoSelchip = e.commands.writeFlash = e.commands.writeEeprom = 1;
-        e.commands.writeFuse = e.commands.lock = e.commands.verify = 1;
-        e.flashImage[0] = 0x11;
-        e.eepromImageLength = 16;
+        Edit(e)->commands.autoSelchip = 1;
+        Edit(e)->commands.writeFlash = 1;
+        Edit(e)->commands.writeEeprom = 1;
+        Edit(e)->commands.writeFuse = 1;
+        Edit(e)->commands.lock = 1;
+        Edit(e)->commands.verify = 1;
+        PokeImage(e, ImageKind::kFlash, 0, 0x11);
+        SetImageLength(e, ImageKind::kEeprom, 16);
         EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-        EXPECT_EQ(e.chipIndex, kNoChipRow);
+        EXPECT_EQ(e.Settings().chipIndex, kNoChipRow);
         EXPECT_EQ(rig->LogLines(),
                   (std::vector<std::string>{"设备:STK200/STK300 .\r\n", "未知芯片 (1E-99-99).\n",
                                             "写入Flash: \r\n", "写入中...\r\n", "比较中...\r\n",
@@ -272,9 +298,9 @@ TEST(ProgrammingSequence, AutoSelectionWithUnknownAndLockedChips) {
     }
     {
         auto rig = Selected({.chip = "mega8", .faults = {.locked = true}});
-        rig->engine.commands.autoSelchip = 1;
+        Edit(rig->engine)->commands.autoSelchip = 1;
         EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
-        EXPECT_EQ(rig->engine.chipIndex, kLockedChipRow);
+        EXPECT_EQ(rig->engine.Settings().chipIndex, kLockedChipRow);
         EXPECT_EQ(rig->LogLines()[1], "芯片已经加密或同步失败.\n");
     }
 }
@@ -282,24 +308,28 @@ TEST(ProgrammingSequence, AutoSelectionWithUnknownAndLockedChips) {
 TEST(ProgrammingSequence, CalibrationByteIsCopiedToTheClampedAddress) {
     auto rig = Selected({.chip = "mega8"});
     IspProgrammer& e = rig->engine;
-    e.commands.copyCal = e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
-    e.calibrationSelect = 2;
+    Edit(e)->commands.copyCal = 1;
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.verify = 1;
+    Edit(e)->calibrationSelect = 2;
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-    EXPECT_EQ(e.calibrationAddress, 0x1FFFu);
+    EXPECT_EQ(e.Settings().calibrationAddress, 0x1FFFu);
     EXPECT_EQ(rig->LogLines()[2], "读取校准字节: A1 B2 C3 D4\r\n");
     EXPECT_EQ(rig->LogLines()[3], "FLASH: 1FFF 加入时钟校准字 C3 \r\n");
     EXPECT_EQ(rig->bench->Avr()->Flash()[0x1FFF], 0xC3);
 
     // Beyond the chip's EEPROM the address is clamped too; an image shorter than it keeps
     // the byte from reaching the chip.
-    e.commands = {};
-    e.commands.copyCal = e.commands.writeEeprom = 1;
-    e.calibrationSaveLocation = 1;
-    e.calibrationAddress = 5000;
-    e.eepromImageLength = 16;
+    Edit(e)->commands = {};
+    Edit(e)->commands.copyCal = 1;
+    Edit(e)->commands.writeEeprom = 1;
+    Edit(e)->calibrationSaveLocation = 1;
+    Edit(e)->calibrationAddress = 5000;
+    SetImageLength(e, ImageKind::kEeprom, 16);
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-    EXPECT_EQ(e.calibrationAddress, 0x1FFu);
-    EXPECT_EQ(e.eepromImage[0x1FF], 0xC3);
+    EXPECT_EQ(e.Settings().calibrationAddress, 0x1FFu);
+    EXPECT_EQ(e.EepromImage()[0x1FF], 0xC3);
     EXPECT_EQ(rig->bench->Avr()->Eeprom()[0x1FF], 0xFF);
 }
 
@@ -316,17 +346,20 @@ TEST(ProgrammingSequence, FuseWriteWritesOnlyBytesWithAMask) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.chip);
         auto rig = Selected({.chip = c.chip});
-        rig->engine.fuseLow = rig->engine.fuseHigh = rig->engine.fuseExtended = 0xFF;
-        rig->engine.targetFamily = kFamily89S5x;  // the command works on AVR whatever was set
-        rig->engine.commands.erase = 1;
+        Edit(rig->engine)->fuseLow = 0xFF;
+        Edit(rig->engine)->fuseHigh = 0xFF;
+        Edit(rig->engine)->fuseExtended = 0xFF;
+        Edit(rig->engine)->targetFamily =
+            kFamily89S5x;  // the command works on AVR whatever was set
+        Edit(rig->engine)->commands.erase = 1;
         EXPECT_EQ(rig->engine.FuseWriteCommand(), kSeqDone);
         std::vector<std::string> expected = {"设备:STK200/STK300 .\r\n"};
         expected.insert(expected.end(), c.fuseLines.begin(), c.fuseLines.end());
         expected.push_back("完成.\r\n");
         expected.push_back("退出\r\n");
         EXPECT_EQ(rig->LogLines(), expected);
-        EXPECT_EQ(rig->engine.targetFamily, kFamilyAvr);
-        EXPECT_EQ(rig->engine.commands.erase, 1);
+        EXPECT_EQ(rig->engine.Settings().targetFamily, kFamilyAvr);
+        EXPECT_EQ(rig->engine.Settings().commands.erase, 1);
     }
 }
 
@@ -334,17 +367,17 @@ TEST(ProgrammingSequence, FuseWriteWritesOnlyBytesWithAMask) {
 // instruction form must survive the mask, and a bit the window hides must not be programmed.
 TEST(ProgrammingSequence, FuseWritesReachThePartAndLeaveHiddenResetBitsAlone) {
     auto at90 = Selected({.chip = "90S4433"});
-    at90->engine.fuseLow = 0x1A;
+    Edit(at90->engine)->fuseLow = 0x1A;
     EXPECT_EQ(at90->engine.FuseWriteCommand(), kSeqDone);
     EXPECT_EQ(at90->bench->Avr()->FuseLow() & 0x1F, 0x1A);
     auto at2323 = Selected({.chip = "90S2323"});
-    at2323->engine.fuseLow = 0x00;
+    Edit(at2323->engine)->fuseLow = 0x00;
     EXPECT_EQ(at2323->engine.FuseWriteCommand(), kSeqDone);
     EXPECT_EQ(at2323->bench->Avr()->FuseLow() & 0x01, 0x00);
     auto mega165 = Selected({.chip = "mega165"});
-    mega165->engine.fuseLow = 0x62;
-    mega165->engine.fuseHigh = 0x99;
-    mega165->engine.fuseExtended = 0xFF;
+    Edit(mega165->engine)->fuseLow = 0x62;
+    Edit(mega165->engine)->fuseHigh = 0x99;
+    Edit(mega165->engine)->fuseExtended = 0xFF;
     EXPECT_EQ(mega165->engine.FuseWriteCommand(), kSeqDone);
     EXPECT_EQ(mega165->bench->Avr()->FuseExtended() & 0x01, 0x01);  // RSTDISBL unprogrammed
 }
@@ -369,7 +402,7 @@ TEST(ProgrammingSequence, ResetMcuFollowsThePreviousLog) {
 
 TEST(ProgrammingSequence, ChipIndexOutsideTheFamilysTableIsRefusedBeforeThePort) {
     auto rig = Selected({.chip = "89S52"});
-    rig->engine.chipIndex = 7;  // an AVR row, but the family is 89S5x
+    Edit(rig->engine)->chipIndex = 7;  // an AVR row, but the family is 89S5x
     EXPECT_EQ(rig->engine.RunSequence(), kSeqInvalidChip);
     EXPECT_EQ(rig->Machine().Counters().portWrites, 0u);
     EXPECT_NE(rig->engine.LogText().find("芯片序号 7"), std::string::npos);
@@ -378,10 +411,13 @@ TEST(ProgrammingSequence, ChipIndexOutsideTheFamilysTableIsRefusedBeforeThePort)
 TEST(ProgrammingSequence, A89S5xTargetNeverGetsEepromDataInCodeMemory) {
     auto rig = Selected({.chip = "89S52"});
     IspProgrammer& e = rig->engine;
-    e.eepromImageLength = 32;
-    e.commands.writeEeprom = e.commands.writeFuse = e.commands.lock = e.commands.autoSelchip = 1;
+    SetImageLength(e, ImageKind::kEeprom, 32);
+    Edit(e)->commands.writeEeprom = 1;
+    Edit(e)->commands.writeFuse = 1;
+    Edit(e)->commands.lock = 1;
+    Edit(e)->commands.autoSelchip = 1;
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-    EXPECT_EQ(e.chipIndex, 1u);  // not replaced by an AVR row
+    EXPECT_EQ(e.Settings().chipIndex, 1u);  // not replaced by an AVR row
     for (std::uint8_t b : rig->bench->At89()->Flash()) ASSERT_EQ(b, 0xFF);
     EXPECT_EQ(rig->LogLines().size(), 7u);  // cable, four notes, done, exit
 }
@@ -393,9 +429,11 @@ TEST(ProgrammingSequence, A89S5xRunNotesEachStepItsFamilyLacks) {
         SCOPED_TRACE(verifyOnly ? "verify alone" : "write");
         auto rig = Selected({.chip = "89S52"});
         IspProgrammer& e = rig->engine;
-        e.eepromImageLength = 32;
-        e.commands.autoSelchip = e.commands.writeFuse = e.commands.lock = 1;
-        (verifyOnly ? e.commands.verify : e.commands.writeEeprom) = 1;
+        SetImageLength(e, ImageKind::kEeprom, 32);
+        ProgrammerSettings settings = e.Settings();
+        settings.commands.autoSelchip = settings.commands.writeFuse = settings.commands.lock = 1;
+        (verifyOnly ? settings.commands.verify : settings.commands.writeEeprom) = 1;
+        e.SetSettings(settings);
         EXPECT_EQ(e.ProgramCommand(), kSeqDone);
         EXPECT_EQ(
             e.LogIds(),
@@ -409,7 +447,7 @@ TEST(ProgrammingSequence, ASecondCommandDuringARunIsRefused) {
     auto rig = Selected({.chip = "mega8"});
     int inner = 0;
     OnLogLine during(rig->engine, "擦除...\r\n", [&] { inner = rig->engine.FuseReadCommand(); });
-    rig->engine.commands.erase = 1;
+    Edit(rig->engine)->commands.erase = 1;
     EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
     EXPECT_EQ(inner, IspProgrammer::kEngineBusy);
     EXPECT_NE(rig->engine.LogText().find("上一个操作还在进行中"), std::string::npos);
@@ -419,8 +457,10 @@ TEST(ProgrammingSequence, ASecondCommandDuringARunIsRefused) {
 TEST(ProgrammingSequence, ProgressRunsFromZeroToBelowHundredInEachLoop) {
     auto rig = Selected({.chip = "tiny13"});
     IspProgrammer& e = rig->engine;
-    FillRandom(e.flashImage.data(), 1024, 1);
-    e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+    FillRandom(e, ImageKind::kFlash, 1024, 1);
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.verify = 1;
     e.ProgramCommand();
     const std::vector<int> progress = rig->notes.Progress();
     ASSERT_FALSE(progress.empty());
@@ -448,25 +488,27 @@ TEST(ProgrammingSequence, EndToEndOnEveryCableAndFuseKind) {
         SCOPED_TRACE(std::string(c.chip) + " on " + c.cable);
         auto rig = Selected({.chip = c.chip, .cable = c.cable});
         IspProgrammer& e = rig->engine;
-        const bool at89 = e.targetFamily == kFamily89S5x;
+        const bool at89 = e.Settings().targetFamily == kFamily89S5x;
         const std::uint32_t flash = at89 ? e.At89Record().flashSize : e.AvrRecord().flashSize;
         const std::uint32_t eeprom = at89 ? 0 : e.AvrRecord().eepromSize;
-        FillRandom(e.flashImage.data(), flash, ++seed);
-        FillRandom(e.eepromImage.data(), eeprom, ++seed);
-        e.eepromImageLength = eeprom;
-        e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
-        e.commands.writeEeprom = 1;
+        FillRandom(e, ImageKind::kFlash, flash, ++seed);
+        FillRandom(e, ImageKind::kEeprom, eeprom, ++seed);
+        SetImageLength(e, ImageKind::kEeprom, eeprom);
+        Edit(e)->commands.erase = 1;
+        Edit(e)->commands.writeFlash = 1;
+        Edit(e)->commands.verify = 1;
+        Edit(e)->commands.writeEeprom = 1;
         // The three-byte parts have no signature instruction: the check would compare code
         // bytes with the table's 00 00 00.
-        e.commands.checkId = !(at89 && e.At89Record().commandFormat == 3);
+        Edit(e)->commands.checkId = !(at89 && e.At89Record().commandFormat == 3);
         ASSERT_EQ(e.ProgramCommand(), kSeqDone) << e.LogText();
         const std::vector<std::uint8_t>& chipFlash =
             at89 ? rig->bench->At89()->Flash() : rig->bench->Avr()->Flash();
-        EXPECT_TRUE(std::equal(chipFlash.begin(), chipFlash.end(), e.flashImage.begin()));
+        EXPECT_TRUE(std::equal(chipFlash.begin(), chipFlash.end(), e.FlashImage().begin()));
         if (!at89) {
-            EXPECT_EQ(e.lastEepromResult, 0);
+            EXPECT_EQ(e.LastEepromResult(), 0);
             const auto& chipEeprom = rig->bench->Avr()->Eeprom();
-            EXPECT_TRUE(std::equal(chipEeprom.begin(), chipEeprom.end(), e.eepromImage.begin()));
+            EXPECT_TRUE(std::equal(chipEeprom.begin(), chipEeprom.end(), e.EepromImage().begin()));
         }
         EXPECT_EQ(rig->Machine().Target()->LostInstructions(), 0u);
     }
@@ -475,12 +517,15 @@ TEST(ProgrammingSequence, EndToEndOnEveryCableAndFuseKind) {
 TEST(ProgrammingSequence, FullMega128WriteAndVerify) {
     auto rig = Selected({.chip = "mega128", .cable = "byteblaster"});
     IspProgrammer& e = rig->engine;
-    FillRandom(e.flashImage.data(), kFlashImageSize, 128);
-    for (std::uint32_t i = 0x8000; i < 0x9000; ++i) e.flashImage[i] = 0xFF;  // blank pages
-    e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
+    FillRandom(e, ImageKind::kFlash, kFlashImageSize, 128);
+    for (std::uint32_t i = 0x8000; i < 0x9000; ++i)
+        PokeImage(e, ImageKind::kFlash, i, 0xFF);  // blank pages
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.verify = 1;
     ASSERT_EQ(e.ProgramCommand(), kSeqDone);
     const auto& flash = rig->bench->Avr()->Flash();
-    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), e.flashImage.begin()));
+    EXPECT_TRUE(std::equal(flash.begin(), flash.end(), e.FlashImage().begin()));
     EXPECT_EQ(rig->bench->Avr()->PageWriteCount(), 512u - 16u);
 }
 
@@ -501,19 +546,19 @@ TEST(ProgrammingSequence, At89DelayCountsAreSlowerThanTheAvrOnes) {
     for (const Case& c : cases) {
         SCOPED_TRACE(testing::Message() << c.chip << " " << +c.speedSelection);
         auto rig = Selected({.chip = c.chip});
-        rig->engine.speedSelection = c.speedSelection;
-        rig->engine.userPortDelay = c.userDelay;
+        Edit(rig->engine)->speedSelection = c.speedSelection;
+        Edit(rig->engine)->userPortDelay = c.userDelay;
         EXPECT_EQ(rig->engine.ProgramCommand(), kSeqDone);
-        EXPECT_EQ(rig->engine.delayCount, c.delayCount);
+        EXPECT_EQ(rig->engine.DelayCount(), c.delayCount);
     }
 }
 
 TEST(ProgrammingSequence, AChosenLockByteReplacesTheDefault) {
     auto rig = Selected({.chip = "mega8"});
     IspProgrammer& e = rig->engine;
-    e.commands.lock = 1;
-    e.lockSelect = 1;
-    e.customLockByte = 0xFE;  // lock bit 1 only; the default 0xFC programs both
+    Edit(e)->commands.lock = 1;
+    Edit(e)->lockSelect = 1;
+    Edit(e)->customLockByte = 0xFE;  // lock bit 1 only; the default 0xFC programs both
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
     EXPECT_EQ(rig->bench->Avr()->Lock(), 0xFE);
     EXPECT_EQ(rig->LogLines()[1], "写入加密字节 FE \r\n");
@@ -522,21 +567,23 @@ TEST(ProgrammingSequence, AChosenLockByteReplacesTheDefault) {
 TEST(ProgrammingSequence, CalibrationAddressIsClampedOnlyBeyondTheLastByte) {
     auto rig = Selected({.chip = "mega8"});
     IspProgrammer& e = rig->engine;
-    e.commands.copyCal = 1;
+    Edit(e)->commands.copyCal = 1;
     for (auto [address, kept] :
          {std::pair{0x1FFEu, 0x1FFEu}, {0x1FFFu, 0x1FFFu}, {0x2000u, 0x1FFFu}}) {
-        e.calibrationAddress = address;
+        Edit(e)->calibrationAddress = address;
         EXPECT_EQ(e.ProgramCommand(), kSeqDone);
-        EXPECT_EQ(e.calibrationAddress, kept) << std::hex << address;
+        EXPECT_EQ(e.Settings().calibrationAddress, kept) << std::hex << address;
     }
 }
 
 TEST(ProgrammingSequence, EepromProgressIsTheShareOfBytesAlreadyDone) {
     auto rig = Selected({.chip = "mega8"});
     IspProgrammer& e = rig->engine;
-    e.commands.writeEeprom = e.commands.verify = 1;
-    e.eepromImageLength = 4;
-    for (int i = 0; i < 4; ++i) e.eepromImage[i] = static_cast<std::uint8_t>(0x10 + i);
+    Edit(e)->commands.writeEeprom = 1;
+    Edit(e)->commands.verify = 1;
+    SetImageLength(e, ImageKind::kEeprom, 4);
+    for (int i = 0; i < 4; ++i)
+        PokeImage(e, ImageKind::kEeprom, i, static_cast<std::uint8_t>(0x10 + i));
     EXPECT_EQ(e.ProgramCommand(), kSeqDone);
     // Writing, then verifying: 0, 1, 2 and 3 of the 4 bytes done before each one.
     EXPECT_EQ(rig->notes.Progress(), (std::vector<int>{25, 50, 75, 0, 25, 50, 75}));

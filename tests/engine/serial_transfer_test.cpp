@@ -4,6 +4,7 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
 namespace {
 
 using test::SimRig;
@@ -13,10 +14,10 @@ using test::SimRig;
 std::unique_ptr<SimRig> Ready(const char* cable, std::uint32_t family, std::uint16_t delay = 1,
                               const char* chip = "") {
     auto rig = std::make_unique<SimRig>(SimBenchOptions{.chip = chip, .cable = cable});
-    rig->engine.targetFamily = family;
-    rig->engine.timedPortWaits = false;
+    Edit(rig->engine)->targetFamily = family;
+    Edit(rig->engine)->timedPortWaits = false;
     rig->engine.OpenPort();
-    rig->engine.delayCount = delay;
+    rig->engine.SetDelayCount(delay);
     rig->Machine().EnableTrace(true);
     rig->Machine().ClearTrace();
     rig->Machine().ResetCounters();

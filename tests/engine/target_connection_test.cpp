@@ -5,6 +5,7 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
 namespace {
 
 using test::SimRig;
@@ -17,10 +18,10 @@ constexpr std::uint64_t kExtraClockWrites = 2;
 
 std::unique_ptr<SimRig> Connected(SimBenchOptions options) {
     auto rig = std::make_unique<SimRig>(options);
-    rig->engine.targetFamily = rig->bench->ChipFamily();
-    rig->engine.chipIndex = static_cast<std::uint32_t>(std::max(rig->bench->ChipRow(), 0));
+    Edit(rig->engine)->targetFamily = rig->bench->ChipFamily();
+    Edit(rig->engine)->chipIndex = static_cast<std::uint32_t>(std::max(rig->bench->ChipRow(), 0));
     EXPECT_EQ(rig->engine.OpenPort(), 0);
-    rig->engine.delayCount = 1;
+    rig->engine.SetDelayCount(1);
     rig->engine.AppendLog(nullptr);
     rig->Machine().ResetCounters();
     return rig;
@@ -81,7 +82,7 @@ TEST(TargetConnection, CalibrationBytesAreLoggedOnOneLine) {
     ASSERT_EQ(rig->engine.EnterProgramming(), 0);
     rig->engine.ReadCalibrationBytes();
     EXPECT_EQ(rig->engine.LogText(), "读取校准字节: A1 B2 C3 D4\r\n");
-    EXPECT_EQ(rig->engine.calibrationBytes[3], 0xD4);
+    EXPECT_EQ(rig->engine.CalibrationBytes()[3], 0xD4);
 }
 
 TEST(TargetConnection, At89TargetsAreNeverReportedUnconnected) {
@@ -96,8 +97,8 @@ TEST(TargetConnection, At89TargetsAreNeverReportedUnconnected) {
 
     // Nothing on the cable: the answer floats to FF, which is reported, and the run goes on.
     SimRig none({.chip = "", .cable = "stk200"});
-    none.engine.targetFamily = kFamily89S5x;
-    none.engine.chipIndex = 1;
+    Edit(none.engine)->targetFamily = kFamily89S5x;
+    Edit(none.engine)->chipIndex = 1;
     none.engine.OpenPort();
     none.engine.AppendLog(nullptr);
     EXPECT_EQ(none.engine.EnterProgramming(), 0);
@@ -108,7 +109,7 @@ TEST(TargetConnection, ExitReleasesTheLinesAndSaysSo) {
     auto rig = Connected({.chip = "mega8"});
     rig->engine.EnterProgramming();
     rig->engine.ExitProgramming();
-    EXPECT_EQ(rig->engine.cableKind, 0);
+    EXPECT_EQ(rig->engine.Cable(), 0);
     EXPECT_EQ(rig->engine.LogText(), "退出\r\n");
     EXPECT_FALSE(rig->bench->Avr()->ProgrammingEnabled());  // RESET released: the part runs
 }

@@ -16,6 +16,7 @@
 #include "tests/support/sim_rig.h"
 
 namespace velkor {
+using test::Edit;
 namespace {
 
 using test::SimRig;
@@ -47,54 +48,56 @@ TEST(VerifyScope, FileScopeComparesExactlyTheFilesAddressesInBothMemoriesAndFami
         SCOPED_TRACE(chipName);
         SimRig rig({.chip = chipName});
         IspProgrammer& e = rig.engine;
-        e.targetFamily = rig.bench->ChipFamily();
-        e.chipIndex = static_cast<std::uint32_t>(rig.bench->ChipRow());
-        const bool avr = e.targetFamily == kFamilyAvr;
+        Edit(e)->targetFamily = rig.bench->ChipFamily();
+        Edit(e)->chipIndex = static_cast<std::uint32_t>(rig.bench->ChipRow());
+        const bool avr = e.Settings().targetFamily == kFamilyAvr;
         // Two records with a gap, the second crossing a 256-byte page of the 89S5x page read.
         HexFile flash, eeprom;
         const std::string flashPath =
             WriteHex("velkor-scope-f", Record(0x10, 16) + Record(0xFC, 8));
         ASSERT_EQ(LoadFlashImage(e, flash, flashPath), 0);
-        EXPECT_EQ(e.flashDataRanges, (std::vector<AddressRange>{{0x10, 0x20}, {0xFC, 0x104}}));
+        EXPECT_EQ(e.FlashDataRanges(), (std::vector<AddressRange>{{0x10, 0x20}, {0xFC, 0x104}}));
         if (avr) {
             const std::string eepromPath = WriteHex("velkor-scope-e", Record(2, 3));
             ASSERT_EQ(LoadEepromImage(e, eeprom, eepromPath), 0);
             std::filesystem::remove(eepromPath);
         }
         std::filesystem::remove(flashPath);
-        e.verifyFileOnly = true;
-        e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
-        e.commands.writeEeprom = avr ? 1 : 0;
+        Edit(e)->verifyFileOnly = true;
+        Edit(e)->commands.erase = 1;
+        Edit(e)->commands.writeFlash = 1;
+        Edit(e)->commands.verify = 1;
+        Edit(e)->commands.writeEeprom = avr ? 1 : 0;
         ASSERT_EQ(e.ProgramCommand(), kSeqDone) << e.LogText();
-        EXPECT_EQ(e.bytesVerified, avr ? 24u + 3u : 24u);
+        EXPECT_EQ(e.BytesVerified(), avr ? 24u + 3u : 24u);
 
         std::vector<std::uint8_t>& chipFlash =
             avr ? rig.bench->Avr()->Flash() : rig.bench->At89()->Flash();
-        e.commands = ProgramCommandSet{};
-        e.commands.verify = 1;
+        Edit(e)->commands = ProgramCommandSet{};
+        Edit(e)->commands.verify = 1;
         auto verify = [&](bool fileOnly) {
-            e.verifyFileOnly = fileOnly;
+            Edit(e)->verifyFileOnly = fileOnly;
             return e.ProgramCommand();
         };
         // Bytes next to the records, and before the EEPROM file's first byte, are not its data.
         chipFlash[0x0F] = chipFlash[0x20] = chipFlash[0xFB] = chipFlash[0x104] = 0x00;
         if (avr) rig.bench->Avr()->Eeprom()[1] = 0x00;
         EXPECT_EQ(verify(true), kSeqDone) << e.LogText();
-        EXPECT_EQ(e.lastEepromResult, avr ? 0 : -1);
+        EXPECT_EQ(e.LastEepromResult(), avr ? 0 : -1);
         EXPECT_EQ(verify(false), kSeqFlashFailed);  // the whole chip is still the default's
         for (const std::uint32_t a : {0x10u, 0x1Fu, 0xFCu, 0x103u}) {
             const std::uint8_t kept = chipFlash[a];
             chipFlash[a] = 0x00;
             EXPECT_EQ(verify(true), kSeqFlashFailed) << a;
             char line[40];
-            std::snprintf(line, sizeof line, "在 %04X:%02X-00失败\n", a, e.flashImage[a]);
+            std::snprintf(line, sizeof line, "在 %04X:%02X-00失败\n", a, e.FlashImage()[a]);
             EXPECT_NE(e.LogText().find(line), std::string::npos) << e.LogText();
             chipFlash[a] = kept;
         }
         if (avr) {
             rig.bench->Avr()->Eeprom()[4] = 0x00;
             EXPECT_EQ(verify(true), kSeqDone);
-            EXPECT_EQ(e.lastEepromResult, 1);
+            EXPECT_EQ(e.LastEepromResult(), 1);
             EXPECT_NE(e.LogText().find("在 0004:05-00校验失败\n"), std::string::npos);
         }
     }
@@ -111,14 +114,16 @@ TEST(VerifyScope, FileScopeRunOfTheBenchmarkCaseStaysWithinItsPortAccessBudget) 
     ASSERT_EQ(SaveIntelHexFile(path, firmware), "");
     SimRig rig({.chip = "mega128"});
     IspProgrammer& e = rig.engine;
-    e.chipIndex = static_cast<std::uint32_t>(rig.bench->ChipRow());
+    Edit(e)->chipIndex = static_cast<std::uint32_t>(rig.bench->ChipRow());
     HexFile file;
     ASSERT_EQ(LoadFlashImage(e, file, path), 0);
     std::filesystem::remove(path);
-    e.commands.erase = e.commands.writeFlash = e.commands.verify = 1;
-    e.verifyFileOnly = true;
+    Edit(e)->commands.erase = 1;
+    Edit(e)->commands.writeFlash = 1;
+    Edit(e)->commands.verify = 1;
+    Edit(e)->verifyFileOnly = true;
     ASSERT_EQ(e.ProgramCommand(), kSeqDone) << e.LogText();
-    EXPECT_EQ(e.bytesVerified, 4096u);
+    EXPECT_EQ(e.BytesVerified(), 4096u);
     EXPECT_TRUE(std::equal(firmware.begin(), firmware.end(), rig.bench->Avr()->Flash().begin()));
     const auto& c = rig.Machine().Counters();
     EXPECT_LE(c.portReads + c.portWrites, 920'000u);

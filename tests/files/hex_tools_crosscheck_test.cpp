@@ -9,8 +9,10 @@
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "tests/files/hex_test_support.h"
+#include "tests/support/engine_edit.h"
 
 namespace velkor {
+using test::SetImageLength;
 namespace {
 
 bool HaveTool(const std::string& name) {
@@ -112,14 +114,14 @@ TEST_P(RandomImageCrossCheck, SparseRandomImageLoadsAsSrecCatConvertsIt) {
         const auto expected = testing::ReadFile(bin);
         ASSERT_EQ(expected.size(), kFlashImageSize);
 
-        programmer.flashImageLength = 0;
+        SetImageLength(programmer, ImageKind::kFlash, 0);
         ASSERT_EQ(LoadFlashImage(programmer, flashFile, hex), 0) << programmer.LogText();
-        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), programmer.flashImage.begin()))
+        ASSERT_TRUE(std::equal(expected.begin(), expected.end(), programmer.FlashImage().begin()))
             << "block size " << blockSize << ", ranges" << crop;
         // srec_cat's own binary, without the fill, ends one past the highest byte it kept.
         MustRun("srec_cat " + hex + " " + format.reader + " -crop 0 0x40000 -o " + bin +
                 " -binary");
-        EXPECT_EQ(programmer.flashImageLength, testing::ReadFile(bin).size()) << crop;
+        EXPECT_EQ(programmer.FlashImageLength(), testing::ReadFile(bin).size()) << crop;
     }
 }
 
@@ -132,8 +134,8 @@ TEST_F(HexToolsCrossCheck, LowerCaseOutputIsRefusedAtItsFirstRecord) {
     const std::string hex = dir / "lower.hex";
     MustRun("srec_cat " + dir / "small.bin" + " -binary -o - -intel | tr A-F a-f > " + hex);
     EXPECT_EQ(LoadFlashImage(programmer, flashFile, hex), 1);
-    EXPECT_EQ(programmer.flashImageLength, 0u);
-    EXPECT_TRUE(std::all_of(programmer.flashImage.begin(), programmer.flashImage.end(),
+    EXPECT_EQ(programmer.FlashImageLength(), 0u);
+    EXPECT_TRUE(std::all_of(programmer.FlashImage().begin(), programmer.FlashImage().end(),
                             [](std::uint8_t b) { return b == 0xFF; }));
     EXPECT_NE(programmer.LogText().find(" 第 1 行"), std::string::npos) << programmer.LogText();
 }
@@ -182,14 +184,16 @@ TEST_F(HexToolsCrossCheck, CompiledFirmwareLoadsAsAvrObjcopyWritesItsBinary) {
         SCOPED_TRACE(output);
         MustRun(flash + "-O " + output + " " + elf + " " + dir / "fw.hex");
         MustRun(eeprom + "-O " + output + " " + elf + " " + dir / "fw.eep");
-        programmer.flashImageLength = programmer.eepromImageLength = 0;
+        SetImageLength(programmer, ImageKind::kFlash, 0);
+        SetImageLength(programmer, ImageKind::kEeprom, 0);
         ASSERT_EQ(LoadFlashImage(programmer, flashFile, dir / "fw.hex"), 0);
         ASSERT_EQ(LoadEepromImage(programmer, eepromFile, dir / "fw.eep"), 0);
-        EXPECT_TRUE(std::ranges::equal(programmer.flashImage, Padded(flashBytes, kFlashImageSize)));
         EXPECT_TRUE(
-            std::ranges::equal(programmer.eepromImage, Padded(eepromBytes, kEepromImageSize)));
-        EXPECT_EQ(programmer.flashImageLength, flashBytes.size());
-        EXPECT_EQ(programmer.eepromImageLength, eepromBytes.size());
+            std::ranges::equal(programmer.FlashImage(), Padded(flashBytes, kFlashImageSize)));
+        EXPECT_TRUE(
+            std::ranges::equal(programmer.EepromImage(), Padded(eepromBytes, kEepromImageSize)));
+        EXPECT_EQ(programmer.FlashImageLength(), flashBytes.size());
+        EXPECT_EQ(programmer.EepromImageLength(), eepromBytes.size());
     }
 }
 

@@ -6,8 +6,10 @@
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "tests/files/hex_test_support.h"
+#include "tests/support/engine_edit.h"
 
 namespace velkor {
+using test::Edit;
 namespace {
 
 using testing::IntelRecord;
@@ -19,8 +21,8 @@ class ImageFitTest : public ::testing::Test {
         return dir / name;
     }
     void Select(const char* chip) {
-        engine.targetFamily = kFamilyAvr;
-        engine.chipIndex = static_cast<std::uint32_t>(FindChipByName(kFamilyAvr, chip));
+        Edit(engine)->targetFamily = kFamilyAvr;
+        Edit(engine)->chipIndex = static_cast<std::uint32_t>(FindChipByName(kFamilyAvr, chip));
     }
 
     testing::ScratchDir dir;
@@ -39,7 +41,7 @@ TEST_F(ImageFitTest, CountsBytesAboveTheChipAndBeyondTheImage) {
     const ImageFit fit = CheckImageFits(flashFile.Extent(), 8192);
     EXPECT_EQ(fit.beyond, 12u);  // 8 FF bytes above 2000 count too: they are data
     EXPECT_EQ(fit.firstAddress, 0x2000u);
-    EXPECT_EQ(ImageFitLines(engine, flashFile, eepromFile),
+    EXPECT_EQ(ImageFitLines(engine.Settings(), flashFile, eepromFile),
               "Flash映像有 12 字节超出 mega8 的Flash (8192 字节), 起始地址 2000, "
               "这些数据不会写入.\r\n");
     Select("mega128");  // 128 KiB: only the 4 bytes beyond the image remain
@@ -54,13 +56,13 @@ TEST_F(ImageFitTest, EepromIsJudgedAgainstTheChipsEeprom) {
         text += IntelRecord(0, at, std::vector<std::uint8_t>(20, 0x5A));
     ASSERT_EQ(LoadEepromImage(engine, eepromFile, Make("e.hex", text)), 0);
     Select("tiny13");  // 64 bytes of EEPROM
-    EXPECT_EQ(ImageFitLines(engine, flashFile, eepromFile),
+    EXPECT_EQ(ImageFitLines(engine.Settings(), flashFile, eepromFile),
               "EEPROM映像有 936 字节超出 tiny13 的EEPROM (64 字节), 起始地址 40, "
               "这些数据不会写入.\r\n");
     Select("mega16");  // 512 bytes
     EXPECT_EQ(CheckImageFits(eepromFile.Extent(), 512).beyond, 488u);
     Select("mega32");  // 1024 bytes: fits
-    EXPECT_EQ(ImageFitLines(engine, flashFile, eepromFile), "");
+    EXPECT_EQ(ImageFitLines(engine.Settings(), flashFile, eepromFile), "");
 }
 
 }  // namespace

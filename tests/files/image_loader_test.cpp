@@ -7,8 +7,10 @@
 
 #include "engine/isp_programmer.h"
 #include "tests/files/hex_test_support.h"
+#include "tests/support/engine_edit.h"
 
 namespace velkor {
+using test::PokeImage;
 namespace {
 
 using testing::IntelRecord;
@@ -42,46 +44,47 @@ TEST_F(ImageLoaderTest, EmptyPathDoesNothing) {
     EXPECT_EQ(LoadEepromImage(programmer, eepromFile, ""), kHexLoadNoPath);
     EXPECT_EQ(eepromFile.Path(), path);
     EXPECT_TRUE(eepromFile.IsOpen());
-    EXPECT_EQ(programmer.eepromImage[0x30], 0x02);
+    EXPECT_EQ(programmer.EepromImage()[0x30], 0x02);
     EXPECT_EQ(programmer.LogText(), "");
 }
 
 TEST_F(ImageLoaderTest, UnopenableFileLeavesTheImageAndIsLogged) {
     ASSERT_EQ(LoadEepromImage(programmer, eepromFile, Make("a.hex", ":0300300002337A1E\n")), 0);
-    programmer.eepromImage[0] = 0x42;
+    PokeImage(programmer, ImageKind::kEeprom, 0, 0x42);
     const std::string missing = dir / "missing.hex";
     EXPECT_EQ(LoadEepromImage(programmer, eepromFile, missing), kHexLoadOpenFailed);
-    EXPECT_EQ(programmer.eepromImage[0], 0x42);
-    EXPECT_EQ(programmer.eepromImageLength, 0x33u);
+    EXPECT_EQ(programmer.EepromImage()[0], 0x42);
+    EXPECT_EQ(programmer.EepromImageLength(), 0x33u);
     EXPECT_FALSE(eepromFile.IsOpen());      // the earlier file was closed first
     EXPECT_EQ(eepromFile.Path(), missing);  // and the failed path is what is remembered
     EXPECT_EQ(programmer.LogText(), "无法打开HEX文件 " + missing + ", 映像保持不变.\r\n");
 }
 
 TEST_F(ImageLoaderTest, LoadFillsWithFFAndKeepsTheLongestLength) {
-    EXPECT_EQ(programmer.eepromImage[5], 0x00);  // as constructed
+    EXPECT_EQ(programmer.EepromImage()[5], 0x00);  // as constructed
     ASSERT_EQ(LoadEepromImage(programmer, eepromFile, Make("200.hex", EepromBytes(200))), 0);
     ASSERT_EQ(LoadEepromImage(programmer, eepromFile, Make("100.hex", EepromBytes(100))), 0);
-    EXPECT_EQ(programmer.eepromImageLength, 200u);
-    EXPECT_EQ(programmer.eepromImage[99], 0x11);
-    for (std::size_t i = 100; i < kEepromImageSize; ++i) ASSERT_EQ(programmer.eepromImage[i], 0xFF);
+    EXPECT_EQ(programmer.EepromImageLength(), 200u);
+    EXPECT_EQ(programmer.EepromImage()[99], 0x11);
+    for (std::size_t i = 100; i < kEepromImageSize; ++i)
+        ASSERT_EQ(programmer.EepromImage()[i], 0xFF);
     EXPECT_TRUE(eepromFile.IsOpen());
-    EXPECT_EQ(programmer.flashImageLength, 0u);  // the other kind is untouched
+    EXPECT_EQ(programmer.FlashImageLength(), 0u);  // the other kind is untouched
 }
 
 TEST_F(ImageLoaderTest, FlashLimitIsTheWholeFlashImage) {
     const std::string text = IntelRecord(4, 0, {0x00, 0x03}) + IntelRecord(0, 0xFFFE, {1, 2, 3, 4});
     ASSERT_EQ(LoadFlashImage(programmer, flashFile, Make("f.hex", text)), 0);
-    EXPECT_EQ(programmer.flashImage[kFlashImageSize - 1], 2);
-    EXPECT_EQ(programmer.flashImageLength, kFlashImageSize);
-    EXPECT_EQ(programmer.eepromImageLength, 0u);
+    EXPECT_EQ(programmer.FlashImage()[kFlashImageSize - 1], 2);
+    EXPECT_EQ(programmer.FlashImageLength(), kFlashImageSize);
+    EXPECT_EQ(programmer.EepromImageLength(), 0u);
 }
 
 TEST_F(ImageLoaderTest, FaultyFileIsLoggedWithItsLineAndKeepsTheBytesBefore) {
     const std::string path = Make("bad.hex", ":0300300002337A1E\n:00000003FD\n:01000000AA55\n");
     EXPECT_EQ(LoadFlashImage(programmer, flashFile, path), 2);
-    EXPECT_EQ(programmer.flashImage[0x32], 0x7A);
-    EXPECT_EQ(programmer.flashImage[0], 0xFF);
+    EXPECT_EQ(programmer.FlashImage()[0x32], 0x7A);
+    EXPECT_EQ(programmer.FlashImage()[0], 0xFF);
     EXPECT_EQ(programmer.LogText(),
               "HEX文件 " + path + " 第 2 行有错误, 读取在此停止, 其后的数据未载入.\r\n");
 }
@@ -117,8 +120,8 @@ TEST(ImageLoaderRefusal, FilesWithoutDataLeaveTheImageAndSaySo) {
         const std::size_t before = programmer.LogText().size();
         EXPECT_EQ(LoadFlashImage(programmer, file, c.path), c.result) << c.path;
         EXPECT_FALSE(file.IsOpen()) << c.path;
-        EXPECT_EQ(programmer.flashImage[0x30], 0x02) << c.path;  // the earlier image stays
-        EXPECT_EQ(programmer.flashImageLength, 0x33u) << c.path;
+        EXPECT_EQ(programmer.FlashImage()[0x30], 0x02) << c.path;  // the earlier image stays
+        EXPECT_EQ(programmer.FlashImageLength(), 0x33u) << c.path;
         const std::string log = programmer.LogText().substr(before);
         EXPECT_EQ(std::count(log.begin(), log.end(), '\n'), 1) << log;
         EXPECT_NE(log.find(c.path), std::string::npos) << log;

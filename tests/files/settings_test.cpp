@@ -11,8 +11,10 @@
 #include "files/profile_file.h"
 #include "files/utf8_path.h"
 #include "tests/files/settings_test_support.h"
+#include "tests/support/engine_edit.h"
 
 namespace velkor {
+using test::Edit;
 namespace {
 
 using testing::ReadBytes;
@@ -42,14 +44,14 @@ class SettingsTest : public ::testing::Test {
 };
 
 TEST_F(SettingsTest, NoFileGivesDefaultsAndTheSaveWritesEveryKeyInOrder) {
-    engine.calibrationSelect = 2;
-    engine.fuseLow = 0x12;
+    Edit(engine)->calibrationSelect = 2;
+    Edit(engine)->fuseLow = 0x12;
     const SettingsLoadResult result = Load();
     EXPECT_EQ(result.file, FileReadStatus::kMissing);
-    EXPECT_EQ(engine.targetFamily, kFamilyAvr);
-    EXPECT_EQ(engine.chipIndex, 0u);
-    EXPECT_EQ(engine.fuseLow, 0);  // not the chip's defaults
-    EXPECT_EQ(engine.calibrationSelect, 0);
+    EXPECT_EQ(engine.Settings().targetFamily, kFamilyAvr);
+    EXPECT_EQ(engine.Settings().chipIndex, 0u);
+    EXPECT_EQ(engine.Settings().fuseLow, 0);  // not the chip's defaults
+    EXPECT_EQ(engine.Settings().calibrationSelect, 0);
     MainWindowState allOff;
     allOff = {false, false, false, false, false, false, false, false, false};
     EXPECT_EQ(window, allOff);
@@ -75,22 +77,22 @@ TEST_F(SettingsTest, ValuesAreCutAndNormalisedAsTheyLoad) {
         "LockSel=-4\nSpeedSel=2\nUserPortDly= 40 cycles\n"
         "[PROGCMD]\nInitPort=0\nReadFlash=257\nReadFuse=5\nAutoSelchip=6\nWriteFuse=1\n");
     EXPECT_EQ(Load().file, FileReadStatus::kRead);
-    EXPECT_EQ(engine.chipIndex, 7u);
-    EXPECT_EQ(engine.fuseLow, 0x2C);
-    EXPECT_EQ(engine.fuseHigh, 0x00);  // hexadecimal text is not a number
-    EXPECT_EQ(engine.fuseExtended, 0xFF);
+    EXPECT_EQ(engine.Settings().chipIndex, 7u);
+    EXPECT_EQ(engine.Settings().fuseLow, 0x2C);
+    EXPECT_EQ(engine.Settings().fuseHigh, 0x00);  // hexadecimal text is not a number
+    EXPECT_EQ(engine.Settings().fuseExtended, 0xFF);
     EXPECT_TRUE(window.autoProgram);
-    EXPECT_EQ(engine.customLockByte, 0xFC);
-    EXPECT_EQ(engine.calibrationSelect, 0);
-    EXPECT_EQ(engine.calibrationSaveLocation, 1);
-    EXPECT_EQ(engine.calibrationAddress, 0xFFFFFFFEu);
-    EXPECT_EQ(engine.lockSelect, 1);
-    EXPECT_EQ(engine.speedSelection, 1u);
-    EXPECT_EQ(engine.userPortDelay, 40u);
-    EXPECT_EQ(engine.commands.readFlash, 1);
-    EXPECT_EQ(engine.commands.readFuse, 5);
-    EXPECT_EQ(engine.commands.autoSelchip, 6);
-    EXPECT_EQ(engine.commands.writeFuse, 1);
+    EXPECT_EQ(engine.Settings().customLockByte, 0xFC);
+    EXPECT_EQ(engine.Settings().calibrationSelect, 0);
+    EXPECT_EQ(engine.Settings().calibrationSaveLocation, 1);
+    EXPECT_EQ(engine.Settings().calibrationAddress, 0xFFFFFFFEu);
+    EXPECT_EQ(engine.Settings().lockSelect, 1);
+    EXPECT_EQ(engine.Settings().speedSelection, 1u);
+    EXPECT_EQ(engine.Settings().userPortDelay, 40u);
+    EXPECT_EQ(engine.Settings().commands.readFlash, 1);
+    EXPECT_EQ(engine.Settings().commands.readFuse, 5);
+    EXPECT_EQ(engine.Settings().commands.autoSelchip, 6);
+    EXPECT_EQ(engine.Settings().commands.writeFuse, 1);
     EXPECT_FALSE(window.fuse);  // the FUSE box always starts unchecked
 
     ASSERT_TRUE(Save());
@@ -111,7 +113,7 @@ TEST_F(SettingsTest, CommandFlagsSetTheirBoxesAndTheBoxesGoBack) {
         "[PROGCMD]\nWriteFlash=1\nWriteEEPROM=9\nLock=1\nErase=0\nCheckId=1\nVerify=0\n"
         "CopyCal=1\n");
     Load();
-    EXPECT_EQ(engine.commands.writeEeprom, 1);
+    EXPECT_EQ(engine.Settings().commands.writeEeprom, 1);
     MainWindowState expected;
     expected = {true, false, false, true, true, false, true, true, false};
     EXPECT_EQ(window, expected);
@@ -119,8 +121,8 @@ TEST_F(SettingsTest, CommandFlagsSetTheirBoxesAndTheBoxesGoBack) {
     window.fuse = true;
     window.lock = false;
     ASSERT_TRUE(Save());
-    EXPECT_EQ(engine.commands.writeFuse, 1);
-    EXPECT_EQ(engine.commands.lock, 0);
+    EXPECT_EQ(engine.Settings().commands.writeFuse, 1);
+    EXPECT_EQ(engine.Settings().commands.lock, 0);
     const ProfileDocument saved = IniDocument();
     EXPECT_EQ(saved.GetInt("PROGCMD", "WriteFuse"), 1);
     EXPECT_EQ(saved.GetInt("PROGCMD", "Lock"), 0);
@@ -151,8 +153,8 @@ TEST_F(SettingsTest, FamilyAndChipOutsideTheTablesAreReplacedAndLogged) {
         IspProgrammer fresh;
         WriteIni(std::string("[DEVICE]\n") + c.device + "\n");
         LoadSettings(ini, fresh, window, flashFile, eepromFile);
-        EXPECT_EQ(fresh.targetFamily, c.family);
-        EXPECT_EQ(fresh.chipIndex, c.chip);
+        EXPECT_EQ(fresh.Settings().targetFamily, c.family);
+        EXPECT_EQ(fresh.Settings().chipIndex, c.chip);
         EXPECT_EQ(fresh.LogText(), c.log);
     }
 }
@@ -166,15 +168,15 @@ TEST_F(SettingsTest, HexFilesLoadAndTheirPathsSurviveEvenWhenMissing) {
     // The Chinese path is stored in GBK on disk.
     EXPECT_NE(ReadBytes(ini).find(*Utf8ToGbk("固件/程序.hex")), std::string::npos);
 
-    engine.eepromImage.fill(0xFF);
+    engine.SetImage(ImageKind::kEeprom, {}, engine.EepromImageLength(), engine.EepromDataRanges());
     const SettingsLoadResult result = Load();
     EXPECT_EQ(result.flashPath, flash);
     EXPECT_EQ(result.flashLoad, 0);
     EXPECT_EQ(result.eepromLoad, kHexLoadOpenFailed);
-    EXPECT_EQ(engine.flashImage[0x30], 0x02);
-    EXPECT_EQ(engine.flashImageLength, 0x33u);
-    EXPECT_EQ(engine.eepromImage[0], 0xFF);
-    EXPECT_EQ(engine.eepromImageLength, 0u);
+    EXPECT_EQ(engine.FlashImage()[0x30], 0x02);
+    EXPECT_EQ(engine.FlashImageLength(), 0x33u);
+    EXPECT_EQ(engine.EepromImage()[0], 0xFF);
+    EXPECT_EQ(engine.EepromImageLength(), 0u);
 
     ASSERT_TRUE(Save());
     const ProfileDocument saved = IniDocument();
@@ -190,7 +192,7 @@ TEST_F(SettingsTest, SaveKeepsUnknownKeysSectionsAndComments) {
         "\n"
         "[PLUGINS]\nEnabled=yes\n");
     Load();
-    engine.chipIndex = 3;
+    Edit(engine)->chipIndex = 3;
     ASSERT_TRUE(Save());
     const std::string text = IniText();
     EXPECT_EQ(text.rfind("; VelkorISP settings\r\n[基本信息]\r\n版本=0.18\r\n作者=someone\r\n", 0),
@@ -205,7 +207,7 @@ TEST_F(SettingsTest, FailedSaveKeepsThePreviousFileAndSaysSo) {
     WriteIni("[DEVICE]\nTYPE=0\nID=7\n");
     const std::string before = ReadBytes(ini);
     Load();
-    engine.chipIndex = 9;
+    Edit(engine)->chipIndex = 9;
     testing::FailingOps diskFull(testing::FailingOps::Step::kWrite, 40);
     EXPECT_FALSE(Save(diskFull));
     EXPECT_EQ(ReadBytes(ini), before);
@@ -275,13 +277,13 @@ TEST(ApplySettingsFile, LoadsLikeAStartAndNeverEnablesFuseWriting) {
                                      "[PROGCMD]\r\nWriteFlash=1\r\nWriteFuse=1\r\nReadFuse=1\r\n");
     IspProgrammer engine;
     EXPECT_TRUE(ApplySettingsFile(engine, dir / "good.ini"));
-    EXPECT_EQ(engine.chipIndex, 7u);
-    EXPECT_EQ(engine.fuseLow, 0xE1);
-    EXPECT_EQ(engine.flashImage[0x30], 0x02);
-    EXPECT_EQ(engine.commands.writeFlash, 1);
-    EXPECT_EQ(engine.commands.writeFuse, 0);
-    EXPECT_EQ(engine.commands.readFuse, 1);
-    EXPECT_EQ(engine.commands.verify, 0);
+    EXPECT_EQ(engine.Settings().chipIndex, 7u);
+    EXPECT_EQ(engine.Settings().fuseLow, 0xE1);
+    EXPECT_EQ(engine.FlashImage()[0x30], 0x02);
+    EXPECT_EQ(engine.Settings().commands.writeFlash, 1);
+    EXPECT_EQ(engine.Settings().commands.writeFuse, 0);
+    EXPECT_EQ(engine.Settings().commands.readFuse, 1);
+    EXPECT_EQ(engine.Settings().commands.verify, 0);
 
     WriteBytes(dir / "damaged.hex", ":0300300002337A1E\n:zz\n");
     WriteBytes(dir / "bad.ini", "[EEPROM]\r\nFILE=" + dir / "damaged.hex" + "\r\n");

@@ -23,14 +23,14 @@ TEST(PortPath, TheDriverPathOverTheSimulatorRunsAndLeavesNothingBoundBehind) {
         EXPECT_EQ(path->Kind(), PortPathKind::kDriverSim);
         EXPECT_NE(path->DeviceChannel(), nullptr);
         EXPECT_EQ(path->Describe(), "simulator via driver: mega8 on stk200");
-        EXPECT_EQ(engine.useDriver, 1);
+        EXPECT_EQ(engine.UsesDriver(), 1);
         EXPECT_EQ(engine.OpenPort(), 0);
         engine.ReleasePort();
     }
     // The engine outlives the path: it must hold no pointer into what went away.
     EXPECT_EQ(engine.Backend().Direct(), nullptr);
     EXPECT_EQ(engine.Backend().Driver(), nullptr);
-    EXPECT_EQ(engine.useDriver, 0);
+    EXPECT_EQ(engine.UsesDriver(), 0);
 }
 
 TEST(PortPath, AnUnknownSimulatedChipIsAProblemNotAPath) {

@@ -147,7 +147,6 @@ class MainWindowTest : public QObject {
     void FamilySwitchFuseBoxAndWizardFollowTheEngine() {
         QTemporaryDir dir;
         Station station;
-        const IspProgrammer& engine = station.Engine();
         MainWindow window(station, Settings(dir));
         window.Start();
         window.show();
@@ -162,11 +161,11 @@ class MainWindowTest : public QObject {
         // CKSEL1: the byte changes, the box shows it and the wizard's source moves.
         auto* clock = Find<QComboBox>(window, kClockListId);
         const int source = clock->currentIndex();
-        const std::uint8_t low = engine.fuseLow;
+        const std::uint8_t low = station.Options().fuseLow;
         Click(window, kFirstFuseBoxId + 1);
-        QCOMPARE(int(engine.fuseLow), low ^ 0x02);
+        QCOMPARE(int(station.Options().fuseLow), low ^ 0x02);
         QCOMPARE(Find<QAbstractButton>(window, kFirstFuseBoxId + 1)->isChecked(),
-                 (engine.fuseLow & 0x02) == 0);
+                 (station.Options().fuseLow & 0x02) == 0);
         QVERIFY(clock->currentIndex() != source);
 
         // Enter starts nothing.

@@ -1,4 +1,4 @@
-// The option dialogs' Qt windows: typing and clicking as a user does reaches the engine, and
+// The option dialogs' Qt windows: typing and clicking as a user does reaches the settings, and
 // every control's text fits the place the template gives it in the dialog's font.
 #include <QGroupBox>
 #include <QLabel>
@@ -55,14 +55,13 @@ class OptionDialogsTest : public QObject {
 
   private slots:
     void CalibrationAddressTypedReachesTheEngine() {
-        IspProgrammer engine;
+        ProgrammerSettings settings;
         for (std::uint32_t i = 0; i < kChipTableRows; ++i) {
             if (ChipTable[i].name != nullptr && std::strcmp(ChipTable[i].name, "mega8") == 0) {
-                engine.chipIndex = i;
+                settings.chipIndex = i;
             }
         }
-        engine.calibrationBytes = {0xA1, 0xB2, 0xC3, 0xD4};
-        CalibrationDialog dialog(engine, nullptr);
+        CalibrationDialog dialog(settings, {0xA1, 0xB2, 0xC3, 0xD4}, nullptr);
         dialog.show();
         QCOMPARE(dialog.windowTitle(), QStringLiteral("校准字节设置"));
         QCOMPARE(Find<QLineEdit>(dialog, 1032)->text(), QStringLiteral("0x1fff"));
@@ -73,15 +72,15 @@ class OptionDialogsTest : public QObject {
         Type(Find<QLineEdit>(dialog, 1032), "0x1f0");
         Click(dialog, 1001);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(engine.calibrationAddress, 0x1F0u);
-        QCOMPARE(engine.calibrationSaveLocation, 1);
-        QCOMPARE(engine.calibrationSelect, 3);
+        QCOMPARE(settings.calibrationAddress, 0x1F0u);
+        QCOMPARE(settings.calibrationSaveLocation, 1);
+        QCOMPARE(settings.calibrationSelect, 3);
     }
 
     void LockByteTypedReachesTheEngineAndConvertRewritesIt() {
-        IspProgrammer engine;
-        engine.customLockByte = 0xFC;
-        LockDialog dialog(engine, nullptr);
+        ProgrammerSettings settings;
+        settings.customLockByte = 0xFC;
+        LockDialog dialog(settings, nullptr);
         dialog.show();
         CheckNothingClipped(dialog);
         auto* edit = Find<NumericEdit>(dialog, 1000);
@@ -99,15 +98,15 @@ class OptionDialogsTest : public QObject {
         Type(edit, "0x3c");
         QTest::keyClick(edit, Qt::Key_Return);  // the default button, "确定"
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(engine.lockSelect, 1);
-        QCOMPARE(engine.customLockByte, 0x3C);
+        QCOMPARE(settings.lockSelect, 1);
+        QCOMPARE(settings.customLockByte, 0x3C);
     }
 
     void SpeedSliderReachesTheEngineAndEscapeWritesNothing() {
-        IspProgrammer engine;
-        engine.userPortDelay = 40;
+        ProgrammerSettings settings;
+        settings.userPortDelay = 40;
         {
-            SpeedDialog dialog(engine, nullptr);
+            SpeedDialog dialog(settings, nullptr);
             dialog.show();
             auto* slider = Find<QSlider>(dialog, 1073);
             QVERIFY(slider->isHidden());
@@ -118,10 +117,10 @@ class OptionDialogsTest : public QObject {
             QTest::keyClick(slider, Qt::Key_End);
             QTest::keyClick(dialog.focusWidget(), Qt::Key_Escape);
             QCOMPARE(dialog.result(), int(QDialog::Rejected));
-            QCOMPARE(engine.userPortDelay, 40u);
-            QCOMPARE(engine.speedSelection, 0u);
+            QCOMPARE(settings.userPortDelay, 40u);
+            QCOMPARE(settings.speedSelection, 0u);
         }
-        SpeedDialog dialog(engine, nullptr);
+        SpeedDialog dialog(settings, nullptr);
         dialog.show();
         Click(dialog, 1065);
         auto* slider = Find<QSlider>(dialog, 1073);
@@ -129,8 +128,8 @@ class OptionDialogsTest : public QObject {
         QTest::keyClick(slider, Qt::Key_End);
         Click(dialog, 1);
         QCOMPARE(dialog.result(), int(QDialog::Accepted));
-        QCOMPARE(engine.speedSelection, 1u);
-        QCOMPARE(engine.userPortDelay, 255u);
+        QCOMPARE(settings.speedSelection, 1u);
+        QCOMPARE(settings.userPortDelay, 255u);
     }
 };
 

@@ -19,9 +19,13 @@
 #include "hosting/sim_bench.h"
 #include "hosting/sim_port.h"
 #include "sim/cable_wiring.h"
+#include "tests/support/engine_edit.h"
 #include "tests/support/recording_notifier.h"
 
 namespace velkor {
+using test::Edit;
+using test::PokeImage;
+using test::SetImageLength;
 namespace {
 
 enum class Fault { kCablePulled, kPowerLost, kSilent, kGarbage, kWriteHangs, kDeviceCallFails };
@@ -106,23 +110,23 @@ struct Bench {
         engine.SetReports(&notes);
         if (driverPath) {
             engine.Backend().BindDriver(&access);
-            engine.useDriver = 1;
+            engine.SetUseDriver(true);
         }
-        engine.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
+        Edit(engine)->chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
         std::mt19937 random(7);
-        for (std::uint32_t i = 0; i < 1024; ++i) {
-            engine.flashImage[i] = static_cast<std::uint8_t>(random() % 255);  // no blank page
-        }
-        for (std::uint32_t i = 0; i < 64; ++i) {
-            engine.eepromImage[i] = static_cast<std::uint8_t>(random());
-        }
-        engine.flashImageLength = 1024;
-        engine.eepromImageLength = 64;
-        ProgramCommandSet& c = engine.commands;
+        std::vector<std::uint8_t> flash(1024);
+        std::vector<std::uint8_t> eeprom(64);
+        for (auto& b : flash) b = static_cast<std::uint8_t>(random() % 255);  // no blank page
+        for (auto& b : eeprom) b = static_cast<std::uint8_t>(random());
+        engine.SetImage(ImageKind::kFlash, flash, 1024, {});
+        engine.SetImage(ImageKind::kEeprom, eeprom, 64, {});
+        ProgrammerSettings settings = engine.Settings();
+        ProgramCommandSet& c = settings.commands;
         c.checkId = c.readFuse = c.erase = c.writeFlash = c.verify = 1;
         c.writeEeprom = c.writeFuse = c.lock = 1;
-        engine.lockSelect = 1;
-        engine.customLockByte = 0xFC;
+        settings.lockSelect = 1;
+        settings.customLockByte = 0xFC;
+        engine.SetSettings(settings);
     }
 
     sim::AvrChip& Chip() { return *bench.Avr(); }
@@ -177,7 +181,9 @@ struct Bench {
         });
     }
 
-    bool Succeeded(int result) const { return result == kSeqDone && engine.lastEepromResult <= 0; }
+    bool Succeeded(int result) const {
+        return result == kSeqDone && engine.LastEepromResult() <= 0;
+    }
 
     IspProgrammer engine;
     test::RecordingNotifier notes;
@@ -236,7 +242,7 @@ TEST(FaultMatrix, EveryStepEveryFaultFailsCleanlyAndTheNextRunSucceeds) {
                 EXPECT_FALSE(b.Succeeded(result)) << b.engine.LogText();
                 ASSERT_FALSE(lines.empty());
                 EXPECT_TRUE(lines.back().ends_with("\n"));
-                EXPECT_EQ(b.engine.cableKind, kCableNone);
+                EXPECT_EQ(b.engine.Cable(), kCableNone);
                 if (!driverPath) {
                     // The driver that stopped answering cannot release anything; every other
                     // run leaves the lines as a clean run does.
@@ -257,7 +263,7 @@ TEST(FaultMatrix, EveryStepEveryFaultFailsCleanlyAndTheNextRunSucceeds) {
                         tail += (tail.empty() ? "" : " / ") + Trim(lines[i]);
                     }
                     table << "| " << step.name << " | " << FaultName(fault) << " | " << result
-                          << (b.engine.lastEepromResult > 0 ? " (EEPROM failed)" : "") << " | "
+                          << (b.engine.LastEepromResult() > 0 ? " (EEPROM failed)" : "") << " | "
                           << elapsedNs / 1'000'000 << " | " << tail << " |\n";
                 }
                 b.Clear();
@@ -265,7 +271,7 @@ TEST(FaultMatrix, EveryStepEveryFaultFailsCleanlyAndTheNextRunSucceeds) {
                 EXPECT_TRUE(b.Succeeded(again)) << b.engine.LogText();
                 EXPECT_EQ(b.Chip().Lock(), 0xFC);
                 EXPECT_TRUE(std::equal(b.Chip().Flash().begin(), b.Chip().Flash().end(),
-                                       b.engine.flashImage.begin()));
+                                       b.engine.FlashImage().begin()));
             }
         }
     }

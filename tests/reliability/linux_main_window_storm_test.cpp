@@ -56,9 +56,9 @@ std::uint32_t VersionOf(const std::uint8_t* bytes) {
 // that ends before reaching the port (a chip index the family's table lacks) counts at its end.
 class RunWitness : public PortIo {
   public:
-    void Wrap(IspProgrammer& engine) {
-        inner_ = engine.Backend().Direct();
-        engine.Backend().BindDirect(this);
+    void Wrap(PortBackend& backend) {
+        inner_ = backend.Direct();
+        backend.BindDirect(this);
     }
     std::uint8_t In(std::uint16_t address) override { return Enter() ? inner_->In(address) : 0xFF; }
     void Out(std::uint16_t address, std::uint8_t value) override {
@@ -280,12 +280,12 @@ class MainWindowStorm : public ::testing::Test {
                               "[PROGOPTION]\nAutoISP=1\n";
         view_.onProgramStart = [this] {
             ++programRuns_;
-            const std::uint32_t version = VersionOf(engine_.flashImage.data());
+            const std::uint32_t version = VersionOf(engine_.FlashImage().data());
             if (!inUserProgram_) {
                 ++automaticRuns_;
                 // Only a whole file is programmed by itself, never one caught half-written.
                 const std::vector<std::uint8_t> whole = FirmwareOf(version);
-                if (!std::equal(whole.begin(), whole.end(), engine_.flashImage.begin())) {
+                if (!std::equal(whole.begin(), whole.end(), engine_.FlashImage().begin())) {
                     ++partialAutomaticRuns_;
                 }
             }
@@ -294,7 +294,7 @@ class MainWindowStorm : public ::testing::Test {
         view_.onEnd = [this] { witness_.Close(); };
         presenter_ = std::make_unique<MainWindowPresenter>(station_, view_, ini, &watch_);
         presenter_->Initialise();
-        witness_.Wrap(station_.Options());
+        witness_.Wrap(station_.Backend());
     }
 
     void Dispatch(const WindowQueue::Event& event) {
@@ -355,7 +355,7 @@ class MainWindowStorm : public ::testing::Test {
     std::uint32_t ChipVersion() {
         return VersionOf(presenter_->Port()->Bench()->Avr()->Flash().data());
     }
-    std::uint32_t ImageVersion() { return VersionOf(engine_.flashImage.data()); }
+    std::uint32_t ImageVersion() { return VersionOf(engine_.FlashImage().data()); }
 
     ScratchDir dir_;
     std::string flash_;

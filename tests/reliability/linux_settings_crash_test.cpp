@@ -20,8 +20,10 @@
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
+#include "tests/support/engine_edit.h"
 
 namespace velkor {
+using test::Edit;
 namespace {
 
 std::string Slurp(const std::filesystem::path& path) {
@@ -36,7 +38,7 @@ std::string SaveWithChip(const std::string& path, std::uint32_t chip) {
     MainWindowState window;
     HexFile flash;
     HexFile eeprom;
-    engine.chipIndex = chip;
+    Edit(engine)->chipIndex = chip;
     EXPECT_TRUE(SaveSettings(path, engine, window, flash, eeprom)) << engine.LogText();
     return Slurp(path);
 }

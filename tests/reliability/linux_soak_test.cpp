@@ -10,11 +10,16 @@
 #include <cstdlib>
 #include <fstream>
 #include <random>
+#include <vector>
 
 #include "engine/isp_programmer.h"
 #include "hosting/sim_bench.h"
+#include "tests/support/engine_edit.h"
 
 namespace velkor {
+using test::Edit;
+using test::PokeImage;
+using test::SetImageLength;
 namespace {
 
 struct HeapFigure {
@@ -47,16 +52,18 @@ TEST(Soak, ThousandsOfRunsKeepTheirResultAndTheHeapFlat) {
     CountingNotifier notes;
     engine.SetReports(&notes);
     SimBench bench(engine, {.chip = "tiny13"});
-    engine.chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
+    Edit(engine)->chipIndex = static_cast<std::uint32_t>(bench.ChipRow());
     std::mt19937 random(11);
-    for (std::uint32_t i = 0; i < 1024; ++i)
-        engine.flashImage[i] = static_cast<std::uint8_t>(random());
-    for (std::uint32_t i = 0; i < 64; ++i)
-        engine.eepromImage[i] = static_cast<std::uint8_t>(random());
-    engine.flashImageLength = 1024;
-    engine.eepromImageLength = 64;
-    ProgramCommandSet& c = engine.commands;
+    std::vector<std::uint8_t> flash(1024);
+    std::vector<std::uint8_t> eeprom(64);
+    for (auto& b : flash) b = static_cast<std::uint8_t>(random());
+    for (auto& b : eeprom) b = static_cast<std::uint8_t>(random());
+    engine.SetImage(ImageKind::kFlash, flash, 1024, {});
+    engine.SetImage(ImageKind::kEeprom, eeprom, 64, {});
+    ProgrammerSettings settings = engine.Settings();
+    ProgramCommandSet& c = settings.commands;
     c.checkId = c.readFuse = c.erase = c.writeFlash = c.verify = c.writeEeprom = c.writeFuse = 1;
+    engine.SetSettings(settings);
 
     std::string firstLog;
     CountingNotifier firstNotes;
@@ -69,7 +76,7 @@ TEST(Soak, ThousandsOfRunsKeepTheirResultAndTheHeapFlat) {
             ASSERT_TRUE(firstLog.ends_with("完成.\r\n退出\r\n")) << firstLog;
         }
         ASSERT_EQ(result, kSeqDone) << "run " << run << "\n" << engine.LogText();
-        ASSERT_EQ(engine.lastEepromResult, 0) << "run " << run;
+        ASSERT_EQ(engine.LastEepromResult(), 0) << "run " << run;
         ASSERT_EQ(engine.LogText(), firstLog) << "run " << run;
         // The progress posts only on a change, and the first run starts from 0 instead of
         // the previous run's last value: runs from the second on post alike.
@@ -80,7 +87,7 @@ TEST(Soak, ThousandsOfRunsKeepTheirResultAndTheHeapFlat) {
     }
     const HeapFigure atEnd = Measure();
     ASSERT_TRUE(std::equal(bench.Avr()->Flash().begin(), bench.Avr()->Flash().end(),
-                           engine.flashImage.begin()));
+                           engine.FlashImage().begin()));
     // Flat: what a run allocates it gives back, so the runs after the 100th add nothing.
     EXPECT_LE(atEnd.inUse, at100.inUse + 64 * 1024)
         << "heap " << at100.inUse << " bytes at run 100, " << atEnd.inUse << " at run " << runs;

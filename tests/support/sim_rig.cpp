@@ -9,7 +9,7 @@ SimRig::SimRig(const SimBenchOptions& options) {
 
 std::vector<std::uint8_t> SimRig::DataWrites() const {
     std::vector<std::uint8_t> values;
-    const std::uint16_t base = engine.portBase;
+    const std::uint16_t base = engine.PortBase();
     for (const sim::TraceEntry& e : bench->Machine().Trace()) {
         if (e.write && e.address == base) values.push_back(e.value);
     }

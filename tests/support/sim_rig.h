@@ -7,6 +7,7 @@
 
 #include "engine/isp_programmer.h"
 #include "hosting/sim_bench.h"
+#include "tests/support/engine_edit.h"
 #include "tests/support/recording_notifier.h"
 
 namespace velkor::test {

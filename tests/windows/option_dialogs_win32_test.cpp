@@ -73,12 +73,12 @@ int ChipRow(const char* name) {
 }
 
 TEST(OptionDialogsWin32, CalibrationAddressBeyondTheMemoryIsRefusedUntilCorrected) {
-    IspProgrammer engine;
-    engine.chipIndex = static_cast<std::uint32_t>(ChipRow("mega8"));  // 512 bytes of EEPROM
-    engine.calibrationSaveLocation = 1;
-    engine.calibrationAddress = 0;
+    ProgrammerSettings settings;
+    settings.chipIndex = static_cast<std::uint32_t>(ChipRow("mega8"));  // 512 bytes of EEPROM
+    settings.calibrationSaveLocation = 1;
+    settings.calibrationAddress = 0;
     win32::OptionDialog dialog;
-    CalibrationDialogPresenter presenter(engine, dialog);
+    CalibrationDialogPresenter presenter(settings, {}, dialog);
 
     std::string shownAddress;
     bool refused = false;
@@ -104,16 +104,16 @@ TEST(OptionDialogsWin32, CalibrationAddressBeyondTheMemoryIsRefusedUntilCorrecte
     EXPECT_TRUE(refused);
     EXPECT_TRUE(stayedOpen);
     EXPECT_TRUE(accepted);
-    EXPECT_EQ(engine.calibrationAddress, 0x1FEu);
-    EXPECT_EQ(engine.calibrationSaveLocation, 1);
+    EXPECT_EQ(settings.calibrationAddress, 0x1FEu);
+    EXPECT_EQ(settings.calibrationSaveLocation, 1);
 }
 
 TEST(OptionDialogsWin32, SpeedSliderKeepsDelaysAboveOneHundredAndHidesWhenFastest) {
-    IspProgrammer engine;
-    engine.speedSelection = 1;
-    engine.userPortDelay = 200;
+    ProgrammerSettings settings;
+    settings.speedSelection = 1;
+    settings.userPortDelay = 200;
     win32::OptionDialog dialog;
-    SpeedDialogPresenter first(engine, dialog);
+    SpeedDialogPresenter first(settings, dialog);
     LRESULT shownPosition = -1;
     bool sliderShown = false;
     const bool accepted = RunWithUser(first, dialog, [&] {
@@ -127,9 +127,9 @@ TEST(OptionDialogsWin32, SpeedSliderKeepsDelaysAboveOneHundredAndHidesWhenFastes
     EXPECT_EQ(shownPosition, 200);
     EXPECT_TRUE(sliderShown);
     EXPECT_TRUE(accepted);
-    EXPECT_EQ(engine.userPortDelay, 200u);
+    EXPECT_EQ(settings.userPortDelay, 200u);
 
-    SpeedDialogPresenter second(engine, dialog);
+    SpeedDialogPresenter second(settings, dialog);
     bool sliderHidden = false;
     const bool acceptedAgain = RunWithUser(second, dialog, [&] {
         HWND window = WaitForWindow(L"下载速度设置");
@@ -144,8 +144,8 @@ TEST(OptionDialogsWin32, SpeedSliderKeepsDelaysAboveOneHundredAndHidesWhenFastes
     });
     EXPECT_TRUE(sliderHidden);
     EXPECT_TRUE(acceptedAgain);
-    EXPECT_EQ(engine.speedSelection, 0u);
-    EXPECT_EQ(engine.userPortDelay, 200u);
+    EXPECT_EQ(settings.speedSelection, 0u);
+    EXPECT_EQ(settings.userPortDelay, 200u);
 }
 
 }  // namespace

@@ -7,6 +7,7 @@
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
 #include "files/settings.h"
+#include "tests/support/engine_edit.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -19,7 +20,7 @@ int main(int argc, char** argv) {
     velkor::HexFile flash;
     velkor::HexFile eeprom;
     for (unsigned n = 0;; ++n) {
-        engine.chipIndex = n % 2;
+        velkor::test::Edit(engine)->chipIndex = n % 2;
         if (!velkor::SaveSettings(path, engine, window, flash, eeprom)) {
             std::fprintf(stderr, "%s", engine.LogText().c_str());
             return 1;
