@@ -227,9 +227,11 @@ RunReport Station::Run(const RunRequest& request) {
         report.result = RunResult::kBusy;
         return report;
     }
+    CollectWorker();
     if (Admit(request)) {
         Prepare(request);
         report = Execute(request);
+        TakeBackSettings(request.kind);
     } else {
         report.result = RunResult::kRefused;
     }
@@ -246,12 +248,15 @@ bool Station::Start(const RunRequest& request) {
         engine_.Log(Msg::kBusyRefused);
         return false;
     }
+    CollectWorker();
     if (!Admit(request)) {
         running_.store(false);
         return false;
     }
-    if (worker_.joinable()) worker_.join();
     Prepare(request);
+    // The settings are the front end's while the run goes (its window reads them); what the
+    // run changed in them is taken back on the front end's thread, once it joins the worker.
+    takeBack_ = request.kind;
     worker_ = std::thread([this, request] {
         RunReport report = Execute(request);
         {
@@ -266,7 +271,14 @@ bool Station::Start(const RunRequest& request) {
 }
 
 void Station::Join() {
-    if (worker_.joinable() && worker_.get_id() != std::this_thread::get_id()) worker_.join();
+    CollectWorker();
+}
+
+void Station::CollectWorker() {
+    if (!worker_.joinable() || worker_.get_id() == std::this_thread::get_id()) return;
+    worker_.join();
+    if (takeBack_) TakeBackSettings(*takeBack_);
+    takeBack_.reset();
 }
 
 RunReport Station::LastReport() const {
@@ -360,13 +372,15 @@ RunReport Station::Execute(const RunRequest& request) {
             break;
         }
     }
-    TakeBackSettings(request.kind);
     report.bytesWritten = engine.BytesWritten();
     report.bytesVerified = engine.BytesVerified();
     report.failedDeviceCalls = engine.FailedDriverCalls();
-    report.family = settings_.targetFamily;
-    report.chipIndex = settings_.chipIndex;
-    if (const char* name = settings_.SelectedChipName(); name != nullptr) report.chipName = name;
+    // From the engine's own copy of the settings: this may run on the worker, while the
+    // station's copy belongs to the front end until the run is collected.
+    const ProgrammerSettings ran = engine.Settings();
+    report.family = ran.targetFamily;
+    report.chipIndex = ran.chipIndex;
+    if (const char* name = ran.SelectedChipName(); name != nullptr) report.chipName = name;
     report.cableKind = engine.PortSearch().cableKind;
     if (request.kind != RunKind::kDetect) report.port = engine.PortSearch();
     return report;

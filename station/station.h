@@ -9,6 +9,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -139,6 +140,8 @@ class Station final : private EngineReports {
     void SettingsToEngine();
     // Takes back into the station's settings what a run changed in the engine's copy.
     void TakeBackSettings(RunKind kind);
+    // Joins a worker whose run has ended and takes back what that run changed in the settings.
+    void CollectWorker();
 
     IspProgrammer engine_;
     ProgrammerSettings settings_;
@@ -153,6 +156,7 @@ class Station final : private EngineReports {
     std::recursive_mutex observerMutex_;
     RunObserver* observer_ = nullptr;
     std::thread worker_;
+    std::optional<RunKind> takeBack_;  // the worker's run, until it is collected
     std::atomic<bool> running_{false};
     mutable std::mutex reportMutex_;
     RunReport lastReport_;
