@@ -103,7 +103,7 @@ void IspProgrammer::SetImage(ImageKind kind, std::span<const std::uint8_t> bytes
         kind == ImageKind::kFlash ? std::span<std::uint8_t>(flashImage) : eepromImage;
     const std::size_t n = std::min(bytes.size(), image.size());
     // The bytes may be this image's own (a caller changing only the length or the ranges).
-    if (bytes.data() != image.data()) std::memmove(image.data(), bytes.data(), n);
+    if (n > 0 && bytes.data() != image.data()) std::memmove(image.data(), bytes.data(), n);
     std::fill(image.begin() + static_cast<std::ptrdiff_t>(n), image.end(), 0xFF);
     (kind == ImageKind::kFlash ? flashImageLength : eepromImageLength) = length;
     (kind == ImageKind::kFlash ? flashDataRanges : eepromDataRanges) = std::move(ranges);
