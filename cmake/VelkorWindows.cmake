@@ -1,4 +1,4 @@
-# Settings of the Windows tree only (see cmake/mingw-i686.cmake).
+# Settings of the Windows trees only (see cmake/mingw-common.cmake).
 
 # Programs link their C and C++ runtimes statically, so that they run on a bare Windows
 # (and under wine) with nothing but the system DLLs beside them.
