@@ -125,7 +125,7 @@ TEST(SimChipCatalog, FactoryFusesMasksAndCalibrationCountsMatchThePartSheets) {
         // (the 4.8 MHz and 4 MHz settings) is not offered.
         "tiny13 calibration",
         "tiny2313 calibration",
-        // The first tables' rows keep the defaults users have always been offered: tiny15 with
+        // Rows among the first 43 keep the defaults users have always been offered: tiny15 with
         // BODLEVEL programmed (BODEN is off, so the level does nothing), tiny2313 on the 4 MHz
         // RC oscillator (62; the part ships on the 8 MHz one, 64), mega64/128 with JTAGEN
         // unprogrammed (D9; the parts ship with it programmed, 99).
@@ -133,7 +133,8 @@ TEST(SimChipCatalog, FactoryFusesMasksAndCalibrationCountsMatchThePartSheets) {
         "tiny2313 low",
         "mega64 high",
         "mega128 high",
-        // Read like the mega128 it replaced: four calibration bytes, three of them FF.
+        // The row reads four calibration bytes, as the mega128 row does; the part has one, so
+        // the other three read FF.
         "90CAN128 calibration",
         // SPIEN is in the mask; the part ignores it in serial mode, and the fuse safety check
         // refuses to unprogram it.
