@@ -1,11 +1,11 @@
 #include "files/image_loader.h"
 
-#include <algorithm>
 #include <cstdint>
 #include <span>
+#include <utility>
 #include <vector>
 
-#include "engine/isp_programmer.h"
+#include "devices/programmer_settings.h"
 #include "files/safe_file.h"
 
 namespace velkor {
@@ -17,75 +17,66 @@ bool HexFile::Open(const std::string& path) {
     return true;
 }
 
-int LoadHexFile(IspProgrammer& programmer, HexFile& file, const std::string& path, bool flash) {
-    if (!file.Open(path)) return kHexLoadNoPath;
+void HexFile::Loaded(HexDataExtent extent) {
+    loaded_ = true;
+    extent_ = std::move(extent);
+}
+
+LoadedImage ReadImageFile(const std::string& path, bool flash, std::uint32_t loadedLength) {
+    LoadedImage image;
+    if (path.empty()) return image;
     std::string text;
     std::string error;
     switch (ReadWholeFile(path, text, error, kMaxHexFileBytes)) {
         case FileReadStatus::kRead:
-            break;
+            return ReadImageText(path, text, flash, loadedLength);
         case FileReadStatus::kMissing:
         case FileReadStatus::kFailed:
-            programmer.Log({Msg::kHexOpenFailed, {std::string(path)}});
-            return kHexLoadOpenFailed;
+            image.lines.push_back({Msg::kHexOpenFailed, {std::string(path)}});
+            break;
         case FileReadStatus::kNotRegular:
-            programmer.Log({Msg::kHexNotRegular, {std::string(path)}});
-            return kHexLoadOpenFailed;
+            image.lines.push_back({Msg::kHexNotRegular, {std::string(path)}});
+            break;
         case FileReadStatus::kTooLarge:
-            programmer.Log({Msg::kHexTooLarge,
-                            {std::string(path), Num(static_cast<unsigned>(kMaxHexFileBytes))}});
-            return kHexLoadOpenFailed;
+            image.lines.push_back(
+                {Msg::kHexTooLarge,
+                 {std::string(path), Num(static_cast<unsigned>(kMaxHexFileBytes))}});
+            break;
     }
-    return LoadHexText(programmer, file, path, text, flash);
+    image.result = kHexLoadOpenFailed;
+    return image;
 }
 
-int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& path,
-                std::string_view text, bool flash) {
-    if (!file.Open(path)) return kHexLoadNoPath;
-    const ImageKind kind = flash ? ImageKind::kFlash : ImageKind::kEeprom;
-    const std::size_t imageSize = flash ? kFlashImageSize : kEepromImageSize;
-
+LoadedImage ReadImageText(const std::string& path, std::string_view text, bool flash,
+                          std::uint32_t loadedLength) {
+    LoadedImage image;
+    if (path.empty()) return image;
     // Read into a copy first: a file without any data (a binary, a text, an empty file, or one
     // caught half-written by a build tool) must not replace the image with an erased one.
-    std::vector<std::uint8_t> scratch(imageSize, 0xFF);
-    std::uint32_t length = flash ? programmer.FlashImageLength() : programmer.EepromImageLength();
+    std::vector<std::uint8_t> scratch(flash ? kFlashImageSize : kEepromImageSize, 0xFF);
+    std::uint32_t length = loadedLength;
     HexDataExtent extent;
     const int faultyLine = ReadHexText(text, scratch, length, &extent);
     if (extent.dataBytes == 0) {
         if (faultyLine != 0) {
-            programmer.Log({Msg::kHexFaultyNoData, {std::string(path), Num(faultyLine)}});
-            return faultyLine;
-        }
-        programmer.Log({Msg::kHexNoDataRecord, {std::string(path)}});
-        return kHexLoadNoData;
-    }
-    // The addresses the file gave data for, as ranges: what a file-only verify compares.
-    std::vector<AddressRange> ranges;
-    for (std::uint32_t a = 0; a < extent.stored.size(); ++a) {
-        if (!extent.stored[a]) continue;
-        if (!ranges.empty() && ranges.back().end == a) {
-            ++ranges.back().end;
+            image.lines.push_back({Msg::kHexFaultyNoData, {std::string(path), Num(faultyLine)}});
+            image.result = faultyLine;
         } else {
-            ranges.push_back({a, a + 1});
+            image.lines.push_back({Msg::kHexNoDataRecord, {std::string(path)}});
+            image.result = kHexLoadNoData;
         }
+        return image;
     }
-    programmer.SetImage(kind, scratch, length, std::move(ranges));
-    file.loaded_ = true;
-    file.extent_ = std::move(extent);
-    // The image keeps what was read before the fault, as it always has; the log line makes sure
+    image.result = faultyLine;
+    image.bytes = std::move(scratch);
+    image.length = length;
+    image.extent = std::move(extent);
+    // The image keeps what was read before the fault, as it always has; the line makes sure
     // a damaged file is never programmed without the user being told.
     if (faultyLine != 0) {
-        programmer.Log({Msg::kHexFaultyStopped, {std::string(path), Num(faultyLine)}});
+        image.lines.push_back({Msg::kHexFaultyStopped, {std::string(path), Num(faultyLine)}});
     }
-    return faultyLine;
-}
-
-int LoadFlashImage(IspProgrammer& programmer, HexFile& file, const std::string& path) {
-    return LoadHexFile(programmer, file, path, true);
-}
-
-int LoadEepromImage(IspProgrammer& programmer, HexFile& file, const std::string& path) {
-    return LoadHexFile(programmer, file, path, false);
+    return image;
 }
 
 }  // namespace velkor
