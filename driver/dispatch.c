@@ -131,3 +131,19 @@ uint32_t TarnelDispatchControl(DriverParams* params, const TarnelPortIo* io, uin
     *bytes_returned = shape.output_length;
     return TARNEL_STATUS_SUCCESS;
 }
+
+uint32_t TarnelOpenOwner(int32_t* owned, DriverParams* params) {
+    int32_t expected = 0;
+    if (!__atomic_compare_exchange_n(owned, &expected, 1, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        return TARNEL_STATUS_SHARING_VIOLATION;
+    }
+    /* What the previous owner stored is no business of this one: it starts as after load, and
+     * the byte and page commands stay refused until it stores a base of its own. */
+    const DriverParams zero = {0, 0, 0, 0, 0, 0};
+    *params = zero;
+    return TARNEL_STATUS_SUCCESS;
+}
+
+void TarnelCloseOwner(int32_t* owned) {
+    __atomic_store_n(owned, 0, __ATOMIC_RELEASE);
+}

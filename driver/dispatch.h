@@ -35,6 +35,9 @@ extern "C" {
 /* NTSTATUS values, spelled out so that the core needs no kernel header. */
 #define TARNEL_STATUS_SUCCESS 0x00000000u
 #define TARNEL_STATUS_INVALID_PARAMETER 0xC000000Du
+/* What a second open gets while the device has its owner; the program sees it as the
+ * sharing violation error (32). */
+#define TARNEL_STATUS_SHARING_VIOLATION 0xC0000043u
 
 /*
  * Serves one control request. buffer holds max(input_length, output_length) bytes (it may be
@@ -45,6 +48,18 @@ extern "C" {
 uint32_t TarnelDispatchControl(DriverParams* params, const TarnelPortIo* io, uint32_t code,
                                uint8_t* buffer, uint32_t input_length, uint32_t output_length,
                                uint32_t* bytes_returned);
+
+/*
+ * One owner at a time. The parameters and the port are the device's, not a handle's: a second
+ * program shifting through them would interleave its lines with the first one's and change
+ * its cable, base or delay under it. So an open succeeds only while no handle is open, and
+ * gives its owner the parameters as they are at load; a second open is refused with
+ * TARNEL_STATUS_SHARING_VIOLATION until the owner's handle is closed. `owned` is the driver's
+ * one flag, zero at load; it is changed atomically, since two opens may race.
+ */
+uint32_t TarnelOpenOwner(int32_t* owned, DriverParams* params);
+/* The owner's handle is closed: the next open may take the device. */
+void TarnelCloseOwner(int32_t* owned);
 
 #ifdef __cplusplus
 }
