@@ -355,7 +355,7 @@ constexpr OptionRow kOptions[] = {
      "driver (Windows NT family): the port driver Tarnel.sys\n"
      "beside the program, installed for the run and removed\n"
      "after it (needs administrator rights); on Windows, auto\n"
-     "takes it when Tarnel.sys is there",
+     "takes it, also without Tarnel.sys (and says so)",
      SetBackend},
     {"--ppdev-device", "", "PATH", "parport device node for LPT1 (default: by base address)",
      SetText<&Options::ppdevDevice>},
