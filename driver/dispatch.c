@@ -132,9 +132,10 @@ uint32_t TarnelDispatchControl(DriverParams* params, const TarnelPortIo* io, uin
     return TARNEL_STATUS_SUCCESS;
 }
 
-uint32_t TarnelOpenOwner(int32_t* owned, DriverParams* params) {
-    int32_t expected = 0;
-    if (!__atomic_compare_exchange_n(owned, &expected, 1, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+uint32_t TarnelOpenOwner(uintptr_t* owner, uintptr_t handle, DriverParams* params) {
+    uintptr_t none = 0;
+    if (handle == 0 ||
+        !__atomic_compare_exchange_n(owner, &none, handle, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
         return TARNEL_STATUS_SHARING_VIOLATION;
     }
     /* What the previous owner stored is no business of this one: it starts as after load, and
@@ -144,6 +145,11 @@ uint32_t TarnelOpenOwner(int32_t* owned, DriverParams* params) {
     return TARNEL_STATUS_SUCCESS;
 }
 
-void TarnelCloseOwner(int32_t* owned) {
-    __atomic_store_n(owned, 0, __ATOMIC_RELEASE);
+int TarnelIsOwner(const uintptr_t* owner, uintptr_t handle) {
+    return handle != 0 && __atomic_load_n(owner, __ATOMIC_ACQUIRE) == handle;
+}
+
+void TarnelCloseOwner(uintptr_t* owner, uintptr_t handle) {
+    uintptr_t expected = handle;
+    (void)__atomic_compare_exchange_n(owner, &expected, 0, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
 }

@@ -54,12 +54,15 @@ uint32_t TarnelDispatchControl(DriverParams* params, const TarnelPortIo* io, uin
  * program shifting through them would interleave its lines with the first one's and change
  * its cable, base or delay under it. So an open succeeds only while no handle is open, and
  * gives its owner the parameters as they are at load; a second open is refused with
- * TARNEL_STATUS_SHARING_VIOLATION until the owner's handle is closed. `owned` is the driver's
- * one flag, zero at load; it is changed atomically, since two opens may race.
+ * TARNEL_STATUS_SHARING_VIOLATION until the owner's handle is closed. `owner` is the driver's
+ * one record of it (the owning handle's file object, 0 when none, as at load); it is changed
+ * atomically, since two opens may race. A host whose opens do not wait for the driver's
+ * answer (wine's) may still hand out a second handle: TarnelIsOwner lets the glue refuse that
+ * handle's requests, and only the owner's close frees the device.
  */
-uint32_t TarnelOpenOwner(int32_t* owned, DriverParams* params);
-/* The owner's handle is closed: the next open may take the device. */
-void TarnelCloseOwner(int32_t* owned);
+uint32_t TarnelOpenOwner(uintptr_t* owner, uintptr_t handle, DriverParams* params);
+int TarnelIsOwner(const uintptr_t* owner, uintptr_t handle);
+void TarnelCloseOwner(uintptr_t* owner, uintptr_t handle);
 
 #ifdef __cplusplus
 }

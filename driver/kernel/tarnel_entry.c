@@ -53,7 +53,7 @@ static const WCHAR kLinkName[] = L"\\DosDevices\\Tarnel";
 static PVOID g_io_map;
 #endif
 static DriverParams g_params;
-static int32_t g_owned;
+static uintptr_t g_owner;
 
 /* ---- Port access ------------------------------------------------------------------------ */
 
@@ -105,10 +105,13 @@ static NTSTATUS NTAPI TarnelDispatch(PDEVICE_OBJECT device, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     irp->IoStatus.Status = STATUS_SUCCESS;
     irp->IoStatus.Information = 0;
+    const uintptr_t handle = (uintptr_t)stack->FileObject;
     if (stack->MajorFunction == IRP_MJ_CREATE) {
-        irp->IoStatus.Status = (NTSTATUS)TarnelOpenOwner(&g_owned, &g_params);
+        irp->IoStatus.Status = (NTSTATUS)TarnelOpenOwner(&g_owner, handle, &g_params);
     } else if (stack->MajorFunction == IRP_MJ_CLOSE) {
-        TarnelCloseOwner(&g_owned);
+        TarnelCloseOwner(&g_owner, handle);
+    } else if (!TarnelIsOwner(&g_owner, handle)) {
+        irp->IoStatus.Status = (NTSTATUS)TARNEL_STATUS_SHARING_VIOLATION;
     } else if (stack->MajorFunction == IRP_MJ_DEVICE_CONTROL) {
         /* Buffered method: one system buffer of max(input, output) bytes, the caller's input
          * copied in and the returned byte count copied back out by the I/O manager. */

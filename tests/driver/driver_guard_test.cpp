@@ -205,14 +205,19 @@ TEST_F(Guard, SetParamsRefusesWaitsBeyondWhatTheProgramAsksFor) {
 // A second open is refused while the first handle is open; the next owner starts from the
 // load state, not from what the previous one stored.
 TEST_F(Guard, OneOwnerAtATime) {
-    std::int32_t owned = 0;
-    ASSERT_EQ(TarnelOpenOwner(&owned, &params_), TARNEL_STATUS_SUCCESS);
+    std::uintptr_t owner = 0;
+    const std::uintptr_t first = 0x1000, second = 0x2000;
+    ASSERT_EQ(TarnelOpenOwner(&owner, first, &params_), TARNEL_STATUS_SUCCESS);
     Bytes set = Fields({8, 0x3BC, 1, 4, TARNEL_FAMILY_AVR, 1});
     ASSERT_EQ(Send(IOCTL_TARNEL_SET_PARAMS, set), TARNEL_STATUS_SUCCESS);
-    EXPECT_EQ(TarnelOpenOwner(&owned, &params_), TARNEL_STATUS_SHARING_VIOLATION);
+    EXPECT_EQ(TarnelOpenOwner(&owner, second, &params_), TARNEL_STATUS_SHARING_VIOLATION);
     EXPECT_EQ(params_.port_base, 0x3BC);  // the refused open changed nothing
-    TarnelCloseOwner(&owned);
-    ASSERT_EQ(TarnelOpenOwner(&owned, &params_), TARNEL_STATUS_SUCCESS);
+    EXPECT_TRUE(TarnelIsOwner(&owner, first));
+    EXPECT_FALSE(TarnelIsOwner(&owner, second));
+    TarnelCloseOwner(&owner, second);  // a handle that does not own the device frees nothing
+    EXPECT_TRUE(TarnelIsOwner(&owner, first));
+    TarnelCloseOwner(&owner, first);
+    ASSERT_EQ(TarnelOpenOwner(&owner, second, &params_), TARNEL_STATUS_SUCCESS);
     EXPECT_EQ(params_.port_base, 0);
     ExpectRefused(IOCTL_TARNEL_READ_BYTE, Bytes(TARNEL_READ_BYTE_LENGTH, 0));
 }
