@@ -1,6 +1,7 @@
 #include "cli/watch_loop.h"
 
 #include <condition_variable>
+#include <csignal>
 #include <optional>
 #include <thread>
 
@@ -26,8 +27,12 @@ StopSignal* g_consoleStop = nullptr;  // the console's handler runs on a thread 
 
 BOOL WINAPI ConsoleHandler(DWORD event) {
     if (g_consoleStop == nullptr) return FALSE;
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        g_consoleStop->Request();
+    if (event == CTRL_C_EVENT) {
+        g_consoleStop->Request(SIGINT);
+        return TRUE;
+    }
+    if (event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        g_consoleStop->Request(SIGTERM);
         return TRUE;
     }
     return FALSE;
@@ -68,7 +73,7 @@ StopSignal::StopSignal() : platform_(std::make_unique<Platform>()) {
                 std::lock_guard<std::mutex> hold(lock_);
                 if (platform_->ending) return;
             }
-            Request();
+            Request(signal);
         }
     });
 }
@@ -88,7 +93,17 @@ StopSignal::~StopSignal() {
 
 bool StopSignal::Requested() const {
     std::lock_guard<std::mutex> hold(lock_);
-    return requested_;
+    return requests_ > 0;
+}
+
+bool StopSignal::Aborted() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return aborted_;
+}
+
+int StopSignal::FirstSignal() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return firstSignal_;
 }
 
 void StopSignal::OnRequest(std::function<void()> wake) {
@@ -96,17 +111,34 @@ void StopSignal::OnRequest(std::function<void()> wake) {
     {
         std::lock_guard<std::mutex> hold(lock_);
         wake_ = std::move(wake);
-        now = requested_;
+        now = requests_ > 0;
     }
     if (now && wake_) wake_();
 }
 
-void StopSignal::Request() {
+void StopSignal::OnAbort(unsigned nth, std::function<void()> abort) {
+    std::unique_lock<std::mutex> hold(lock_);
+    abortAt_ = nth;
+    abort_ = std::move(abort);
+    AbortWhenDue(hold);
+}
+
+void StopSignal::AbortWhenDue(std::unique_lock<std::mutex>& hold) {
+    if (aborted_ || !abort_ || abortAt_ == 0 || requests_ < abortAt_) return;
+    aborted_ = true;
+    const std::function<void()> abort = abort_;
+    hold.unlock();
+    abort();
+    hold.lock();
+}
+
+void StopSignal::Request(int signal) {
     std::function<void()> wake;
     {
-        std::lock_guard<std::mutex> hold(lock_);
-        requested_ = true;
+        std::unique_lock<std::mutex> hold(lock_);
+        if (requests_++ == 0) firstSignal_ = signal;
         wake = wake_;
+        AbortWhenDue(hold);
     }
     if (wake) wake();
 }

@@ -22,9 +22,9 @@ namespace velkor::cli {
 // short enough not to be noticed after a build.
 inline constexpr std::chrono::milliseconds kWatchStabilityWait{250};
 
-// Ctrl+C and SIGTERM (a console's close on Windows) turned into a request the loop waits for,
-// instead of ending the process inside a run. Set up before anything starts a thread, so that
-// every later thread leaves the signals to it.
+// Ctrl+C and SIGTERM (Ctrl+Break and a console's close on Windows) turned into requests taken
+// on a thread of their own, instead of ending the process inside a run with the cable held.
+// Set up before anything starts a thread, so that every later thread leaves the signals to it.
 class StopSignal {
   public:
     StopSignal();
@@ -33,15 +33,27 @@ class StopSignal {
     StopSignal& operator=(const StopSignal&) = delete;
 
     bool Requested() const;
-    // `wake` is called, on another thread, when a stop is requested (at once if one was).
+    // `wake` is called, on another thread, at each request (at once if one came).
     void OnRequest(std::function<void()> wake);
-    void Request();
+    // `abort` is called once, on another thread, at the `nth` request (at once if that many
+    // came): a one-shot run stops at the first, a watch only at the second.
+    void OnAbort(unsigned nth, std::function<void()> abort);
+    // Whether `abort` was called, and the signal of the first request (SIGINT or SIGTERM).
+    bool Aborted() const;
+    int FirstSignal() const;
+    void Request(int signal);
 
   private:
+    void AbortWhenDue(std::unique_lock<std::mutex>& hold);
+
     struct Platform;
     mutable std::mutex lock_;
-    bool requested_ = false;
+    unsigned requests_ = 0;
+    int firstSignal_ = 0;
     std::function<void()> wake_;
+    unsigned abortAt_ = 0;
+    bool aborted_ = false;
+    std::function<void()> abort_;
     std::unique_ptr<Platform> platform_;
 };
 

@@ -154,6 +154,8 @@ enum class Msg : std::uint16_t {
     // a read that lost its target
     kReadPowerLost,
     kReadTargetLost,
+    // a run stopped on request
+    kRunStopped,
 
     kCount
 };
@@ -362,6 +364,8 @@ inline constexpr MsgText kMessages[] = {
      "The target lost its supply during the read; the data read is discarded.\r\n"},
     {Msg::kReadTargetLost, "读取结束时芯片不再应答, 读出的数据作废.\r\n",
      "The chip no longer answered at the end of the read; the data read is discarded.\r\n"},
+    {Msg::kRunStopped, "已按要求中止, 操作未完成.\r\n",
+     "Stopped on request; the run did not finish.\r\n"},
 };
 
 constexpr bool MessagesInOrder() {
