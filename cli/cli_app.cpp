@@ -511,7 +511,11 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     // not missed.
     std::unique_ptr<WatchLoop> watchLoop;
     if (o.watch) {
-        watchLoop = std::make_unique<WatchLoop>(s.station->FlashFile().Path(), *stopSignal, err);
+        watchLoop = std::make_unique<WatchLoop>(s.station->FlashFile().Path(), *stopSignal, err,
+                                                [&s](const LogLine& line) {
+                                                    s.station->Log(line);
+                                                    s.printer->Flush();
+                                                });
         if (!watchLoop->Watching()) return kExitUsage;
     }
     auto runOnce = [&] {

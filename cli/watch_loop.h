@@ -10,16 +10,19 @@
 #include <string>
 #include <string_view>
 
+#include "messages/log_messages.h"
+
 namespace velkor {
 class FileWatcher;
 }
 
 namespace velkor::cli {
 
-// How long the flash file must stay unchanged before it is taken: a build tool writes the file
-// in several writes and a linker may rename it into place; those steps come within milliseconds
-// of each other, so a quarter of a second of quiet means the tool has finished, and is still
-// short enough not to be noticed after a build.
+// How long the flash file must stay unchanged before it is taken while its writer may still be
+// at it: a build tool writes the file in several writes and a linker may rename it into place;
+// those steps come within milliseconds of each other, so a quarter of a second of quiet means
+// the tool has finished, and is still short enough not to be noticed after a build. A complete
+// file whose writer is seen to close it (Linux) is taken at once.
 inline constexpr std::chrono::milliseconds kWatchStabilityWait{250};
 
 // Ctrl+C and SIGTERM (Ctrl+Break and a console's close on Windows) turned into requests taken
@@ -61,8 +64,10 @@ class StopSignal {
 // missed, and programs again after each change in Run.
 class WatchLoop {
   public:
-    // Reports on `err` when the file cannot be watched (Watching() is false then).
-    WatchLoop(const std::string& flashPath, StopSignal& stop, std::ostream& err);
+    // Reports on `err` when the file cannot be watched (Watching() is false then). `log` takes
+    // the log's lines about the watch (its folder removed); null: in English on `err`.
+    WatchLoop(const std::string& flashPath, StopSignal& stop, std::ostream& err,
+              std::function<void(const LogLine&)> log = nullptr);
     ~WatchLoop();
     WatchLoop(const WatchLoop&) = delete;
     WatchLoop& operator=(const WatchLoop&) = delete;
@@ -70,17 +75,21 @@ class WatchLoop {
     bool Watching() const { return watchId_ != 0; }
     // Calls `reloadAndRun` once per change that has settled (see kWatchStabilityWait) into a
     // complete HEX file, with the bytes of the flash file it judged complete; a damaged or
-    // unfinished file is reported and waited out. Ends when a stop is requested or after `maxRuns`
-    // runs (0: no limit), a run that is going being finished first. Returns the status of the last
-    // run, `lastStatus` when none ran.
+    // unfinished file is reported and waited out. Lines about the watch go to `log` between
+    // runs. Ends when a stop is requested or after `maxRuns` runs (0: no limit), a run that is
+    // going being finished first. Returns the status of the last run, `lastStatus` when none
+    // ran.
     int Run(unsigned maxRuns, const std::function<int(std::string_view)>& reloadAndRun,
             int lastStatus);
 
   private:
     class Events;
+    void Log(const LogLine& line);
+
     std::string flashPath_;
     StopSignal& stop_;
     std::ostream& err_;
+    std::function<void(const LogLine&)> log_;
     std::unique_ptr<Events> events_;
     std::unique_ptr<FileWatcher> watcher_;
     int watchId_ = 0;

@@ -161,6 +161,65 @@ TEST(CliWatch, SigtermEndsTheWatchAfterTheRunThatIsGoing) {
     EXPECT_EQ(idle.Wait(), 0) << idle.Output();
 }
 
+// `make clean` and a new build: the folder goes, the watch says so in the log and waits above
+// it, and the file the build writes into the new folder is programmed once.
+TEST(CliWatch, AFileInTheFolderAMakeCleanRemovedAndABuildMadeAgainIsProgrammedOnce) {
+    ScratchDir dir;
+    const std::string build = dir.File("build/");
+    std::filesystem::create_directory(build);
+    const std::string flash = build + "app.hex";
+    WriteInPlace(flash, IntelHex(Firmware(1024, 30)));
+    CliProcess cli({"program", "--backend", "sim", "-p", "mega8", "-f", flash, "--watch",
+                    "--no-progress", "--sim-dump", dir.File("dump")});
+    ASSERT_TRUE(cli.WaitFor("watching")) << cli.Output();
+    std::filesystem::remove_all(build);
+    ASSERT_TRUE(cli.WaitFor("hex文件所在的文件夹 " + build + " 已被删除; 正在监视 " + dir.Path()))
+        << cli.Output();
+    std::filesystem::create_directory(build);
+    const std::vector<std::uint8_t> next = Firmware(1024, 31);
+    std::ofstream(flash, std::ios::binary) << IntelHex(next);  // as cp writes it
+    ASSERT_TRUE(cli.WaitFor(kOk, 2)) << cli.Output();
+    std::this_thread::sleep_for(600ms);  // past the stability wait: nothing more to come
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 0) << cli.Output();
+    EXPECT_EQ(cli.Occurrences(kOk), 2) << cli.Output();
+    const std::vector<std::uint8_t> chip = ReadBinary(dir.File("dump/flash.bin"));
+    ASSERT_GE(chip.size(), next.size());
+    EXPECT_TRUE(std::equal(next.begin(), next.end(), chip.begin()));
+}
+
+// A complete file its writer has closed is taken at once: two builds 150 ms apart, within one
+// stability wait, are two runs. A file still open for writing waits: half of it is never
+// programmed, however long its writer holds it.
+TEST(CliWatch, AClosedCompleteFileRunsAtOnceAndAHalfWrittenOneNever) {
+    ScratchDir dir;
+    const std::string flash = dir.File("app.hex");
+    WriteInPlace(flash, IntelHex(Firmware(1024, 40)));
+    CliProcess cli({"program", "--backend", "sim", "-p", "mega8", "-f", flash, "--watch",
+                    "--no-progress", "--sim-dump", dir.File("dump")});
+    ASSERT_TRUE(cli.WaitFor("watching")) << cli.Output();
+    std::ofstream(flash, std::ios::binary | std::ios::trunc) << IntelHex(Firmware(1024, 41));
+    std::this_thread::sleep_for(150ms);
+    std::ofstream(flash, std::ios::binary | std::ios::trunc) << IntelHex(Firmware(1024, 42));
+    ASSERT_TRUE(cli.WaitFor(kOk, 3)) << cli.Output();
+
+    const std::vector<std::uint8_t> last = Firmware(1024, 43);
+    const std::string text = IntelHex(last);
+    {
+        std::ofstream writer(flash, std::ios::binary | std::ios::trunc);
+        writer << text.substr(0, text.size() / 2) << std::flush;
+        ASSERT_TRUE(cli.WaitFor(kRefused)) << cli.Output();
+        EXPECT_EQ(cli.Occurrences(kOk), 3) << cli.Output();
+        writer << text.substr(text.size() / 2);
+    }
+    ASSERT_TRUE(cli.WaitFor(kOk, 4)) << cli.Output();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 0) << cli.Output();
+    const std::vector<std::uint8_t> chip = ReadBinary(dir.File("dump/flash.bin"));
+    ASSERT_GE(chip.size(), last.size());
+    EXPECT_TRUE(std::equal(last.begin(), last.end(), chip.begin()));
+}
+
 // The simulated chip runs this many times slower under a sanitizer; the signal test slows its
 // clock by as much less, so that one page takes about the same time everywhere.
 #if defined(__SANITIZE_THREAD__)
