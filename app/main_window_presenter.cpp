@@ -683,6 +683,13 @@ void MainWindowPresenter::OnFlashFileChanged() {
     if (!RunGoing()) view_.SetIcon(kIconFileChanged);
 }
 
+void MainWindowPresenter::OnFlashFolderGone(const std::string& folder,
+                                            const std::string& watching) {
+    if (ended_) return;
+    station_.Log({Msg::kWatchFolderGone, {folder, watching}});
+    ShowLog();
+}
+
 void MainWindowPresenter::TakeDeferredChange() {
     if (!fileChangePending_ || RunGoing() || modal_ > 0 || ended_) return;
     fileChangePending_ = false;

@@ -73,6 +73,9 @@ class MainWindowPresenter {
     // The flash HEX file changed on disk: reload both images, then program when "Auto Prog
     // after Update" is checked, else mark the window. During a run this waits for its end.
     void OnFlashFileChanged();
+    // The flash file's folder was removed (a clean build); the watch waits on `watching` and
+    // takes the file up again when the folder is back. Said in the log.
+    void OnFlashFolderGone(const std::string& folder, const std::string& watching);
 
     bool RunGoing() const { return run_ != WindowRun::kNone; }
     bool Ended() const { return ended_; }

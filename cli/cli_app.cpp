@@ -1,6 +1,7 @@
 #include "cli/cli_app.h"
 
 #include <chrono>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <functional>
@@ -521,17 +522,25 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
         !PrepareBench(o, s, err)) {
         return kExitUsage;
     }
-    // --watch: Ctrl+C and SIGTERM become a request taken between runs, and the file is watched
-    // from before the first run, so that a change during it is not missed.
-    std::unique_ptr<StopSignal> stopSignal;
+    if (o.watch && (o.command != Command::kProgram || s.station->FlashFile().Path().empty())) {
+        err << "velkorisp-cli: --watch needs the program command and a flash file\n";
+        return kExitUsage;
+    }
+    // Ctrl+C and SIGTERM from here on: a run they interrupt ends its page, releases the cable
+    // and writes its last lines, and the simulated chip is still dumped. A one-shot run stops
+    // at the first; --watch ends after the run going at the first and stops that run at the
+    // second.
+    auto stopSignal = std::make_unique<StopSignal>();
+    stopSignal->OnAbort(o.watch ? 2 : 1, [station = s.station.get()] { station->RequestStop(); });
+    // --watch: the file is watched from before the first run, so that a change during it is
+    // not missed.
     std::unique_ptr<WatchLoop> watchLoop;
     if (o.watch) {
-        if (o.command != Command::kProgram || s.station->FlashFile().Path().empty()) {
-            err << "velkorisp-cli: --watch needs the program command and a flash file\n";
-            return kExitUsage;
-        }
-        stopSignal = std::make_unique<StopSignal>();
-        watchLoop = std::make_unique<WatchLoop>(s.station->FlashFile().Path(), *stopSignal, err);
+        watchLoop = std::make_unique<WatchLoop>(s.station->FlashFile().Path(), *stopSignal, err,
+                                                [&s](const LogLine& line) {
+                                                    s.station->Log(line);
+                                                    s.printer->Flush();
+                                                });
         if (!watchLoop->Watching()) return kExitUsage;
     }
     auto runOnce = [&] {
@@ -551,7 +560,6 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
     if (watchLoop) {
         status = WatchAndRun(o, s, *watchLoop, status, runOnce, err);
         watchLoop.reset();
-        stopSignal.reset();
     }
     const PortPath& port = *s.station->Port();
     if (port.Kind() == PortPathKind::kDriverSim) {
@@ -564,6 +572,12 @@ int RunCli(int argc, const char* const* argv, std::ostream& out, std::ostream& e
             err << "velkorisp-cli: " << problem << "\n";
             return kExitUsage;
         }
+    }
+    if (stopSignal->Aborted()) {
+        // As a shell reports a process ended by the signal: 128 + its number.
+        const int signal = stopSignal->FirstSignal();
+        err << "velkorisp-cli: stopped by " << (signal == SIGINT ? "SIGINT" : "SIGTERM") << "\n";
+        return 128 + signal;
     }
     return status;
 }

@@ -1,6 +1,7 @@
 #include "cli/watch_loop.h"
 
 #include <condition_variable>
+#include <csignal>
 #include <optional>
 #include <thread>
 
@@ -26,8 +27,12 @@ StopSignal* g_consoleStop = nullptr;  // the console's handler runs on a thread 
 
 BOOL WINAPI ConsoleHandler(DWORD event) {
     if (g_consoleStop == nullptr) return FALSE;
-    if (event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
-        g_consoleStop->Request();
+    if (event == CTRL_C_EVENT) {
+        g_consoleStop->Request(SIGINT);
+        return TRUE;
+    }
+    if (event == CTRL_BREAK_EVENT || event == CTRL_CLOSE_EVENT) {
+        g_consoleStop->Request(SIGTERM);
         return TRUE;
     }
     return FALSE;
@@ -68,7 +73,7 @@ StopSignal::StopSignal() : platform_(std::make_unique<Platform>()) {
                 std::lock_guard<std::mutex> hold(lock_);
                 if (platform_->ending) return;
             }
-            Request();
+            Request(signal);
         }
     });
 }
@@ -88,7 +93,17 @@ StopSignal::~StopSignal() {
 
 bool StopSignal::Requested() const {
     std::lock_guard<std::mutex> hold(lock_);
-    return requested_;
+    return requests_ > 0;
+}
+
+bool StopSignal::Aborted() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return aborted_;
+}
+
+int StopSignal::FirstSignal() const {
+    std::lock_guard<std::mutex> hold(lock_);
+    return firstSignal_;
 }
 
 void StopSignal::OnRequest(std::function<void()> wake) {
@@ -96,17 +111,34 @@ void StopSignal::OnRequest(std::function<void()> wake) {
     {
         std::lock_guard<std::mutex> hold(lock_);
         wake_ = std::move(wake);
-        now = requested_;
+        now = requests_ > 0;
     }
     if (now && wake_) wake_();
 }
 
-void StopSignal::Request() {
+void StopSignal::OnAbort(unsigned nth, std::function<void()> abort) {
+    std::unique_lock<std::mutex> hold(lock_);
+    abortAt_ = nth;
+    abort_ = std::move(abort);
+    AbortWhenDue(hold);
+}
+
+void StopSignal::AbortWhenDue(std::unique_lock<std::mutex>& hold) {
+    if (aborted_ || !abort_ || abortAt_ == 0 || requests_ < abortAt_) return;
+    aborted_ = true;
+    const std::function<void()> abort = abort_;
+    hold.unlock();
+    abort();
+    hold.lock();
+}
+
+void StopSignal::Request(int signal) {
     std::function<void()> wake;
     {
-        std::lock_guard<std::mutex> hold(lock_);
-        requested_ = true;
+        std::unique_lock<std::mutex> hold(lock_);
+        if (requests_++ == 0) firstSignal_ = signal;
         wake = wake_;
+        AbortWhenDue(hold);
     }
     if (wake) wake();
 }
@@ -126,6 +158,16 @@ class WatchLoop::Events : public WatchNotifySink {
         problems_.push_back(line);
         wake_.notify_all();
     }
+    void WatchWaiting(const std::string& directory, const std::string& watching) override {
+        std::lock_guard<std::mutex> hold(lock_);
+        lines_.push_back({Msg::kWatchFolderGone, {directory, watching}});
+        wake_.notify_all();
+    }
+    void PostFileClosed() override {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++closed_;
+        wake_.notify_all();
+    }
     void Stop() {
         std::lock_guard<std::mutex> hold(lock_);
         stop_ = true;
@@ -134,21 +176,26 @@ class WatchLoop::Events : public WatchNotifySink {
 
     struct Seen {
         unsigned changes = 0;
+        unsigned closed = 0;
         bool stop = false;
         std::vector<std::string> problems;
+        std::vector<LogLine> lines;
     };
     // Waits until something happens or `until` (none: no time-out) passes; takes what came.
     Seen Wait(std::optional<AutoProgrammer::Clock::time_point> until) {
         std::unique_lock<std::mutex> hold(lock_);
-        auto ready = [&] { return stop_ || changes_ > 0 || !problems_.empty(); };
+        auto ready = [&] {
+            return stop_ || changes_ > 0 || closed_ > 0 || !problems_.empty() || !lines_.empty();
+        };
         if (until) {
             wake_.wait_until(hold, *until, ready);
         } else {
             wake_.wait(hold, ready);
         }
-        Seen seen{changes_, stop_, std::move(problems_)};
-        changes_ = 0;
+        Seen seen{changes_, closed_, stop_, std::move(problems_), std::move(lines_)};
+        changes_ = closed_ = 0;
         problems_.clear();
+        lines_.clear();
         return seen;
     }
     std::vector<std::string> TakeProblems() {
@@ -162,14 +209,31 @@ class WatchLoop::Events : public WatchNotifySink {
     std::mutex lock_;
     std::condition_variable wake_;
     unsigned changes_ = 0;
+    unsigned closed_ = 0;
     bool stop_ = false;
     std::vector<std::string> problems_;
+    std::vector<LogLine> lines_;
 };
 
-WatchLoop::WatchLoop(const std::string& flashPath, StopSignal& stop, std::ostream& err)
+namespace {
+
+// The file judged and loaded from one read: a build that rewrites it between a check and a
+// second read would otherwise get a half-written image programmed.
+HexFileCheck ReadAndCheck(const std::string& path, std::string& text) {
+    std::string readError;
+    return ReadWholeFile(path, text, readError, kMaxHexFileBytes) == FileReadStatus::kRead
+               ? CheckHexText(text)
+               : HexFileCheck{};
+}
+
+}  // namespace
+
+WatchLoop::WatchLoop(const std::string& flashPath, StopSignal& stop, std::ostream& err,
+                     std::function<void(const LogLine&)> log)
     : flashPath_(flashPath),
       stop_(stop),
       err_(err),
+      log_(std::move(log)),
       events_(std::make_unique<Events>()),
       watcher_(std::make_unique<FileWatcher>()) {
     watchId_ = watcher_->AddWatch(flashPath_, events_.get());
@@ -185,6 +249,16 @@ WatchLoop::~WatchLoop() {
     watcher_->RemoveWatch(watchId_);
 }
 
+void WatchLoop::Log(const LogLine& line) {
+    if (log_) {
+        log_(line);
+        return;
+    }
+    std::string text = Render(line, Language::kEn);
+    while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+    err_ << "velkorisp-cli: " << text << "\n";
+}
+
 int WatchLoop::Run(unsigned maxRuns, const std::function<int(std::string_view)>& reloadAndRun,
                    int lastStatus) {
     if (watchId_ == 0) return lastStatus;
@@ -195,19 +269,23 @@ int WatchLoop::Run(unsigned maxRuns, const std::function<int(std::string_view)>&
     for (;;) {
         const Events::Seen seen = events_->Wait(rules.ReadyAt());
         for (const std::string& line : seen.problems) err_ << "velkorisp-cli: " << line << "\n";
+        for (const LogLine& line : seen.lines) Log(line);
         if (seen.stop) break;
         const auto now = AutoProgrammer::Clock::now();
         if (seen.changes > 0) rules.FileChanged(now);
-        if (!rules.TakeChange(now)) continue;
-
-        // The file is judged and loaded from one read: a build that rewrites it between a
-        // check and a second read would otherwise get a half-written image programmed.
         std::string text;
-        std::string readError;
-        const HexFileCheck check =
-            ReadWholeFile(flashPath_, text, readError, kMaxHexFileBytes) == FileReadStatus::kRead
-                ? CheckHexText(text)
-                : HexFileCheck{};
+        HexFileCheck check;
+        // Its writer is done with the file: a complete file is taken at once. One left
+        // unfinished waits out the stability wait, in case its writer comes back to finish it.
+        bool settled = false;
+        if (seen.closed > 0 && rules.Pending() && !rules.Running()) {
+            check = ReadAndCheck(flashPath_, text);
+            settled = check.state == HexFileState::kComplete && rules.TakeSettledChange();
+        }
+        if (!settled) {
+            if (!rules.TakeChange(now)) continue;
+            check = ReadAndCheck(flashPath_, text);
+        }
         if (check.state != HexFileState::kComplete) {
             err_ << "velkorisp-cli: " << flashPath_ << ": "
                  << (check.state == HexFileState::kFaulty

@@ -54,6 +54,7 @@ enum SequenceResult : int {
     kSeqNothingToVerify = 9,     // verify without a write step, and no image loaded
     kSeqConfigWriteFailed = 10,  // a fuse or lock byte read back without the bits written
     kSeqTargetLost = 11,         // the target lost its supply or stopped answering mid-read
+    kSeqStopped = 12,            // stopped on request (RequestStop) before its end
 };
 
 }  // namespace velkor

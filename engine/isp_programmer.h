@@ -129,6 +129,10 @@ class IspProgrammer {
     int OscCalCommand(bool* openCalibrationDialog = nullptr);
     int ResetMcuCommand();
     bool Running() const { return running_.load(); }
+    // Asks the run going, and every run after it, to stop at the next page or byte (a step
+    // that has begun a page finishes it) and then to release the cable as at a normal end:
+    // for a process that is being ended. Safe from any thread; there is no taking it back.
+    void RequestStop() { stopRequested_.store(true); }
     // Reads the chip's memories that readBackFlash / readBackEeprom choose into readFlash /
     // readEeprom (never into the images, which keep the user's files), after checking the
     // signature against the selected chip. A SequenceResult, or kEngineBusy.
@@ -268,6 +272,9 @@ class IspProgrammer {
     // Measures the time of kWaitSampleReads data-register reads for the timed waits.
     void MeasureReadTime();
 
+    // True once a stop is requested; the first time in a run, with the line that says so.
+    bool Stopping();
+
     static constexpr std::int64_t kWaitSampleReads = 16;
     // Counter ticks that kWaitSampleReads reads take at most (0: wait by reads, as where the
     // counter cannot resolve one read); measured over a few samples at the first wait after
@@ -279,6 +286,8 @@ class IspProgrammer {
     EngineLog log_;
     int lastProgress_ = 0;
     std::atomic<bool> running_{false};
+    std::atomic<bool> stopRequested_{false};
+    bool stopLogged_ = false;  // the run going has said that it stopped
     std::unique_ptr<SerialLink> link_;
     std::unique_ptr<SerialProtocol> protocol_;
     std::uint32_t protocolFamily_ = 0;  // the family and chip index protocol_ was chosen for

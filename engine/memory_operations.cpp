@@ -57,6 +57,7 @@ int IspProgrammer::WriteEepromImage() {
     PostProgress(0);
     Log(Msg::kWriting);
     for (std::uint32_t i = 0; i < n; ++i) {
+        if (Stopping()) return 1;
         if (WriteMemoryByte(kMemEeprom, i, eepromImage[i]) == 1) {
             Log({Msg::kTimeoutAt, {Num(i)}});
             return 1;
@@ -84,6 +85,7 @@ int IspProgrammer::VerifyEepromImage() {
 int IspProgrammer::CompareEeprom(std::uint32_t n) {
     if (settings_.verifyFileOnly) return VerifyFileBytes(false, n);
     for (std::uint32_t i = 0; i < n; ++i) {
+        if (Stopping()) return 1;
         const std::uint8_t read = ReadMemoryByte(kMemEeprom, i);
         if (read != eepromImage[i]) {
             Log({Msg::kEepromCompareFailed, {Num(i), Num(eepromImage[i]), Num(read)}});

@@ -26,6 +26,7 @@ int IspProgrammer::StartRun() {
         Log({Msg::kChipIndexOutOfList, {Num(settings_.chipIndex)}});
         return kSeqInvalidChip;
     }
+    if (Stopping()) return kSeqStopped;
     SerialProtocol& protocol = SelectProtocol();
     portRequest.delayRequest = protocol.DelayRequest(
         settings_.speedSelection != 0, static_cast<std::uint16_t>(settings_.userPortDelay));
@@ -45,10 +46,20 @@ bool IspProgrammer::SignatureMatchesSelection() {
     return false;
 }
 
+bool IspProgrammer::Stopping() {
+    if (!stopRequested_.load()) return false;
+    if (!stopLogged_) Log(Msg::kRunStopped);
+    stopLogged_ = true;
+    return true;
+}
+
 int IspProgrammer::RunSequence() {
     if (const int started = StartRun(); started != kSeqDone) return started;
     if (const int identified = IdentifyChip(); identified != kSeqDone) return identified;
     if (settings_.commands.readFuse != 0) ReadFuseBytes();
+    // A stop is taken between the steps and inside the long ones, never inside an erase or
+    // between the fuse and lock bytes, which are written as one.
+    if (Stopping()) return kSeqStopped;
     if (settings_.commands.erase != 0) {
         Log(Msg::kErasing);
         if (const int erased = EraseChip(); erased != 0) return erased;
@@ -63,8 +74,11 @@ int IspProgrammer::RunSequence() {
         Log(Msg::kVerifyNoFile);
         return kSeqNothingToVerify;
     }
-    if (const int flash = FlashStep(verifyOnly); flash != kSeqDone) return flash;
+    if (const int flash = FlashStep(verifyOnly); flash != kSeqDone) {
+        return Stopping() ? kSeqStopped : flash;
+    }
     EepromStep(verifyOnly);  // a failure does not end the run
+    if (Stopping()) return kSeqStopped;
     if (settings_.commands.writeFuse != 0 && FamilyHas(FamilyStep::kFuseWrite) &&
         WriteFuses() != 0) {
         return kSeqConfigWriteFailed;
@@ -139,6 +153,7 @@ int IspProgrammer::WriteFlash() {
     auto progress = [&](std::uint32_t a) { PostProgress(static_cast<int>(a * 100u / size)); };
     if (!protocol.WritesFlashInPages()) {
         for (std::uint32_t i = 0; i < size; ++i) {
+            if (Stopping()) return 1;
             if (WriteMemoryByte(kMemFlash, i, flashImage[i]) == 1) {
                 Log({Msg::kTimeoutAt, {Num(i)}});
                 return 1;
@@ -149,6 +164,7 @@ int IspProgrammer::WriteFlash() {
     }
     const std::uint32_t page = protocol.PageSize();
     for (std::uint32_t a = 0; a < size; a += page) {
+        if (Stopping()) return 1;
         WriteFlashPage(a, flashImage.data() + a);
         progress(a);
     }
@@ -192,6 +208,7 @@ int IspProgrammer::VerifyFlash() {
     if (settings_.verifyFileOnly) return VerifyFileBytes(true, size);
     if (Protocol().ReadsFlashInPages()) return VerifyFlashPages(size);
     for (std::uint32_t i = 0; i < size; ++i) {
+        if (Stopping()) return 1;
         const std::uint8_t read = ReadMemoryByte(kMemFlash, i);
         if (read != flashImage[i]) {
             Log({Msg::kByteCompareFailed, {Num(i), Num(flashImage[i]), Num(read)}});
@@ -206,6 +223,7 @@ int IspProgrammer::VerifyFlash() {
 int IspProgrammer::VerifyFlashPages(std::uint32_t size) {
     std::array<std::uint8_t, 256> read{};
     for (std::uint32_t a = 0; a < size; a += 256) {
+        if (Stopping()) return 1;
         ReadFlashPage(a, read.data());
         if (std::memcmp(read.data(), flashImage.data() + a, 256) != 0) {
             Log({Msg::kPageCompareFailed, {Num(a)}});
@@ -243,6 +261,7 @@ int IspProgrammer::RunCommand(int (IspProgrammer::*body)()) {
         return kEngineBusy;
     }
     backend_.ResetFailedDriverCalls();
+    stopLogged_ = false;
     int result = (this->*body)();
     // Counted to the very end: the release of the cable lines goes through the driver too.
     if (const std::uint32_t failed = backend_.FailedDriverCalls(); failed != 0) {

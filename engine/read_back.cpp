@@ -51,7 +51,7 @@ int IspProgrammer::ReadBackBody() {
             result = kSeqTargetLost;
         }
     }
-    if (result == kSeqTargetLost) {
+    if (result == kSeqTargetLost || result == kSeqStopped) {
         readFlash.clear();
         readEeprom.clear();
     }
@@ -78,6 +78,7 @@ int IspProgrammer::ReadBackMemory(bool flash) {
     const bool pages = flash && protocol.ReadsFlashInPages();
     const std::uint32_t step = pages ? 256 : 1;
     for (std::uint32_t a = 0; a < size; a += step) {
+        if (Stopping()) return kSeqStopped;
         if (pages) {
             ReadFlashPage(a, out.data() + a);
         } else {
@@ -122,6 +123,7 @@ int IspProgrammer::VerifyFileBytes(bool flash, std::uint32_t size) {
     std::uint64_t done = 0;
     for (const AddressRange& r : ranges) {
         for (std::uint32_t a = r.begin; a < r.end; ++a, ++done) {
+            if (Stopping()) return 1;
             std::uint8_t read = 0;
             if (pages) {
                 if ((a & ~0xFFu) != pageAddress) {

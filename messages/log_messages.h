@@ -170,6 +170,10 @@ enum class Msg : std::uint16_t {
     kPpdevCannotUse,
     kDirectIopermUnsupported,
     kDirectIopermOther,
+    // a run stopped on request
+    kRunStopped,
+    // a watch whose folder went away
+    kWatchFolderGone,
 
     kCount
 };
@@ -427,6 +431,13 @@ inline constexpr MsgText kMessages[] = {
      "Use ppdev (--backend ppdev).\r\n"},
     {Msg::kDirectIopermOther, "无法直接访问并口端口 %s: ioperm 失败 (%s).\r\n",
      "Cannot reach the parallel ports %s directly: ioperm failed (%s).\r\n"},
+    {Msg::kRunStopped, "已按要求中止, 操作未完成.\r\n",
+     "Stopped on request; the run did not finish.\r\n"},
+    // The folder that went away and the folder watched meanwhile.
+    {Msg::kWatchFolderGone,
+     "hex文件所在的文件夹 %s 已被删除; 正在监视 %s, 文件夹重新建立后继续监视该文件.\r\n",
+     "The folder %s of the hex file was removed; watching %s, and the file again once the "
+     "folder is back.\r\n"},
 };
 
 constexpr bool MessagesInOrder() {

@@ -143,6 +143,9 @@ class Station final : private EngineReports {
     // comes as RunObserver::OnRunEnded; LastReport() then holds the report.
     bool Start(const RunRequest& request);
     bool Running() const { return running_.load(); }
+    // The process is ending (a signal): the run going, and any after it, stops at its next
+    // page and releases the cable. From any thread.
+    void RequestStop() { engine_.RequestStop(); }
     // Waits for the run started last.
     void Join();
     // The report of the run that ended last (on the caller's thread after OnRunEnded or Join).

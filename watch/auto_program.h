@@ -28,7 +28,8 @@ HexFileCheck CheckHexText(std::string_view text);
 // The rules, with explicit time. A change reported while a run is going waits for the run's
 // end; changes reported before one is taken count once, so there is one reload and at most one
 // run per distinct file time, and never two runs at once. With a stability wait, a change is
-// taken only once no further change has come for that long.
+// taken only once no further change has come for that long, or at once when the file's writer
+// has closed it complete (TakeSettledChange).
 class AutoProgrammer {
   public:
     using Clock = std::chrono::steady_clock;
@@ -54,6 +55,14 @@ class AutoProgrammer {
     bool TakeChange(Clock::time_point now) {
         const std::optional<Clock::time_point> ready = ReadyAt();
         if (!ready || now < *ready) return false;
+        pending_ = false;
+        return true;
+    }
+    // The file's writer has closed it and it holds a complete HEX file: nothing more is coming,
+    // so the pending change is taken without its stability wait. False, and nothing taken,
+    // while nothing is pending or a run goes.
+    bool TakeSettledChange() {
+        if (!pending_ || running_) return false;
         pending_ = false;
         return true;
     }

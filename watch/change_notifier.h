@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace velkor {
@@ -29,7 +30,12 @@ class ChangeNotifier {
     struct WaitResult {
         bool woken = false;
         std::vector<int> changed;  // ids of directories that changed, each once, re-armed
-        std::vector<int> lost;     // ids that can no longer signal (directory gone); dropped
+        std::vector<int> lost;     // ids that can no longer signal (directory gone, moved); dropped
+        // Files (directory id, name) whose writer closed them or that were renamed into the
+        // directory, and not written again since, in this wait: a build tool is done with
+        // them. Only where the platform tells (inotify's close events); empty elsewhere, and
+        // then a file's writer is never known to be done.
+        std::vector<std::pair<int, std::string>> closed;
     };
     // Blocks, without time-out, until Wake is called or a watched directory changes. Only one
     // thread waits at a time.

@@ -1,6 +1,7 @@
 #include "watch/file_watcher.h"
 
 #include <algorithm>
+#include <optional>
 #include <utility>
 
 namespace velkor {
@@ -16,6 +17,22 @@ bool IsSeparator(char c) {
 
 bool NamesDirectory(const std::string& path) {
     return !path.empty() && IsSeparator(path.back());
+}
+
+// The directory above one as watches name it ("" is the working directory); none above the
+// working directory, a root or a drive.
+std::optional<std::string> ParentDirectory(const std::string& directory) {
+    std::string trimmed = directory;
+    while (!trimmed.empty() && IsSeparator(trimmed.back())) trimmed.pop_back();
+    if (trimmed.empty()) return std::nullopt;
+#ifdef _WIN32
+    if (trimmed.back() == ':') return std::nullopt;
+#endif
+    return FileWatcher::DirectoryOf(trimmed);
+}
+
+std::string WatchName(const std::string& directory) {
+    return directory.empty() ? std::string(".") : directory;
 }
 
 }  // namespace
@@ -71,8 +88,7 @@ int FileWatcher::AddWatch(const std::string& path, WatchNotifySink* sink) {
         if (!known) {
             // The thread keeps waiting on the others; this file is simply not watched.
             std::string problem;
-            const int notifierId =
-                notifier_->Watch(directory.empty() ? std::string(".") : directory, &problem);
+            const int notifierId = notifier_->Watch(WatchName(directory), &problem);
             if (notifierId < 0) {
                 if (sink != nullptr) {
                     sink->WatchProblem("cannot watch directory '" + directory + "': " + problem);
@@ -117,7 +133,7 @@ void FileWatcher::RemoveWatch(int id) {
                              [&](const WatchedDirectory& d) { return d.directory == directory; });
             if (dir != directories_.end()) {
                 notifier_->Wake();
-                if (dir->notifierId >= 0) notifier_->Unwatch(dir->notifierId);
+                Unwatch(*dir);
                 directories_.erase(dir);
             }
         }
@@ -142,13 +158,11 @@ void FileWatcher::ThreadMain(unsigned generation) {
         hold.lock();
         if (stop_) break;
         for (int notifierId : result.lost) DirectoryLost(notifierId);
-        for (int notifierId : result.changed) DirectoryChanged(notifierId);
+        for (int notifierId : result.changed) DirectoryChanged(notifierId, result);
         hold.unlock();
     }
     // Still holding the lock: the lists go with the thread, so a later watch starts afresh.
-    for (const WatchedDirectory& d : directories_) {
-        if (d.notifierId >= 0) notifier_->Unwatch(d.notifierId);
-    }
+    for (WatchedDirectory& d : directories_) Unwatch(d);
     directories_.clear();
     table_.clear();
     running_ = false;
@@ -156,31 +170,86 @@ void FileWatcher::ThreadMain(unsigned generation) {
     ended_.notify_all();
 }
 
-void FileWatcher::DirectoryChanged(int notifierId) {
-    for (const WatchedDirectory& d : directories_) {
-        if (d.notifierId != notifierId) continue;
-        for (auto& [id, entry] : table_) {
-            if (DirectoryOf(entry.path) != d.directory) continue;
-            ChangeNotifier::FileStamp stamp;
-            if (!NamesDirectory(entry.path)) {
-                if (!notifier_->ReadFileStamp(entry.path, &stamp)) continue;
-                if (stamp == entry.stamp) continue;
-            }
-            if (entry.sink != nullptr) entry.sink->PostFileWatchNotify();
-            entry.stamp = stamp;
+void FileWatcher::Unwatch(WatchedDirectory& d) {
+    if (d.notifierId >= 0) notifier_->Unwatch(d.notifierId);
+    if (d.ancestorId >= 0) notifier_->Unwatch(d.ancestorId);
+    d.notifierId = d.ancestorId = -1;
+}
+
+void FileWatcher::DirectoryChanged(int notifierId, const ChangeNotifier::WaitResult& result) {
+    // One directory's notification may serve as another's, and as a gone directory's ancestor.
+    for (WatchedDirectory& d : directories_) {
+        if (d.notifierId == notifierId) CheckFiles(d, &result);
+        if (d.ancestorId == notifierId) Rewatch(d, false);
+    }
+}
+
+void FileWatcher::CheckFiles(const WatchedDirectory& d, const ChangeNotifier::WaitResult* result) {
+    for (auto& [id, entry] : table_) {
+        if (DirectoryOf(entry.path) != d.directory) continue;
+        ChangeNotifier::FileStamp stamp;
+        bool closed = false;
+        if (!NamesDirectory(entry.path)) {
+            if (!notifier_->ReadFileStamp(entry.path, &stamp)) continue;
+            const std::string name = entry.path.substr(d.directory.size());
+            closed = result != nullptr &&
+                     std::any_of(result->closed.begin(), result->closed.end(), [&](const auto& c) {
+                         return c.first == d.notifierId && c.second == name;
+                     });
+            if (stamp == entry.stamp && !closed) continue;
         }
+        if (entry.sink != nullptr) {
+            if (stamp != entry.stamp || NamesDirectory(entry.path))
+                entry.sink->PostFileWatchNotify();
+            if (closed) entry.sink->PostFileClosed();
+        }
+        entry.stamp = stamp;
     }
 }
 
 void FileWatcher::DirectoryLost(int notifierId) {
     for (WatchedDirectory& d : directories_) {
-        if (d.notifierId != notifierId) continue;
-        d.notifierId = -1;  // nothing to unwatch any more; its watches stay until removed
-        for (const auto& [id, entry] : table_) {
+        if (d.notifierId == notifierId) {
+            d.notifierId = -1;  // nothing to unwatch any more
+            Rewatch(d, true);
+        } else if (d.ancestorId == notifierId) {
+            d.ancestorId = -1;
+            Rewatch(d, false);
+        }
+    }
+}
+
+void FileWatcher::Rewatch(WatchedDirectory& d, bool justLost) {
+    std::string problem;
+    // From the directory itself up: it may be back already, or a part of its path may be.
+    for (std::optional<std::string> at = d.directory; at; at = ParentDirectory(*at)) {
+        if (d.ancestorId >= 0 && *at == d.ancestor) return;  // still the nearest one there is
+        const int id = notifier_->Watch(WatchName(*at), &problem);
+        if (id < 0) continue;
+        if (d.ancestorId >= 0) notifier_->Unwatch(d.ancestorId);
+        d.ancestorId = -1;
+        d.ancestor.clear();
+        if (*at == d.directory) {
+            d.notifierId = id;
+            // Its file may have come with it, before the directory could be watched.
+            CheckFiles(d, nullptr);
+            return;
+        }
+        d.ancestor = *at;
+        d.ancestorId = id;
+        if (!justLost) return;
+        for (const auto& [entryId, entry] : table_) {
             if (DirectoryOf(entry.path) == d.directory && entry.sink != nullptr) {
-                entry.sink->WatchProblem("directory '" + d.directory +
-                                         "' can no longer be watched (removed or unmounted)");
+                entry.sink->WatchWaiting(d.directory, d.ancestor);
             }
+        }
+        return;
+    }
+    if (!justLost) return;
+    for (const auto& [entryId, entry] : table_) {
+        if (DirectoryOf(entry.path) == d.directory && entry.sink != nullptr) {
+            entry.sink->WatchProblem("directory '" + d.directory +
+                                     "' can no longer be watched (removed or unmounted)");
         }
     }
 }

@@ -8,7 +8,8 @@
 // file that cannot be read at that moment (deleted, locked by its writer) keeps its old stamp
 // and is reported when it comes back with a new one. Size and identity count because a coarse
 // clock gives two saves close together the same time: a build that renames a second file into
-// place within one clock tick must still be reported.
+// place within one clock tick must still be reported. A directory that goes away (`make clean`)
+// is waited for on the nearest directory above it, and watched again when it is back.
 #pragma once
 
 #include <condition_variable>
@@ -33,6 +34,16 @@ class WatchNotifySink {
     virtual void PostFileWatchNotify() = 0;
     // A line for the log: a directory that cannot be watched, or stopped being watchable.
     virtual void WatchProblem(const std::string& line) = 0;
+    // The watched file's directory went away (a clean build removed it): its watches wait on
+    // `watching`, the nearest directory above it that can be watched, take it up again when it
+    // comes back, and report a file found there then as a change. A line for the log.
+    virtual void WatchWaiting(const std::string& directory, const std::string& watching) {
+        WatchProblem("directory '" + directory + "' was removed; watching '" + watching +
+                     "' until it comes back");
+    }
+    // The watched file's writer has closed it (or renamed it into place) and has not written it
+    // since: it will not grow any further. Follows the PostFileWatchNotify of its last change.
+    virtual void PostFileClosed() {}
 };
 
 class FileWatcher {
@@ -66,12 +77,20 @@ class FileWatcher {
     };
     struct WatchedDirectory {
         std::string directory;
-        int notifierId = -1;
+        int notifierId = -1;  // -1: gone, and waited for on `ancestor`
+        std::string ancestor;
+        int ancestorId = -1;
     };
 
     void ThreadMain(unsigned generation);
-    void DirectoryChanged(int notifierId);
+    void DirectoryChanged(int notifierId, const ChangeNotifier::WaitResult& result);
     void DirectoryLost(int notifierId);
+    // Reads the stamps of the directory's files and reports the changed and the closed ones.
+    void CheckFiles(const WatchedDirectory& d, const ChangeNotifier::WaitResult* result);
+    // Watches a directory that went away again when it is back, else the nearest directory
+    // above it that can be watched. `justLost`: its watchers hear of it.
+    void Rewatch(WatchedDirectory& d, bool justLost);
+    void Unwatch(WatchedDirectory& d);
 
     std::unique_ptr<ChangeNotifier> notifier_;
     mutable std::mutex lock_;

@@ -21,9 +21,14 @@ namespace {
 
 // What the directory's change notification reacts to: a file created, deleted or renamed in or
 // out, its contents written, and its times set (IN_ATTRIB: setting both times at once, as
-// cp -p does, raises no modification event).
+// cp -p does, raises no modification event); and the directory itself renamed away, after
+// which its path names another directory or none.
 constexpr std::uint32_t kDirectoryEvents = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                                           IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_ONLYDIR;
+                                           IN_MODIFY | IN_CLOSE_WRITE | IN_ATTRIB | IN_MOVE_SELF |
+                                           IN_ONLYDIR;
+// A file's writer is done with it after these; not after these.
+constexpr std::uint32_t kFileDone = IN_CLOSE_WRITE | IN_MOVED_TO;
+constexpr std::uint32_t kFileWritten = IN_CREATE | IN_MODIFY | IN_DELETE | IN_MOVED_FROM;
 
 class LinuxChangeNotifier final : public ChangeNotifier {
   public:
@@ -112,11 +117,28 @@ class LinuxChangeNotifier final : public ChangeNotifier {
                     // Our own Unwatch has already forgotten the descriptor; anything else means
                     // the directory went away and cannot signal again.
                     if (users_.erase(event->wd) > 0) Add(result.lost, event->wd);
+                } else if (event->mask & IN_MOVE_SELF) {
+                    // Renamed away: its path no longer leads to it, so it is as good as gone.
+                    if (users_.erase(event->wd) > 0) {
+                        inotify_rm_watch(inotify_, event->wd);
+                        Add(result.lost, event->wd);
+                    }
                 } else if (users_.count(event->wd) > 0) {
                     Add(result.changed, event->wd);
+                    if (event->len > 0)
+                        NoteFile(result.closed, event->wd, event->name, event->mask);
                 }
             }
         }
+    }
+
+    // Keeps the files whose last event so far was their writer's close or a rename into place.
+    static void NoteFile(std::vector<std::pair<int, std::string>>& closed, int wd, const char* name,
+                         std::uint32_t mask) {
+        if ((mask & (kFileDone | kFileWritten)) == 0) return;  // times set: no news of its writer
+        std::pair<int, std::string> file{wd, name};
+        closed.erase(std::remove(closed.begin(), closed.end(), file), closed.end());
+        if (mask & kFileDone) closed.push_back(std::move(file));
     }
 
     static void Add(std::vector<int>& ids, int id) {

@@ -5,6 +5,7 @@
 
 #include <map>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "files/utf8_path.h"
@@ -43,6 +44,7 @@ class Win32ChangeNotifier final : public ChangeNotifier {
         }
         const int id = nextId_++;
         handles_[id] = handle;
+        directories_[id] = directory;
         return id;
     }
 
@@ -59,6 +61,7 @@ class Win32ChangeNotifier final : public ChangeNotifier {
             FindCloseChangeNotification(found->second);
         }
         handles_.erase(found);
+        directories_.erase(id);
     }
 
     void Wake() override { SetEvent(wake_); }
@@ -91,12 +94,18 @@ class Win32ChangeNotifier final : public ChangeNotifier {
         const int id = ids[signalled - WAIT_OBJECT_0 - 1];
         const auto found = handles_.find(id);
         if (found == handles_.end()) return result;  // unwatched meanwhile
-        if (FindNextChangeNotification(found->second)) {
+        // A directory being removed stays, pending deletion, for as long as this handle is
+        // open, and a new one of its name cannot be made: let go of it as soon as it signals
+        // gone. One that cannot be re-armed would signal for ever.
+        const DWORD attributes = GetFileAttributesW(WideFromUtf8(directories_[id]).c_str());
+        const bool present =
+            attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (present && FindNextChangeNotification(found->second)) {
             result.changed.push_back(id);
         } else {
-            // Cannot be re-armed (the directory went away): it would signal for ever.
             FindCloseChangeNotification(found->second);
             handles_.erase(found);
+            directories_.erase(id);
             result.lost.push_back(id);
         }
         return result;
@@ -128,6 +137,7 @@ class Win32ChangeNotifier final : public ChangeNotifier {
     const HANDLE wake_;
     std::mutex lock_;
     std::map<int, HANDLE> handles_;
+    std::map<int, std::string> directories_;  // as watched, for the check that it is still there
     std::vector<HANDLE> closeLater_;
     bool waiting_ = false;
     int nextId_ = 0;

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "app/qt/main_window.h"
-#include "station/station.h"
 #include "files/settings.h"
+#include "station/station.h"
 #include "watch/auto_program.h"
 #include "watch/file_watcher.h"
 
@@ -23,6 +23,14 @@ class WindowWatchSink : public velkor::WatchNotifySink {
     }
     void WatchProblem(const std::string& line) override {
         std::fprintf(stderr, "velkorisp: %s\n", line.c_str());
+    }
+    void WatchWaiting(const std::string& directory, const std::string& watching) override {
+        QMetaObject::invokeMethod(
+            window,
+            [w = window, directory, watching] {
+                w->Presenter().OnFlashFolderGone(directory, watching);
+            },
+            Qt::QueuedConnection);
     }
     velkor::qt::MainWindow* window = nullptr;
 };

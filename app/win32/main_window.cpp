@@ -35,6 +35,7 @@ HICON LoadIconAt(int id, int metric) {
 constexpr UINT kRunLogMessage = WM_APP + 21;
 constexpr UINT kRunProgressMessage = WM_APP + 20;
 constexpr UINT kRunEndedMessage = WM_APP + 22;
+constexpr UINT kFolderGoneMessage = WM_APP + 23;
 
 MainWindow::MainWindow(Station& station, std::string settingsPath)
     : station_(station),
@@ -149,6 +150,17 @@ INT_PTR MainWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam) {
     }
     if (fileWatchMessage_ != 0 && message == fileWatchMessage_) {
         if (presenter_ != nullptr) presenter_->OnFlashFileChanged();
+        return TRUE;
+    }
+    if (message == kFolderGoneMessage) {
+        std::vector<std::pair<std::string, std::string>> gone;
+        {
+            std::lock_guard<std::mutex> hold(goneFoldersLock_);
+            gone.swap(goneFolders_);
+        }
+        for (const auto& [folder, watching] : gone) {
+            if (presenter_ != nullptr) presenter_->OnFlashFolderGone(folder, watching);
+        }
         return TRUE;
     }
     switch (message) {
@@ -469,6 +481,14 @@ void MainWindow::PostFileWatchNotify() {
 // to the debugger's output, as the Linux program writes it to standard error.
 void MainWindow::WatchProblem(const std::string& line) {
     OutputDebugStringW(WideFromUtf8("VelkorISP: " + line + "\n").c_str());
+}
+
+void MainWindow::WatchWaiting(const std::string& directory, const std::string& watching) {
+    {
+        std::lock_guard<std::mutex> hold(goneFoldersLock_);
+        goneFolders_.emplace_back(directory, watching);
+    }
+    ::PostMessageW(hwnd_, kFolderGoneMessage, 0, 0);
 }
 
 }  // namespace velkor::win32

@@ -9,7 +9,10 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "app/main_window_presenter.h"
 #include "app/main_window_view.h"
@@ -72,6 +75,8 @@ class MainWindow : public MainWindowView, public RunObserver, public WatchNotify
     // Posts the registered "FileWatchNotify" to the window.
     void PostFileWatchNotify() override;
     void WatchProblem(const std::string& line) override;
+    // Queues the folders for the window's thread, which says so in the log.
+    void WatchWaiting(const std::string& directory, const std::string& watching) override;
 
   private:
     static INT_PTR CALLBACK Proc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
@@ -87,6 +92,8 @@ class MainWindow : public MainWindowView, public RunObserver, public WatchNotify
     FlashFileWatch* watch_ = nullptr;
     HWND hwnd_ = nullptr;
     const UINT fileWatchMessage_;
+    std::mutex goneFoldersLock_;
+    std::vector<std::pair<std::string, std::string>> goneFolders_;  // folder, folder watched
 
     StatusDisplay status_;
     std::map<int, std::unique_ptr<IconButton>> buttons_;

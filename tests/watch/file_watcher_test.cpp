@@ -233,6 +233,65 @@ TEST(FileWatcher, UnwatchableAndVanishedDirectoriesLeaveTheOthersWatched) {
     SetWriteTime(kept.File("app.hex"), 31);
     EXPECT_EQ(keptSink.WaitFor(2), 2);
 }
+
+// `make clean` and a new build: the directory goes (removed, or renamed away, with its parent
+// or alone) and comes back, a part at a time; the file written into it is reported once.
+TEST(FileWatcher, AVanishedDirectoryIsWaitedForAndWatchedAgainWhenItIsBack) {
+    struct Case {
+        const char* folder;
+        bool renamedAway;
+    };
+    for (const Case& c : {Case{"build/", false}, Case{"build/", true}, Case{"build/out/", false}}) {
+        SCOPED_TRACE(std::string(c.folder) + (c.renamedAway ? " renamed away" : " removed"));
+        ScratchDir dir;
+        const std::string folder = dir.Path() + c.folder;
+        std::filesystem::create_directories(folder);
+        WriteInPlace(folder + "app.hex", "1");
+        FileWatcher watcher;
+        CountingSink sink;
+        ASSERT_EQ(watcher.AddWatch(folder + "app.hex", &sink), 1);
+        if (c.renamedAway) {
+            std::filesystem::rename(dir.File("build"), dir.File("old"));
+        } else {
+            std::filesystem::remove_all(dir.File("build"));
+        }
+        ASSERT_TRUE(sink.WaitForProblem());
+        // Removed from the inside out, the nested folder sees its parent still there at first.
+        EXPECT_EQ(sink.Problems()[0].rfind(
+                      "directory '" + folder + "' was removed; watching '" + dir.Path(), 0),
+                  0u)
+            << sink.Problems()[0];
+        std::filesystem::create_directory(dir.File("build"));
+        std::this_thread::sleep_for(100ms);  // an outer part first, watched on its own
+        std::filesystem::create_directories(folder);
+        std::this_thread::sleep_for(100ms);
+        ReplaceFileAtOnce(folder + "app.hex", "2", 30);
+        EXPECT_EQ(sink.WaitFor(1), 1);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(sink.Count(), 1);
+        SetWriteTime(folder + "app.hex", 40);  // and watched as before
+        EXPECT_EQ(sink.WaitFor(2), 2);
+        EXPECT_EQ(sink.Problems().size(), 1u);
+    }
+}
+
+// A writer's close, or a rename into place, says that the file is finished; a write while it
+// is still open, a change of its times and another file's close do not.
+TEST_F(FileWatcherFiles, TheWritersCloseAndARenameIntoPlaceAreReportedAsDone) {
+    {
+        std::ofstream writer(path_, std::ios::binary | std::ios::app);
+        writer << ":00000001FF\n" << std::flush;
+        EXPECT_EQ(sink_.WaitFor(1), 1);
+        std::this_thread::sleep_for(100ms);
+        EXPECT_EQ(sink_.WaitForClosed(0), 0);
+    }
+    EXPECT_EQ(sink_.WaitForClosed(1), 1);
+    ReplaceFileAtOnce(path_, ":0400000001020304F2\n:00000001FF\n", 500);
+    EXPECT_EQ(sink_.WaitForClosed(2), 2);
+    WriteInPlace(dir_.File("other.hex"), "x");
+    ExpectNotifications(2);  // its marker sets the file's times
+    EXPECT_EQ(sink_.WaitForClosed(0), 2);
+}
 #endif
 
 }  // namespace

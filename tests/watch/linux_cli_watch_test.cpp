@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <thread>
 
 #include "tests/watch/watch_files.h"
@@ -157,6 +159,128 @@ TEST(CliWatch, SigtermEndsTheWatchAfterTheRunThatIsGoing) {
     ASSERT_TRUE(idle.WaitFor("watching")) << idle.Output();
     idle.Signal(SIGINT);
     EXPECT_EQ(idle.Wait(), 0) << idle.Output();
+}
+
+// `make clean` and a new build: the folder goes, the watch says so in the log and waits above
+// it, and the file the build writes into the new folder is programmed once.
+TEST(CliWatch, AFileInTheFolderAMakeCleanRemovedAndABuildMadeAgainIsProgrammedOnce) {
+    ScratchDir dir;
+    const std::string build = dir.File("build/");
+    std::filesystem::create_directory(build);
+    const std::string flash = build + "app.hex";
+    WriteInPlace(flash, IntelHex(Firmware(1024, 30)));
+    CliProcess cli({"program", "--backend", "sim", "-p", "mega8", "-f", flash, "--watch",
+                    "--no-progress", "--sim-dump", dir.File("dump")});
+    ASSERT_TRUE(cli.WaitFor("watching")) << cli.Output();
+    std::filesystem::remove_all(build);
+    ASSERT_TRUE(cli.WaitFor("hex文件所在的文件夹 " + build + " 已被删除; 正在监视 " + dir.Path()))
+        << cli.Output();
+    std::filesystem::create_directory(build);
+    const std::vector<std::uint8_t> next = Firmware(1024, 31);
+    std::ofstream(flash, std::ios::binary) << IntelHex(next);  // as cp writes it
+    ASSERT_TRUE(cli.WaitFor(kOk, 2)) << cli.Output();
+    std::this_thread::sleep_for(600ms);  // past the stability wait: nothing more to come
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 0) << cli.Output();
+    EXPECT_EQ(cli.Occurrences(kOk), 2) << cli.Output();
+    const std::vector<std::uint8_t> chip = ReadBinary(dir.File("dump/flash.bin"));
+    ASSERT_GE(chip.size(), next.size());
+    EXPECT_TRUE(std::equal(next.begin(), next.end(), chip.begin()));
+}
+
+// A complete file its writer has closed is taken at once: two builds 150 ms apart, within one
+// stability wait, are two runs. A file still open for writing waits: half of it is never
+// programmed, however long its writer holds it.
+TEST(CliWatch, AClosedCompleteFileRunsAtOnceAndAHalfWrittenOneNever) {
+    ScratchDir dir;
+    const std::string flash = dir.File("app.hex");
+    WriteInPlace(flash, IntelHex(Firmware(1024, 40)));
+    CliProcess cli({"program", "--backend", "sim", "-p", "mega8", "-f", flash, "--watch",
+                    "--no-progress", "--sim-dump", dir.File("dump")});
+    ASSERT_TRUE(cli.WaitFor("watching")) << cli.Output();
+    std::ofstream(flash, std::ios::binary | std::ios::trunc) << IntelHex(Firmware(1024, 41));
+    std::this_thread::sleep_for(150ms);
+    std::ofstream(flash, std::ios::binary | std::ios::trunc) << IntelHex(Firmware(1024, 42));
+    ASSERT_TRUE(cli.WaitFor(kOk, 3)) << cli.Output();
+
+    const std::vector<std::uint8_t> last = Firmware(1024, 43);
+    const std::string text = IntelHex(last);
+    {
+        std::ofstream writer(flash, std::ios::binary | std::ios::trunc);
+        writer << text.substr(0, text.size() / 2) << std::flush;
+        ASSERT_TRUE(cli.WaitFor(kRefused)) << cli.Output();
+        EXPECT_EQ(cli.Occurrences(kOk), 3) << cli.Output();
+        writer << text.substr(text.size() / 2);
+    }
+    ASSERT_TRUE(cli.WaitFor(kOk, 4)) << cli.Output();
+    cli.Signal(SIGTERM);
+    EXPECT_EQ(cli.Wait(), 0) << cli.Output();
+    const std::vector<std::uint8_t> chip = ReadBinary(dir.File("dump/flash.bin"));
+    ASSERT_GE(chip.size(), last.size());
+    EXPECT_TRUE(std::equal(last.begin(), last.end(), chip.begin()));
+}
+
+// The simulated chip runs this many times slower under a sanitizer; the signal test slows its
+// clock by as much less, so that one page takes about the same time everywhere.
+#if defined(__SANITIZE_THREAD__)
+constexpr int kSlowdown = 100;
+#elif defined(__SANITIZE_ADDRESS__)
+constexpr int kSlowdown = 10;
+#else
+constexpr int kSlowdown = 1;
+#endif
+
+// Ctrl+C or SIGTERM during a slow one-shot run, or a second signal during a watch's run: the
+// run stops at its page, releases the cable ("退出" ends the log), the chip is dumped, and the
+// exit status is the shell's for the first signal.
+TEST(CliSignal, AStoppedRunReleasesTheCableWritesItsLastLinesAndEndsAsTheSignalSays) {
+    struct Case {
+        bool watch;
+        std::vector<int> signals;
+        int status;
+        const char* name;
+    };
+    for (const Case& c :
+         {Case{false, {SIGINT}, 130, "SIGINT"}, Case{false, {SIGTERM}, 143, "SIGTERM"},
+          Case{true, {SIGTERM, SIGINT}, 143, "SIGTERM"}}) {
+        SCOPED_TRACE(std::string(c.name) + (c.watch ? " with --watch" : ""));
+        ScratchDir dir;
+        const std::string flash = dir.File("app.hex");
+        WriteInPlace(flash, IntelHex(Firmware(4096, 50)));
+        std::vector<std::string> args{"program",
+                                      "--backend",
+                                      "sim",
+                                      "-p",
+                                      "mega8",
+                                      "-f",
+                                      flash,
+                                      "--speed",
+                                      std::to_string(20000 / kSlowdown),
+                                      "--no-progress",
+                                      "--sim-dump",
+                                      dir.File("dump")};
+        if (c.watch) args.push_back("--watch");
+        CliProcess cli(args);
+        ASSERT_TRUE(cli.WaitFor("写入中...")) << cli.Output();
+        for (int signal : c.signals) {
+            cli.Signal(signal);
+            std::this_thread::sleep_for(200ms);
+        }
+        const auto signalled = std::chrono::steady_clock::now();
+        EXPECT_EQ(cli.Wait(), c.status) << cli.Output();
+        // At this speed the whole write takes over a minute; one page, a fraction of a second.
+        EXPECT_LT(std::chrono::steady_clock::now() - signalled, 10s);
+        std::string lastLogLine;
+        std::istringstream lines(cli.Output());
+        for (std::string line; std::getline(lines, line);) {
+            if (line.rfind("velkorisp-cli:", 0) != 0) lastLogLine = line;
+        }
+        EXPECT_EQ(lastLogLine, "退出") << cli.Output();
+        EXPECT_EQ(cli.Occurrences("已按要求中止, 操作未完成."), 1) << cli.Output();
+        EXPECT_EQ(cli.Occurrences(std::string("velkorisp-cli: stopped by ") + c.name), 1)
+            << cli.Output();
+        EXPECT_EQ(ReadBinary(dir.File("dump/flash.bin")).size(), 8192u);
+    }
 }
 
 }  // namespace

@@ -25,6 +25,17 @@ class CountingSink : public WatchNotifySink {
         problems_.push_back(line);
         changed_.notify_all();
     }
+    void PostFileClosed() override {
+        std::lock_guard<std::mutex> hold(lock_);
+        ++closed_;
+        changed_.notify_all();
+    }
+    // Waits up to five seconds for at least `count` reports of the writer's close.
+    int WaitForClosed(int count) {
+        std::unique_lock<std::mutex> hold(lock_);
+        changed_.wait_for(hold, std::chrono::seconds(5), [&] { return closed_ >= count; });
+        return closed_;
+    }
     // Waits up to five seconds for at least `count` notifications; gives the count then.
     int WaitFor(int count) {
         std::unique_lock<std::mutex> hold(lock_);
@@ -48,6 +59,7 @@ class CountingSink : public WatchNotifySink {
     std::mutex lock_;
     std::condition_variable changed_;
     int count_ = 0;
+    int closed_ = 0;
     std::vector<std::string> problems_;
 };
 
