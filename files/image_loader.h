@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "files/hex_reader.h"
+#include "files/raw_image.h"
 
 namespace velkor {
 
@@ -29,6 +30,8 @@ class HexFile {
 
   private:
     friend int LoadHexText(IspProgrammer&, HexFile&, const std::string&, std::string_view, bool);
+    friend int LoadMemoryImage(IspProgrammer&, HexFile&, const std::string&, const MemoryImage&,
+                               bool);
 
     std::string path_;
     bool loaded_ = false;
@@ -53,5 +56,10 @@ int LoadEepromImage(IspProgrammer& programmer, HexFile& file, const std::string&
 // loads exactly the bytes it judged, though the file may be rewritten meanwhile.
 int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& path,
                 std::string_view text, bool flash);
+// An image read already from `path` in another format (raw binary, ELF, values given on a
+// command line): stored as a HEX file's data would be. An image without data changes
+// nothing and gives kHexLoadNoData, without a line (the reader said what was wrong).
+int LoadMemoryImage(IspProgrammer& programmer, HexFile& file, const std::string& path,
+                    const MemoryImage& image, bool flash);
 
 }  // namespace velkor

@@ -201,6 +201,18 @@ int Station::LoadFlashText(const std::string& path, std::string_view text) {
     return result;
 }
 
+int Station::SetFlashImage(const std::string& path, const MemoryImage& image) {
+    const int result = LoadMemoryImage(engine_, flashFile_, path, image, true);
+    if (result != kHexLoadNoPath) flashLoad_ = result;
+    return result;
+}
+
+int Station::SetEepromImage(const std::string& path, const MemoryImage& image) {
+    const int result = LoadMemoryImage(engine_, eepromFile_, path, image, false);
+    if (result != kHexLoadNoPath) eepromLoad_ = result;
+    return result;
+}
+
 // ---- runs ----
 
 RunRequest Station::Request(RunKind kind) const {

@@ -98,6 +98,10 @@ class Station final : private EngineReports {
     int LoadEeprom(const std::string& path);
     // The flash file from bytes read already (the watcher judged exactly these).
     int LoadFlashText(const std::string& path, std::string_view text);
+    // An image read from `path` by a reader of another format (raw binary, ELF, values given
+    // on a command line); the same results as the loads above.
+    int SetFlashImage(const std::string& path, const MemoryImage& image);
+    int SetEepromImage(const std::string& path, const MemoryImage& image);
     const HexFile& FlashFile() const { return flashFile_; }
     const HexFile& EepromFile() const { return eepromFile_; }
     int FlashLoadResult() const { return flashLoad_; }
