@@ -2,7 +2,7 @@
 #include <gelf.h>
 #include <libelf.h>
 
-#include <cstring>
+#include <string>
 
 #include "files/elf_image.h"
 
@@ -29,9 +29,11 @@ struct ElfHandle {
 ElfImage Damaged(const std::string& what) {
     ElfImage image;
     image.problem = ElfProblem::kDamaged;
-    const char* library = elf_errmsg(-1);
     image.detail = what;
-    if (library != nullptr && *library != '\0') image.detail += ": " + std::string(library);
+    // The library's own reason, when it gave one (elf_errno also clears it).
+    if (const int error = elf_errno(); error != 0) {
+        image.detail += ": " + std::string(elf_errmsg(error));
+    }
     return image;
 }
 
@@ -74,6 +76,16 @@ ElfImage ReadElfImage(std::span<const std::uint8_t> file, std::size_t flashImage
         image.problem = ElfProblem::kOtherMachine;
         image.machine = header.e_machine;
         return image;
+    }
+    // A file cut short still has its header; its tables of segments and sections must lie
+    // within it, or the library finds none and the file would seem to hold nothing.
+    const auto tableEnd = [](std::uint64_t offset, std::uint64_t count, std::uint64_t entry) {
+        return offset + count * entry;
+    };
+    if (tableEnd(header.e_phoff, header.e_phnum, header.e_phentsize) > file.size() ||
+        tableEnd(header.e_shoff, header.e_shnum, header.e_shentsize) > file.size()) {
+        return Damaged("its headers end beyond the file (" + std::to_string(file.size()) +
+                       " bytes)");
     }
     std::size_t segments = 0;
     std::size_t names = 0;
