@@ -59,6 +59,8 @@ TEST(AvrdudeLines, RunUnchangedOnASimulatedParport) {
         ASSERT_TRUE(WIFEXITED(raw)) << line.arguments;
         EXPECT_EQ(WEXITSTATUS(raw), line.status) << line.arguments << "\n" << printed;
         EXPECT_NE(printed.find(line.says), std::string::npos) << line.arguments << "\n" << printed;
+        // Each -c names the wiring of the cable on the port.
+        EXPECT_EQ(printed.find("names another wiring"), std::string::npos) << line.arguments;
     }
     // The first line's chip holds the file, by srec_cat's reading of it.
     const std::string first = std::string("cd ") + dir.string() +
