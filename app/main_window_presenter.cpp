@@ -103,9 +103,9 @@ void MainWindowPresenter::Initialise() {
     view_.SetChecked(kMenuLogEnglish, desktop.logLanguage == Language::kEn);
     BindPortPath();
 
-    station_.OpenSettings(settingsPath_, boxes);
+    const SettingsLoadResult read = station_.OpenSettings(settingsPath_);
     if (watch_ != nullptr && !FlashFile().Path().empty()) watch_->Watch(FlashFile().Path());
-    ShowBoxes(boxes);
+    ShowBoxes(BoxesFromCommands(station_.Options().commands, read.autoProgram));
 
     ApplyFamily();
     // Lines logged before the engine knew its window (the port path's) show now.
@@ -723,7 +723,10 @@ void MainWindowPresenter::Finish(PendingEnd how) {
     if (watch_ != nullptr) watch_->Unwatch();
     if (how != PendingEnd::kEscape) {
         station_.ReleasePort();
-        station_.SaveSettings(settingsPath_, ReadBoxes());
+        // Saving takes the command flags from the boxes.
+        const MainWindowState boxes = ReadBoxes();
+        CollectCommandFlags(boxes, station_.Options().commands);
+        station_.SaveSettings(settingsPath_, boxes.autoProgram);
     }
     ended_ = true;
     view_.EndDialog(how == PendingEnd::kExit);

@@ -15,6 +15,7 @@
 #include <memory>
 #include <string>
 
+#include "app/main_window_boxes.h"
 #include "app/main_window_view.h"
 #include "devices/fuse_panel.h"
 #include "devices/fuse_wizard.h"

@@ -11,6 +11,7 @@
 #include "files/hex_writer.h"
 #include "files/image_loader.h"
 #include "hosting/sim_bench.h"
+#include "station/engine_images.h"
 
 namespace {
 

@@ -265,7 +265,7 @@ bool Configure(Options& o, Session& s, std::ostream& err) {
     if (o.verifyFileOnly) {
         s.request.verifyFileOnly = *o.verifyFileOnly;
     } else if (fromIni) {
-        s.request.verifyFileOnly = LoadExtraSettings(o.iniFile).verifyScope == VerifyScope::kFile;
+        s.request.verifyFileOnly = station.Desktop().extra.verifyScope == VerifyScope::kFile;
     }
     return LoadImages(o, s, err);
 }

@@ -3,13 +3,9 @@
 
 #include <cstdint>
 
-namespace velkor {
+#include "devices/programmer_settings.h"
 
-// Which instruction set and pin patterns the target speaks.
-enum TargetFamily : std::uint32_t {
-    kFamilyAvr = 0,
-    kFamily89S5x = 1,
-};
+namespace velkor {
 
 // Cable codes as detected by their loopback wiring; 0 means "no cable in use".
 enum CableKind : std::uint8_t {
@@ -59,9 +55,5 @@ enum SequenceResult : int {
     kSeqConfigWriteFailed = 10,  // a fuse or lock byte read back without the bits written
     kSeqTargetLost = 11,         // the target lost its supply or stopped answering mid-read
 };
-
-// Size of the two memory images: the largest flash and EEPROM of any supported chip.
-constexpr std::uint32_t kFlashImageSize = 262144;
-constexpr std::uint32_t kEepromImageSize = 8192;
 
 }  // namespace velkor

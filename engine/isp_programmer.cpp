@@ -27,25 +27,6 @@ class IspProgrammer::Link final : public SerialLink {
     IspProgrammer& e_;
 };
 
-const ChipRecord& ProgrammerSettings::AvrRecord() const {
-    return ChipTable[chipIndex < kChipTableRows ? chipIndex : kNoChipRow];
-}
-
-const At89ChipRecord& ProgrammerSettings::At89Record() const {
-    return At89ChipTable[chipIndex < kAt89ChipTableRows ? chipIndex : kAt89ChipTableRows - 1];
-}
-
-bool ProgrammerSettings::ChipIndexValid() const {
-    if (targetFamily == kFamilyAvr) return chipIndex < kChipTableRows;
-    if (targetFamily == kFamily89S5x) return chipIndex < kAt89ChipTableRows;
-    return false;
-}
-
-const char* ProgrammerSettings::SelectedChipName() const {
-    if (!ChipIndexValid()) return nullptr;
-    return targetFamily == kFamily89S5x ? At89Record().name : AvrRecord().name;
-}
-
 IspProgrammer::IspProgrammer() : link_(std::make_unique<Link>(*this)) {
     flashImage.fill(0xFF);
     eepromImage.fill(0x00);
@@ -54,47 +35,11 @@ IspProgrammer::IspProgrammer() : link_(std::make_unique<Link>(*this)) {
 IspProgrammer::~IspProgrammer() = default;
 
 ProgrammerSettings IspProgrammer::Settings() const {
-    ProgrammerSettings s;
-    s.targetFamily = targetFamily;
-    s.chipIndex = chipIndex;
-    s.fuseLow = fuseLow;
-    s.fuseHigh = fuseHigh;
-    s.fuseExtended = fuseExtended;
-    s.lockSelect = lockSelect;
-    s.customLockByte = customLockByte;
-    s.calibrationSelect = calibrationSelect;
-    s.calibrationSaveLocation = calibrationSaveLocation;
-    s.calibrationAddress = calibrationAddress;
-    s.speedSelection = speedSelection;
-    s.userPortDelay = userPortDelay;
-    s.extraPortBase = extraPortBase;
-    s.timedPortWaits = timedPortWaits;
-    s.commands = commands;
-    s.verifyFileOnly = verifyFileOnly;
-    s.readBackFlash = readBackFlash;
-    s.readBackEeprom = readBackEeprom;
-    return s;
+    return settings_;
 }
 
-void IspProgrammer::SetSettings(const ProgrammerSettings& s) {
-    targetFamily = s.targetFamily;
-    chipIndex = s.chipIndex;
-    fuseLow = s.fuseLow;
-    fuseHigh = s.fuseHigh;
-    fuseExtended = s.fuseExtended;
-    lockSelect = s.lockSelect;
-    customLockByte = s.customLockByte;
-    calibrationSelect = s.calibrationSelect;
-    calibrationSaveLocation = s.calibrationSaveLocation;
-    calibrationAddress = s.calibrationAddress;
-    speedSelection = s.speedSelection;
-    userPortDelay = s.userPortDelay;
-    extraPortBase = s.extraPortBase;
-    timedPortWaits = s.timedPortWaits;
-    commands = s.commands;
-    verifyFileOnly = s.verifyFileOnly;
-    readBackFlash = s.readBackFlash;
-    readBackEeprom = s.readBackEeprom;
+void IspProgrammer::SetSettings(const ProgrammerSettings& settings) {
+    settings_ = settings;
 }
 
 void IspProgrammer::SetImage(ImageKind kind, std::span<const std::uint8_t> bytes,

@@ -21,8 +21,6 @@
 
 namespace velkor {
 
-struct ChipRecord;
-struct At89ChipRecord;
 class AvrProtocol;
 
 // The port search record: where the search starts and what it found.
@@ -40,24 +38,6 @@ struct PortCandidate {
     std::uint16_t base;
 };
 
-// One-byte command flags, in their stored order. Each is 0 (off) or nonzero (on).
-struct ProgramCommandSet {
-    std::uint8_t readFlash = 0;  // settings keys InitPort / ReadFlash; no step reads it
-    std::uint8_t writeFlash = 0;
-    std::uint8_t writeEeprom = 0;
-    std::uint8_t spare = 0;
-    std::uint8_t readFuse = 0;
-    std::uint8_t writeFuse = 0;
-    std::uint8_t lock = 0;
-    std::uint8_t erase = 0;
-    std::uint8_t checkId = 0;
-    std::uint8_t autoSelchip = 0;
-    std::uint8_t verify = 0;
-    std::uint8_t readCal = 0;  // only the calibration command sets it; never persisted
-    std::uint8_t copyCal = 0;
-};
-static_assert(sizeof(ProgramCommandSet) == 13);
-
 // Addresses [begin, end) of one memory.
 struct AddressRange {
     std::uint32_t begin = 0;
@@ -67,44 +47,6 @@ struct AddressRange {
 
 // Which image of the two.
 enum class ImageKind : std::uint8_t { kFlash, kEeprom };
-
-// What the user chooses for the runs: the selection, the option dialogs' values, the command
-// flags and the read-back and verify scope. A front end keeps one and hands it to the engine
-// before each run; a run changes some of it (a fuse read selects the chip by its signature and
-// reads the fuse bytes), which the front end takes back when the run ends.
-struct ProgrammerSettings {
-    std::uint32_t targetFamily = kFamilyAvr;
-    std::uint32_t chipIndex = 44;
-    std::uint8_t fuseLow = 0;
-    std::uint8_t fuseHigh = 0;
-    std::uint8_t fuseExtended = 0;
-    std::uint8_t lockSelect = 0;
-    std::uint8_t customLockByte = 0;
-    std::uint8_t calibrationSelect = 0;
-    std::uint8_t calibrationSaveLocation = 0;  // 0 = flash image, nonzero = EEPROM image
-    std::uint32_t calibrationAddress = 0;
-    std::uint32_t speedSelection = 0;
-    std::uint32_t userPortDelay = 0;
-    // A parallel port card at a base of its own (PCI and PCIe cards sit at addresses such as
-    // 0xD010): searched after the three standard ports. 0: none.
-    std::uint16_t extraPortBase = 0;
-    // True: a wait lasts as long as its reads would, measured on the counter, without making
-    // them (see IspProgrammer::timedPortWaits). False: every wait unit is one port read.
-    bool timedPortWaits = true;
-    ProgramCommandSet commands;
-    // False: a flash verify reads the whole chip and an EEPROM verify the image's length.
-    // True: both compare only the addresses the loaded files gave data for.
-    bool verifyFileOnly = false;
-    // Which memories ReadChipCommand reads.
-    bool readBackFlash = false;
-    bool readBackEeprom = false;
-
-    // The selected chip by the engine's rules (IspProgrammer's functions of the same names).
-    const ChipRecord& AvrRecord() const;
-    const At89ChipRecord& At89Record() const;
-    bool ChipIndexValid() const;
-    const char* SelectedChipName() const;
-};
 
 class IspProgrammer {
   public:
@@ -141,8 +83,8 @@ class IspProgrammer {
     // One clock half-period: delayCount units, a unit being the time of one read of the
     // data register on the path in use.
     void PortWait();
-    // `units` such units: timed on the counter once a read's time is measured (see
-    // timedPortWaits), else made of that many reads of the data register.
+    // `units` such units: timed on the counter once a read's time is measured (with the
+    // settings' timedPortWaits), else made of that many reads of the data register.
     void WaitReadTimes(std::uint32_t units);
     int CheckPort();
     void DetectCable(PortRequest& request);
@@ -242,38 +184,19 @@ class IspProgrammer {
   private:
     // ---- state: the settings a run uses, what it produced, the images ----
     EngineReports* ownerWindow = nullptr;
+    // What the user chose, copied in before a run (SetSettings) and read back after it.
+    ProgrammerSettings settings_;
     PortRequest portRequest;
     std::uint32_t eepromImageLength = 0;
     std::uint32_t flashImageLength = 0;
-    ProgramCommandSet commands;
     std::uint32_t useDriver = 0;
     std::uint16_t portBase = 0;
-    // A parallel port card at a base of its own (PCI and PCIe cards sit at addresses such as
-    // 0xD010): searched after the three standard ports. 0: none.
-    std::uint16_t extraPortBase = 0;
     std::uint16_t delayCount = 0;
-    // True: a wait lasts as long as its reads would, measured on the counter (at the first
-    // wait after each port search, over a few samples of kWaitSampleReads reads), without making
-    // them: the port then sees only the accesses that move a line or sample MISO. Falls back to
-    // reads where the counter cannot resolve one read. False: every wait unit is one port read.
-    bool timedPortWaits = true;
     std::uint8_t cableKind = 0;
-    std::uint32_t targetFamily = kFamilyAvr;
     std::array<std::uint8_t, kFlashImageSize> flashImage;
     std::array<std::uint8_t, kEepromImageSize> eepromImage;
     std::array<std::uint8_t, 4> calibrationBytes{};
-    std::uint8_t fuseLow = 0;
-    std::uint8_t fuseHigh = 0;
-    std::uint8_t fuseExtended = 0;
     std::array<std::uint8_t, 3> signature{};
-    std::uint8_t lockSelect = 0;
-    std::uint8_t customLockByte = 0;
-    std::uint8_t calibrationSelect = 0;
-    std::uint8_t calibrationSaveLocation = 0;  // 0 = flash image, nonzero = EEPROM image
-    std::uint32_t calibrationAddress = 0;
-    std::uint32_t chipIndex = 44;
-    std::uint32_t speedSelection = 0;
-    std::uint32_t userPortDelay = 0;
     // Result of the last run's EEPROM step (the run goes on after an EEPROM failure, but a
     // front end still wants to tell the user); -1 when the step did not run.
     int lastEepromResult = -1;
@@ -282,17 +205,12 @@ class IspProgrammer {
     // Both are reset when a run starts; front ends read them after it has ended.
     std::uint32_t bytesWritten = 0;
     std::uint32_t bytesVerified = 0;
-    // ---- read-back and verify scope; the defaults keep the program's original behaviour ----
-    bool readBackFlash = false;
-    bool readBackEeprom = false;
     // What the last ReadChipCommand read: the whole memory of the chip, or empty when that
     // memory was not read (not asked for, no EEPROM, or the run failed before it).
     std::vector<std::uint8_t> readFlash;
     std::vector<std::uint8_t> readEeprom;
-    // False: a flash verify reads the whole chip and an EEPROM verify the image's length.
-    // True: both compare only the addresses the loaded files gave data for (the loader keeps
-    // them below, sorted and disjoint), and a calibration byte copied into the image.
-    bool verifyFileOnly = false;
+    // The addresses the loaded files gave data for, sorted and disjoint: what a file-only
+    // verify compares (settings_.verifyFileOnly).
     std::vector<AddressRange> flashDataRanges;
     std::vector<AddressRange> eepromDataRanges;
 
@@ -351,8 +269,9 @@ class IspProgrammer {
     void MeasureReadTime();
 
     static constexpr std::int64_t kWaitSampleReads = 16;
-    // Counter ticks that kWaitSampleReads reads take at most (0: wait by reads); measured
-    // again after each port search, since the port or the path may have changed.
+    // Counter ticks that kWaitSampleReads reads take at most (0: wait by reads, as where the
+    // counter cannot resolve one read); measured over a few samples at the first wait after
+    // each port search, since the port or the path may have changed.
     std::int64_t sampleReadTicks_ = 0;
     bool readTimeMeasured_ = false;
     Clock* clock_ = nullptr;

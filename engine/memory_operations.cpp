@@ -63,7 +63,7 @@ int IspProgrammer::WriteEepromImage() {
         }
         PostProgress(static_cast<int>(i * 100u / n));
     }
-    if (commands.verify != 0) {
+    if (settings_.commands.verify != 0) {
         Log(Msg::kComparing);
         if (CompareEeprom(n) != 0) return 1;
     }
@@ -82,7 +82,7 @@ int IspProgrammer::VerifyEepromImage() {
 }
 
 int IspProgrammer::CompareEeprom(std::uint32_t n) {
-    if (verifyFileOnly) return VerifyFileBytes(false, n);
+    if (settings_.verifyFileOnly) return VerifyFileBytes(false, n);
     for (std::uint32_t i = 0; i < n; ++i) {
         const std::uint8_t read = ReadMemoryByte(kMemEeprom, i);
         if (read != eepromImage[i]) {

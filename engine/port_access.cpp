@@ -33,16 +33,16 @@ bool Bit(std::uint8_t value, int bit) {
 }  // namespace
 
 int IspProgrammer::PortCandidateCount() const {
-    if (extraPortBase == 0) return 3;
+    if (settings_.extraPortBase == 0) return 3;
     for (const PortCandidate& c : kCandidates) {
-        if (c.base == extraPortBase) return 3;
+        if (c.base == settings_.extraPortBase) return 3;
     }
     return 4;
 }
 
 PortCandidate IspProgrammer::PortCandidateAt(int index) const {
     if (index >= 0 && index < 3) return kCandidates[index];
-    return {"LPT4", extraPortBase};
+    return {"LPT4", settings_.extraPortBase};
 }
 
 void IspProgrammer::DelayMs(int ms) {
@@ -62,7 +62,7 @@ void IspProgrammer::PortWait() {
 void IspProgrammer::MeasureReadTime() {
     readTimeMeasured_ = true;
     sampleReadTicks_ = 0;
-    if (!timedPortWaits || clock_ == nullptr || clock_->Frequency() <= 0) return;
+    if (!settings_.timedPortWaits || clock_ == nullptr || clock_->Frequency() <= 0) return;
     // The shortest of a few samples: a sample the thread was preempted in would stretch every
     // wait of the run by the time it was away.
     std::int64_t shortest = INT64_MAX;
@@ -82,7 +82,7 @@ void IspProgrammer::MeasureReadTime() {
 void IspProgrammer::WaitReadTimes(std::uint32_t units) {
     if (units == 0) return;
     if (!readTimeMeasured_) MeasureReadTime();
-    if (sampleReadTicks_ == 0 || !timedPortWaits || clock_ == nullptr) {
+    if (sampleReadTicks_ == 0 || !settings_.timedPortWaits || clock_ == nullptr) {
         for (std::uint32_t i = 0; i < units; ++i) (void)ReadPort(portBase);
         return;
     }
@@ -219,7 +219,7 @@ int IspProgrammer::OpenPort() {
 }
 
 void IspProgrammer::ReleasePort() {
-    for (const CableStep* step = CableReleaseSteps(cableKind, targetFamily);
+    for (const CableStep* step = CableReleaseSteps(cableKind, settings_.targetFamily);
          step->kind != CABLE_STEP_END; ++step) {
         switch (step->kind) {
             case CABLE_STEP_DATA:

@@ -11,7 +11,7 @@ namespace velkor {
 
 void IspProgrammer::DriverSetParams(std::uint32_t pageSize) {
     if (useDriver == 0) return;
-    backend_.DriverSetParams(cableKind, portBase, delayCount, pageSize, targetFamily);
+    backend_.DriverSetParams(cableKind, portBase, delayCount, pageSize, settings_.targetFamily);
 }
 
 int IspProgrammer::StartRun() {
@@ -23,12 +23,12 @@ int IspProgrammer::StartRun() {
 
     // An index the current family's table does not have would be read past its end.
     if (!ChipIndexValid()) {
-        Log({Msg::kChipIndexOutOfList, {Num(chipIndex)}});
+        Log({Msg::kChipIndexOutOfList, {Num(settings_.chipIndex)}});
         return kSeqInvalidChip;
     }
     SerialProtocol& protocol = SelectProtocol();
-    portRequest.delayRequest =
-        protocol.DelayRequest(speedSelection != 0, static_cast<std::uint16_t>(userPortDelay));
+    portRequest.delayRequest = protocol.DelayRequest(
+        settings_.speedSelection != 0, static_cast<std::uint16_t>(settings_.userPortDelay));
     if (OpenPort() != 0) return kSeqPortNotReady;
     DriverSetParams(protocol.PageSize());
     if (EnterProgramming() != 0) return kSeqNoConnection;
@@ -48,27 +48,28 @@ bool IspProgrammer::SignatureMatchesSelection() {
 int IspProgrammer::RunSequence() {
     if (const int started = StartRun(); started != kSeqDone) return started;
     if (const int identified = IdentifyChip(); identified != kSeqDone) return identified;
-    if (commands.readFuse != 0) ReadFuseBytes();
-    if (commands.erase != 0) {
+    if (settings_.commands.readFuse != 0) ReadFuseBytes();
+    if (settings_.commands.erase != 0) {
         Log(Msg::kErasing);
         if (const int erased = EraseChip(); erased != 0) return erased;
     }
-    if (commands.readCal != 0 || commands.copyCal != 0) TakeCalibration();
+    if (settings_.commands.readCal != 0 || settings_.commands.copyCal != 0) TakeCalibration();
 
     // Verify without a write step compares the chip with the loaded images as they are: the
     // user asked for a check, and a check that reads nothing must not pass for one.
-    const bool verifyOnly =
-        commands.verify != 0 && commands.writeFlash == 0 && commands.writeEeprom == 0;
+    const bool verifyOnly = settings_.commands.verify != 0 && settings_.commands.writeFlash == 0 &&
+                            settings_.commands.writeEeprom == 0;
     if (verifyOnly && flashImageLength == 0 && eepromImageLength == 0) {
         Log(Msg::kVerifyNoFile);
         return kSeqNothingToVerify;
     }
     if (const int flash = FlashStep(verifyOnly); flash != kSeqDone) return flash;
     EepromStep(verifyOnly);  // a failure does not end the run
-    if (commands.writeFuse != 0 && FamilyHas(FamilyStep::kFuseWrite) && WriteFuses() != 0) {
+    if (settings_.commands.writeFuse != 0 && FamilyHas(FamilyStep::kFuseWrite) &&
+        WriteFuses() != 0) {
         return kSeqConfigWriteFailed;
     }
-    if (commands.lock != 0 && FamilyHas(FamilyStep::kLockWrite) && WriteLock() != 0) {
+    if (settings_.commands.lock != 0 && FamilyHas(FamilyStep::kLockWrite) && WriteLock() != 0) {
         return kSeqConfigWriteFailed;
     }
     // A device call that failed leaves every step above in doubt; the command that runs the
@@ -79,46 +80,47 @@ int IspProgrammer::RunSequence() {
 }
 
 int IspProgrammer::IdentifyChip() {
-    if (commands.autoSelchip != 0 && FamilyHas(FamilyStep::kAutoSelect)) {
-        chipIndex = kNoChipRow;
+    if (settings_.commands.autoSelchip != 0 && FamilyHas(FamilyStep::kAutoSelect)) {
+        settings_.chipIndex = kNoChipRow;
         for (std::uint32_t i = 0; i < 3; ++i) {
             signature[i] = ReadMemoryByte(kMemSignature, Protocol().SignatureAddress(i));
         }
-        chipIndex = FindChipBySignature(signature.data());
+        settings_.chipIndex = FindChipBySignature(signature.data());
         Log(ChipIdentificationMessage(AvrRecord(), signature.data()));
         DriverSetParams(Protocol().PageSize());  // the protocol of the chip found
         return kSeqDone;
     }
-    if (commands.checkId != 0 && !SignatureMatchesSelection()) return kSeqSignatureMismatch;
+    if (settings_.commands.checkId != 0 && !SignatureMatchesSelection())
+        return kSeqSignatureMismatch;
     return kSeqDone;
 }
 
 void IspProgrammer::TakeCalibration() {
     if (Protocol().CalibrationCount() == 0) return;
     ReadCalibrationBytes();
-    if (commands.copyCal == 0) return;
-    const bool toEeprom = calibrationSaveLocation != 0;
+    if (settings_.commands.copyCal == 0) return;
+    const bool toEeprom = settings_.calibrationSaveLocation != 0;
     const std::uint32_t size = toEeprom ? Protocol().EepromSize() : Protocol().FlashSize();
-    if (calibrationAddress == 0 || calibrationAddress > size - 1) {
-        calibrationAddress = size - 1;  // the setting keeps the corrected address
+    if (settings_.calibrationAddress == 0 || settings_.calibrationAddress > size - 1) {
+        settings_.calibrationAddress = size - 1;  // the setting keeps the corrected address
     }
-    const std::uint8_t value = calibrationBytes[calibrationSelect & 3];
+    const std::uint8_t value = calibrationBytes[settings_.calibrationSelect & 3];
     if (toEeprom) {
-        eepromImage[calibrationAddress % kEepromImageSize] = value;
-        Log({Msg::kCalibrationToEeprom, {Num(calibrationAddress), Num(value)}});
+        eepromImage[settings_.calibrationAddress % kEepromImageSize] = value;
+        Log({Msg::kCalibrationToEeprom, {Num(settings_.calibrationAddress), Num(value)}});
     } else {
-        flashImage[calibrationAddress % kFlashImageSize] = value;
-        Log({Msg::kCalibrationToFlash, {Num(calibrationAddress), Num(value)}});
+        flashImage[settings_.calibrationAddress % kFlashImageSize] = value;
+        Log({Msg::kCalibrationToFlash, {Num(settings_.calibrationAddress), Num(value)}});
     }
 }
 
 int IspProgrammer::FlashStep(bool verifyOnly) {
-    if (commands.writeFlash != 0) {
+    if (settings_.commands.writeFlash != 0) {
         Log(Msg::kWriteFlash);
         PostProgress(0);
         Log(Msg::kWriting);
         if (WriteFlash() != 0) return kSeqFlashFailed;
-        if (commands.verify != 0) {
+        if (settings_.commands.verify != 0) {
             Log(Msg::kComparing);
             if (VerifyFlash() != 0) return kSeqFlashFailed;
         }
@@ -154,7 +156,7 @@ int IspProgrammer::WriteFlash() {
 }
 
 void IspProgrammer::EepromStep(bool verifyOnly) {
-    if (commands.writeEeprom != 0) {
+    if (settings_.commands.writeEeprom != 0) {
         if (FamilyHas(FamilyStep::kEepromWrite)) lastEepromResult = WriteEepromImage();
     } else if (verifyOnly && eepromImageLength != 0) {
         if (FamilyHas(FamilyStep::kEepromVerify)) lastEepromResult = VerifyEepromImage();
@@ -164,7 +166,7 @@ void IspProgrammer::EepromStep(bool verifyOnly) {
 int IspProgrammer::WriteFuses() {
     // Only the AVR family has fuse bytes: its record says which of them the chip takes.
     const ChipRecord& chip = AvrRecord();
-    const std::uint8_t fuses[3] = {fuseLow, fuseHigh, fuseExtended};
+    const std::uint8_t fuses[3] = {settings_.fuseLow, settings_.fuseHigh, settings_.fuseExtended};
     constexpr Msg lines[3] = {Msg::kWriteFuseLow, Msg::kWriteFuseHigh, Msg::kWriteFuseExtended};
     for (int i = 0; i < 3; ++i) {
         if (chip.fuseMask[i] == 0) continue;
@@ -178,7 +180,8 @@ int IspProgrammer::WriteFuses() {
 }
 
 int IspProgrammer::WriteLock() {
-    const std::uint8_t value = lockSelect != 0 ? customLockByte : AvrRecord().defaultLock;
+    const std::uint8_t value =
+        settings_.lockSelect != 0 ? settings_.customLockByte : AvrRecord().defaultLock;
     WriteConfigByte(kLockBits, value);
     Log({Msg::kWriteLock, {Num(value)}});
     return CheckConfigByte(kLockBits, value);
@@ -186,7 +189,7 @@ int IspProgrammer::WriteLock() {
 
 int IspProgrammer::VerifyFlash() {
     const std::uint32_t size = Protocol().FlashSize();
-    if (verifyFileOnly) return VerifyFileBytes(true, size);
+    if (settings_.verifyFileOnly) return VerifyFileBytes(true, size);
     if (Protocol().ReadsFlashInPages()) return VerifyFlashPages(size);
     for (std::uint32_t i = 0; i < size; ++i) {
         const std::uint8_t read = ReadMemoryByte(kMemFlash, i);
@@ -260,16 +263,16 @@ int IspProgrammer::ProgramBody() {
 struct SavedCommandBlock {
     explicit SavedCommandBlock(IspProgrammer& e)
         : engine(e),
-          commands(e.commands),
+          commands(e.settings_.commands),
           flashLength(e.flashImageLength),
           eepromLength(e.eepromImageLength) {
-        e.commands = ProgramCommandSet{};
+        e.settings_.commands = ProgramCommandSet{};
         e.flashImageLength = 0;
         e.eepromImageLength = 0;
-        e.targetFamily = kFamilyAvr;
+        e.settings_.targetFamily = kFamilyAvr;
     }
     ~SavedCommandBlock() {
-        engine.commands = commands;
+        engine.settings_.commands = commands;
         engine.flashImageLength = flashLength;
         engine.eepromImageLength = eepromLength;
     }
@@ -281,20 +284,20 @@ struct SavedCommandBlock {
 
 int IspProgrammer::FuseReadBody() {
     SavedCommandBlock saved(*this);
-    commands.readFuse = 1;
-    commands.autoSelchip = 1;
+    settings_.commands.readFuse = 1;
+    settings_.commands.autoSelchip = 1;
     return ProgramBody();
 }
 
 int IspProgrammer::FuseWriteBody() {
     SavedCommandBlock saved(*this);
-    commands.writeFuse = 1;
+    settings_.commands.writeFuse = 1;
     return ProgramBody();
 }
 
 int IspProgrammer::OscCalBody() {
     SavedCommandBlock saved(*this);
-    commands.readCal = 1;
+    settings_.commands.readCal = 1;
     return ProgramBody();
 }
 

@@ -37,11 +37,11 @@ int IspProgrammer::ReadBackBody() {
     if (result == kSeqDone && Protocol().HasSignature() && !SignatureMatchesSelection()) {
         result = kSeqSignatureMismatch;
     }
-    if (result == kSeqDone && readBackFlash) result = ReadBackMemory(true);
-    if (result == kSeqDone && readBackEeprom) result = ReadBackMemory(false);
+    if (result == kSeqDone && settings_.readBackFlash) result = ReadBackMemory(true);
+    if (result == kSeqDone && settings_.readBackEeprom) result = ReadBackMemory(false);
     // A chip that lost its supply or its cable during the read answers with a constant line,
     // which reads as plausible bytes: the supply and the signature are asked for again.
-    if (result == kSeqDone && (readBackFlash || readBackEeprom)) {
+    if (result == kSeqDone && (settings_.readBackFlash || settings_.readBackEeprom)) {
         if (cableKind != kCableByteBlaster &&
             (ReadPort(static_cast<std::uint16_t>(portBase + 1)) & 0x08) == 0) {
             Log(Msg::kReadPowerLost);
@@ -107,9 +107,9 @@ int IspProgrammer::ReadBackMemory(bool flash) {
 int IspProgrammer::VerifyFileBytes(bool flash, std::uint32_t size) {
     std::vector<AddressRange> ranges = flash ? flashDataRanges : eepromDataRanges;
     // A calibration byte copied into the image was written with it and is checked with it.
-    if (commands.copyCal != 0 && Protocol().CalibrationCount() != 0 &&
-        (calibrationSaveLocation == 0) == flash) {
-        ranges.push_back({calibrationAddress, calibrationAddress + 1});
+    if (settings_.commands.copyCal != 0 && Protocol().CalibrationCount() != 0 &&
+        (settings_.calibrationSaveLocation == 0) == flash) {
+        ranges.push_back({settings_.calibrationAddress, settings_.calibrationAddress + 1});
     }
     ranges = Normalised(std::move(ranges), size);
     std::uint64_t total = 0;

@@ -21,7 +21,7 @@ bool SampleMiso(const CablePins& pins, std::uint8_t status) {
 }  // namespace
 
 void IspProgrammer::SendByte(std::uint8_t value) {
-    const CablePins* pins = CableFindPins(cableKind, targetFamily);
+    const CablePins* pins = CableFindPins(cableKind, settings_.targetFamily);
     if (pins == nullptr) {
         PortWait();
         return;
@@ -39,7 +39,7 @@ void IspProgrammer::SendByte(std::uint8_t value) {
 }
 
 std::uint8_t IspProgrammer::ReceiveByte() {
-    const CablePins* pins = CableFindPins(cableKind, targetFamily);
+    const CablePins* pins = CableFindPins(cableKind, settings_.targetFamily);
     if (pins == nullptr) return 0;
     const std::uint16_t status = static_cast<std::uint16_t>(portBase + 1);
     std::uint8_t result = 0;
@@ -56,8 +56,8 @@ std::uint8_t IspProgrammer::ReceiveByte() {
 }
 
 void IspProgrammer::ResetTarget() {
-    if (targetFamily != kFamilyAvr && targetFamily != kFamily89S5x) return;
-    const CablePins* pins = CableFindPins(cableKind, targetFamily);
+    if (settings_.targetFamily != kFamilyAvr && settings_.targetFamily != kFamily89S5x) return;
+    const CablePins* pins = CableFindPins(cableKind, settings_.targetFamily);
     if (pins != nullptr) {
         // AVR: RESET pulses high for two half-periods and stays low while programming.
         // 89S5x: RESET (active high) drops for two half-periods and stays high.
@@ -72,7 +72,7 @@ void IspProgrammer::ResetTarget() {
 }
 
 void IspProgrammer::ExtraClock() {
-    const CablePins* pins = CableFindPins(cableKind, targetFamily);
+    const CablePins* pins = CableFindPins(cableKind, settings_.targetFamily);
     if (pins == nullptr) {
         PortWait();
         PortWait();

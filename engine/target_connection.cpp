@@ -8,28 +8,25 @@
 namespace velkor {
 
 const ChipRecord& IspProgrammer::AvrRecord() const {
-    return ChipTable[chipIndex < kChipTableRows ? chipIndex : kNoChipRow];
+    return settings_.AvrRecord();
 }
 
 const At89ChipRecord& IspProgrammer::At89Record() const {
-    return At89ChipTable[chipIndex < kAt89ChipTableRows ? chipIndex : kAt89ChipTableRows - 1];
+    return settings_.At89Record();
 }
 
 bool IspProgrammer::ChipIndexValid() const {
-    if (targetFamily == kFamilyAvr) return chipIndex < kChipTableRows;
-    if (targetFamily == kFamily89S5x) return chipIndex < kAt89ChipTableRows;
-    return false;
+    return settings_.ChipIndexValid();
 }
 
 const char* IspProgrammer::SelectedChipName() const {
-    if (!ChipIndexValid()) return nullptr;
-    return targetFamily == kFamily89S5x ? At89Record().name : AvrRecord().name;
+    return settings_.SelectedChipName();
 }
 
 SerialProtocol& IspProgrammer::SelectProtocol() {
-    protocolFamily_ = targetFamily;
-    protocolChip_ = chipIndex;
-    if (targetFamily == kFamily89S5x) {
+    protocolFamily_ = settings_.targetFamily;
+    protocolChip_ = settings_.chipIndex;
+    if (settings_.targetFamily == kFamily89S5x) {
         protocol_ = std::make_unique<At89Protocol>(*link_, At89Record());
     } else {
         protocol_ = std::make_unique<AvrProtocol>(*link_, AvrRecord());
@@ -40,7 +37,8 @@ SerialProtocol& IspProgrammer::SelectProtocol() {
 SerialProtocol& IspProgrammer::Protocol() {
     // The family and the index are public fields the front ends set between runs, and the
     // single operations may be called without a run.
-    if (protocol_ == nullptr || protocolFamily_ != targetFamily || protocolChip_ != chipIndex) {
+    if (protocol_ == nullptr || protocolFamily_ != settings_.targetFamily ||
+        protocolChip_ != settings_.chipIndex) {
         return SelectProtocol();
     }
     return *protocol_;
@@ -62,7 +60,7 @@ int IspProgrammer::EnterProgramming() {
 }
 
 void IspProgrammer::ReadFuseBytes() {
-    AvrInstructions().ReadFuses(fuseLow, fuseHigh, fuseExtended);
+    AvrInstructions().ReadFuses(settings_.fuseLow, settings_.fuseHigh, settings_.fuseExtended);
 }
 
 void IspProgrammer::ReadCalibrationBytes() {

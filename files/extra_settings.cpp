@@ -4,7 +4,6 @@
 #include <cctype>
 
 #include "files/profile_file.h"
-#include "files/safe_file.h"
 
 namespace velkor {
 namespace {
@@ -31,13 +30,6 @@ void WriteExtraSettings(ProfileDocument& file, const ExtraSettings& settings) {
         file.SetString(kExtraSection, kVerifyScopeKey,
                        settings.verifyScope == VerifyScope::kFile ? "file" : "chip");
     }
-}
-
-ExtraSettings LoadExtraSettings(const std::string& iniPath) {
-    std::string bytes;
-    std::string error;
-    if (ReadWholeFile(iniPath, bytes, error) != FileReadStatus::kRead) return {};
-    return ReadExtraSettings(ProfileDocument::FromGbk(bytes));
 }
 
 }  // namespace velkor

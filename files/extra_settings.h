@@ -28,7 +28,4 @@ ExtraSettings ReadExtraSettings(const ProfileDocument& file);
 // of a user who never changed these settings stays as it was.
 void WriteExtraSettings(ProfileDocument& file, const ExtraSettings& settings);
 
-// ReadExtraSettings of the file at `iniPath` (UTF-8); defaults when it cannot be read.
-ExtraSettings LoadExtraSettings(const std::string& iniPath);
-
 }  // namespace velkor

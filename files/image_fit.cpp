@@ -1,7 +1,7 @@
 #include "files/image_fit.h"
 
 #include "devices/chip_table.h"
-#include "engine/isp_programmer.h"
+#include "devices/programmer_settings.h"
 #include "files/image_loader.h"
 
 namespace velkor {

@@ -1,15 +1,18 @@
 // Loading the flash and EEPROM images from HEX files, and what each kind remembers of its file.
+// The loaders only read: they hand back the image as a value with the lines that say what went
+// wrong, and the station puts it into the engine.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "files/hex_reader.h"
 #include "files/raw_image.h"
+#include "messages/log_messages.h"
 
 namespace velkor {
-
-class IspProgrammer;
 
 // The HEX file of one image kind. It remembers the last non-empty path it was asked to load,
 // whether or not that load succeeded, because the settings file saves it and the file watcher
@@ -21,6 +24,8 @@ class HexFile {
     // Forgets the previous load and remembers `path`. An empty path changes nothing and
     // returns false.
     bool Open(const std::string& path);
+    // The load of the remembered path put data into the image, which lies at `extent`.
+    void Loaded(HexDataExtent extent);
 
     // The last load read the file (its image holds the file's data).
     bool IsOpen() const { return loaded_; }
@@ -29,10 +34,6 @@ class HexFile {
     const HexDataExtent& Extent() const { return extent_; }
 
   private:
-    friend int LoadHexText(IspProgrammer&, HexFile&, const std::string&, std::string_view, bool);
-    friend int LoadMemoryImage(IspProgrammer&, HexFile&, const std::string&, const MemoryImage&,
-                               bool);
-
     std::string path_;
     bool loaded_ = false;
     HexDataExtent extent_;
@@ -43,23 +44,36 @@ inline constexpr int kHexLoadOpenFailed = -1;  // the image and its length are u
 inline constexpr int kHexLoadNoPath = -2;      // empty path: nothing was done
 inline constexpr int kHexLoadNoData = -3;      // no data record: the image is unchanged
 
-// Each does nothing for an empty path. Otherwise it reads `path`, which must be a regular file
-// of at most kMaxHexFileBytes; only if that succeeded and the file holds at least one data
-// byte is the image filled with 0xFF and the data stored, raising the image's loaded length.
-// A file that cannot be read, is no file of data (a directory, a device, an ELF or text file,
-// an empty file), or holds a faulty line is reported in the engine's log; the bytes stored
-// before a faulty line stay in the image.
-int LoadFlashImage(IspProgrammer& programmer, HexFile& file, const std::string& path);
-int LoadEepromImage(IspProgrammer& programmer, HexFile& file, const std::string& path);
-// The same over bytes already read from `path` (with ReadWholeFile), into the flash image when
-// `flash` is set, else the EEPROM image: a caller that also judges the file (is it whole?)
-// loads exactly the bytes it judged, though the file may be rewritten meanwhile.
-int LoadHexText(IspProgrammer& programmer, HexFile& file, const std::string& path,
-                std::string_view text, bool flash);
-// An image read already from `path` in another format (raw binary, ELF, values given on a
-// command line): stored as a HEX file's data would be. An image without data changes
-// nothing and gives kHexLoadNoData, without a line (the reader said what was wrong).
-int LoadMemoryImage(IspProgrammer& programmer, HexFile& file, const std::string& path,
-                    const MemoryImage& image, bool flash);
+// One load of a file into an image of one kind.
+struct LoadedImage {
+    int result = kHexLoadNoPath;  // 0, the first faulty line, or a kHexLoad* value
+    // The whole image (0xFF where the file gave no data); empty when the image must stay as
+    // it was (nothing read, no data in the file).
+    std::vector<std::uint8_t> bytes;
+    std::uint32_t length = 0;    // the image's loaded length after this load
+    HexDataExtent extent;        // where the file's data went
+    std::vector<LogLine> lines;  // what went wrong, for the log
+
+    bool HasData() const { return !bytes.empty(); }
+};
+
+// Nothing is read for an empty path. Otherwise `path` must be a regular file of at most
+// kMaxHexFileBytes; only if that succeeded and the file holds at least one data byte does the
+// value carry an image: 0xFF filled and the data stored, its loaded length `loadedLength` or
+// raised to the data's end. A file that cannot be read, is no file of data (a directory, a
+// device, an ELF or text file, an empty file), or holds a faulty line gives a line saying so;
+// the bytes stored before a faulty line stay in the image. `flash` chooses the image's size.
+LoadedImage ReadImageFile(const std::string& path, bool flash, std::uint32_t loadedLength);
+// The same over bytes already read from `path` (with ReadWholeFile): a caller that also judges
+// the file (is it whole?) loads exactly the bytes it judged, though the file may be rewritten
+// meanwhile.
+LoadedImage ReadImageText(const std::string& path, std::string_view text, bool flash,
+                          std::uint32_t loadedLength);
+
+// An image read in another format (raw binary, ELF, values given on a command line) as a load
+// of an image of one kind: the image's size, its loaded length `loadedLength` or raised to the
+// data's end. Without data it carries no image and gives kHexLoadNoData, with no line (the
+// reader has said what was wrong).
+LoadedImage LoadedFromMemory(const MemoryImage& memory, bool flash, std::uint32_t loadedLength);
 
 }  // namespace velkor

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "devices/chip_table.h"
-#include "engine/isp_programmer.h"
 #include "files/profile_file.h"
 #include "files/utf8_path.h"
 
@@ -54,30 +53,19 @@ std::uint32_t FamilyRows(std::uint32_t family) {
 // values, so a hand-edited or damaged file must not carry them past this point unchecked. An
 // unknown family becomes AVR; an index beyond the family's table selects no chip, which the
 // user notices at once, rather than some other chip that a run might then program.
-void CheckDevice(IspProgrammer& engine, ProgrammerSettings& settings, int type, int id) {
+void CheckDevice(std::vector<LogLine>& lines, ProgrammerSettings& settings, int type, int id) {
     if (type != kFamilyAvr && type != kFamily89S5x) {
-        engine.Log({Msg::kSettingsBadType, {Num(type)}});
+        lines.push_back({Msg::kSettingsBadType, {Num(type)}});
         settings.targetFamily = kFamilyAvr;
     }
     const std::uint32_t rows = FamilyRows(settings.targetFamily);
     if (settings.chipIndex >= rows) {
-        engine.Log({Msg::kSettingsBadIndex, {Num(id)}});
+        lines.push_back({Msg::kSettingsBadIndex, {Num(id)}});
         settings.chipIndex = rows - 1;
     }
 }
 
 }  // namespace
-
-void CollectCommandFlags(const MainWindowState& window, ProgramCommandSet& commands) {
-    commands.checkId = window.checkSignature;
-    commands.erase = window.erase;
-    commands.verify = window.verify;
-    commands.writeFlash = window.flash;
-    commands.writeEeprom = window.eeprom;
-    commands.writeFuse = window.fuse;
-    commands.copyCal = window.cal;
-    commands.lock = window.lock;
-}
 
 std::string SettingsPathForExecutable(const std::string& executablePath) {
 #ifdef _WIN32
@@ -172,30 +160,28 @@ std::string DefaultSettingsPath() {
                            std::getenv("HOME"));
 }
 
-SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engine,
-                                MainWindowState& window, HexFile& flashFile, HexFile& eepromFile) {
-    SettingsLoadResult result;
-    ProfileDocument file;
+SettingsRead ReadSettings(const std::string& iniPath, const ProgrammerSettings& base) {
+    SettingsRead result;
     std::string bytes;
     std::string error;
     result.file = ReadWholeFile(iniPath, bytes, error);
     if (result.file == FileReadStatus::kRead) {
-        file = ProfileDocument::FromGbk(bytes);
+        result.document = ProfileDocument::FromGbk(bytes);
     } else if (result.file != FileReadStatus::kMissing) {
-        engine.Log({Msg::kSettingsReadFailedDefaults, {std::string(error)}});
+        result.readLines.push_back({Msg::kSettingsReadFailedDefaults, {std::string(error)}});
     }
+    const ProfileDocument& file = result.document;
+    StoredSettings& values = result.values;
+    values.flashPath = file.GetString(kFlash, "FILE", "");
+    values.eepromPath = file.GetString(kEeprom, "FILE", "");
 
-    result.flashPath = file.GetString(kFlash, "FILE", "");
-    result.flashLoad = LoadFlashImage(engine, flashFile, result.flashPath);
-    result.eepromPath = file.GetString(kEeprom, "FILE", "");
-    result.eepromLoad = LoadEepromImage(engine, eepromFile, result.eepromPath);
-
-    ProgrammerSettings settings = engine.Settings();
+    ProgrammerSettings& settings = values.programmer;
+    settings = base;
     const int type = file.GetInt(kDevice, "TYPE");
     const int id = file.GetInt(kDevice, "ID");
     settings.targetFamily = static_cast<std::uint32_t>(type);
     settings.chipIndex = static_cast<std::uint32_t>(id);
-    CheckDevice(engine, settings, type, id);
+    CheckDevice(result.valueLines, settings, type, id);
     settings.fuseLow = LowByte(file.GetInt(kDevice, "FUSE0"));
     settings.fuseHigh = LowByte(file.GetInt(kDevice, "FUSE1"));
     settings.fuseExtended = LowByte(file.GetInt(kDevice, "FUSE2"));
@@ -208,10 +194,10 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     const std::optional<std::uint16_t> extraBase = ParsePortBase(portBase);
     settings.extraPortBase = extraBase.value_or(0);
     if (!portBase.empty() && !extraBase) {
-        engine.Log({Msg::kSettingsBadPortBase, {std::string(portBase)}});
+        result.valueLines.push_back({Msg::kSettingsBadPortBase, {std::string(portBase)}});
     }
 
-    window.autoProgram = file.GetInt(kOption, "AutoISP") != 0;
+    values.autoProgram = file.GetInt(kOption, "AutoISP") != 0;
     settings.customLockByte = LowByte(file.GetInt(kOption, "LockByte"));
     const int calSel = file.GetInt(kOption, "CalSel");
     settings.calibrationSelect = calSel >= 0 && calSel <= 3 ? static_cast<std::uint8_t>(calSel) : 0;
@@ -227,31 +213,23 @@ SettingsLoadResult LoadSettings(const std::string& iniPath, IspProgrammer& engin
     ProgramCommandSet& commands = settings.commands;
     commands.readFlash = LowByte(file.GetInt(kCommand, "InitPort"));
     commands.writeFlash = ZeroOrOne(file.GetInt(kCommand, "WriteFlash"));
-    window.flash = commands.writeFlash != 0;
     commands.writeEeprom = ZeroOrOne(file.GetInt(kCommand, "WriteEEPROM"));
-    window.eeprom = commands.writeEeprom != 0;
     commands.readFlash = LowByte(file.GetInt(kCommand, "ReadFlash"));
     commands.readFuse = LowByte(file.GetInt(kCommand, "ReadFuse"));
-    // The FUSE box is deliberately left as it is: every run of the program starts with fuse
-    // writing off, whatever was saved.
     commands.writeFuse = LowByte(file.GetInt(kCommand, "WriteFuse"));
     commands.lock = ZeroOrOne(file.GetInt(kCommand, "Lock"));
-    window.lock = commands.lock != 0;
     commands.erase = ZeroOrOne(file.GetInt(kCommand, "Erase"));
-    window.erase = commands.erase != 0;
     commands.checkId = ZeroOrOne(file.GetInt(kCommand, "CheckId"));
-    window.checkSignature = commands.checkId != 0;
     commands.autoSelchip = LowByte(file.GetInt(kCommand, "AutoSelchip"));
     commands.verify = ZeroOrOne(file.GetInt(kCommand, "Verify"));
-    window.verify = commands.verify != 0;
     commands.copyCal = ZeroOrOne(file.GetInt(kCommand, "CopyCal"));
-    window.cal = commands.copyCal != 0;
-    engine.SetSettings(settings);
     return result;
 }
 
-bool UpdateSettingsFile(const std::string& iniPath, IspProgrammer& engine,
-                        const std::function<void(ProfileDocument&)>& update, FileOps& ops) {
+SettingsWrite UpdateSettingsFile(const std::string& iniPath,
+                                 const std::function<void(ProfileDocument&)>& update,
+                                 FileOps& ops) {
+    SettingsWrite result;
     ProfileDocument file;
     std::string bytes;
     std::string error;
@@ -265,41 +243,38 @@ bool UpdateSettingsFile(const std::string& iniPath, IspProgrammer& engine,
         case FileReadStatus::kNotRegular:
         case FileReadStatus::kTooLarge:
             // Writing now would replace a file whose contents were never seen.
-            engine.Log({Msg::kSettingsReadFailedNotSaved, {std::string(error)}});
-            return false;
+            result.lines.push_back({Msg::kSettingsReadFailedNotSaved, {std::string(error)}});
+            return result;
     }
     update(file);
     if (!ReplaceFileContents(iniPath, file.ToGbk(), error, ops)) {
-        engine.Log({Msg::kSettingsNotSaved, {std::string(error)}});
-        return false;
+        result.lines.push_back({Msg::kSettingsNotSaved, {std::string(error)}});
+        return result;
     }
-    return true;
+    result.written = true;
+    return result;
 }
 
-bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainWindowState& window,
-                  const HexFile& flashFile, const HexFile& eepromFile, FileOps& ops,
-                  const std::function<void(ProfileDocument&)>& more) {
-    ProgrammerSettings settings = engine.Settings();
-    CollectCommandFlags(window, settings.commands);
-    engine.SetSettings(settings);
-    bool complete = true;
+SettingsWrite SaveSettings(const std::string& iniPath, const StoredSettings& values, FileOps& ops,
+                           const std::function<void(ProfileDocument&)>& more) {
+    const ProgrammerSettings& settings = values.programmer;
+    std::vector<LogLine> pathLines;
     // The keys are written into the file as it is now, so that everything else in it stays.
     const auto writeKeys = [&](ProfileDocument& file) {
         const auto setPath = [&](const char* section, const std::string& path) {
             if (file.SetString(section, "FILE", path)) return;
-            engine.Log({Msg::kSettingsPathNotStored, {std::string(path)}});
-            complete = false;
+            pathLines.push_back({Msg::kSettingsPathNotStored, {std::string(path)}});
         };
         const ProgramCommandSet& commands = settings.commands;
         file.SetString(kInfo, "版本", kSettingsVersion);
-        setPath(kFlash, flashFile.Path());
-        setPath(kEeprom, eepromFile.Path());
+        setPath(kFlash, values.flashPath);
+        setPath(kEeprom, values.eepromPath);
         file.SetInt(kDevice, "TYPE", AsStored(settings.targetFamily));
         file.SetInt(kDevice, "ID", AsStored(settings.chipIndex));
         file.SetInt(kDevice, "FUSE0", settings.fuseLow);
         file.SetInt(kDevice, "FUSE1", settings.fuseHigh);
         file.SetInt(kDevice, "FUSE2", settings.fuseExtended);
-        file.SetInt(kOption, "AutoISP", window.autoProgram ? 1 : 0);
+        file.SetInt(kOption, "AutoISP", values.autoProgram ? 1 : 0);
         file.SetInt(kOption, "LockByte", settings.customLockByte);
         file.SetInt(kOption, "CalSel", settings.calibrationSelect);
         file.SetInt(kOption, "CalsaveSel", ZeroOrOne(settings.calibrationSaveLocation));
@@ -321,29 +296,11 @@ bool SaveSettings(const std::string& iniPath, IspProgrammer& engine, const MainW
         file.SetInt(kCommand, "CopyCal", commands.copyCal);
         if (more) more(file);
     };
-    return UpdateSettingsFile(iniPath, engine, writeKeys, ops) && complete;
-}
-
-bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath) {
-    HexFile flashFile;
-    HexFile eepromFile;
-    return ApplySettingsFile(engine, iniPath, flashFile, eepromFile, nullptr);
-}
-
-bool ApplySettingsFile(IspProgrammer& engine, const std::string& iniPath, HexFile& flashFile,
-                       HexFile& eepromFile, SettingsLoadResult* out) {
-    MainWindowState window;
-    const SettingsLoadResult result = LoadSettings(iniPath, engine, window, flashFile, eepromFile);
-    if (out != nullptr) *out = result;
-    ProgrammerSettings settings = engine.Settings();
-    CollectCommandFlags(window, settings.commands);
-    engine.SetSettings(settings);
-    if (result.file == FileReadStatus::kMissing) {
-        engine.Log({Msg::kSettingsMissing, {std::string(iniPath)}});
-    }
-    const auto loaded = [](int load) { return load == 0 || load == kHexLoadNoPath; };
-    return result.file == FileReadStatus::kRead && loaded(result.flashLoad) &&
-           loaded(result.eepromLoad);
+    SettingsWrite result = UpdateSettingsFile(iniPath, writeKeys, ops);
+    // A path the file cannot hold is told before the write's own outcome, as it happens first.
+    result.complete = pathLines.empty();
+    result.lines.insert(result.lines.begin(), pathLines.begin(), pathLines.end());
+    return result;
 }
 
 }  // namespace velkor

@@ -8,8 +8,6 @@
 #include <cstdlib>
 #include <string>
 
-#include "engine/isp_programmer.h"
-#include "files/image_loader.h"
 #include "files/profile_file.h"
 #include "files/settings.h"
 
@@ -32,12 +30,8 @@ struct MemoryFile {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     static MemoryFile file;
     file.Set(data, size);
-    velkor::IspProgrammer engine;
-    velkor::MainWindowState window;
-    velkor::HexFile flash;
-    velkor::HexFile eeprom;
-    velkor::LoadSettings(file.path, engine, window, flash, eeprom);
-    if (!engine.ChipIndexValid()) std::abort();
+    const velkor::SettingsRead read = velkor::ReadSettings(file.path);
+    if (!read.values.programmer.ChipIndexValid()) std::abort();
 
     // The profile reader on its own: a round trip keeps every value it finds.
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);

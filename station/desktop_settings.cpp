@@ -1,17 +1,11 @@
 #include "station/desktop_settings.h"
 
 #include "files/profile_file.h"
-#include "files/safe_file.h"
-#include "files/settings.h"
 
 namespace velkor {
 
-DesktopSettings LoadDesktopSettings(const std::string& iniPath) {
+DesktopSettings DesktopSettingsFrom(const ProfileDocument& file) {
     DesktopSettings settings;
-    std::string bytes;
-    std::string error;
-    if (ReadWholeFile(iniPath, bytes, error) != FileReadStatus::kRead) return settings;
-    const ProfileDocument file = ProfileDocument::FromGbk(bytes);
     settings.simulator = file.GetInt(kSimulatorSection, "Enabled") != 0;
     const std::string chip = file.GetString(kSimulatorSection, "Chip", "");
     if (!chip.empty()) settings.simChip = chip;

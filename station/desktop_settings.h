@@ -23,8 +23,9 @@ struct DesktopSettings {
     ExtraSettings extra;  // EXTRA/VerifyScope
 };
 
-// Missing file, section or keys give the defaults; an empty chip name gives "mega8".
-DesktopSettings LoadDesktopSettings(const std::string& iniPath);
+// The sections of velkor.ini as read (an empty document for a file that could not be read).
+// Missing sections or keys give the defaults; an empty chip name gives "mega8".
+DesktopSettings DesktopSettingsFrom(const ProfileDocument& file);
 
 // Sets the sections' keys in `file`, keeping everything else in it. A key of EXTRA is written
 // only when the file has it already or its value is not the default (Chinese, chip), so a file

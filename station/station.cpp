@@ -90,47 +90,80 @@ void Station::ReleasePort() {
 // ---- settings ----
 
 void Station::SettingsToEngine() {
-    // A run holds the engine's copy until it ends; the settings file code then sees that.
+    // A run holds the engine's copy until it ends.
     if (!Running()) engine_.SetSettings(settings_);
 }
 
-SettingsLoadResult Station::OpenSettings(const std::string& iniPath, MainWindowState& boxes) {
-    SettingsToEngine();
-    SettingsLoadResult result = LoadSettings(iniPath, engine_, boxes, flashFile_, eepromFile_);
-    settings_ = engine_.Settings();
-    flashLoad_ = result.flashLoad;
-    eepromLoad_ = result.eepromLoad;
+SettingsRead Station::ReadSettingsOnce(const std::string& iniPath) {
+    if (opened_ && openedPath_ == iniPath) {
+        SettingsRead read = std::move(*opened_);
+        opened_.reset();
+        return read;
+    }
+    return ReadSettings(iniPath, settings_);
+}
+
+SettingsLoadResult Station::TakeSettings(SettingsRead read) {
+    for (LogLine& line : read.readLines) engine_.Log(std::move(line));
+    SettingsLoadResult result;
+    result.file = read.file;
+    result.flashPath = read.values.flashPath;
+    result.eepromPath = read.values.eepromPath;
+    result.flashLoad = LoadFlash(result.flashPath);
+    result.eepromLoad = LoadEeprom(result.eepromPath);
+    // An image the file does not name has nothing to refuse.
+    if (result.flashPath.empty()) flashLoad_ = kHexLoadNoPath;
+    if (result.eepromPath.empty()) eepromLoad_ = kHexLoadNoPath;
+    for (LogLine& line : read.valueLines) engine_.Log(std::move(line));
+    for (int k = 0; k < 3; ++k) result.fuseKeys[k] = read.fuseKeys[k];
+    result.userPortDelay = read.userPortDelay;
+    result.autoProgram = read.values.autoProgram;
+    settings_ = read.values.programmer;
+    return result;
+}
+
+SettingsLoadResult Station::OpenSettings(const std::string& iniPath) {
+    SettingsLoadResult result = TakeSettings(ReadSettingsOnce(iniPath));
     ClampDelay();
     return result;
 }
 
 bool Station::ApplySettingsFile(const std::string& iniPath, SettingsLoadResult* result) {
-    SettingsLoadResult read;
-    SettingsToEngine();
+    SettingsRead read = ReadSettingsOnce(iniPath);
+    desktop_ = DesktopSettingsFrom(read.document);
+    const SettingsLoadResult taken = TakeSettings(std::move(read));
+    // The window's FUSE box always starts unchecked.
+    settings_.commands.writeFuse = 0;
+    if (taken.file == FileReadStatus::kMissing) {
+        engine_.Log({Msg::kSettingsMissing, {std::string(iniPath)}});
+    }
+    const auto loaded = [](int load) { return load == 0 || load == kHexLoadNoPath; };
     const bool applied =
-        velkor::ApplySettingsFile(engine_, iniPath, flashFile_, eepromFile_, &read);
-    settings_ = engine_.Settings();
-    flashLoad_ = read.flashLoad;
-    eepromLoad_ = read.eepromLoad;
+        taken.file == FileReadStatus::kRead && loaded(taken.flashLoad) && loaded(taken.eepromLoad);
     if (applied) ClampDelay();
-    if (result != nullptr) *result = read;
+    if (result != nullptr) *result = taken;
     return applied;
 }
 
 DesktopSettings& Station::OpenDesktopSettings(const std::string& iniPath) {
-    desktop_ = LoadDesktopSettings(iniPath);
+    opened_ = ReadSettings(iniPath, settings_);
+    openedPath_ = iniPath;
+    desktop_ = DesktopSettingsFrom(opened_->document);
     engine_.SetLogLanguage(desktop_.logLanguage);
     return desktop_;
 }
 
-bool Station::SaveSettings(const std::string& iniPath, const MainWindowState& boxes) {
-    SettingsToEngine();
-    const bool saved = velkor::SaveSettings(
-        iniPath, engine_, boxes, flashFile_, eepromFile_, SystemFileOps(),
+SettingsWrite Station::SaveSettings(const std::string& iniPath, bool autoProgram) {
+    StoredSettings values;
+    values.programmer = settings_;
+    values.flashPath = flashFile_.Path();
+    values.eepromPath = eepromFile_.Path();
+    values.autoProgram = autoProgram;
+    SettingsWrite write = velkor::SaveSettings(
+        iniPath, values, SystemFileOps(),
         [this](ProfileDocument& file) { WriteDesktopSettings(file, desktop_); });
-    // Saving takes the command flags from the window's boxes, for the runs after as well.
-    if (!Running()) settings_.commands = engine_.Settings().commands;
-    return saved;
+    for (const LogLine& line : write.lines) engine_.Log(line);
+    return write;
 }
 
 void Station::ClampDelay() {
@@ -202,13 +235,15 @@ int Station::LoadFlashText(const std::string& path, std::string_view text) {
 }
 
 int Station::SetFlashImage(const std::string& path, const MemoryImage& image) {
-    const int result = LoadMemoryImage(engine_, flashFile_, path, image, true);
+    const int result = PutImage(engine_, flashFile_, path, true,
+                                LoadedFromMemory(image, true, engine_.FlashImageLength()));
     if (result != kHexLoadNoPath) flashLoad_ = result;
     return result;
 }
 
 int Station::SetEepromImage(const std::string& path, const MemoryImage& image) {
-    const int result = LoadMemoryImage(engine_, eepromFile_, path, image, false);
+    const int result = PutImage(engine_, eepromFile_, path, false,
+                                LoadedFromMemory(image, false, engine_.EepromImageLength()));
     if (result != kHexLoadNoPath) eepromLoad_ = result;
     return result;
 }

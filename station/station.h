@@ -20,6 +20,7 @@
 #include "files/settings.h"
 #include "hosting/port_path.h"
 #include "station/desktop_settings.h"
+#include "station/engine_images.h"
 #include "station/run_types.h"
 
 namespace velkor {
@@ -29,6 +30,20 @@ struct StationFuses {
     std::uint8_t low = 0;
     std::uint8_t high = 0;
     std::uint8_t extended = 0;
+};
+
+// What a front end learns when the station reads velkor.ini.
+struct SettingsLoadResult {
+    // anything but kRead: every setting took its default (all but kMissing are also logged)
+    FileReadStatus file = FileReadStatus::kMissing;
+    std::string flashPath;  // FLASH/FILE as read; the window restarts its file watch on it
+    std::string eepromPath;
+    int flashLoad = kHexLoadNoPath;  // the loaders' results
+    int eepromLoad = kHexLoadNoPath;
+    // DEVICE/FUSE0..2 are present: the fuse bytes were set by the user, not defaulted to 00.
+    bool fuseKeys[3] = {false, false, false};
+    int userPortDelay = 0;     // PROGOPTION/UserPortDly as read, before it became unsigned
+    bool autoProgram = false;  // PROGOPTION/AutoISP
 };
 
 class Station final : private EngineReports {
@@ -51,19 +66,23 @@ class Station final : private EngineReports {
     PortBackend& Backend() { return engine_.Backend(); }
 
     // ---- velkor.ini: read once when a front end starts, written once when it ends ----
-    // The window's start: every setting, the images it names, and the window's boxes.
-    SettingsLoadResult OpenSettings(const std::string& iniPath, MainWindowState& boxes);
-    // The command line's --ini: false, with a log line, when the file or a HEX file it names
-    // cannot be used.
-    bool ApplySettingsFile(const std::string& iniPath, SettingsLoadResult* result);
     // The window's own sections (simulator, language, verify scope): read before the port path
-    // is bound, since they choose it.
+    // is bound, since they choose it. The file is read here once; OpenSettings takes the rest
+    // from the same reading.
     DesktopSettings& OpenDesktopSettings(const std::string& iniPath);
+    // The window's start: every setting and the images it names. The command flags are the
+    // file's; the window shows them in its boxes (all but FUSE, which starts unchecked).
+    SettingsLoadResult OpenSettings(const std::string& iniPath);
+    // The command line's --ini: the same, and its desktop sections into Desktop(); the command
+    // flags as a Program run in the window would use them right after start-up, so WriteFuse is
+    // off: a settings file alone never makes a run write fuses. False, with a line, when the
+    // file does not exist or cannot be read, or a HEX file it names cannot be used.
+    bool ApplySettingsFile(const std::string& iniPath, SettingsLoadResult* result);
     DesktopSettings& Desktop() { return desktop_; }
     const DesktopSettings& Desktop() const { return desktop_; }
-    // Writes every setting with the window's boxes and the window's own sections, in one
-    // replacement of the file; false (logged) when it could not.
-    bool SaveSettings(const std::string& iniPath, const MainWindowState& boxes);
+    // Writes every setting (the command flags as Options() holds them, `autoProgram`) and the
+    // window's own sections, in one replacement of the file. What went wrong is logged.
+    SettingsWrite SaveSettings(const std::string& iniPath, bool autoProgram);
 
     // ---- the selection the next run uses ----
     std::uint32_t Family() const { return settings_.targetFamily; }
@@ -140,8 +159,13 @@ class Station final : private EngineReports {
     void Prepare(const RunRequest& request);
     RunReport Execute(const RunRequest& request);
     void ClampDelay();
-    // The engine as the settings file code expects it: holding the station's settings.
+    // The engine holding the station's settings, for the port search that binding makes.
     void SettingsToEngine();
+    // The file's settings, from the reading OpenDesktopSettings kept or a new one.
+    SettingsRead ReadSettingsOnce(const std::string& iniPath);
+    // Puts a reading into the station: its lines and the images it names, in the order the
+    // log has always had them.
+    SettingsLoadResult TakeSettings(SettingsRead read);
     // Takes back into the station's settings what a run changed in the engine's copy.
     void TakeBackSettings(RunKind kind);
     // Joins a worker whose run has ended and takes back what that run changed in the settings.
@@ -155,6 +179,8 @@ class Station final : private EngineReports {
     int flashLoad_ = kHexLoadNoPath;
     int eepromLoad_ = kHexLoadNoPath;
     DesktopSettings desktop_;
+    std::optional<SettingsRead> opened_;  // read by OpenDesktopSettings for OpenSettings
+    std::string openedPath_;
 
     // Recursive: an observer may log (and so report) from inside a report.
     std::recursive_mutex observerMutex_;

@@ -15,6 +15,7 @@
 #include "files/image_fit.h"
 #include "files/profile_file.h"
 #include "files/safe_file.h"
+#include "station/engine_images.h"
 #include "tests/app/fake_main_window_view.h"
 #include "watch/flash_file_watch.h"
 

@@ -13,6 +13,7 @@
 #include "engine/isp_programmer.h"
 #include "files/hex_writer.h"
 #include "files/image_loader.h"
+#include "station/engine_images.h"
 #include "tests/support/sim_rig.h"
 
 namespace velkor {

@@ -8,6 +8,7 @@
 
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
+#include "station/engine_images.h"
 #include "tests/files/hex_test_support.h"
 #include "tests/support/engine_edit.h"
 

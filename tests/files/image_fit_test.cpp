@@ -5,6 +5,7 @@
 #include "devices/chip_table.h"
 #include "engine/isp_programmer.h"
 #include "files/image_loader.h"
+#include "station/engine_images.h"
 #include "tests/files/hex_test_support.h"
 #include "tests/support/engine_edit.h"
 

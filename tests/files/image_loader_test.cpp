@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "engine/isp_programmer.h"
+#include "station/engine_images.h"
 #include "tests/files/hex_test_support.h"
 #include "tests/support/engine_edit.h"
 

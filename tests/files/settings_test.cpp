@@ -6,22 +6,17 @@
 #include <memory>
 
 #include "devices/chip_table.h"
-#include "engine/isp_programmer.h"
 #include "files/gbk_text.h"
 #include "files/profile_file.h"
 #include "files/utf8_path.h"
 #include "tests/files/settings_test_support.h"
-#include "tests/support/engine_edit.h"
 
 namespace velkor {
-using test::Edit;
 namespace {
 
 using testing::ReadBytes;
 using testing::SettingsScratch;
 using testing::WriteBytes;
-
-constexpr const char* kHexRecord = ":0300300002337A1E\n";  // 02 33 7A at 0x30
 
 class SettingsTest : public ::testing::Test {
   protected:
@@ -30,32 +25,44 @@ class SettingsTest : public ::testing::Test {
     std::string IniText() const { return *GbkToUtf8(ReadBytes(ini)); }
     ProfileDocument IniDocument() const { return ProfileDocument::FromGbk(ReadBytes(ini)); }
 
-    SettingsLoadResult Load() { return LoadSettings(ini, engine, window, flashFile, eepromFile); }
-    bool Save(FileOps& ops = SystemFileOps()) {
-        return SaveSettings(ini, engine, window, flashFile, eepromFile, ops);
+    SettingsRead Load() {
+        SettingsRead read = ReadSettings(ini, values.programmer);
+        values = read.values;
+        lines = read.readLines;
+        lines.insert(lines.end(), read.valueLines.begin(), read.valueLines.end());
+        return read;
     }
+    bool Save(FileOps& ops = SystemFileOps()) {
+        const SettingsWrite write = SaveSettings(ini, values, ops);
+        lines.insert(lines.end(), write.lines.begin(), write.lines.end());
+        return write.Ok();
+    }
+    std::string Log() const {
+        std::string text;
+        for (const LogLine& line : lines) text += Render(line, Language::kZh);
+        return text;
+    }
+    const ProgrammerSettings& Settings() const { return values.programmer; }
 
     SettingsScratch dir;
     const std::string ini = dir / "velkor.ini";
-    IspProgrammer engine;
-    MainWindowState window;
-    HexFile flashFile;
-    HexFile eepromFile;
+    StoredSettings values;
+    std::vector<LogLine> lines;
 };
 
 TEST_F(SettingsTest, NoFileGivesDefaultsAndTheSaveWritesEveryKeyInOrder) {
-    Edit(engine)->calibrationSelect = 2;
-    Edit(engine)->fuseLow = 0x12;
-    const SettingsLoadResult result = Load();
+    values.programmer.calibrationSelect = 2;
+    values.programmer.fuseLow = 0x12;
+    values.programmer.verifyFileOnly = true;
+    const SettingsRead result = Load();
     EXPECT_EQ(result.file, FileReadStatus::kMissing);
-    EXPECT_EQ(engine.Settings().targetFamily, kFamilyAvr);
-    EXPECT_EQ(engine.Settings().chipIndex, 0u);
-    EXPECT_EQ(engine.Settings().fuseLow, 0);  // not the chip's defaults
-    EXPECT_EQ(engine.Settings().calibrationSelect, 0);
-    MainWindowState allOff;
-    allOff = {false, false, false, false, false, false, false, false, false};
-    EXPECT_EQ(window, allOff);
-    EXPECT_EQ(engine.LogText(), "");
+    EXPECT_EQ(Settings().targetFamily, kFamilyAvr);
+    EXPECT_EQ(Settings().chipIndex, 0u);
+    EXPECT_EQ(Settings().fuseLow, 0);  // not the chip's defaults
+    EXPECT_EQ(Settings().calibrationSelect, 0);
+    EXPECT_TRUE(Settings().verifyFileOnly);  // no key holds it: the caller's stays
+    EXPECT_FALSE(values.autoProgram);
+    EXPECT_EQ(Log(), "");
 
     ASSERT_TRUE(Save());
     EXPECT_EQ(IniText(),
@@ -77,23 +84,22 @@ TEST_F(SettingsTest, ValuesAreCutAndNormalisedAsTheyLoad) {
         "LockSel=-4\nSpeedSel=2\nUserPortDly= 40 cycles\n"
         "[PROGCMD]\nInitPort=0\nReadFlash=257\nReadFuse=5\nAutoSelchip=6\nWriteFuse=1\n");
     EXPECT_EQ(Load().file, FileReadStatus::kRead);
-    EXPECT_EQ(engine.Settings().chipIndex, 7u);
-    EXPECT_EQ(engine.Settings().fuseLow, 0x2C);
-    EXPECT_EQ(engine.Settings().fuseHigh, 0x00);  // hexadecimal text is not a number
-    EXPECT_EQ(engine.Settings().fuseExtended, 0xFF);
-    EXPECT_TRUE(window.autoProgram);
-    EXPECT_EQ(engine.Settings().customLockByte, 0xFC);
-    EXPECT_EQ(engine.Settings().calibrationSelect, 0);
-    EXPECT_EQ(engine.Settings().calibrationSaveLocation, 1);
-    EXPECT_EQ(engine.Settings().calibrationAddress, 0xFFFFFFFEu);
-    EXPECT_EQ(engine.Settings().lockSelect, 1);
-    EXPECT_EQ(engine.Settings().speedSelection, 1u);
-    EXPECT_EQ(engine.Settings().userPortDelay, 40u);
-    EXPECT_EQ(engine.Settings().commands.readFlash, 1);
-    EXPECT_EQ(engine.Settings().commands.readFuse, 5);
-    EXPECT_EQ(engine.Settings().commands.autoSelchip, 6);
-    EXPECT_EQ(engine.Settings().commands.writeFuse, 1);
-    EXPECT_FALSE(window.fuse);  // the FUSE box always starts unchecked
+    EXPECT_EQ(Settings().chipIndex, 7u);
+    EXPECT_EQ(Settings().fuseLow, 0x2C);
+    EXPECT_EQ(Settings().fuseHigh, 0x00);  // hexadecimal text is not a number
+    EXPECT_EQ(Settings().fuseExtended, 0xFF);
+    EXPECT_TRUE(values.autoProgram);
+    EXPECT_EQ(Settings().customLockByte, 0xFC);
+    EXPECT_EQ(Settings().calibrationSelect, 0);
+    EXPECT_EQ(Settings().calibrationSaveLocation, 1);
+    EXPECT_EQ(Settings().calibrationAddress, 0xFFFFFFFEu);
+    EXPECT_EQ(Settings().lockSelect, 1);
+    EXPECT_EQ(Settings().speedSelection, 1u);
+    EXPECT_EQ(Settings().userPortDelay, 40u);
+    EXPECT_EQ(Settings().commands.readFlash, 1);
+    EXPECT_EQ(Settings().commands.readFuse, 5);
+    EXPECT_EQ(Settings().commands.autoSelchip, 6);
+    EXPECT_EQ(Settings().commands.writeFuse, 1);  // as stored; the window's box ignores it
 
     ASSERT_TRUE(Save());
     const ProfileDocument saved = IniDocument();
@@ -105,28 +111,6 @@ TEST_F(SettingsTest, ValuesAreCutAndNormalisedAsTheyLoad) {
     EXPECT_EQ(saved.GetInt("PROGCMD", "ReadFlash"), 1);
     EXPECT_EQ(saved.GetInt("PROGCMD", "ReadFuse"), 5);  // no box: written back unchanged
     EXPECT_EQ(saved.GetInt("PROGCMD", "AutoSelchip"), 6);
-    EXPECT_EQ(saved.GetInt("PROGCMD", "WriteFuse"), 0);  // taken from the unchecked box
-}
-
-TEST_F(SettingsTest, CommandFlagsSetTheirBoxesAndTheBoxesGoBack) {
-    WriteIni(
-        "[PROGCMD]\nWriteFlash=1\nWriteEEPROM=9\nLock=1\nErase=0\nCheckId=1\nVerify=0\n"
-        "CopyCal=1\n");
-    Load();
-    EXPECT_EQ(engine.Settings().commands.writeEeprom, 1);
-    MainWindowState expected;
-    expected = {true, false, false, true, true, false, true, true, false};
-    EXPECT_EQ(window, expected);
-
-    window.fuse = true;
-    window.lock = false;
-    ASSERT_TRUE(Save());
-    EXPECT_EQ(engine.Settings().commands.writeFuse, 1);
-    EXPECT_EQ(engine.Settings().commands.lock, 0);
-    const ProfileDocument saved = IniDocument();
-    EXPECT_EQ(saved.GetInt("PROGCMD", "WriteFuse"), 1);
-    EXPECT_EQ(saved.GetInt("PROGCMD", "Lock"), 0);
-    EXPECT_EQ(saved.GetInt("PROGCMD", "WriteEEPROM"), 1);
 }
 
 TEST_F(SettingsTest, FamilyAndChipOutsideTheTablesAreReplacedAndLogged) {
@@ -150,37 +134,28 @@ TEST_F(SettingsTest, FamilyAndChipOutsideTheTablesAreReplacedAndLogged) {
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.device);
-        IspProgrammer fresh;
+        lines.clear();
         WriteIni(std::string("[DEVICE]\n") + c.device + "\n");
-        LoadSettings(ini, fresh, window, flashFile, eepromFile);
-        EXPECT_EQ(fresh.Settings().targetFamily, c.family);
-        EXPECT_EQ(fresh.Settings().chipIndex, c.chip);
-        EXPECT_EQ(fresh.LogText(), c.log);
+        Load();
+        EXPECT_EQ(Settings().targetFamily, c.family);
+        EXPECT_EQ(Settings().chipIndex, c.chip);
+        EXPECT_EQ(Log(), c.log);
     }
 }
 
-TEST_F(SettingsTest, HexFilesLoadAndTheirPathsSurviveEvenWhenMissing) {
-    std::filesystem::create_directory(PathFromUtf8(dir / "固件"));
+TEST_F(SettingsTest, HexPathsSurviveInGbk) {
     const std::string flash = dir / "固件/程序.hex";
-    WriteBytes(flash, kHexRecord);
     const std::string missing = dir / "旧的/eeprom.hex";
     WriteIni("[FLASH]\nFILE=" + flash + "\n[EEPROM]\nFILE=" + missing + "\n");
     // The Chinese path is stored in GBK on disk.
     EXPECT_NE(ReadBytes(ini).find(*Utf8ToGbk("固件/程序.hex")), std::string::npos);
-
-    engine.SetImage(ImageKind::kEeprom, {}, engine.EepromImageLength(), engine.EepromDataRanges());
-    const SettingsLoadResult result = Load();
-    EXPECT_EQ(result.flashPath, flash);
-    EXPECT_EQ(result.flashLoad, 0);
-    EXPECT_EQ(result.eepromLoad, kHexLoadOpenFailed);
-    EXPECT_EQ(engine.FlashImage()[0x30], 0x02);
-    EXPECT_EQ(engine.FlashImageLength(), 0x33u);
-    EXPECT_EQ(engine.EepromImage()[0], 0xFF);
-    EXPECT_EQ(engine.EepromImageLength(), 0u);
-
+    Load();
+    EXPECT_EQ(values.flashPath, flash);
+    EXPECT_EQ(values.eepromPath, missing);
+    values.flashPath = dir / "新的.hex";
     ASSERT_TRUE(Save());
     const ProfileDocument saved = IniDocument();
-    EXPECT_EQ(saved.GetString("FLASH", "FILE", ""), flash);
+    EXPECT_EQ(saved.GetString("FLASH", "FILE", ""), dir / "新的.hex");
     EXPECT_EQ(saved.GetString("EEPROM", "FILE", ""), missing);
 }
 
@@ -192,7 +167,7 @@ TEST_F(SettingsTest, SaveKeepsUnknownKeysSectionsAndComments) {
         "\n"
         "[PLUGINS]\nEnabled=yes\n");
     Load();
-    Edit(engine)->chipIndex = 3;
+    values.programmer.chipIndex = 3;
     ASSERT_TRUE(Save());
     const std::string text = IniText();
     EXPECT_EQ(text.rfind("; VelkorISP settings\r\n[基本信息]\r\n版本=0.18\r\n作者=someone\r\n", 0),
@@ -207,14 +182,13 @@ TEST_F(SettingsTest, FailedSaveKeepsThePreviousFileAndSaysSo) {
     WriteIni("[DEVICE]\nTYPE=0\nID=7\n");
     const std::string before = ReadBytes(ini);
     Load();
-    Edit(engine)->chipIndex = 9;
+    values.programmer.chipIndex = 9;
     testing::FailingOps diskFull(testing::FailingOps::Step::kWrite, 40);
     EXPECT_FALSE(Save(diskFull));
     EXPECT_EQ(ReadBytes(ini), before);
     EXPECT_EQ(dir.Entries(), std::vector<std::string>{"velkor.ini"});
-    EXPECT_NE(engine.LogText().find("设置未能保存, 原有的设置文件保持不变: cannot write"),
-              std::string::npos)
-        << engine.LogText();
+    EXPECT_NE(Log().find("设置未能保存, 原有的设置文件保持不变: cannot write"), std::string::npos)
+        << Log();
 }
 
 TEST_F(SettingsTest, UnreadableFileIsNotOverwritten) {
@@ -222,16 +196,17 @@ TEST_F(SettingsTest, UnreadableFileIsNotOverwritten) {
     EXPECT_EQ(Load().file, FileReadStatus::kNotRegular);
     EXPECT_FALSE(Save());
     EXPECT_TRUE(std::filesystem::is_directory(ini));
-    EXPECT_NE(engine.LogText().find("设置未保存"), std::string::npos) << engine.LogText();
+    EXPECT_NE(Log().find("设置未保存"), std::string::npos) << Log();
 }
 
 TEST_F(SettingsTest, PathThatCannotBeStoredKeepsTheOldValue) {
     WriteIni("[FLASH]\nFILE=/old/a.hex\n");
-    flashFile.Open(dir / "line\nbreak.hex");
+    values.programmer.commands.verify = 1;
+    values.flashPath = dir / "line\nbreak.hex";
     EXPECT_FALSE(Save());
     EXPECT_EQ(IniDocument().GetString("FLASH", "FILE", ""), "/old/a.hex");
     EXPECT_EQ(IniDocument().GetInt("PROGCMD", "Verify"), 1);  // everything else was saved
-    EXPECT_NE(engine.LogText().find("未能存入设置文件"), std::string::npos);
+    EXPECT_NE(Log().find("未能存入设置文件"), std::string::npos);
 }
 
 TEST(SettingsLocation, BesideTheExecutable) {
@@ -267,33 +242,6 @@ TEST(SettingsLocation, UserConfigurationFolderForAnInstalledProgram) {
     EXPECT_EQ(SettingsPathFor(dir / "velkorisp", config.c_str(), home.c_str()), dir / "velkor.ini");
 }
 #endif
-
-TEST(ApplySettingsFile, LoadsLikeAStartAndNeverEnablesFuseWriting) {
-    SettingsScratch dir;
-    const std::string hex = dir / "a.hex";
-    WriteBytes(hex, kHexRecord);
-    WriteBytes(dir / "good.ini", "[FLASH]\r\nFILE=" + hex +
-                                     "\r\n[DEVICE]\r\nID=7\r\nFUSE0=225\r\n"
-                                     "[PROGCMD]\r\nWriteFlash=1\r\nWriteFuse=1\r\nReadFuse=1\r\n");
-    IspProgrammer engine;
-    EXPECT_TRUE(ApplySettingsFile(engine, dir / "good.ini"));
-    EXPECT_EQ(engine.Settings().chipIndex, 7u);
-    EXPECT_EQ(engine.Settings().fuseLow, 0xE1);
-    EXPECT_EQ(engine.FlashImage()[0x30], 0x02);
-    EXPECT_EQ(engine.Settings().commands.writeFlash, 1);
-    EXPECT_EQ(engine.Settings().commands.writeFuse, 0);
-    EXPECT_EQ(engine.Settings().commands.readFuse, 1);
-    EXPECT_EQ(engine.Settings().commands.verify, 0);
-
-    WriteBytes(dir / "damaged.hex", ":0300300002337A1E\n:zz\n");
-    WriteBytes(dir / "bad.ini", "[EEPROM]\r\nFILE=" + dir / "damaged.hex" + "\r\n");
-    IspProgrammer other;
-    EXPECT_FALSE(ApplySettingsFile(other, dir / "bad.ini"));
-
-    IspProgrammer none;
-    EXPECT_FALSE(ApplySettingsFile(none, dir / "none.ini"));
-    EXPECT_EQ(none.LogText(), "设置文件 " + dir / "none.ini" + " 不存在.\r\n");
-}
 
 }  // namespace
 }  // namespace velkor

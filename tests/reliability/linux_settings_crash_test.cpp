@@ -17,13 +17,9 @@
 #include <string>
 #include <thread>
 
-#include "engine/isp_programmer.h"
-#include "files/image_loader.h"
 #include "files/settings.h"
-#include "tests/support/engine_edit.h"
 
 namespace velkor {
-using test::Edit;
 namespace {
 
 std::string Slurp(const std::filesystem::path& path) {
@@ -34,12 +30,9 @@ std::string Slurp(const std::filesystem::path& path) {
 }
 
 std::string SaveWithChip(const std::string& path, std::uint32_t chip) {
-    IspProgrammer engine;
-    MainWindowState window;
-    HexFile flash;
-    HexFile eeprom;
-    Edit(engine)->chipIndex = chip;
-    EXPECT_TRUE(SaveSettings(path, engine, window, flash, eeprom)) << engine.LogText();
+    StoredSettings values;
+    values.programmer.chipIndex = chip;
+    EXPECT_TRUE(SaveSettings(path, values).Ok());
     return Slurp(path);
 }
 

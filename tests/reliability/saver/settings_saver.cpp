@@ -4,10 +4,7 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/isp_programmer.h"
-#include "files/image_loader.h"
 #include "files/settings.h"
-#include "tests/support/engine_edit.h"
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -15,14 +12,14 @@ int main(int argc, char** argv) {
         return 2;
     }
     const std::string path = argv[1];
-    velkor::IspProgrammer engine;
-    velkor::MainWindowState window;
-    velkor::HexFile flash;
-    velkor::HexFile eeprom;
+    velkor::StoredSettings values;
     for (unsigned n = 0;; ++n) {
-        velkor::test::Edit(engine)->chipIndex = n % 2;
-        if (!velkor::SaveSettings(path, engine, window, flash, eeprom)) {
-            std::fprintf(stderr, "%s", engine.LogText().c_str());
+        values.programmer.chipIndex = n % 2;
+        const velkor::SettingsWrite write = velkor::SaveSettings(path, values);
+        if (!write.Ok()) {
+            for (const velkor::LogLine& line : write.lines) {
+                std::fprintf(stderr, "%s", velkor::Render(line, velkor::Language::kEn).c_str());
+            }
             return 1;
         }
         if (n == 0) {
