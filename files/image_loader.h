@@ -4,6 +4,8 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -53,6 +55,12 @@ struct LoadedImage {
     std::uint32_t length = 0;    // the image's loaded length after this load
     HexDataExtent extent;        // where the file's data went
     std::vector<LogLine> lines;  // what went wrong, for the log
+    // An ELF file read as the flash file: its .eeprom section as an EEPROM load (null: none),
+    // its .fuse bytes (low, high, extended; empty: none) and its .lock byte, which the station
+    // takes along with the flash image.
+    std::shared_ptr<const LoadedImage> elfEeprom;
+    std::vector<std::uint8_t> elfFuses;
+    std::optional<std::uint8_t> elfLock;
 
     bool HasData() const { return !bytes.empty(); }
 };
@@ -61,8 +69,10 @@ struct LoadedImage {
 // kMaxHexFileBytes; only if that succeeded and the file holds at least one data byte does the
 // value carry an image: 0xFF filled and the data stored, its loaded length `loadedLength` or
 // raised to the data's end. A file that cannot be read, is no file of data (a directory, a
-// device, an ELF or text file, an empty file), or holds a faulty line gives a line saying so;
+// device, a text file, an empty file), or holds a faulty line gives a line saying so;
 // the bytes stored before a faulty line stay in the image. `flash` chooses the image's size.
+// An ELF file (avr-gcc's output, told by its first bytes) gives its flash sections, or its
+// .eeprom section for the EEPROM; one for another processor, or damaged, gives a line.
 LoadedImage ReadImageFile(const std::string& path, bool flash, std::uint32_t loadedLength);
 // The same over bytes already read from `path` (with ReadWholeFile): a caller that also judges
 // the file (is it whole?) loads exactly the bytes it judged, though the file may be rewritten

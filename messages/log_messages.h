@@ -155,6 +155,13 @@ enum class Msg : std::uint16_t {
     kReadPowerLost,
     kReadTargetLost,
 
+    // ELF files (avr-gcc's output) as the flash or EEPROM file
+    kElfOtherMachine,
+    kElfDamaged,
+    kElfNoData,
+    kElfConfigBytes,
+    kElfNotSupported,
+
     kCount
 };
 
@@ -362,6 +369,19 @@ inline constexpr MsgText kMessages[] = {
      "The target lost its supply during the read; the data read is discarded.\r\n"},
     {Msg::kReadTargetLost, "读取结束时芯片不再应答, 读出的数据作废.\r\n",
      "The chip no longer answered at the end of the read; the data read is discarded.\r\n"},
+    {Msg::kElfOtherMachine,
+     "%s 是另一种处理器的ELF文件 (机器号 %u), 不是AVR程序, 映像保持不变.\r\n",
+     "%s is an ELF file for another processor (machine %u), not an AVR program; the image is "
+     "unchanged.\r\n"},
+    {Msg::kElfDamaged, "ELF文件 %s 已损坏 (%s), 映像保持不变.\r\n",
+     "The ELF file %s is damaged (%s); the image is unchanged.\r\n"},
+    {Msg::kElfNoData, "ELF文件 %s 中没有%s数据, 映像保持不变.\r\n",
+     "The ELF file %s holds no %s data; the image is unchanged.\r\n"},
+    {Msg::kElfConfigBytes, "ELF文件 %s 给出的字节:%s, 只在选中FUSE或LOCK步骤时写入.\r\n",
+     "The ELF file %s gives these bytes:%s; they are written only with the FUSE or LOCK "
+     "step.\r\n"},
+    {Msg::kElfNotSupported, "%s: 本版本不能读取ELF文件, 请用 avr-objcopy -O ihex 转换.\r\n",
+     "%s: this build reads no ELF files; convert it with avr-objcopy -O ihex.\r\n"},
 };
 
 constexpr bool MessagesInOrder() {
