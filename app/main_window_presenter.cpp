@@ -612,11 +612,13 @@ void MainWindowPresenter::OpenFlash() {
     std::optional<std::string> path;
     {
         ModalScope modal(*this);
-        path = view_.ChooseFile({std::string(kFlashFilterTitle), "*.hex", "hex"});
+        // avr-gcc's ELF output is offered beside HEX files: the station reads both.
+        path = view_.ChooseFile({std::string(kFlashFilterTitle), "*.hex;*.elf", "hex"});
     }
     if (path) {
         station_.LoadFlash(*path);
         if (watch_ != nullptr) watch_->Watch(FlashFile().Path());
+        ShowFuseBoxes();  // an ELF file's .fuse section sets the panel's bytes
     }
     ShowLog();
 }
