@@ -1,6 +1,4 @@
-// Files the velkorisp-dude tests program: the examples' HEX files and an ELF file built from
-// tests/dude/app.c with avr-gcc, with avr-objcopy's HEX files of it as the witness of what
-// each section holds.
+// velkorisp-dude run in process, as a shell would start it.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -14,27 +12,9 @@
 #include <vector>
 
 #include "dude/dude_app.h"
+#include "tests/dude/elf_fixture.h"
 
 namespace velkor::dude {
-
-inline std::filesystem::path FreshDir(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() /
-                     ("velkor-dude-" + name + "-" + std::to_string(getpid()));
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir);
-    return dir;
-}
-
-// app.elf, app.hex (flash) and app.eep (EEPROM from 0) in `dir`.
-inline void BuildElfFixture(const std::filesystem::path& dir) {
-    const std::string elf = (dir / "app.elf").string();
-    const std::string command =
-        "avr-gcc -mmcu=atmega8 -Os -o " + elf + " " + VELKOR_SOURCE_DIR + "/tests/dude/app.c" +
-        " && avr-objcopy -O ihex -R .eeprom -R .fuse " + elf + " " + (dir / "app.hex").string() +
-        " && avr-objcopy -O ihex -j .eeprom --change-section-lma .eeprom=0 " + elf + " " +
-        (dir / "app.eep").string();
-    ASSERT_EQ(std::system(command.c_str()), 0) << "avr-gcc and avr-objcopy (gcc-avr, avr-libc)";
-}
 
 struct DudeRun {
     int status;
