@@ -123,9 +123,12 @@ bool DudeSession::BindPort() {
     path.bench.cable = programmer != nullptr ? programmer->simCable : "stk200";
     std::string problem;
     if (!station_.BindPort(path, &problem)) return Fail(problem);
-    if (o_.verbose > 0 && !station_.Port()->ChoiceNote().empty()) {
-        Note(station_.Port()->ChoiceNote());
+    // A port named on the command line that is not there must not pass for a programmed chip.
+    if (!port.empty() && port != "sim" && station_.Port()->Kind() == PortPathKind::kSim) {
+        return Fail("no parallel port for -P " + port + " (-P sim programs the simulated chip)");
     }
+    // Said always: without a port the simulated chip is programmed, not a real one.
+    if (!station_.Port()->ChoiceNote().empty()) Note(station_.Port()->ChoiceNote());
     return true;
 }
 

@@ -66,6 +66,8 @@ TEST(DudeEndToEnd, RefusesWithOneClearLine) {
         {"-p m8 -P sim -U flash:w:big.bin:r", 1, "1 bytes beyond the 8192-byte flash"},
         {"-p m8 -P sim -U efuse:w:0xFF:m", 1, "efuse: mega8 has no such fuse byte"},
         {"-p m8 -c usbasp -U flash:w:app.hex", 1, "use one of: stk200, pony-stk200"},
+        // A port named but missing is no reason to program the simulated chip instead.
+        {"-p m8 -P lpt1 -U flash:w:app.hex", 1, "no parallel port for -P lpt1"},
         {"-p m8 -P sim -n -U flash:w:app.hex -U flash:v:app.hex", 1, "verification error"},
         {"-p m8 -P sim -U flash:r:x.elf:e", 1, "ELF files are read, not written"},
     };
