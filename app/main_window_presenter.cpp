@@ -9,6 +9,7 @@
 #include "devices/fuse_panel.h"
 #include "devices/fuse_safety.h"
 #include "files/hex_writer.h"
+#include "files/profile_file.h"
 #include "files/safe_file.h"
 #include "watch/auto_program.h"
 #include "watch/flash_file_watch.h"
@@ -104,7 +105,7 @@ void MainWindowPresenter::Initialise() {
     BindPortPath();
 
     const SettingsLoadResult read = station_.OpenSettings(settingsPath_);
-    if (watch_ != nullptr && !FlashFile().Path().empty()) watch_->Watch(FlashFile().Path());
+    if (watch_ != nullptr && FlashFile().Watchable()) watch_->Watch(FlashFile().Path());
     ShowBoxes(BoxesFromCommands(station_.Options().commands, read.autoProgram));
 
     ApplyFamily();
@@ -617,10 +618,22 @@ void MainWindowPresenter::OpenFlash() {
     }
     if (path) {
         station_.LoadFlash(*path);
-        if (watch_ != nullptr) watch_->Watch(FlashFile().Path());
+        NoteUnkeptPath(*path);
+        if (watch_ != nullptr) {
+            if (FlashFile().Watchable()) {
+                watch_->Watch(FlashFile().Path());
+            } else {
+                watch_->Unwatch();
+            }
+        }
         ShowFuseBoxes();  // an ELF file's .fuse section sets the panel's bytes
     }
     ShowLog();
+}
+
+void MainWindowPresenter::NoteUnkeptPath(const std::string& path) {
+    // Told now, not only when the window closes: the user may rename the folder first.
+    if (!ProfileDocument::CanStore(path)) station_.Log({Msg::kSettingsPathNotKept, {path}});
 }
 
 void MainWindowPresenter::OpenEeprom() {
@@ -630,7 +643,10 @@ void MainWindowPresenter::OpenEeprom() {
         ModalScope modal(*this);
         path = view_.ChooseFile({std::string(kEepromFilterTitle), "*.hex;*.eep", "hex"});
     }
-    if (path) station_.LoadEeprom(*path);
+    if (path) {
+        station_.LoadEeprom(*path);
+        NoteUnkeptPath(*path);
+    }
     ShowLog();
 }
 
@@ -728,7 +744,14 @@ void MainWindowPresenter::Finish(PendingEnd how) {
         // Saving takes the command flags from the boxes.
         const MainWindowState boxes = ReadBoxes();
         CollectCommandFlags(boxes, station_.Options().commands);
-        station_.SaveSettings(settingsPath_, boxes.autoProgram);
+        const SettingsWrite saved = station_.SaveSettings(settingsPath_, boxes.autoProgram);
+        if (!saved.Ok()) {
+            // The log box goes with the window: what was not kept must be seen before that.
+            const Language language = station_.GetLanguage();
+            std::string text = Render(Msg::kSettingsNotKeptNotice, language);
+            for (const LogLine& line : saved.lines) text += Render(line, language);
+            view_.ShowNotice(text, "VelkorISP");
+        }
     }
     ended_ = true;
     view_.EndDialog(how == PendingEnd::kExit);

@@ -114,6 +114,8 @@ class MainWindowPresenter {
     void ToggleFuseBox(int id);
     void WizardChoice(int id, int index);
 
+    // Logs that velkor.ini cannot keep `path` (characters GBK lacks).
+    void NoteUnkeptPath(const std::string& path);
     MainWindowState ReadBoxes() const;
     void ShowBoxes(const MainWindowState& boxes);
 

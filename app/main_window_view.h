@@ -66,6 +66,8 @@ class MainWindowView {
     virtual std::optional<std::string> ChooseSaveFile(const SaveChoice& choice) = 0;
     // Modal question with Yes and No; true for Yes.
     virtual bool Confirm(const std::string& text, const std::string& caption) = 0;
+    // Modal notice with OK, for what the user must not miss (lines end in "\r\n").
+    virtual void ShowNotice(const std::string& text, const std::string& caption) = 0;
     virtual void ShowAbout(const std::string& text) = 0;
     // The option dialog of a menu command (Osc Cal. Bytes, Lock Byte, Setup Speed), modal.
     virtual void ShowOptionDialog(int menuId) = 0;

@@ -39,6 +39,7 @@ class LogOnlyView : public MainWindowView {
     std::optional<std::string> ChooseFile(const FileChoice&) override { return {}; }
     std::optional<std::string> ChooseSaveFile(const SaveChoice&) override { return {}; }
     bool Confirm(const std::string&, const std::string&) override { return false; }
+    void ShowNotice(const std::string&, const std::string&) override {}
     void ShowAbout(const std::string&) override {}
     void ShowOptionDialog(int) override {}
     void EndDialog(bool) override {}

@@ -16,6 +16,7 @@ bool HexFile::Open(const std::string& path) {
     if (path.empty()) return false;
     path_ = path;
     loaded_ = false;
+    notAFile_ = false;
     return true;
 }
 
@@ -38,6 +39,7 @@ LoadedImage ReadImageFile(const std::string& path, bool flash, std::uint32_t loa
             break;
         case FileReadStatus::kNotRegular:
             image.lines.push_back({Msg::kHexNotRegular, {std::string(path)}});
+            image.notAFile = true;
             break;
         case FileReadStatus::kTooLarge:
             image.lines.push_back(

@@ -28,16 +28,22 @@ class HexFile {
     bool Open(const std::string& path);
     // The load of the remembered path put data into the image, which lies at `extent`.
     void Loaded(HexDataExtent extent);
+    // The remembered path names something that is no file (a folder, a device).
+    void NotAFile() { notAFile_ = true; }
 
     // The last load read the file (its image holds the file's data).
     bool IsOpen() const { return loaded_; }
     const std::string& Path() const { return path_; }
     // Where the data of the last successful load went; empty before one.
     const HexDataExtent& Extent() const { return extent_; }
+    // A path a file watch can follow: a file, or nothing yet (a build may still make it); not
+    // a folder, whose every change would be taken for a new file.
+    bool Watchable() const { return !path_.empty() && !notAFile_; }
 
   private:
     std::string path_;
     bool loaded_ = false;
+    bool notAFile_ = false;
     HexDataExtent extent_;
 };
 
@@ -55,6 +61,7 @@ struct LoadedImage {
     std::uint32_t length = 0;    // the image's loaded length after this load
     HexDataExtent extent;        // where the file's data went
     std::vector<LogLine> lines;  // what went wrong, for the log
+    bool notAFile = false;       // the path names a folder or a device
     // An ELF file read as the flash file: its .eeprom section as an EEPROM load (null: none),
     // its .fuse bytes (low, high, extended; empty: none) and its .lock byte, which the station
     // takes along with the flash image.

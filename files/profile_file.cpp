@@ -151,16 +151,22 @@ std::optional<std::string> ProfileDocument::Find(std::string_view section,
     return std::string(ParseKey(lines_[at].text)->value);
 }
 
-std::string ProfileDocument::GetString(std::string_view section, std::string_view key,
-                                       std::string_view fallback) const {
+std::string ProfileDocument::GetWholeString(std::string_view section, std::string_view key,
+                                            std::string_view fallback) const {
     const std::optional<std::string> found = Find(section, key);
     std::string_view value = found ? std::string_view(*found) : fallback;
     if (value.size() >= 2 && (value.front() == '"' || value.front() == '\'') &&
         value.back() == value.front()) {
         value = value.substr(1, value.size() - 2);
     }
+    return std::string(value);
+}
+
+std::string ProfileDocument::GetString(std::string_view section, std::string_view key,
+                                       std::string_view fallback) const {
+    const std::string value = GetWholeString(section, key, fallback);
     const std::optional<std::string> gbk = Utf8ToGbk(value);
-    if (!gbk || gbk->size() < kProfileValueBufferSize) return std::string(value);
+    if (!gbk || gbk->size() < kProfileValueBufferSize) return value;
     const std::size_t fits = GbkPrefixLength(*gbk, kProfileValueBufferSize - 1);
     return GbkToUtf8(std::string_view(*gbk).substr(0, fits)).value_or(std::string());
 }
@@ -172,7 +178,7 @@ int ProfileDocument::GetInt(std::string_view section, std::string_view key) cons
 bool ProfileDocument::SetString(std::string_view section, std::string_view key,
                                 std::string_view value) {
     for (std::string_view text : {section, key, value}) {
-        if (text.find_first_of("\r\n") != npos || !Utf8ToGbk(text)) return false;
+        if (!CanStore(text)) return false;
     }
     std::string line = std::string(key) + "=" + std::string(value);
     std::size_t header = FindSection(section);
@@ -196,6 +202,10 @@ bool ProfileDocument::SetString(std::string_view section, std::string_view key,
     }
     lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(insertAt), {std::move(line), true});
     return true;
+}
+
+bool ProfileDocument::CanStore(std::string_view text) {
+    return text.find_first_of("\r\n") == npos && Utf8ToGbk(text).has_value();
 }
 
 bool ProfileDocument::SetInt(std::string_view section, std::string_view key, int value) {

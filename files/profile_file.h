@@ -42,6 +42,9 @@ class ProfileDocument {
     // The value as the profile functions return it, or `fallback` when the key is missing.
     std::string GetString(std::string_view section, std::string_view key,
                           std::string_view fallback) const;
+    // The same without the buffer's cut, for values that are of no use cut short (paths).
+    std::string GetWholeString(std::string_view section, std::string_view key,
+                               std::string_view fallback) const;
     // The value read as a number; 0 when missing or not a number.
     int GetInt(std::string_view section, std::string_view key) const;
 
@@ -49,6 +52,8 @@ class ProfileDocument {
     // faithfully (a line break, which would split the line into new keys, or a character GBK
     // lacks) is refused: the document stays unchanged and the result is false.
     bool SetString(std::string_view section, std::string_view key, std::string_view value);
+    // Whether SetString can store this text.
+    static bool CanStore(std::string_view text);
     bool SetInt(std::string_view section, std::string_view key, int value);
 
   private:

@@ -65,6 +65,25 @@ void CheckDevice(std::vector<LogLine>& lines, ProgrammerSettings& settings, int 
     }
 }
 
+// Every key the reader takes a setting from.
+int CountKnownKeys(const ProfileDocument& file) {
+    static const char* const kKeys[][2] = {
+        {kFlash, "FILE"},          {kEeprom, "FILE"},         {kDevice, "TYPE"},
+        {kDevice, "ID"},           {kDevice, "FUSE0"},        {kDevice, "FUSE1"},
+        {kDevice, "FUSE2"},        {kPort, "Base"},           {kOption, "AutoISP"},
+        {kOption, "LockByte"},     {kOption, "CalSel"},       {kOption, "CalsaveSel"},
+        {kOption, "CalsaveAddr"},  {kOption, "LockSel"},      {kOption, "UserPortDly"},
+        {kOption, "SpeedSel"},     {kCommand, "InitPort"},    {kCommand, "WriteFlash"},
+        {kCommand, "WriteEEPROM"}, {kCommand, "ReadFlash"},   {kCommand, "ReadFuse"},
+        {kCommand, "WriteFuse"},   {kCommand, "Lock"},        {kCommand, "Erase"},
+        {kCommand, "CheckId"},     {kCommand, "AutoSelchip"}, {kCommand, "Verify"},
+        {kCommand, "CopyCal"},
+    };
+    int found = 0;
+    for (const auto& key : kKeys) found += file.Find(key[0], key[1]).has_value() ? 1 : 0;
+    return found;
+}
+
 }  // namespace
 
 std::string SettingsPathForExecutable(const std::string& executablePath) {
@@ -172,8 +191,10 @@ SettingsRead ReadSettings(const std::string& iniPath, const ProgrammerSettings& 
     }
     const ProfileDocument& file = result.document;
     StoredSettings& values = result.values;
-    values.flashPath = file.GetString(kFlash, "FILE", "");
-    values.eepromPath = file.GetString(kEeprom, "FILE", "");
+    // Paths are kept whole: one cut at the profile buffer's length names another file.
+    values.flashPath = file.GetWholeString(kFlash, "FILE", "");
+    values.eepromPath = file.GetWholeString(kEeprom, "FILE", "");
+    result.knownKeys = CountKnownKeys(file);
 
     ProgrammerSettings& settings = values.programmer;
     settings = base;

@@ -57,6 +57,9 @@ struct SettingsRead {
     // DEVICE/FUSE0..2 are present: the fuse bytes were set by the user, not defaulted to 00.
     bool fuseKeys[3] = {false, false, false};
     int userPortDelay = 0;  // PROGOPTION/UserPortDly as read, before it became unsigned
+    // How many of the keys the reader takes a setting from the file has: none means it holds
+    // nothing of this program's (empty, damaged, or some other program's file).
+    int knownKeys = 0;
     // Lines for the log, in the order they have always come: the file could not be read
     // (before the images it names are loaded), then the values that were replaced (after).
     std::vector<LogLine> readLines;

@@ -154,6 +154,10 @@ enum class Msg : std::uint16_t {
     // a read that lost its target
     kReadPowerLost,
     kReadTargetLost,
+    // settings that were not used or not kept
+    kSettingsNoKnownKey,
+    kSettingsPathNotKept,
+    kSettingsNotKeptNotice,
 
     // ELF files (avr-gcc's output) as the flash or EEPROM file
     kElfOtherMachine,
@@ -369,6 +373,14 @@ inline constexpr MsgText kMessages[] = {
      "The target lost its supply during the read; the data read is discarded.\r\n"},
     {Msg::kReadTargetLost, "读取结束时芯片不再应答, 读出的数据作废.\r\n",
      "The chip no longer answered at the end of the read; the data read is discarded.\r\n"},
+    // The settings file's path.
+    {Msg::kSettingsNoKnownKey, "设置文件 %s 中没有本程序认识的设置, 未使用.\r\n",
+     "The settings file %s holds no setting this program knows; it was not used.\r\n"},
+    // The file's path.
+    {Msg::kSettingsPathNotKept, "%s 含有设置文件 (GBK) 无法保存的字符, 下次启动时不会重新打开.\r\n",
+     "%s has characters the settings file (GBK) cannot hold; the next start will not reopen "
+     "it.\r\n"},
+    {Msg::kSettingsNotKeptNotice, "以下设置未能保存:\r\n", "These settings could not be kept:\r\n"},
     {Msg::kElfOtherMachine,
      "%s 是另一种处理器的ELF文件 (机器号 %u), 不是AVR程序, 映像保持不变.\r\n",
      "%s is an ELF file for another processor (machine %u), not an AVR program; the image is "

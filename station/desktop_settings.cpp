@@ -3,6 +3,11 @@
 #include "files/profile_file.h"
 
 namespace velkor {
+namespace {
+
+const char* const kFamilyChipKeys[2] = {"AvrChip", "At89Chip"};
+
+}  // namespace
 
 DesktopSettings DesktopSettingsFrom(const ProfileDocument& file) {
     DesktopSettings settings;
@@ -12,6 +17,11 @@ DesktopSettings DesktopSettingsFrom(const ProfileDocument& file) {
     settings.logLanguage =
         ParseLanguage(file.GetString(kExtraSection, "Language", "")).value_or(Language::kZh);
     settings.extra = ReadExtraSettings(file);
+    for (std::uint32_t family : {kFamilyAvr, kFamily89S5x}) {
+        const std::optional<std::string> row = file.Find(kExtraSection, kFamilyChipKeys[family]);
+        const int value = row ? ProfileAtoi(*row) : -1;
+        if (value >= 0) settings.familyChip[family] = static_cast<std::uint32_t>(value);
+    }
     return settings;
 }
 
@@ -24,6 +34,11 @@ void WriteDesktopSettings(ProfileDocument& file, const DesktopSettings& settings
             file.SetString(kExtraSection, "Language", LanguageCode(settings.logLanguage));
         }
         WriteExtraSettings(file, settings.extra);
+        for (std::uint32_t family : {kFamilyAvr, kFamily89S5x}) {
+            if (!settings.familyChip[family]) continue;
+            file.SetInt(kExtraSection, kFamilyChipKeys[family],
+                        static_cast<int>(*settings.familyChip[family]));
+        }
     }
 }
 

@@ -4,6 +4,8 @@
 // and the keys of the other sections are never touched.
 #pragma once
 
+#include <cstdint>
+#include <optional>
 #include <string>
 
 #include "files/extra_settings.h"
@@ -21,6 +23,10 @@ struct DesktopSettings {
     // EXTRA/Language: "zh" or "en"; missing or anything else is Chinese, as the log always was.
     Language logLanguage = Language::kZh;
     ExtraSettings extra;  // EXTRA/VerifyScope
+    // EXTRA/AvrChip and EXTRA/At89Chip: the row selected last in each family's list, so that
+    // switching the family and back, or a restart, finds each family's chip again. DEVICE/ID
+    // keeps its meaning (the row of DEVICE/TYPE's family). Missing: nothing kept.
+    std::optional<std::uint32_t> familyChip[2];
 };
 
 // The sections of velkor.ini as read (an empty document for a file that could not be read).

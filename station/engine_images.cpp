@@ -29,6 +29,7 @@ std::uint32_t LoadedLength(const IspProgrammer& engine, bool flash) {
 int PutImage(IspProgrammer& engine, HexFile& file, const std::string& path, bool flash,
              LoadedImage image) {
     file.Open(path);
+    if (image.notAFile) file.NotAFile();
     if (image.HasData()) {
         engine.SetImage(flash ? ImageKind::kFlash : ImageKind::kEeprom, image.bytes, image.length,
                         StoredRanges(image.extent.stored));

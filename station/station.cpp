@@ -127,11 +127,26 @@ SettingsLoadResult Station::TakeSettings(SettingsRead read) {
 SettingsLoadResult Station::OpenSettings(const std::string& iniPath) {
     SettingsLoadResult result = TakeSettings(ReadSettingsOnce(iniPath));
     ClampDelay();
+    // The file's ID is the selection of its family; the other family's is kept beside it.
+    for (std::uint32_t family : {kFamilyAvr, kFamily89S5x}) {
+        const std::optional<std::uint32_t> kept = desktop_.familyChip[family];
+        familyChip_[family] = kept && *kept < ChipList(family).size() ? *kept : 0;
+    }
+    if (settings_.targetFamily <= kFamily89S5x) {
+        familyChip_[settings_.targetFamily] = settings_.chipIndex;
+    }
     return result;
 }
 
 bool Station::ApplySettingsFile(const std::string& iniPath, SettingsLoadResult* result) {
     SettingsRead read = ReadSettingsOnce(iniPath);
+    if (read.file == FileReadStatus::kRead && read.knownKeys == 0) {
+        // Empty, damaged or another program's: running on the defaults it would give is a
+        // run nobody asked for.
+        engine_.Log({Msg::kSettingsNoKnownKey, {std::string(iniPath)}});
+        if (result != nullptr) *result = {};
+        return false;
+    }
     desktop_ = DesktopSettingsFrom(read.document);
     const SettingsLoadResult taken = TakeSettings(std::move(read));
     // The window's FUSE box always starts unchecked.
@@ -156,6 +171,11 @@ DesktopSettings& Station::OpenDesktopSettings(const std::string& iniPath) {
 }
 
 SettingsWrite Station::SaveSettings(const std::string& iniPath, bool autoProgram) {
+    if (settings_.targetFamily <= kFamily89S5x) {
+        familyChip_[settings_.targetFamily] = settings_.chipIndex;
+    }
+    desktop_.familyChip[kFamilyAvr] = familyChip_[kFamilyAvr];
+    desktop_.familyChip[kFamily89S5x] = familyChip_[kFamily89S5x];
     StoredSettings values;
     values.programmer = settings_;
     values.flashPath = flashFile_.Path();
@@ -180,6 +200,14 @@ void Station::ClampDelay() {
 }
 
 // ---- selection ----
+
+void Station::SetFamily(std::uint32_t family) {
+    const std::uint32_t now = settings_.targetFamily;
+    if (family == now) return;
+    if (now <= kFamily89S5x) familyChip_[now] = settings_.chipIndex;
+    settings_.targetFamily = family;
+    if (family <= kFamily89S5x) settings_.chipIndex = familyChip_[family];
+}
 
 void Station::SelectChip(std::uint32_t index, bool loadFuseDefaults) {
     settings_.chipIndex = index;

@@ -87,8 +87,9 @@ class Station final : private EngineReports {
     // ---- the selection the next run uses ----
     std::uint32_t Family() const { return settings_.targetFamily; }
     std::uint32_t ChipIndex() const { return settings_.chipIndex; }
-    // Switches the family; the chip index stays as it is.
-    void SetFamily(std::uint32_t family) { settings_.targetFamily = family; }
+    // Switches the family and to the chip last selected in it, so that each family keeps its
+    // own selection (a row of one list means another chip, or none, in the other).
+    void SetFamily(std::uint32_t family);
     // Selects a row of the family's table. `loadFuseDefaults`: the row's factory fuse bytes
     // replace the panel's (AVR only).
     void SelectChip(std::uint32_t index, bool loadFuseDefaults);
@@ -189,6 +190,8 @@ class Station final : private EngineReports {
     DesktopSettings desktop_;
     std::optional<SettingsRead> opened_;  // read by OpenDesktopSettings for OpenSettings
     std::string openedPath_;
+    // The chip row selected last in each family (AVR, 89S5x).
+    std::uint32_t familyChip_[2] = {0, 0};
 
     // Recursive: an observer may log (and so report) from inside a report.
     std::recursive_mutex observerMutex_;

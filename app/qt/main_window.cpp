@@ -380,6 +380,12 @@ bool MainWindow::Confirm(const std::string& text, const std::string& caption) {
                                  QMessageBox::No) == QMessageBox::Yes;
 }
 
+void MainWindow::ShowNotice(const std::string& text, const std::string& caption) {
+    QString shown = FromUtf8(text);
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    QMessageBox::warning(this, FromUtf8(caption), shown.trimmed());
+}
+
 void MainWindow::ShowAbout(const std::string& text) {
     QMessageBox box(QMessageBox::NoIcon,
                     QString::fromUtf8(MainTemplate().aboutEntry).remove(QStringLiteral("(&A)...")),

@@ -411,6 +411,11 @@ bool MainWindow::Confirm(const std::string& text, const std::string& caption) {
                        MB_YESNO | MB_ICONWARNING | MB_DEFBUTTON2) == IDYES;
 }
 
+void MainWindow::ShowNotice(const std::string& text, const std::string& caption) {
+    MessageBoxW(hwnd_, WideFromUtf8(text).c_str(), WideFromUtf8(caption).c_str(),
+                MB_OK | MB_ICONWARNING);
+}
+
 void MainWindow::ShowAbout(const std::string& text) {
     MessageBoxW(hwnd_, WideFromUtf8(text).c_str(), L"About VelkorISP", MB_OK | MB_ICONINFORMATION);
 }

@@ -58,6 +58,7 @@ class MainWindow : public MainWindowView, public RunObserver, public WatchNotify
     std::optional<std::string> ChooseFile(const FileChoice& choice) override;
     std::optional<std::string> ChooseSaveFile(const SaveChoice& choice) override;
     bool Confirm(const std::string& text, const std::string& caption) override;
+    void ShowNotice(const std::string& text, const std::string& caption) override;
     void ShowAbout(const std::string& text) override;
     void ShowOptionDialog(int menuId) override;
     void EndDialog(bool accepted) override;

@@ -64,6 +64,10 @@ class FakeMainWindowView : public MainWindowView {
         questions.push_back(text);
         return confirmAnswer;
     }
+    void ShowNotice(const std::string& text, const std::string&) override {
+        Modal();
+        notices.push_back(text);
+    }
     void ShowAbout(const std::string&) override {
         Modal();
         ++abouts;
@@ -97,6 +101,7 @@ class FakeMainWindowView : public MainWindowView {
     std::optional<SaveChoice> lastSave;
     bool confirmAnswer = false;
     std::vector<std::string> questions;
+    std::vector<std::string> notices;
     int abouts = 0;
     std::vector<int> dialogs;
     std::vector<bool> ends;

@@ -273,8 +273,8 @@ TEST_F(MainWindowTest, FamilySwitchHidesAndShowsTheFusePanel) {
     EXPECT_EQ(view_.lists[kChipListId].items, ChipList(kFamily89S5x));
     EXPECT_TRUE(view_.IsChecked(kAt89RadioId));
     EXPECT_FALSE(view_.IsChecked(kAvrRadioId));
-    // The chip index stays; beyond the shorter list nothing is selected.
-    EXPECT_EQ(view_.lists[kChipListId].selection, -1);
+    // Each family keeps its own selection; none was kept for 89S5x yet: its first row.
+    EXPECT_EQ(view_.lists[kChipListId].selection, 0);
 
     p.OnCommand(kAvrRadioId);
     for (int id : {cksel0, kReadButtonId, kDefaultButtonId, kWriteButtonId, kClockListId}) {
@@ -316,6 +316,74 @@ TEST_F(MainWindowTest, ChipSelectionLoadsDefaultsAndTheFuseBoxesAndWizardFollowT
                   ((station_.Options().fuseLow >> bit) & 1) == 0);
     }
     EXPECT_EQ(view_.lists[kStartupListId].items.empty(), view_.Hidden(kStartupListId));
+}
+
+TEST_F(MainWindowTest, EachFamilyKeepsItsChipAcrossTheSwitchAndARestart) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    const int s52 = FindChipByName(kFamily89S5x, "89S52");
+    {
+        MainWindowPresenter& p = Start();
+        station_.SetFuses({228, 217, 0});
+        p.OnCommand(kAt89RadioId);
+        p.OnListSelection(kChipListId, s52);
+        p.OnCommand(kMenuExit);
+    }
+    EXPECT_EQ(Saved("DEVICE", "TYPE"), "1");
+    EXPECT_EQ(Saved("DEVICE", "ID"), std::to_string(s52));  // the row of TYPE's list, as ever
+
+    // A new start: the 89S5x chip, and the AVR one with its own fuse bytes behind the switch.
+    Station again;
+    test::FakeMainWindowView view;
+    MainWindowPresenter p(again, view, ini_, &watch_);
+    p.Initialise();
+    EXPECT_EQ(view.lists[kChipListId].selection, s52);
+    EXPECT_EQ(view.log.find("超出范围"), std::string::npos) << view.log;
+    p.OnCommand(kAvrRadioId);
+    EXPECT_EQ(view.lists[kChipListId].selection, mega8_);
+    EXPECT_EQ(again.Fuses().low, 228);
+    EXPECT_EQ(again.Fuses().high, 217);
+    p.OnEscape();
+}
+
+TEST_F(MainWindowTest, WhatTheSettingsCannotKeepIsToldWhenOpenedAndAtExit) {
+    Settings("mega8", kFamilyAvr, mega8_);
+    const std::string korean = (dir_ / "펌웨어.hex").string();
+    Write(korean, HexImage(16));
+    {
+        MainWindowPresenter& p = Start();
+        view_.nextFile = korean;
+        p.OnCommand(kMenuOpenFlash);
+        EXPECT_NE(view_.log.find(korean + " 含有设置文件 (GBK) 无法保存的字符"), std::string::npos)
+            << view_.log;
+        p.OnCommand(kMenuExit);
+        ASSERT_EQ(view_.notices.size(), 1u);
+        EXPECT_NE(view_.notices[0].find(korean), std::string::npos) << view_.notices[0];
+        // Every key that can be written was.
+        EXPECT_EQ(Saved("FLASH", "FILE"), hex_);
+        EXPECT_EQ(Saved("SIMULATOR", "Enabled"), "1");
+        EXPECT_EQ(Saved("EXTRA", "AvrChip"), std::to_string(mega8_));
+    }
+    // A velkor.ini that cannot be written at all.
+    fs::remove(ini_);
+    fs::create_directory(ini_);
+    Station again;
+    test::FakeMainWindowView view;
+    MainWindowPresenter p(again, view, ini_, &watch_);
+    p.Initialise();
+    p.OnCommand(kMenuExit);
+    ASSERT_EQ(view.notices.size(), 1u);
+    EXPECT_NE(view.notices[0].find("设置未保存"), std::string::npos) << view.notices[0];
+}
+
+TEST_F(MainWindowTest, AFolderNamedAsTheFlashFileIsRefusedOnceAndNotWatched) {
+    fs::remove(hex_);
+    fs::create_directory(hex_);
+    Settings("mega8", kFamilyAvr, mega8_);
+    Start();
+    const std::string line = hex_ + " 不是普通文件";
+    EXPECT_NE(view_.log.find(line), std::string::npos) << view_.log;
+    EXPECT_EQ(view_.log.find(line), view_.log.rfind(line));
+    for (const std::string& call : watch_.calls) EXPECT_NE(call, "watch " + hex_);
 }
 
 TEST_F(MainWindowTest, ExitWritesTheSettingsAndEscapeDoesNot) {

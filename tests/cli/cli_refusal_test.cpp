@@ -12,6 +12,8 @@
 #include <vector>
 
 #include "cli/cli_app.h"
+#include "devices/chip_table.h"
+#include "devices/programmer_settings.h"
 #include "tests/cli/cli_run.h"
 
 namespace velkor::cli {
@@ -125,8 +127,10 @@ TEST_F(CliRefusal, DataBeyondTheChipIsCountedAndRefused) {
 
 TEST_F(CliRefusal, FuseBytesMustBeChosenAndSafeUnlessForced) {
     // A settings file without fuse keys used to write 00 00 and disable RESET for good.
-    const std::string garbage = Write("garbage.ini", "this is not a settings file\n");
-    const CliRun noKeys = Cli(Sim({"fuse-write", "--ini", garbage}));
+    const std::string noFuses =
+        Write("no-fuses.ini",
+              "[DEVICE]\nTYPE=0\nID=" + std::to_string(FindChipByName(kFamilyAvr, "mega8")) + "\n");
+    const CliRun noKeys = Cli(Sim({"fuse-write", "--ini", noFuses}));
     EXPECT_EQ(noKeys.status, 2);
     EXPECT_NE(noKeys.err.find("needs the low fuse byte"), std::string::npos) << noKeys.err;
     EXPECT_EQ(Cli(Sim({"fuse-write", "-p", "mega8", "--fuse-low", "E4"})).status, 2);

@@ -110,6 +110,28 @@ TEST_F(HexReaderTest, WrongChecksumIsFaultyAfterItsBytesWereStored) {
     EXPECT_EQ(Read(":00000001FF\n:0300300002337A1F\n" + IntelRecord(0, 0, {1})), 2);
     EXPECT_EQ(At(0x30, 3), (std::vector<std::uint8_t>{0x02, 0x33, 0x7A}));
     EXPECT_EQ(image[0], 0xFF);
+
+    // Every length, the longest included: a checksum one off, and a last data byte changed
+    // after the checksum was made (a reader that stops summing early misses only that one).
+    for (const std::size_t count : {1u, 16u, 17u, 32u, 255u}) {
+        std::vector<std::uint8_t> data(count);
+        for (std::size_t i = 0; i < count; ++i) data[i] = static_cast<std::uint8_t>(i * 37 + 5);
+        const std::string good = IntelRecord(0, 0x100, data);
+        std::string badSum = good;
+        std::string badByte = good;
+        const std::size_t sumAt = good.size() - 2;  // the checksum's last digit
+        const std::size_t byteAt = sumAt - 2;       // the last data byte's last digit
+        badSum[sumAt] = badSum[sumAt] == '0' ? '1' : '0';
+        badByte[byteAt] = badByte[byteAt] == '0' ? '1' : '0';
+        for (const std::string& line : {badSum, badByte}) {
+            UseLimit(0x1000);
+            EXPECT_EQ(Read(kRecordAt30 + line + IntelRecord(0, 0, {1})), 2) << line;
+            EXPECT_EQ(image[0], 0xFF) << line;
+        }
+        UseLimit(0x1000);
+        EXPECT_EQ(Read(good), 0) << good;
+        EXPECT_EQ(At(0x100, count), data);
+    }
 }
 
 TEST_F(HexReaderTest, SRecordsStoreDataWithoutIntelExtendedAddresses) {

@@ -157,6 +157,12 @@ TEST_F(SettingsTest, HexPathsSurviveInGbk) {
     const ProfileDocument saved = IniDocument();
     EXPECT_EQ(saved.GetString("FLASH", "FILE", ""), dir / "新的.hex");
     EXPECT_EQ(saved.GetString("EEPROM", "FILE", ""), missing);
+
+    // A path is of no use cut short: longer than the profile buffer, it stays whole.
+    const std::string longPath = dir / (std::string(400, 'a') + ".hex");
+    values.eepromPath = longPath;
+    ASSERT_TRUE(Save());
+    EXPECT_EQ(Load().values.eepromPath, longPath);
 }
 
 TEST_F(SettingsTest, SaveKeepsUnknownKeysSectionsAndComments) {

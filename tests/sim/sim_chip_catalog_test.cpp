@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "devices/chip_table.h"
+#include "devices/fuse_bit_names.h"
 #include "sim/avr_part_sheets.h"
 #include "tests/sim/pin_driver.h"
 
@@ -109,6 +113,58 @@ TEST(SimChipCatalog, WritesFinishWithinTheTablesWaits) {
         EXPECT_LE(sheet->eepromWriteUs, r.eepromWaitMs * 1000u);
         EXPECT_LE(sheet->eraseUs, 40'000u);  // the erase wait is the same for every part
     }
+}
+
+// The panel's factory values (under the row's mask), the bits a row lets the user change and
+// the number of calibration bytes read, held against what the part's own sheet says. The
+// 89S5x rows carry none of these. Differences that are known and kept are listed with why;
+// any other, or a listed one that has gone, fails.
+TEST(SimChipCatalog, FactoryFusesMasksAndCalibrationCountsMatchThePartSheets) {
+    const std::set<std::string> kKnown = {
+        // The program reads the calibration byte the part loads at reset; the second one
+        // (the 4.8 MHz and 4 MHz settings) is not offered.
+        "tiny13 calibration",
+        "tiny2313 calibration",
+        // Rows among the first 43 keep the defaults users have always been offered: tiny15 with
+        // BODLEVEL programmed (BODEN is off, so the level does nothing), tiny2313 on the 4 MHz
+        // RC oscillator (62; the part ships on the 8 MHz one, 64), mega64/128 with JTAGEN
+        // unprogrammed (D9; the parts ship with it programmed, 99).
+        "tiny15 low",
+        "tiny2313 low",
+        "mega64 high",
+        "mega128 high",
+        // The row reads four calibration bytes, as the mega128 row does; the part has one, so
+        // the other three read FF.
+        "90CAN128 calibration",
+        // SPIEN is in the mask; the part ignores it in serial mode, and the fuse safety check
+        // refuses to unprogram it.
+        "tiny12 low mask",
+    };
+    std::set<std::string> found;
+    const char* const byteNames[3] = {"low", "high", "extended"};
+    for (unsigned row = 0; row < kLockedChipRow; ++row) {
+        const ChipRecord& r = ChipTable[row];
+        const sim::AvrPartSheet* sheet = sim::FindAvrPartSheet(r.name);
+        ASSERT_NE(sheet, nullptr) << r.name;
+        // Rows without fuse names show no boxes, so the panel has no factory values for them.
+        const bool panel = r.fuseNames != &FuseNamesNone;
+        for (int k = 0; k < 3; ++k) {
+            const std::string field = std::string(r.name) + " " + byteNames[k];
+            const auto writable =
+                static_cast<std::uint8_t>(sheet->fuseBits[k] & ~sheet->spienBit[k]);
+            if (r.fuseMask[k] != writable) found.insert(field + " mask");
+            if (!panel) {
+                EXPECT_EQ(r.fuseDefault[k], 0) << field;
+            } else if (((r.fuseDefault[k] ^ sheet->fuseDefault[k]) & r.fuseMask[k]) != 0) {
+                found.insert(field);
+            }
+        }
+        if (r.calibrationCount != sheet->calibrationBytes) {
+            found.insert(std::string(r.name) + " calibration");
+        }
+    }
+    for (const std::string& f : found) EXPECT_EQ(kKnown.count(f), 1u) << "differs: " << f;
+    for (const std::string& k : kKnown) EXPECT_EQ(found.count(k), 1u) << "no longer differs: " << k;
 }
 
 }  // namespace

@@ -117,6 +117,42 @@ TEST_P(RefusalTable, BothFrontEndsRefuseWithoutTouchingThePort) {
     }
 }
 
+// A delay out of range is no reason to refuse a run: both front ends clamp it with the same
+// line, and the run goes at the clamped delay.
+TEST(RefusalTableDelay, BothFrontEndsClampAnOutOfRangeDelayWithTheSameLine) {
+    const fs::path dir = fs::temp_directory_path() / ("velkor-delay-" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string flash = (dir / "app.hex").string();
+    std::ofstream(flash, std::ios::binary) << Hex(64);
+    const std::string ini = (dir / "velkor.ini").string();
+    std::ofstream(ini, std::ios::binary)
+        << "[SIMULATOR]\nEnabled=1\nChip=mega8\n[DEVICE]\n"
+        << Row(kFamilyAvr, "mega8") << "\n[FLASH]\nFILE=" << flash
+        << "\n[PROGOPTION]\nSpeedSel=1\nUserPortDly=-100\n[PROGCMD]\n"
+        << kProgramSteps << "\n";
+    std::string line = Render({Msg::kSettingsBadUserPortDelay, {Num(-100), Num(0)}}, Language::kZh);
+    line.resize(line.find('\r'));  // the command line ends its lines its own way
+
+    const cli::CliRun run = cli::Cli({"program", "--ini", ini, "--backend", "sim", "--lang", "zh"});
+    EXPECT_EQ(run.status, 0) << run.out << run.err;
+    EXPECT_NE(run.out.find(line), std::string::npos) << run.out;
+
+    test::FakeMainWindowView view;
+    test::QueuedNotifier notes;
+    Station station(&notes);
+    NoWatch watch;
+    {
+        MainWindowPresenter p(station, view, ini, &watch);
+        p.Initialise();
+        notes.Deliver(p);
+        EXPECT_NE(view.log.find(line), std::string::npos) << view.log;
+        EXPECT_EQ(station.Options().userPortDelay, 0u);
+        p.OnEscape();
+    }
+    fs::remove_all(dir);
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Cases, RefusalTable,
     ::testing::Values(

@@ -6,6 +6,7 @@
 #include "app/main_window_boxes.h"
 #include "files/gbk_text.h"
 #include "station/station.h"
+#include "tests/cli/cli_run.h"
 #include "tests/files/settings_test_support.h"
 
 namespace velkor {
@@ -92,6 +93,30 @@ TEST(StationSettings, TheCommandLineLoadsLikeAStartAndNeverEnablesFuseWriting) {
     Station none;
     EXPECT_FALSE(none.ApplySettingsFile(dir / "none.ini", nullptr));
     EXPECT_EQ(none.LogText(), "设置文件 " + dir / "none.ini" + " 不存在.\r\n");
+}
+
+// A file of which nothing is known would run on every default: refused before anything runs.
+TEST(StationSettings, TheCommandLineRefusesASettingsFileWithNothingItKnows) {
+    SettingsScratch dir;
+    const std::string good = "[DEVICE]\r\nTYPE=0\r\nID=7\r\n[PROGCMD]\r\nErase=1\r\n";
+    const struct {
+        const char* name;
+        std::string text;
+    } cases[] = {{"empty", ""},
+                 {"random", std::string("\x8f\x02\xff[\x00=\x13\xb7", 9)},
+                 {"cr-only", "[DEVICE]\rTYPE=0\rID=7\r[PROGCMD]\rErase=1\r"},
+                 {"truncated", good.substr(0, 5)}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string ini = dir / (std::string(c.name) + ".ini");
+        WriteBytes(ini, c.text);
+        const cli::CliRun run = cli::Cli({"program", "--ini", ini, "--backend", "sim"});
+        EXPECT_EQ(run.status, 2);
+        EXPECT_NE(run.out.find("中没有本程序认识的设置"), std::string::npos)
+            << run.out << run.err;
+    }
+    WriteBytes(dir / "good.ini", good);
+    EXPECT_EQ(cli::Cli({"program", "--ini", dir / "good.ini", "--backend", "sim"}).status, 0);
 }
 
 }  // namespace
