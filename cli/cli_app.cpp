@@ -84,6 +84,30 @@ bool SelectNamedChip(const Options& o, Station& station, std::ostream& err) {
     return false;
 }
 
+// Options that make sense only for some chips, against the chip chosen: given where they do not
+// apply, they would be dropped or corrected without a word. False after a usage error.
+bool CheckChipOptions(const Options& o, const Station& station, std::ostream& err) {
+    const ProgrammerSettings& chosen = station.Options();
+    const char* name = chosen.SelectedChipName();
+    const std::string chip = name != nullptr ? name : "(no chip)";
+    if (o.steps.autoSelect && chosen.targetFamily == kFamily89S5x) {
+        err << "velkorisp-cli: --auto-select (-A) finds AVR chips by their signature; " << chip
+            << " (89S5x family) is chosen by name only\n";
+        return false;
+    }
+    if (o.calAddress && chosen.targetFamily == kFamilyAvr && chosen.ChipIndexValid()) {
+        const bool toEeprom = o.calToEeprom.value_or(chosen.calibrationSaveLocation != 0);
+        const ChipRecord& record = chosen.AvrRecord();
+        const std::uint32_t size = toEeprom ? record.eepromSize : record.flashSize;
+        if (size > 0 && *o.calAddress >= size) {
+            err << "velkorisp-cli: --cal-address " << *o.calAddress << " is beyond " << chip
+                << "'s " << (toEeprom ? "EEPROM" : "flash") << " (" << size << " bytes)\n";
+            return false;
+        }
+    }
+    return true;
+}
+
 // The byte and speed options, over whatever the settings file said.
 void ApplyValueOptions(const Options& o, Station& station) {
     if (o.portBase) station.SetExtraPortBase(*o.portBase);
@@ -249,6 +273,7 @@ bool Configure(Options& o, Session& s, std::ostream& err) {
     if (fromIni && !ApplyIni(o, s, ini, err)) return false;
     const bool chipGiven = !o.chip.empty();
     if (chipGiven && !SelectNamedChip(o, station, err)) return false;
+    if (!CheckChipOptions(o, station, err)) return false;
     ApplyValueOptions(o, station);
     s.request = station.Request(RunKindOf(o.command));
     // Which fuse bytes the user actually chose: a settings file's keys count only while its

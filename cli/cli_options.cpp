@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "protocol/port_base_rule.h"
+
 namespace velkor::cli {
 namespace {
 
@@ -157,11 +159,12 @@ std::string SetBackend(Options& o, std::string_view v, std::string_view) {
     return "unknown backend " + Quoted(v) + " (auto, sim, driver-sim, driver, ppdev, direct)";
 }
 
-// A port block's three registers must fit below 0x10000; the first 0x100 ports belong to the
-// system board.
+// A port card's base: the rule the driver holds it to as well (protocol/port_base_rule.h).
 bool ParsePortBase(std::string_view v, std::uint16_t* base) {
     std::uint64_t n = 0;
-    if (!ParseNumber(v, 0, 0xFFFC, &n) || n < 0x100) return false;
+    if (!ParseNumber(v, 0, 0xFFFF, &n) ||
+        TarnelJudgePortBase(static_cast<std::uint32_t>(n), nullptr) != TARNEL_BASE_ADMITTED)
+        return false;
     *base = static_cast<std::uint16_t>(n);
     return true;
 }
@@ -169,7 +172,9 @@ bool ParsePortBase(std::string_view v, std::uint16_t* base) {
 std::string SetPortBase(Options& o, std::string_view v, std::string_view) {
     std::uint16_t base = 0;
     if (!ParsePortBase(v, &base))
-        return "--port-base takes a base address 0x100..0xFFFC, e.g. 0xD010";
+        return "--port-base takes a port card's base: 8-aligned (or 0x3BC), 0x100..0xFFF8, "
+               "clear of the system's fixed ports (IDE, display, ELCR, PCI configuration), "
+               "e.g. 0xD010";
     o.portBase = base;
     return {};
 }
@@ -350,7 +355,7 @@ constexpr OptionRow kOptions[] = {
      "driver (Windows NT family): the port driver Tarnel.sys\n"
      "beside the program, installed for the run and removed\n"
      "after it (needs administrator rights); on Windows, auto\n"
-     "takes it when Tarnel.sys is there",
+     "takes it, also without Tarnel.sys (and says so)",
      SetBackend},
     {"--ppdev-device", "", "PATH", "parport device node for LPT1 (default: by base address)",
      SetText<&Options::ppdevDevice>},

@@ -131,3 +131,25 @@ uint32_t TarnelDispatchControl(DriverParams* params, const TarnelPortIo* io, uin
     *bytes_returned = shape.output_length;
     return TARNEL_STATUS_SUCCESS;
 }
+
+uint32_t TarnelOpenOwner(uintptr_t* owner, uintptr_t handle, DriverParams* params) {
+    uintptr_t none = 0;
+    if (handle == 0 ||
+        !__atomic_compare_exchange_n(owner, &none, handle, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE)) {
+        return TARNEL_STATUS_SHARING_VIOLATION;
+    }
+    /* What the previous owner stored is no business of this one: it starts as after load, and
+     * the byte and page commands stay refused until it stores a base of its own. */
+    const DriverParams zero = {0, 0, 0, 0, 0, 0};
+    *params = zero;
+    return TARNEL_STATUS_SUCCESS;
+}
+
+int TarnelIsOwner(const uintptr_t* owner, uintptr_t handle) {
+    return handle != 0 && __atomic_load_n(owner, __ATOMIC_ACQUIRE) == handle;
+}
+
+void TarnelCloseOwner(uintptr_t* owner, uintptr_t handle) {
+    uintptr_t expected = handle;
+    (void)__atomic_compare_exchange_n(owner, &expected, 0, 0, __ATOMIC_ACQ_REL, __ATOMIC_ACQUIRE);
+}

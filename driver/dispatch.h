@@ -35,6 +35,9 @@ extern "C" {
 /* NTSTATUS values, spelled out so that the core needs no kernel header. */
 #define TARNEL_STATUS_SUCCESS 0x00000000u
 #define TARNEL_STATUS_INVALID_PARAMETER 0xC000000Du
+/* What a second open gets while the device has its owner; the program sees it as the
+ * sharing violation error (32). */
+#define TARNEL_STATUS_SHARING_VIOLATION 0xC0000043u
 
 /*
  * Serves one control request. buffer holds max(input_length, output_length) bytes (it may be
@@ -45,6 +48,21 @@ extern "C" {
 uint32_t TarnelDispatchControl(DriverParams* params, const TarnelPortIo* io, uint32_t code,
                                uint8_t* buffer, uint32_t input_length, uint32_t output_length,
                                uint32_t* bytes_returned);
+
+/*
+ * One owner at a time. The parameters and the port are the device's, not a handle's: a second
+ * program shifting through them would interleave its lines with the first one's and change
+ * its cable, base or delay under it. So an open succeeds only while no handle is open, and
+ * gives its owner the parameters as they are at load; a second open is refused with
+ * TARNEL_STATUS_SHARING_VIOLATION until the owner's handle is closed. `owner` is the driver's
+ * one record of it (the owning handle's file object, 0 when none, as at load); it is changed
+ * atomically, since two opens may race. A host whose opens do not wait for the driver's
+ * answer (wine's) may still hand out a second handle: TarnelIsOwner lets the glue refuse that
+ * handle's requests, and only the owner's close frees the device.
+ */
+uint32_t TarnelOpenOwner(uintptr_t* owner, uintptr_t handle, DriverParams* params);
+int TarnelIsOwner(const uintptr_t* owner, uintptr_t handle);
+void TarnelCloseOwner(uintptr_t* owner, uintptr_t handle);
 
 #ifdef __cplusplus
 }

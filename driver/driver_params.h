@@ -1,6 +1,8 @@
 /*
  * The driver's shifting parameters: the only state the driver keeps between requests apart
- * from its I/O permission map. Written only by SET_PARAMS; read by every shifting routine.
+ * from its owner flag (driver/dispatch.h) and the closed I/O permission map it installs at
+ * unload. Written only by SET_PARAMS and reset when a new owner opens the device; read by
+ * every shifting routine.
  *
  * The core holds no instance of its own: whoever hosts it (the kernel glue, or the program's
  * in-process channel) owns the one zero-initialised instance and passes it in. Zero means
@@ -32,7 +34,9 @@ typedef struct DriverParams {
  * the request is corrupt, and storing the rest of a corrupt parameter set would let the next
  * commands shift with a cable, port or family the program never meant. A port base that is
  * not one of the allowed parallel-port bases (driver/port_guard.h) is refused for the same
- * reason, and because the routines would otherwise reach whatever port it names.
+ * reason, and because the routines would otherwise reach whatever port it names. So is a
+ * delay count above TARNEL_MAX_DELAY_COUNT or an 89S5x byte wait above
+ * TARNEL_MAX_AT89_BYTE_WAIT: the program never sends one.
  */
 int TarnelDecodeParams(const uint8_t* request, DriverParams* params);
 

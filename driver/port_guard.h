@@ -3,8 +3,7 @@
  * caller names hands every program that can open it the disk controllers, the interrupt
  * controller and the rest of the machine, so the driver reaches only the register blocks of
  * the parallel ports the program drives: data, status and control register (base, base + 1,
- * base + 2) of each allowed base. Every request is checked here before a port is touched, and
- * the I/O permission map the kernel glue installs opens the same ports and no other.
+ * base + 2) of each allowed base. Every request is checked here before a port is touched.
  */
 #ifndef VELKOR_DRIVER_PORT_GUARD_H
 #define VELKOR_DRIVER_PORT_GUARD_H
@@ -19,7 +18,8 @@ extern "C" {
 /* Registers per block: data, status, control. */
 #define TARNEL_PORT_BLOCK_SPAN 3u
 
-/* One bit per port for all 65536 ports, as the x86 I/O permission map lays them out. */
+/* One bit per port for all 65536 ports, as the x86 I/O permission map lays them out (the
+ * kernel glue keeps a closed one to install at unload). */
 #define TARNEL_IO_MAP_BYTES 8192u
 
 /* The driver's own value, under its service key, naming a port card's base to admit. */
@@ -28,8 +28,8 @@ extern "C" {
 
 /* Admits one more block besides LPT1..LPT3: a port card's base the installation configured,
  * read once at load. Replaces any earlier one. Refuses (returns 0, admitting nothing more) a
- * base below 0x100, one whose block would pass 0xFFFF, and one whose block reaches the PCI
- * configuration ports 0xCF8..0xCFF. */
+ * base the card rule refuses (protocol/port_base_rule.h): not aligned as a card's block, past
+ * 0xFFFF, or sharing a port with the PC's fixed system ranges. */
 int TarnelAdmitExtraBase(uint32_t base);
 
 /* 1 when base starts an allowed block. */
@@ -37,11 +37,6 @@ int TarnelIsAllowedBase(uint16_t base);
 
 /* 1 when port lies inside an allowed block. */
 int TarnelIsAllowedPort(uint16_t port);
-
-/* Fills an I/O permission map of TARNEL_IO_MAP_BYTES bytes so that it opens exactly the
- * allowed ports: their bits 0, every other bit 1 (a set bit makes the port fault in user
- * mode). */
-void TarnelFillIoMap(uint8_t* map);
 
 #ifdef __cplusplus
 }

@@ -20,6 +20,21 @@ std::string DriverFilePath(const std::string& directory) {
     return directory + "\\" + kDriverFileName;
 }
 
+bool SameDriverPath(const std::string& a, const std::string& b) {
+    auto normal = [](const std::string& path) {
+        std::string text = path.rfind("\\??\\", 0) == 0 ? path.substr(4) : path;
+        std::string out;
+        for (char c : text) {
+            if (c == '/') c = '\\';
+            if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+            if (c == '\\' && !out.empty() && out.back() == '\\') continue;
+            out += c;
+        }
+        return out;
+    };
+    return normal(a) == normal(b);
+}
+
 int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std::string& name,
                   BindingFailure* failure, std::uint16_t extraPortBase) {
     BindingFailure ignored;
@@ -44,10 +59,25 @@ int InstallDriver(ServiceManager& scm, const std::string& driverPath, const std:
             scm.Close(manager);
             return 0;
         }
-        // Left over from a run that did not remove it: used as it is.
+        // Left over from a run that did not remove it, or registered by someone else.
         service = scm.Open(manager, name, kServiceAllAccess);
         if (service == ServiceManager::kNoHandle) {
             fail = {BindingFailure::Step::kOpenService, scm.LastError()};
+            scm.Close(manager);
+            return 0;
+        }
+        // Started as it is, it would load whatever file it names, which nobody checked: it is
+        // made to name the file that was checked, or nothing is started.
+        std::string named;
+        bool ours = scm.QueryBinaryPath(service, &named) && SameDriverPath(named, driverPath);
+        if (!ours) {
+            const bool stopped = scm.Stop(service) || scm.LastError() == kErrorServiceNotActive;
+            ours = stopped && scm.SetBinaryPath(service, driverPath);
+        }
+        if (!ours) {
+            fail = {BindingFailure::Step::kOtherImage, scm.LastError()};
+            fail.servicePath = named;
+            scm.Close(service);
             scm.Close(manager);
             return 0;
         }
@@ -93,8 +123,18 @@ DriverBinding::~DriverBinding() {
 bool DriverBinding::OpenDriver(const std::string& directory) {
     opened_ = true;
     noticeGiven_ = false;
-    (void)InstallDriver(scm_, DriverFilePath(directory), kDriverServiceName, &failure_,
-                        extraPortBase_);
+    driverPath_ = DriverFilePath(directory);
+    // Nothing reaches the service manager, let alone the kernel, before the file is known
+    // to be the driver this program was built with.
+    failure_ = {};
+    failure_.file = checkFile_(driverPath_);
+    if (failure_.file.state != DriverFileVerdict::State::kGood) {
+        failure_.step = BindingFailure::Step::kCheckFile;
+        return false;
+    }
+    (void)InstallDriver(scm_, driverPath_, kDriverServiceName, &failure_, extraPortBase_);
+    // A service left naming another file may still run that file: no device of its is used.
+    if (failure_.step == BindingFailure::Step::kOtherImage) return false;
     std::uint32_t error = 0;
     device_ = opener_.Open(&error);
     // The device opening anyway means an earlier failure did not matter (the driver ran).
@@ -125,6 +165,25 @@ bool DriverBinding::Control(std::uint32_t code, std::uint8_t* buffer, std::uint3
 LogLine DriverBinding::TakeNotOpenNotice() {
     if (device_ != nullptr || noticeGiven_ || !opened_) return {};
     noticeGiven_ = true;
+    switch (failure_.step) {
+        case BindingFailure::Step::kCheckFile:
+            switch (failure_.file.state) {
+                case DriverFileVerdict::State::kMissing:
+                    return {Msg::kDriverFileNotFound, {driverPath_}};
+                case DriverFileVerdict::State::kUnreadable:
+                    return {Msg::kDriverFileUnreadable, {driverPath_, failure_.file.reason}};
+                default:
+                    return {Msg::kDriverFileNotOurs, {driverPath_, failure_.file.digest}};
+            }
+        case BindingFailure::Step::kOtherImage:
+            return {Msg::kDriverServiceOtherFile,
+                    {failure_.servicePath, driverPath_, Num(failure_.error)}};
+        case BindingFailure::Step::kOpenDevice:
+            if (failure_.error == kErrorSharingViolation) return Msg::kDriverInUse;
+            break;
+        default:
+            break;
+    }
     Msg why = Msg::kTermDriverCannotOpenDevice;
     switch (failure_.step) {
         case BindingFailure::Step::kOpenManager:
@@ -141,8 +200,7 @@ LogLine DriverBinding::TakeNotOpenNotice() {
             why = failure_.error == kErrorFileNotFound ? Msg::kTermDriverFileMissing
                                                        : Msg::kTermDriverCannotStart;
             break;
-        case BindingFailure::Step::kOpenDevice:
-        case BindingFailure::Step::kNone:
+        default:
             break;
     }
     return {Msg::kDriverNotOpen, {why, Num(static_cast<unsigned>(failure_.error))}};

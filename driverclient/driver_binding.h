@@ -5,10 +5,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
 #include "driverclient/driver_channel.h"
+#include "driverclient/driver_integrity.h"
 #include "driverclient/service_manager.h"
 #include "messages/log_messages.h"
 
@@ -40,14 +42,24 @@ struct BindingFailure {
         kCreateService,
         kOpenService,
         kStartService,
-        kOpenDevice
+        kOpenDevice,
+        kCheckFile,   // the driver file is missing, unreadable or not ours: see `file`
+        kOtherImage,  // the existing service names another file and could not be changed
     };
     Step step = Step::kNone;
     std::uint32_t error = 0;
+    DriverFileVerdict file;   // kCheckFile
+    std::string servicePath;  // kOtherImage: the file the service names
 };
 
-// Registers the driver file as the kernel-driver service `name` (or reuses an existing
-// registration unchanged, whatever file it names) and starts it. Returns nonzero when this
+// Whether two driver paths name the same file as the service manager stores them: letters in
+// either case, '/' or '\', repeated separators, and the kernel's "\??\" prefix alike.
+bool SameDriverPath(const std::string& a, const std::string& b);
+
+// Registers the driver file as the kernel-driver service `name` and starts it. An existing
+// registration is reused when it names the same file; one that names another file is
+// stopped and made to name this one, and when that is refused (no rights) nothing is
+// started and `failure` says kOtherImage. Returns nonzero when this
 // call started the service. `failure` (if given) receives the first step that failed; a
 // start refused because the service already runs is not a failure.
 // `extraPortBase` (nonzero) is written as the service's PortBase before the start, so that
@@ -74,16 +86,21 @@ class DeviceOpener {
 // device: while the device is not open, every call fails, as calls on an invalid handle do.
 class DriverBinding : public DriverChannel {
   public:
-    DriverBinding(ServiceManager& scm, DeviceOpener& device) : scm_(scm), opener_(device) {}
+    // `checkFile` judges the driver file before it is registered or started (production:
+    // CheckDriverFile against the digests the program was built with).
+    using FileCheck = std::function<DriverFileVerdict(const std::string& path)>;
+    DriverBinding(ServiceManager& scm, DeviceOpener& device, FileCheck checkFile)
+        : scm_(scm), opener_(device), checkFile_(std::move(checkFile)) {}
     // A binding that was opened and not yet closed is closed: the service is stopped and
     // deleted on every way out of the program that unwinds, not only the regular one.
     ~DriverBinding() override;
     DriverBinding(const DriverBinding&) = delete;
     DriverBinding& operator=(const DriverBinding&) = delete;
 
-    // Installs and starts the driver from `directory` (whose result is not needed: an
-    // already running driver serves as well) and opens the device. Returns whether the
-    // device is open.
+    // Checks the driver file in `directory`, installs and starts it (whose result is not
+    // needed: an already running driver serves as well) and opens the device. A file that
+    // fails the check, or a service that names another file and cannot be changed, leaves
+    // the device closed. Returns whether the device is open.
     bool OpenDriver(const std::string& directory);
     // The port card's base the driver is to admit at its next load (0: none).
     void SetExtraPortBase(std::uint16_t base) { extraPortBase_ = base; }
@@ -96,18 +113,21 @@ class DriverBinding : public DriverChannel {
                  std::uint32_t* bytesReturned) override;
     std::uint32_t LastError() const override { return device_ ? device_->LastError() : 0; }
 
-    // While the device is not open: one log line saying why and what to do, given once
-    // (at the first run), then empty. Empty whenever the device is open.
+    // While the device is not open: one log line saying why and what to do (where the driver
+    // file was looked for, when it was missing or refused), given once, then empty. Empty
+    // whenever the device is open.
     LogLine TakeNotOpenNotice();
 
   private:
     ServiceManager& scm_;
     DeviceOpener& opener_;
+    FileCheck checkFile_;
     std::unique_ptr<DriverChannel> device_;
     bool opened_ = false;  // OpenDriver called, CloseDriver not yet
     bool noticeGiven_ = false;
     std::uint16_t extraPortBase_ = 0;
     BindingFailure failure_;
+    std::string driverPath_;
 };
 
 // Start-up: on a system whose kernel keeps user programs from the ports (`ntFamily`), sets

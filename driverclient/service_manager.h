@@ -11,6 +11,7 @@ namespace velkor {
 // Windows error codes the binding tells apart.
 constexpr std::uint32_t kErrorFileNotFound = 2;
 constexpr std::uint32_t kErrorAccessDenied = 5;
+constexpr std::uint32_t kErrorSharingViolation = 32;
 constexpr std::uint32_t kErrorServiceAlreadyRunning = 1056;
 constexpr std::uint32_t kErrorServiceNotActive = 1062;
 constexpr std::uint32_t kErrorServiceExists = 1073;
@@ -46,6 +47,10 @@ class ServiceManager {
     virtual bool Stop(Handle service) = 0;   // ControlService(SERVICE_CONTROL_STOP)
     virtual bool Delete(Handle service) = 0;
     virtual void Close(Handle handle) = 0;
+    // The driver file an existing service names (its configuration's binary path).
+    virtual bool QueryBinaryPath(Handle service, std::string* path) = 0;
+    // Makes the service name another driver file, every other setting unchanged.
+    virtual bool SetBinaryPath(Handle service, const std::string& path) = 0;
     // Sets a number value in the service's own registry key, where the driver reads its
     // configuration when it loads. False (with LastError) when it could not be written.
     virtual bool SetValue(const std::string& name, const std::string& valueName,

@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
 namespace velkor {
 namespace {
@@ -60,6 +61,29 @@ bool Win32ServiceManager::Delete(Handle service) {
 
 void Win32ServiceManager::Close(Handle handle) {
     if (handle != kNoHandle) CloseServiceHandle(Sc(handle));
+}
+
+bool Win32ServiceManager::QueryBinaryPath(Handle service, std::string* path) {
+    DWORD needed = 0;
+    QueryServiceConfigW(Sc(service), nullptr, 0, &needed);
+    if (needed == 0) return false;
+    std::vector<unsigned char> storage(needed);
+    auto* config = reinterpret_cast<QUERY_SERVICE_CONFIGW*>(storage.data());
+    if (!QueryServiceConfigW(Sc(service), config, needed, &needed)) return false;
+    path->clear();
+    const wchar_t* wide = config->lpBinaryPathName != nullptr ? config->lpBinaryPathName : L"";
+    const int length = WideCharToMultiByte(CP_UTF8, 0, wide, -1, nullptr, 0, nullptr, nullptr);
+    if (length > 1) {
+        path->resize(static_cast<std::size_t>(length - 1));
+        WideCharToMultiByte(CP_UTF8, 0, wide, -1, path->data(), length, nullptr, nullptr);
+    }
+    return true;
+}
+
+bool Win32ServiceManager::SetBinaryPath(Handle service, const std::string& path) {
+    return ChangeServiceConfigW(Sc(service), SERVICE_NO_CHANGE, SERVICE_NO_CHANGE,
+                                SERVICE_NO_CHANGE, Wide(path).c_str(), nullptr, nullptr, nullptr,
+                                nullptr, nullptr, nullptr) != FALSE;
 }
 
 bool Win32ServiceManager::SetValue(const std::string& name, const std::string& valueName,

@@ -14,6 +14,8 @@ class Win32ServiceManager : public ServiceManager {
     bool Stop(Handle service) override;
     bool Delete(Handle service) override;
     void Close(Handle handle) override;
+    bool QueryBinaryPath(Handle service, std::string* path) override;
+    bool SetBinaryPath(Handle service, const std::string& path) override;
     bool SetValue(const std::string& name, const std::string& valueName,
                   std::uint32_t value) override;
     std::uint32_t LastError() override;

@@ -12,6 +12,7 @@
 #include "devices/chip_table.h"
 #include "files/profile_file.h"
 #include "files/utf8_path.h"
+#include "protocol/port_base_rule.h"
 
 // Last, so that its macros (PostMessage and the like) cannot rename anything declared above.
 #ifdef _WIN32
@@ -137,9 +138,9 @@ std::optional<std::uint16_t> ParsePortBase(std::string_view text) {
         if (digit < 0) return std::nullopt;
         value = value * 16 + static_cast<unsigned>(digit);
     }
-    // The first 0x100 ports belong to the system board; the three registers must fit below
-    // 0x10000.
-    if (value < 0x100 || value > 0xFFFC) return std::nullopt;
+    // Where a port card may sit: aligned as its register block, clear of the PC's fixed
+    // ranges; the driver holds a configured base to the same rule.
+    if (TarnelJudgePortBase(value, nullptr) != TARNEL_BASE_ADMITTED) return std::nullopt;
     return static_cast<std::uint16_t>(value);
 }
 

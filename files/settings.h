@@ -37,8 +37,9 @@ std::string DefaultSettingsPath();
 std::string SettingsPathFor(const std::string& executablePath, const char* xdgConfigHome,
                             const char* home);
 
-// A port card's base address as PORT/Base holds it: hexadecimal, with or without "0x", from
-// 0x100 to 0xFFFC. Anything else gives nothing.
+// A port card's base address as PORT/Base holds it: hexadecimal, with or without "0x", at
+// most four digits, and a base the card rule admits (protocol/port_base_rule.h: 8-aligned or
+// 0x3BC, clear of the PC's fixed system ranges). Anything else gives nothing.
 std::optional<std::uint16_t> ParsePortBase(std::string_view text);
 
 // What velkor.ini holds of the programmer's settings (the desktop program's own sections are

@@ -1,7 +1,9 @@
 // libFuzzer target for the driver's request dispatch: a sequence of requests, each a control
 // code, an input and an output length and the buffer's bytes, served against one parameter
 // set that earlier requests may have changed. A refused request must leave the buffer, the
-// parameters and the byte count alone; an accepted one returns no more than the output length.
+// parameters and the byte count alone; an accepted one returns no more than the output length
+// and stores no wait beyond the program's longest. Every port access, of any request, must
+// fall in the three parallel-port register blocks (the fuzzer configures no card base).
 // The buffer is a heap block of exactly the request's size, so the sanitizer sees any access
 // past it.
 #include <cstdint>
@@ -18,12 +20,23 @@ struct FakePort {
     std::uint32_t noise = 1;
 };
 
-std::uint8_t In(void* context, std::uint16_t) {
-    auto* port = static_cast<FakePort*>(context);
-    port->noise = port->noise * 1103515245u + 12345u;
-    return static_cast<std::uint8_t>(port->noise >> 16);
+// The admitted blocks, written out here rather than asked of the guard under test.
+void CheckPort(std::uint16_t port) {
+    for (const std::uint16_t base : {0x378, 0x278, 0x3BC}) {
+        if (port >= base && port < base + 3) return;
+    }
+    std::abort();
 }
-void Out(void*, std::uint16_t, std::uint8_t) {}
+
+std::uint8_t In(void* context, std::uint16_t port) {
+    CheckPort(port);
+    auto* state = static_cast<FakePort*>(context);
+    state->noise = state->noise * 1103515245u + 12345u;
+    return static_cast<std::uint8_t>(state->noise >> 16);
+}
+void Out(void*, std::uint16_t port, std::uint8_t) {
+    CheckPort(port);
+}
 
 constexpr std::uint32_t kCodes[] = {IOCTL_TARNEL_READ_PORT,  IOCTL_TARNEL_WRITE_PORT,
                                     IOCTL_TARNEL_SET_PARAMS, IOCTL_TARNEL_WRITE_BYTE,
@@ -50,15 +63,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const std::size_t length = inputLength > outputLength ? inputLength : outputLength;
         std::vector<std::uint8_t> storage(length);
         for (auto& b : storage) b = static_cast<std::uint8_t>(take(1));
-        // A delay count or an 89S5x byte pause in the thousands makes a page request shift for
-        // minutes: that is the caller's own choice, not a fault, and it would only slow the
-        // fuzzer down. Both stay below 4 reads.
+        // Waits the driver serves are cut below 4 reads, so that a case takes milliseconds (the
+        // longest admitted ones are minutes of shifting per fuzz case); waits beyond the
+        // driver's bound stay as they came, for it to refuse.
         if (code == IOCTL_TARNEL_SET_PARAMS) {
-            for (const std::uint32_t offset :
-                 {TARNEL_SET_PARAMS_DELAY_COUNT_OFFSET, TARNEL_SET_PARAMS_AT89_BYTE_WAIT_OFFSET}) {
-                if (length <= offset + 1) continue;
-                storage[offset] &= 3;
-                storage[offset + 1] = 0;
+            const struct {
+                std::uint32_t offset, most;
+            } waits[] = {{TARNEL_SET_PARAMS_DELAY_COUNT_OFFSET, TARNEL_MAX_DELAY_COUNT},
+                         {TARNEL_SET_PARAMS_AT89_BYTE_WAIT_OFFSET, TARNEL_MAX_AT89_BYTE_WAIT}};
+            for (const auto& wait : waits) {
+                if (length <= wait.offset + 1) continue;
+                const std::uint32_t value = storage[wait.offset] | (storage[wait.offset + 1] << 8);
+                if (value > wait.most) continue;
+                storage[wait.offset] &= 3;
+                storage[wait.offset + 1] = 0;
             }
         }
         std::uint8_t* buffer = nullptr;
@@ -74,6 +92,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         if (status == TARNEL_STATUS_SUCCESS) {
             if (returned > outputLength) std::abort();
             if (params.page_size > 256) std::abort();
+            if (params.delay_count > TARNEL_MAX_DELAY_COUNT) std::abort();
+            if (params.at89_byte_wait > TARNEL_MAX_AT89_BYTE_WAIT) std::abort();
         } else {
             if (status != TARNEL_STATUS_INVALID_PARAMETER || returned != 0) std::abort();
             if (std::memcmp(&before, &params, sizeof params) != 0) std::abort();

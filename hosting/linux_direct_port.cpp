@@ -15,27 +15,39 @@ namespace {
 constexpr unsigned short kBases[3] = {0x378, 0x278, 0x3BC};
 }
 
-LinuxDirectPortIo::LinuxDirectPortIo() {
 #if VELKOR_HAVE_IOPERM
+LinuxDirectPortIo::LinuxDirectPortIo() : LinuxDirectPortIo(&::ioperm) {}
+#else
+LinuxDirectPortIo::LinuxDirectPortIo() : LinuxDirectPortIo(nullptr) {}
+#endif
+
+LinuxDirectPortIo::LinuxDirectPortIo(Ioperm ioperm) : ioperm_(ioperm) {
+    if (ioperm_ == nullptr) {
+        problem_ = Msg::kDirectUnsupported;
+        return;
+    }
     int error = 0;
     for (int i = 0; i < 3; ++i) {
-        granted_[i] = ioperm(kBases[i], 3, 1) == 0;
+        granted_[i] = ioperm_(kBases[i], 3, 1) == 0;
         if (!granted_[i]) error = errno;
     }
-    if (!granted_[0] && !granted_[1] && !granted_[2]) {
-        problem_ = {Msg::kDirectIopermFailed, {std::string(std::strerror(error))}};
+    if (granted_[0] || granted_[1] || granted_[2]) return;
+    // The advice follows the reason: root helps only where the rights were missing.
+    const std::string ports = "0x378, 0x278, 0x3BC";
+    const std::string reason = std::strerror(error);
+    if (error == EPERM || error == EACCES) {
+        problem_ = {Msg::kDirectIopermFailed, {reason}};
+    } else if (error == ENOSYS) {
+        problem_ = {Msg::kDirectIopermUnsupported, {ports, reason}};
+    } else {
+        problem_ = {Msg::kDirectIopermOther, {ports, reason}};
     }
-#else
-    problem_ = Msg::kDirectUnsupported;
-#endif
 }
 
 LinuxDirectPortIo::~LinuxDirectPortIo() {
-#if VELKOR_HAVE_IOPERM
     for (int i = 0; i < 3; ++i) {
-        if (granted_[i]) ioperm(kBases[i], 3, 0);
+        if (granted_[i]) ioperm_(kBases[i], 3, 0);
     }
-#endif
 }
 
 bool LinuxDirectPortIo::Granted(std::uint16_t address) const {

@@ -9,8 +9,11 @@ namespace velkor {
 
 class LinuxDirectPortIo : public PortIo {
   public:
+    // The kernel's call that opens ports to the process (ioperm), or a stand-in for tests.
+    using Ioperm = int (*)(unsigned long from, unsigned long count, int turnOn);
     // Asks the kernel for the three LPT register blocks.
     LinuxDirectPortIo();
+    explicit LinuxDirectPortIo(Ioperm ioperm);
     ~LinuxDirectPortIo() override;
 
     std::uint8_t In(std::uint16_t address) override;
@@ -19,6 +22,7 @@ class LinuxDirectPortIo : public PortIo {
 
   private:
     bool Granted(std::uint16_t address) const;
+    Ioperm ioperm_ = nullptr;
     bool granted_[3] = {false, false, false};
     LogLine problem_;
 };

@@ -33,7 +33,7 @@ long ReadBase(const std::string& file) {
 
 }  // namespace
 
-LinuxPpdevPortIo::LinuxPpdevPortIo(Paths paths) {
+LinuxPpdevPortIo::LinuxPpdevPortIo(Paths paths) : devDir_(paths.devDir), procDir_(paths.procDir) {
     for (unsigned base : kBases) slots_.push_back({base, {}});
     for (int n = 0; n < 16; ++n) {
         const std::string node = paths.devDir + "/parport" + std::to_string(n);
@@ -100,11 +100,13 @@ int LinuxPpdevPortIo::Descriptor(Slot& slot) {
     if (fd < 0) {
         // A missing node simply means no port there; anything else the user must hear about.
         if (errno != ENOENT && errno != ENODEV && errno != ENXIO) {
+            slot.errorNumber = errno;
             slot.error = slot.device + ": " + std::strerror(errno);
         }
         return -1;
     }
     if (ioctl(fd, PPCLAIM) != 0) {
+        slot.errorNumber = errno;
         slot.error = slot.device + ": PPCLAIM " + std::strerror(errno);
         close(fd);
         return -1;
@@ -124,14 +126,29 @@ LinuxPpdevPortIo::Slot* LinuxPpdevPortIo::SlotFor(std::uint16_t address) {
 LogLine LinuxPpdevPortIo::AccessProblem() {
     std::string problems;
     bool anyPort = false;
+    bool denied = false;
+    bool notParport = false;
+    bool anyNode = !found_.empty();
+    std::error_code ec;
     for (Slot& slot : slots_) {
         anyPort = Descriptor(slot) >= 0 || anyPort;
-        if (!slot.error.empty()) problems += (problems.empty() ? "" : "; ") + slot.error;
+        anyNode = anyNode || (!slot.device.empty() && std::filesystem::exists(slot.device, ec));
+        if (slot.error.empty()) continue;
+        problems += (problems.empty() ? "" : "; ") + slot.error;
+        denied = denied || slot.errorNumber == EACCES || slot.errorNumber == EPERM;
+        // A node that opens but takes no parport request (a character device of another
+        // kind, /dev/null say) is the wrong device, not a matter of rights.
+        notParport = notParport || slot.errorNumber == ENOTTY || slot.errorNumber == EINVAL;
     }
     // With a usable port the search finds it; another node the user cannot open is no problem
     // of this run and would only make a successful log look like a failed one.
-    if (problems.empty() || anyPort) return {};
-    return {Msg::kPpdevUnusable, {problems}};
+    if (anyPort) return {};
+    if (!anyNode) return {Msg::kPpdevNoneFound, {devDir_ + "/parport*", procDir_}};
+    if (problems.empty()) return {};
+    // The advice follows the reason: group lp helps only where the rights were missing.
+    if (denied) return {Msg::kPpdevUnusable, {problems}};
+    if (notParport) return {Msg::kPpdevNotParallelPort, {problems}};
+    return {Msg::kPpdevCannotUse, {problems}};
 }
 
 std::uint8_t LinuxPpdevPortIo::In(std::uint16_t address) {

@@ -28,7 +28,8 @@ class LinuxPpdevPortIo : public PortIo {
 
     std::uint8_t In(std::uint16_t address) override;
     void Out(std::uint16_t address, std::uint8_t value) override;
-    // Why no parport can be used, when none can; empty as soon as one opens.
+    // Why no parport can be used, when none can (no node at all, the rights, a node that is
+    // no parport, another reason); empty as soon as one opens.
     LogLine AccessProblem() override;
 
     // The device node that stands for LPT index 0..2 (empty: none).
@@ -45,12 +46,15 @@ class LinuxPpdevPortIo : public PortIo {
         std::string device;
         int fd = -1;
         bool tried = false;
+        int errorNumber = 0;
         std::string error;
     };
     int Descriptor(Slot& slot);  // opens and claims on first use; -1 when unusable
     void Close(Slot& slot);
     Slot* SlotFor(std::uint16_t address);
 
+    std::string devDir_;
+    std::string procDir_;
     // LPT1..LPT3 first, then the parports at other bases.
     std::vector<Slot> slots_;
     std::vector<std::pair<std::string, unsigned>> found_;  // node and base, as reported

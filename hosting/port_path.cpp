@@ -13,6 +13,8 @@
 #include "files/utf8_path.h"
 #include "hosting/sim_port.h"
 #ifdef _WIN32
+#include "driverclient/driver_integrity.h"
+#include "driverclient/tarnel_digests.h"
 #include "driverclient/win32_device_channel.h"
 #include "driverclient/win32_service_manager.h"
 #include "hosting/win32_clock.h"
@@ -51,12 +53,6 @@ namespace {
 #ifdef _WIN32
 std::filesystem::path DriverFile() {
     return PathFromUtf8(ProgramDirectory(CurrentExecutablePath()) + kDriverFileName);
-}
-
-// On Windows the driver is the way to the ports, when it ships beside the program.
-bool DriverFileBesideProgram() {
-    std::error_code ec;
-    return std::filesystem::exists(DriverFile(), ec);
 }
 
 // What keeps this program from its driver here (a 32-bit program on 64-bit Windows, a
@@ -152,8 +148,10 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
 #endif
     if (kind == PortPathKind::kAuto) {
 #ifdef _WIN32
-        kind = DriverFileBesideProgram() && architectureProblem.empty() ? PortPathKind::kDriver
-                                                                        : PortPathKind::kSim;
+        // The driver is the way to the ports: without its file the binding says where it was
+        // looked for, and the simulator stays the user's choice. Only a program that cannot
+        // load any driver here says so and falls back on it.
+        kind = architectureProblem.empty() ? PortPathKind::kDriver : PortPathKind::kSim;
 #else
         kind = AnyParportNode() ? PortPathKind::kPpdev : PortPathKind::kSim;
 #endif
@@ -203,7 +201,10 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
         if (!architectureProblem.empty()) return fail(architectureProblem);
         own.scm = std::make_unique<Win32ServiceManager>();
         own.opener = std::make_unique<Win32DeviceOpener>();
-        own.binding = std::make_unique<DriverBinding>(*own.scm, *own.opener);
+        own.binding = std::make_unique<DriverBinding>(
+            *own.scm, *own.opener, [](const std::string& driverPath) {
+                return CheckDriverFile(driverPath, BuiltDriverDigests());
+            });
         BindDriverAtStartup(true, engine, *own.binding, ProgramDirectory(CurrentExecutablePath()));
         own.driver = std::make_unique<ChannelDriverAccess>(*own.binding);
         path->deviceChannel_ = own.binding.get();
@@ -211,7 +212,7 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
         engine.SetClock(&own.clock);
         // Without the device every port reads as missing; say why before a run does.
         engine.Log(own.binding->TakeNotOpenNotice());
-        if (options.kind == PortPathKind::kAuto) {
+        if (options.kind == PortPathKind::kAuto && own.binding->IsOpen()) {
             path->choiceNote_ = "using the port driver Tarnel beside the program";
         }
         return path;

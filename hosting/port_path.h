@@ -30,11 +30,11 @@ const char* PortPathName(PortPathKind kind);
 
 class PortPath {
   public:
-    // Chooses the path (kAuto: the driver on Windows when Tarnel.sys lies beside the program
-    // and fits its architecture, else ppdev when a parport device exists, else the
-    // simulator), binds it to the engine and returns it. Null after a problem the caller must
-    // report (an unknown simulated chip, a path this platform does not have, a driver this
-    // build cannot load here), with `problem` saying what it was.
+    // Chooses the path (kAuto: the driver on Windows, whether or not Tarnel.sys lies beside
+    // the program, unless this build cannot load a driver there; on Linux ppdev when a
+    // parport device exists, else the simulator), binds it to the engine and returns it. Null after
+    // a problem the caller must report (an unknown simulated chip, a path this platform does not
+    // have, a driver this build cannot load here), with `problem` saying what it was.
     static std::unique_ptr<PortPath> Bind(IspProgrammer& engine, const PortPathOptions& options,
                                           std::string* problem);
     ~PortPath();

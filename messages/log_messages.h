@@ -159,6 +159,18 @@ enum class Msg : std::uint16_t {
     kSettingsPathNotKept,
     kSettingsNotKeptNotice,
 
+    // the driver file and device, and the Linux port paths: what was looked for, why it failed
+    kDriverFileNotFound,
+    kDriverFileUnreadable,
+    kDriverFileNotOurs,
+    kDriverServiceOtherFile,
+    kDriverInUse,
+    kPpdevNoneFound,
+    kPpdevNotParallelPort,
+    kPpdevCannotUse,
+    kDirectIopermUnsupported,
+    kDirectIopermOther,
+
     // ELF files (avr-gcc's output) as the flash or EEPROM file
     kElfOtherMachine,
     kElfDamaged,
@@ -381,6 +393,47 @@ inline constexpr MsgText kMessages[] = {
      "%s has characters the settings file (GBK) cannot hold; the next start will not reopen "
      "it.\r\n"},
     {Msg::kSettingsNotKeptNotice, "以下设置未能保存:\r\n", "These settings could not be kept:\r\n"},
+
+    // The path looked at.
+    {Msg::kDriverFileNotFound,
+     "找不到驱动文件 %s, 驱动程序 Tarnel 未启动. 请把随程序发布的 Tarnel.sys 放在程序所在目录.\r\n",
+     "The driver file %s was not found; the driver Tarnel was not started. Put the Tarnel.sys "
+     "that came with the program in the program's folder.\r\n"},
+    // The path and the system's reason.
+    {Msg::kDriverFileUnreadable, "无法读取驱动文件 %s (%s), 驱动程序 Tarnel 未启动.\r\n",
+     "The driver file %s could not be read (%s); the driver Tarnel was not started.\r\n"},
+    // The path and the file's SHA-256.
+    {Msg::kDriverFileNotOurs,
+     "驱动文件 %s 不是本程序所带的 Tarnel.sys (SHA-256 %s), 已拒绝注册和启动.\r\n",
+     "The driver file %s is not the Tarnel.sys this program was built with (SHA-256 %s); it "
+     "was neither registered nor started.\r\n"},
+    // The file the service names, the program's driver file, the system's error code.
+    {Msg::kDriverServiceOtherFile,
+     "已注册的驱动服务 Tarnel 指向另一个文件 %s, 无法改为 %s (错误 %u), 驱动程序未启动. "
+     "请以管理员身份运行.\r\n",
+     "The registered driver service Tarnel names another file, %s, and could not be changed to "
+     "%s (error %u); the driver was not started. Run as administrator.\r\n"},
+    {Msg::kDriverInUse, "驱动程序 Tarnel 正被另一个程序使用, 请先关闭那个程序.\r\n",
+     "The driver Tarnel is in use by another program; close that program first.\r\n"},
+    // Where parport device nodes were looked for, and where the kernel lists its ports.
+    {Msg::kPpdevNoneFound,
+     "没有找到并口设备: %s 不存在, %s 中也没有并口. 请确认已载入 parport_pc 和 ppdev "
+     "模块.\r\n",
+     "No parallel port device found: %s does not exist, and %s lists no port. Check that the "
+     "parport_pc and ppdev modules are loaded.\r\n"},
+    // The devices and the system's reason.
+    {Msg::kPpdevNotParallelPort, "%s 不是并口设备 (ppdev 不接受其请求).\r\n",
+     "%s is not a parallel port device (it refuses the ppdev requests).\r\n"},
+    {Msg::kPpdevCannotUse, "无法使用并口设备 (%s).\r\n",
+     "Cannot use the parallel port devices (%s).\r\n"},
+    // The ports asked for, and the system's reason.
+    {Msg::kDirectIopermUnsupported,
+     "无法直接访问并口端口 %s: 本系统内核不支持 ioperm (%s). 请使用 ppdev (--backend "
+     "ppdev).\r\n",
+     "Cannot reach the parallel ports %s directly: this kernel does not support ioperm (%s). "
+     "Use ppdev (--backend ppdev).\r\n"},
+    {Msg::kDirectIopermOther, "无法直接访问并口端口 %s: ioperm 失败 (%s).\r\n",
+     "Cannot reach the parallel ports %s directly: ioperm failed (%s).\r\n"},
     {Msg::kElfOtherMachine,
      "%s 是另一种处理器的ELF文件 (机器号 %u), 不是AVR程序, 映像保持不变.\r\n",
      "%s is an ELF file for another processor (machine %u), not an AVR program; the image is "

@@ -117,6 +117,12 @@ TARNEL_STATIC_ASSERT(IOCTL_TARNEL_READ_PAGE == 0xF0003C18u, "READ_PAGE code");
 #define TARNEL_AT89_PAGE_SIZE 256u
 /* Data-register reads after each data byte of an 89S5x page write, as the program sends it. */
 #define TARNEL_AT89_BYTE_WAIT 100u
+/* The largest waits the program asks for, and so the largest the driver serves: one
+ * request at 0xFFFF would shift for minutes in the kernel. The delay count is the speed
+ * option's largest custom delay (255 port reads per clock half-period) plus the 7 the 89S5x
+ * family adds to every delay; the byte pause is the fixed one above. */
+#define TARNEL_MAX_DELAY_COUNT 262u
+#define TARNEL_MAX_AT89_BYTE_WAIT TARNEL_AT89_BYTE_WAIT
 
 TARNEL_STATIC_ASSERT(TARNEL_READ_PAGE_DATA_OFFSET + TARNEL_AT89_PAGE_SIZE ==
                          TARNEL_READ_PAGE_LENGTH,

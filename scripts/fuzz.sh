@@ -6,6 +6,9 @@
 #        scripts/fuzz.sh --runs N [--max-seconds S]
 #                                          each target for N executions (the long run: 10000000),
 #                                          at most S seconds each
+#        scripts/fuzz.sh ... --keep ...    also keep each target's final status lines in
+#                                          docs/fuzz/<target>.txt (for the long runs whose
+#                                          figures docs/reliability.md reports)
 #        scripts/fuzz.sh ... TARGET...     only these targets
 # Exits non-zero when a target finds a crash; the input is kept under build/fuzz/artifacts/.
 # Each target starts from its checked-in corpus fuzz/corpus/<target>/ (copied, so the
@@ -27,6 +30,11 @@ elif [[ "${1:-}" =~ ^[0-9]+$ ]]; then
   limit=(-max_total_time="$1")
   shift
 fi
+keep=0
+if [[ "${1:-}" == "--keep" ]]; then
+  keep=1
+  shift
+fi
 targets=("$@")
 [[ ${#targets[@]} -gt 0 ]] || targets=(hex_reader settings_reader driver_dispatch cli_options)
 
@@ -39,7 +47,7 @@ sources_of() {
     hex_reader) echo files/hex_reader.cpp ;;
     settings_reader) echo files/*.cpp devices/*.cpp messages/*.cpp ;;
     driver_dispatch) echo driver/*.c protocol/*.c ;;
-    cli_options) echo cli/cli_options.cpp messages/*.cpp ;;
+    cli_options) echo cli/cli_options.cpp messages/*.cpp protocol/*.c ;;
     *) echo "fuzz: unknown target $1" >&2; return 1 ;;
   esac
 }
@@ -75,7 +83,15 @@ for target in "${targets[@]}"; do
   fi
   rm -rf "$work"
   runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -n 1)
-  echo "$target ${runs:-0} executions in $(( $(date +%s) - started )) s, $(date -u +%Y-%m-%d)" \
-    | tee -a "$summary"
+  line="$target ${runs:-0} executions in $(( $(date +%s) - started )) s, $(date -u +%Y-%m-%d)"
+  echo "$line" | tee -a "$summary"
+  # libFuzzer's own closing lines (the DONE line, "Done N runs", the final stats): what the
+  # figures in the report stand on.
+  { echo "$line"; grep -E '^#[0-9]+[[:space:]]+DONE|^Done [0-9]+ runs|^stat::' "$log" || true; } \
+    > "$out/$target.status"
+  if [[ $keep == 1 ]]; then
+    mkdir -p docs/fuzz
+    cp "$out/$target.status" "docs/fuzz/$target.txt"
+  fi
 done
 exit "$status"

@@ -1,10 +1,12 @@
 #include "app/qt/main_window.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QMenu>
@@ -15,6 +17,7 @@
 #include <QRadioButton>
 #include <QScrollBar>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/main_window_template.h"
 #include "app/qt/calibration_dialog.h"
@@ -283,7 +286,18 @@ void MainWindow::SetListItems(int id, const std::vector<std::string>& items, int
     if (list == nullptr) return;
     const QSignalBlocker quiet(list);
     list->clear();
-    for (const std::string& item : items) list->addItem(FromUtf8(item));
+    // Some wizard entries carry a tab, which the Win32 list lays out as a gap; a Qt list draws
+    // it as nothing and elides the rest. A blank takes its place, and the drop-down is made
+    // wide enough for the longest entry, so that every entry shows whole.
+    const QFontMetrics metrics(list->view()->font());
+    int widest = 0;
+    for (const std::string& item : items) {
+        const QString text = FromUtf8(item).replace(QLatin1Char('\t'), QLatin1Char(' ')).trimmed();
+        widest = std::max(widest, metrics.horizontalAdvance(text));
+        list->addItem(text);
+    }
+    list->view()->setMinimumWidth(widest + 2 * metrics.averageCharWidth() +
+                                  list->view()->verticalScrollBar()->sizeHint().width());
     list->setCurrentIndex(selection);
 }
 

@@ -26,14 +26,13 @@
 #include "protocol/tarnel_protocol.h"
 
 /* The I/O permission map exists only in the 32-bit x86 kernel: the x64 kernel has no call to
- * install one, so there the program's port accesses all go through the device's requests
- * (which it does on either architecture anyway) and no user process gains a port. */
+ * install one. On either architecture the program's port accesses all go through the
+ * device's requests, and no user process gains a port. */
 #if defined(__i386__)
 #define TARNEL_HAS_IO_MAP 1
-/* The kernel exports these two only on 32-bit x86, and the DDK headers do not declare them.
- * A map is one bit per port for all 65536 ports; a 0 bit lets user mode use the port. */
+/* The kernel exports this only on 32-bit x86, and the DDK headers do not declare it. A map
+ * is one bit per port for all 65536 ports; a 0 bit lets user mode use the port. */
 NTKERNELAPI BOOLEAN NTAPI Ke386SetIoAccessMap(ULONG MapNumber, PVOID Map);
-NTKERNELAPI BOOLEAN NTAPI Ke386IoSetAccessProcess(PEPROCESS Process, ULONG MapNumber);
 #elif defined(__x86_64__)
 #define TARNEL_HAS_IO_MAP 0
 #else
@@ -43,17 +42,18 @@ NTKERNELAPI BOOLEAN NTAPI Ke386IoSetAccessProcess(PEPROCESS Process, ULONG MapNu
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path);
 
 #define TARNEL_IO_MAP_NUMBER 1u
-#define TARNEL_NO_IO_MAP 0u
 
 static const WCHAR kDeviceName[] = L"\\Device\\Tarnel";
 static const WCHAR kLinkName[] = L"\\DosDevices\\Tarnel";
 
 /* The driver's whole state between requests. Zero at load: DriverParams then names family
- * AVR with cable kind 0, for which the core moves no line until SET_PARAMS arrives. */
+ * AVR with cable kind 0, for which the core moves no line until SET_PARAMS arrives, and no
+ * handle owns the device. */
 #if TARNEL_HAS_IO_MAP
 static PVOID g_io_map;
 #endif
 static DriverParams g_params;
+static uintptr_t g_owner;
 
 /* ---- Port access ------------------------------------------------------------------------ */
 
@@ -96,14 +96,23 @@ static const TarnelPortIo kPortIo = {PortIn, PortOut, 0};
 
 /* ---- Requests --------------------------------------------------------------------------- */
 
-/* Create and close always succeed; a control request is the core's to serve. Every request
- * is finished here in the caller's thread: the driver queues nothing. */
+/* Create takes the device for its caller, or is refused while another handle owns it; close
+ * gives it back (the I/O manager sends a close only for a create that succeeded). A control
+ * request is the core's to serve. Every request is finished here in the caller's thread: the
+ * driver queues nothing. */
 static NTSTATUS NTAPI TarnelDispatch(PDEVICE_OBJECT device, PIRP irp) {
     (void)device;
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     irp->IoStatus.Status = STATUS_SUCCESS;
     irp->IoStatus.Information = 0;
-    if (stack->MajorFunction == IRP_MJ_DEVICE_CONTROL) {
+    const uintptr_t handle = (uintptr_t)stack->FileObject;
+    if (stack->MajorFunction == IRP_MJ_CREATE) {
+        irp->IoStatus.Status = (NTSTATUS)TarnelOpenOwner(&g_owner, handle, &g_params);
+    } else if (stack->MajorFunction == IRP_MJ_CLOSE) {
+        TarnelCloseOwner(&g_owner, handle);
+    } else if (!TarnelIsOwner(&g_owner, handle)) {
+        irp->IoStatus.Status = (NTSTATUS)TARNEL_STATUS_SHARING_VIOLATION;
+    } else if (stack->MajorFunction == IRP_MJ_DEVICE_CONTROL) {
         /* Buffered method: one system buffer of max(input, output) bytes, the caller's input
          * copied in and the returned byte count copied back out by the I/O manager. */
         uint32_t returned = 0;
@@ -168,28 +177,28 @@ static NTSTATUS RestrictToAdministrators(PDEVICE_OBJECT device) {
 /* ---- Load and unload ------------------------------------------------------------------- */
 
 #if TARNEL_HAS_IO_MAP
-/* Installs the permission map for the loading process: it may use the parallel ports'
- * registers and no other port, the same blocks the dispatch admits. */
-static NTSTATUS GrantIoMap(void) {
+/* The program reaches every port through the device's requests, so the driver grants no
+ * process a port of its own. What it does keep is a closed map (every bit set: every port
+ * faults in user mode), taken at load so that the unload cannot fail for want of memory. */
+static NTSTATUS AllocateClosedIoMap(void) {
     g_io_map = MmAllocateNonCachedMemory(TARNEL_IO_MAP_BYTES);
     if (g_io_map == NULL) return STATUS_INSUFFICIENT_RESOURCES;
-    TarnelFillIoMap((uint8_t*)g_io_map);
-    /* Their results are not looked at: the driver's own port access runs in kernel mode and
-     * needs no map, so a kernel that refuses one still leaves a working device. */
-    Ke386IoSetAccessProcess(IoGetCurrentProcess(), TARNEL_IO_MAP_NUMBER);
-    Ke386SetIoAccessMap(TARNEL_IO_MAP_NUMBER, g_io_map);
+    RtlFillMemory(g_io_map, TARNEL_IO_MAP_BYTES, 0xFF);
     return STATUS_SUCCESS;
 }
 
-/* Undoes the permission map of a load that cannot finish: the loading process loses its port
- * access again, and the map's memory goes back, since no unload will ever run for a driver
- * whose entry routine failed. */
-static void ReleaseIoMap(void) {
-    Ke386IoSetAccessProcess(IoGetCurrentProcess(), TARNEL_NO_IO_MAP);
+/* The kernel copies an installed map into every processor's task state and keeps it there
+ * after the driver that installed it is gone. A map installed by an earlier build of this
+ * driver (which opened ports to the process that loaded it) would so outlive every unload:
+ * the unload installs the closed map in its place. */
+static void CloseIoMap(void) {
+    if (g_io_map == NULL) return;
+    Ke386SetIoAccessMap(TARNEL_IO_MAP_NUMBER, g_io_map);
     MmFreeNonCachedMemory(g_io_map, TARNEL_IO_MAP_BYTES);
     g_io_map = NULL;
 }
 
+/* A load that cannot finish installed nothing: the memory goes back. */
 static void FreeIoMap(void) {
     if (g_io_map != NULL) {
         MmFreeNonCachedMemory(g_io_map, TARNEL_IO_MAP_BYTES);
@@ -197,16 +206,16 @@ static void FreeIoMap(void) {
     }
 }
 #else
-/* No map on x64: nothing to grant, undo or free. */
-static NTSTATUS GrantIoMap(void) {
+/* No map on x64: nothing to keep, install or free. */
+static NTSTATUS AllocateClosedIoMap(void) {
     return STATUS_SUCCESS;
 }
-static void ReleaseIoMap(void) {}
+static void CloseIoMap(void) {}
 static void FreeIoMap(void) {}
 #endif
 
 static VOID NTAPI TarnelUnload(PDRIVER_OBJECT driver) {
-    FreeIoMap();
+    CloseIoMap();
     UNICODE_STRING link;
     RtlInitUnicodeString(&link, kLinkName);
     IoDeleteSymbolicLink(&link);
@@ -245,7 +254,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     /* A refused base admits nothing beyond LPT1..LPT3. */
     (void)TarnelAdmitExtraBase(ReadExtraPortBase(registry_path));
 
-    NTSTATUS status = GrantIoMap();
+    NTSTATUS status = AllocateClosedIoMap();
     if (!NT_SUCCESS(status)) return status;
 
     UNICODE_STRING device_name;
@@ -256,13 +265,13 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
     status = IoCreateDevice(driver, 0, &device_name, TARNEL_DEVICE_TYPE, FILE_DEVICE_SECURE_OPEN,
                             FALSE, &device);
     if (!NT_SUCCESS(status)) {
-        ReleaseIoMap();
+        FreeIoMap();
         return status;
     }
     status = RestrictToAdministrators(device);
     if (!NT_SUCCESS(status)) {
         IoDeleteDevice(device);
-        ReleaseIoMap();
+        FreeIoMap();
         return status;
     }
 
@@ -273,7 +282,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registry_path)
         /* The device name would otherwise stay taken until reboot, and the next load would
          * fail on it. */
         IoDeleteDevice(device);
-        ReleaseIoMap();
+        FreeIoMap();
         return status;
     }
 

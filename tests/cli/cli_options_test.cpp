@@ -27,6 +27,9 @@ TEST(CliOptions, HelpTextIsTheGoldenText) {
 }
 
 TEST(CliOptions, EachUsageErrorSaysWhatIsWrong) {
+    constexpr const char* kPortBaseUsage =
+        "--port-base takes a port card's base: 8-aligned (or 0x3BC), 0x100..0xFFF8, clear of the "
+        "system's fixed ports (IDE, display, ELCR, PCI configuration), e.g. 0xD010";
     struct Case {
         std::vector<const char*> args;
         const char* error;
@@ -55,7 +58,8 @@ TEST(CliOptions, EachUsageErrorSaysWhatIsWrong) {
         {{"--speed", "65536"}, "--speed takes 'fastest' or a count 0..65535"},
         {{"--backend", "usb"},
          "unknown backend 'usb' (auto, sim, driver-sim, driver, ppdev, direct)"},
-        {{"--port-base", "0xFF"}, "--port-base takes a base address 0x100..0xFFFC, e.g. 0xD010"},
+        {{"--port-base", "0xFF"}, kPortBaseUsage},
+        {{"--port-base", "0x1F0"}, kPortBaseUsage},  // the primary IDE controller
         {{"--sim-cable-cut", "0"}, "--sim-cable-cut takes a connector pin 1..25"},
         {{"--sim-cable-short", "3:3"},
          "--sim-cable-short takes two different connector pins, e.g. 2:3"},

@@ -177,6 +177,31 @@ TEST_F(CliRefusal, An89S5xChipHasNoFuseCalibrationEepromOrLockSteps) {
         EXPECT_EQ(run.status, 2) << step;
         EXPECT_NE(run.err.find("89S5x family) has no"), std::string::npos) << run.err;
     }
+    // The signature search is the AVR family's: asked for an 89S5x chip, it is refused, not
+    // dropped without a word.
+    const CliRun autoSelect = Cli({"-p", "89S52", "-A", "-f", flash, "--backend", "sim"});
+    EXPECT_EQ(autoSelect.status, 2);
+    EXPECT_NE(autoSelect.err.find("--auto-select"), std::string::npos) << autoSelect.err;
+}
+
+TEST_F(CliRefusal, ACalibrationAddressBeyondTheMemoryIsRefusedNotMoved) {
+    const std::string flash = Hex("f.hex", 0, 64);
+    const struct {
+        std::vector<std::string> where;
+        int status;
+    } cases[] = {{{"--cal-address", "8191"}, 0},  // mega8's last flash byte
+                 {{"--cal-address", "8192"}, 2},
+                 {{"--cal-to", "eeprom", "--cal-address", "511"}, 0},
+                 {{"--cal-to", "eeprom", "--cal-address", "512"}, 2}};
+    for (const auto& c : cases) {
+        std::vector<std::string> args = {"-p", "mega8", "-f", flash, "-W", "-C"};
+        args.insert(args.end(), c.where.begin(), c.where.end());
+        const CliRun run = Cli(Sim(args));
+        EXPECT_EQ(run.status, c.status) << c.where.back() << run.err;
+        if (c.status == 2) {
+            EXPECT_NE(run.err.find("is beyond mega8"), std::string::npos) << run.err;
+        }
+    }
 }
 
 TEST_F(CliRefusal, SmallerTruths) {

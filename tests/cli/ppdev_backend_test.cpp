@@ -87,7 +87,9 @@ TEST(PpdevBackend, AMissingDeviceReadsAsNoPortAndADeniedOneIsExplained) {
     paths.procDir = "/nonexistent";
     paths.devDir = "/nonexistent";
     LinuxPpdevPortIo none(paths);
-    EXPECT_TRUE(none.AccessProblem().Empty());
+    // No node at all: where the nodes and the kernel's list were looked for.
+    EXPECT_EQ(none.AccessProblem(),
+              LogLine(Msg::kPpdevNoneFound, {"/nonexistent/parport*", "/nonexistent"}));
     EXPECT_EQ(none.In(0x378), 0xFF);
 
     // A node that exists but cannot serve as a port (here a directory, which even root cannot

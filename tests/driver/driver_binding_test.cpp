@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -24,6 +25,11 @@ class Binding : public ::testing::Test {
   protected:
     FakeServiceManager scm_;
     FakeDeviceOpener device_{scm_.log};
+    DriverFileVerdict verdict_;  // what the file check finds: the program's own driver
+    DriverBinding::FileCheck file_ = [this](const std::string& path) {
+        scm_.log.push_back("CheckFile " + path);
+        return verdict_;
+    };
 };
 
 TEST(DriverPaths, DriverFileSitsBesideTheProgram) {
@@ -52,11 +58,12 @@ TEST_F(Binding, FreshInstallRegistersAKernelDriverOnDemandAndStartsIt) {
 
 TEST_F(Binding, LeftoverRegistrationIsOpenedAndStarted) {
     scm_.failures["Create"] = kErrorServiceExists;
-    DriverBinding binding(scm_, device_);
+    DriverBinding binding(scm_, device_, file_);
     EXPECT_TRUE(binding.OpenDriver(kDirectory));
-    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "Create Tarnel on manager",
-                             "Open Tarnel F01FF on manager", "SetValue Tarnel PortBase 0",
-                             "Start service", "Close service", "Close manager", "OpenDevice"}));
+    EXPECT_EQ(scm_.log, (Log{std::string("CheckFile ") + kDriverPath, "OpenManager F003F",
+                             "Create Tarnel on manager", "Open Tarnel F01FF on manager",
+                             "QueryPath service", "SetValue Tarnel PortBase 0", "Start service",
+                             "Close service", "Close manager", "OpenDevice"}));
     EXPECT_TRUE(binding.TakeNotOpenNotice().Empty());
 }
 
@@ -66,11 +73,11 @@ TEST_F(Binding, LeftoverRegistrationIsOpenedAndStarted) {
 TEST_F(Binding, TheEnginesCardBaseIsWrittenForTheDriverBeforeItStarts) {
     IspProgrammer engine;
     Edit(engine)->extraPortBase = 0xD010;
-    DriverBinding binding(scm_, device_);
+    DriverBinding binding(scm_, device_, file_);
     EXPECT_TRUE(BindDriverAtStartup(true, engine, binding, kDirectory));
-    EXPECT_EQ(scm_.log,
-              (Log{"OpenManager F003F", "Create Tarnel on manager", "SetValue Tarnel PortBase D010",
-                   "Start service", "Close service", "Close manager", "OpenDevice"}));
+    EXPECT_EQ(scm_.log, (Log{std::string("CheckFile ") + kDriverPath, "OpenManager F003F",
+                             "Create Tarnel on manager", "SetValue Tarnel PortBase D010",
+                             "Start service", "Close service", "Close manager", "OpenDevice"}));
 }
 
 TEST_F(Binding, RunningDriverServesThoughItsStartFails) {
@@ -78,7 +85,7 @@ TEST_F(Binding, RunningDriverServesThoughItsStartFails) {
     scm_.failures["Start"] = kErrorServiceAlreadyRunning;
     EXPECT_EQ(InstallDriver(scm_, kDriverPath, "Tarnel"), 0);
     scm_.log.clear();
-    DriverBinding binding(scm_, device_);
+    DriverBinding binding(scm_, device_, file_);
     EXPECT_TRUE(binding.OpenDriver(kDirectory));
     std::uint8_t buffer[8] = {};
     std::uint32_t returned = 99;
@@ -105,9 +112,10 @@ TEST_F(Binding, WithoutRightsTheFirstRunSaysWhyOnceAndEveryCallFails) {
     scm_.failures["OpenManager"] = kErrorAccessDenied;
     device_.available = false;
     device_.error = kErrorFileNotFound;
-    DriverBinding binding(scm_, device_);
+    DriverBinding binding(scm_, device_, file_);
     EXPECT_FALSE(binding.OpenDriver(kDirectory));
-    EXPECT_EQ(scm_.log, (Log{"OpenManager F003F", "OpenDevice"}));
+    EXPECT_EQ(scm_.log,
+              (Log{std::string("CheckFile ") + kDriverPath, "OpenManager F003F", "OpenDevice"}));
 
     std::uint8_t buffer[8] = {};
     std::uint32_t returned = 99;
@@ -127,11 +135,74 @@ TEST_F(Binding, WithoutRightsTheFirstRunSaysWhyOnceAndEveryCallFails) {
 TEST_F(Binding, MissingDriverFileIsNamedInTheNotice) {
     scm_.failures["Start"] = kErrorFileNotFound;
     device_.available = false;
-    DriverBinding binding(scm_, device_);
+    DriverBinding binding(scm_, device_, file_);
     EXPECT_FALSE(binding.OpenDriver(kDirectory));
     EXPECT_NE(Render(binding.TakeNotOpenNotice(), Language::kZh)
                   .find("找不到驱动文件 Tarnel.sys (错误 2)"),
               std::string::npos);
+}
+
+// A driver file that is missing, unreadable or not the one the program was built with goes
+// nowhere near the service manager or the device, and the notice says which file it was.
+TEST_F(Binding, ADriverFileThatFailsTheCheckIsNeitherRegisteredNorOpened) {
+    using State = DriverFileVerdict::State;
+    const struct {
+        State state;
+        const char* says;
+    } cases[] = {{State::kMissing, "The driver file C:\\VelkorISP\\\\Tarnel.sys was not found"},
+                 {State::kUnreadable, "could not be read (Permission denied)"},
+                 {State::kChanged,
+                  "is not the Tarnel.sys this program was built with (SHA-256 "
+                  "0123abcd)"}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.says);
+        scm_.log.clear();
+        verdict_ = {c.state, c.state == State::kChanged ? "0123abcd" : "", "Permission denied"};
+        DriverBinding binding(scm_, device_, file_);
+        EXPECT_FALSE(binding.OpenDriver(kDirectory));
+        EXPECT_EQ(scm_.log, Log{std::string("CheckFile ") + kDriverPath});
+        const std::string notice = Render(binding.TakeNotOpenNotice(), Language::kEn);
+        EXPECT_NE(notice.find(c.says), std::string::npos) << notice;
+    }
+}
+
+// A registration naming another file is stopped and pointed at the checked file before it
+// starts; without the right to change it nothing starts and no device of it is used.
+TEST_F(Binding, AServiceNamingAnotherFileIsReRegisteredOrRefused) {
+    EXPECT_TRUE(SameDriverPath("\\??\\c:/velkorisp/tarnel.sys", kDriverPath));
+    EXPECT_FALSE(SameDriverPath("C:\\Temp\\Tarnel.sys", kDriverPath));
+    scm_.failures["Create"] = kErrorServiceExists;
+    scm_.failures["Stop"] = kErrorServiceNotActive;
+    scm_.registeredPath = "C:\\Users\\Public\\Tarnel.sys";
+    {
+        DriverBinding binding(scm_, device_, file_);
+        EXPECT_TRUE(binding.OpenDriver(kDirectory));
+        EXPECT_EQ(std::vector<std::string>(scm_.log.begin() + 4, scm_.log.begin() + 8),
+                  (Log{"QueryPath service", "Stop service", "SetPath service",
+                       "SetValue Tarnel PortBase 0"}));
+        EXPECT_EQ(scm_.registeredPath, kDriverPath);
+    }
+    scm_.registeredPath = "C:\\Users\\Public\\Tarnel.sys";
+    scm_.failures["SetPath"] = kErrorAccessDenied;
+    scm_.log.clear();
+    DriverBinding binding(scm_, device_, file_);
+    EXPECT_FALSE(binding.OpenDriver(kDirectory));
+    EXPECT_EQ(std::count(scm_.log.begin(), scm_.log.end(), "Start service"), 0);
+    EXPECT_EQ(std::count(scm_.log.begin(), scm_.log.end(), "OpenDevice"), 0);
+    EXPECT_EQ(scm_.openHandles, 0);
+    const std::string notice = Render(binding.TakeNotOpenNotice(), Language::kEn);
+    EXPECT_NE(notice.find("names another file, C:\\Users\\Public\\Tarnel.sys, and could not be "
+                          "changed to C:\\VelkorISP\\\\Tarnel.sys (error 5)"),
+              std::string::npos)
+        << notice;
+}
+
+TEST_F(Binding, ASecondProgramHearsTheDriverIsInUse) {
+    device_.available = false;
+    device_.error = kErrorSharingViolation;
+    DriverBinding binding(scm_, device_, file_);
+    EXPECT_FALSE(binding.OpenDriver(kDirectory));
+    EXPECT_EQ(binding.TakeNotOpenNotice(), LogLine(Msg::kDriverInUse));
 }
 
 TEST_F(Binding, RemoveDeletesOnlyAStoppedService) {
@@ -161,7 +232,7 @@ TEST_F(Binding, RemoveDeletesOnlyAStoppedService) {
 
 TEST_F(Binding, CloseShutsTheDeviceBeforeRemovingTheServiceAndOnlyOnce) {
     {
-        DriverBinding binding(scm_, device_);
+        DriverBinding binding(scm_, device_, file_);
         binding.OpenDriver(kDirectory);
         scm_.log.clear();
         binding.CloseDriver();
@@ -174,7 +245,7 @@ TEST_F(Binding, CloseShutsTheDeviceBeforeRemovingTheServiceAndOnlyOnce) {
     EXPECT_EQ(scm_.log, Log{});  // neither the second close nor the destructor repeats it
 
     {
-        DriverBinding binding(scm_, device_);
+        DriverBinding binding(scm_, device_, file_);
         binding.OpenDriver(kDirectory);
         scm_.log.clear();
     }
@@ -185,7 +256,7 @@ TEST_F(Binding, CloseShutsTheDeviceBeforeRemovingTheServiceAndOnlyOnce) {
 
 TEST_F(Binding, StartupBindsOnlyOnTheNtFamily) {
     IspProgrammer engine;
-    DriverBinding binding(scm_, device_);
+    DriverBinding binding(scm_, device_, file_);
     EXPECT_FALSE(BindDriverAtStartup(false, engine, binding, kDirectory));
     EXPECT_EQ(engine.UsesDriver(), 0u);
     EXPECT_EQ(scm_.log, Log{});

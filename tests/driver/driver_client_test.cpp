@@ -6,6 +6,7 @@
 #include <random>
 #include <vector>
 
+#include "app/speed_dialog_presenter.h"
 #include "devices/chip_table.h"
 #include "driverclient/channel_driver_access.h"
 #include "driverclient/driver_wrappers.h"
@@ -145,6 +146,20 @@ TEST(DriverClient, AutomaticSelectionSendsTheNewPageSize) {
     EXPECT_EQ(d.channel.Params().cable_kind, kCableStk200);
     EXPECT_EQ(d.channel.Params().port_base, 0x378);
     EXPECT_EQ(d.channel.Params().delay_count, 1);
+}
+
+// The slowest setting the speed option offers is served by the driver for either family:
+// the driver's bound on waits lies at or above what the program produces.
+TEST(DriverClient, TheSlowestSpeedTheOptionOffersIsServed) {
+    for (const char* chip : {"mega8", "89S52"}) {
+        SCOPED_TRACE(chip);
+        DriverRig d({.chip = chip});
+        Edit(d.rig.engine)->speedSelection = 1;
+        Edit(d.rig.engine)->userPortDelay = kSpeedSliderMaximum;
+        Edit(d.rig.engine)->commands.checkId = 1;
+        EXPECT_EQ(d.rig.engine.ProgramCommand(), kSeqDone) << d.rig.engine.LogText();
+        EXPECT_GE(d.channel.Params().delay_count, kSpeedSliderMaximum);
+    }
 }
 
 TEST(DriverClient, ADriverPathWithoutADeviceReportsThePortMissing) {

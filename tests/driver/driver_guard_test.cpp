@@ -1,14 +1,16 @@
 // The driver reaches only the parallel ports' register blocks: requests naming any other port
-// are refused before a line moves, and the permission map the kernel glue installs opens the
-// same ports and no other.
+// are refused before a line moves, and a configured card base must be one a port card can
+// have. It serves one owner at a time, and only the waits the program asks for.
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstdio>
 #include <vector>
 
 #include "driver/dispatch.h"
 #include "driver/port_guard.h"
 #include "fake_port.h"
+#include "files/settings.h"
 #include "protocol/tarnel_protocol.h"
 
 namespace velkor::test {
@@ -134,9 +136,6 @@ TEST_F(Guard, AConfiguredCardBaseIsAdmittedAndNothingBeyondIt) {
     ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({0xD00F, 0}));
     Bytes params = Fields({8, 0xD010, 1, 4, TARNEL_FAMILY_AVR, 1});
     EXPECT_EQ(Send(IOCTL_TARNEL_SET_PARAMS, params), TARNEL_STATUS_SUCCESS);
-    Bytes map(TARNEL_IO_MAP_BYTES, 0xFF);
-    TarnelFillIoMap(map.data());
-    EXPECT_EQ(map[0xD010 / 8], 0xF8);  // 0xD010..0xD012 open, 0xD013.. closed
 
     for (std::uint32_t bad : {0x80u, 0xFFu, 0xFFFEu, 0x10000u, 0xCF6u, 0xCFCu}) {
         SCOPED_TRACE(bad);
@@ -144,21 +143,83 @@ TEST_F(Guard, AConfiguredCardBaseIsAdmittedAndNothingBeyondIt) {
         ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({0xD010, 0}));
         ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({bad & 0xFFFFu, 0}));
     }
-    EXPECT_EQ(TarnelAdmitExtraBase(0xCF5), 1);  // ends at 0xCF7, just short of them
+    EXPECT_EQ(TarnelAdmitExtraBase(0xCF0), 1);  // ends at 0xCF7, just short of them
     EXPECT_EQ(TarnelAdmitExtraBase(0x378), 1);  // a standard block: nothing more to open
-    ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({0xCF5, 0}));
+    ExpectRefused(IOCTL_TARNEL_READ_PORT, Fields({0xCF0, 0}));
     EXPECT_EQ(TarnelAdmitExtraBase(0), 0);  // back to the three blocks for the other tests
 }
 
-TEST(GuardIoMap, OpensExactlyTheNineRegisters) {
-    Bytes map(TARNEL_IO_MAP_BYTES, 0);
-    TarnelFillIoMap(map.data());
-    std::vector<std::uint32_t> open;
-    for (std::uint32_t port = 0; port < TARNEL_IO_MAP_BYTES * 8; ++port) {
-        if (((map[port / 8] >> (port % 8)) & 1) == 0) open.push_back(port);
+// The card rule, stated plainly: a block of 8 ports from an 8-aligned base (0x3BC: 4 ports),
+// within 0x100..0xFFFF, sharing no port with IDE, the display adapter (whose 0x3BC..0x3BF is
+// the old printer port), the ELCR or the PCI configuration ports. Every base around each of
+// those ranges, and around both ends, is judged alike by the driver and the settings reader.
+TEST(GuardCardRule, BasesAroundEverySystemRangeFollowThePlainRule) {
+    struct Range {
+        std::uint32_t first, last;
+    };
+    const Range fixed[] = {{0x170, 0x177}, {0x1F0, 0x1F7}, {0x376, 0x376}, {0x3B0, 0x3BB},
+                           {0x3C0, 0x3DF}, {0x3F6, 0x3F6}, {0x4D0, 0x4D1}, {0xCF8, 0xCFF}};
+    auto expected = [&](std::uint32_t base) {
+        const std::uint32_t span = base == 0x3BC ? 4 : 8;
+        if (base % span != 0 || base < 0x100 || base + span > 0x10000) return false;
+        for (const Range& r : fixed) {
+            if (base <= r.last && base + span - 1 >= r.first) return false;
+        }
+        return true;
+    };
+    std::vector<std::uint32_t> bases;
+    for (std::uint32_t b = 0; b < 0x120; ++b) bases.push_back(b);
+    for (std::uint32_t b = 0xFFE0; b < 0x10010; ++b) bases.push_back(b);
+    for (const Range& r : fixed) {
+        for (std::uint32_t b = r.first - 24; b <= r.last + 24; ++b) bases.push_back(b);
     }
-    EXPECT_EQ(open, (std::vector<std::uint32_t>{0x278, 0x279, 0x27A, 0x378, 0x379, 0x37A, 0x3BC,
-                                                0x3BD, 0x3BE}));
+    int admitted = 0;
+    for (std::uint32_t base : bases) {
+        SCOPED_TRACE(base);
+        const bool want = expected(base);
+        EXPECT_EQ(TarnelAdmitExtraBase(base) == 1, want);
+        EXPECT_EQ(base <= 0xFFFF && TarnelIsAllowedBase(static_cast<std::uint16_t>(base)), want);
+        char text[16];
+        std::snprintf(text, sizeof text, "%X", base);
+        EXPECT_EQ(ParsePortBase(text).has_value(), want);
+        admitted += want;
+    }
+    EXPECT_GT(admitted, 40);  // the sweep reaches admitted bases too, 0x3BC among them
+    EXPECT_EQ(TarnelAdmitExtraBase(0), 0);
+}
+
+// SET_PARAMS stores the longest waits the program's speed option gives and refuses one more.
+TEST_F(Guard, SetParamsRefusesWaitsBeyondWhatTheProgramAsksFor) {
+    Bytes longest = Fields(
+        {8, 0x378, TARNEL_MAX_DELAY_COUNT, 4, TARNEL_FAMILY_AT89S5X, TARNEL_MAX_AT89_BYTE_WAIT});
+    ASSERT_EQ(Send(IOCTL_TARNEL_SET_PARAMS, longest), TARNEL_STATUS_SUCCESS);
+    EXPECT_EQ(params_.delay_count, TARNEL_MAX_DELAY_COUNT);
+    ExpectRefused(IOCTL_TARNEL_SET_PARAMS,
+                  Fields({8, 0x278, TARNEL_MAX_DELAY_COUNT + 1, 4, TARNEL_FAMILY_AVR, 1}));
+    ExpectRefused(IOCTL_TARNEL_SET_PARAMS,
+                  Fields({8, 0x278, 1, 4, TARNEL_FAMILY_AVR, TARNEL_MAX_AT89_BYTE_WAIT + 1}));
+    ExpectRefused(IOCTL_TARNEL_SET_PARAMS, Fields({8, 0x278, 0xFFFF, 4, TARNEL_FAMILY_AVR, 1}));
+    EXPECT_EQ(params_.port_base, 0x378);
+}
+
+// A second open is refused while the first handle is open; the next owner starts from the
+// load state, not from what the previous one stored.
+TEST_F(Guard, OneOwnerAtATime) {
+    std::uintptr_t owner = 0;
+    const std::uintptr_t first = 0x1000, second = 0x2000;
+    ASSERT_EQ(TarnelOpenOwner(&owner, first, &params_), TARNEL_STATUS_SUCCESS);
+    Bytes set = Fields({8, 0x3BC, 1, 4, TARNEL_FAMILY_AVR, 1});
+    ASSERT_EQ(Send(IOCTL_TARNEL_SET_PARAMS, set), TARNEL_STATUS_SUCCESS);
+    EXPECT_EQ(TarnelOpenOwner(&owner, second, &params_), TARNEL_STATUS_SHARING_VIOLATION);
+    EXPECT_EQ(params_.port_base, 0x3BC);  // the refused open changed nothing
+    EXPECT_TRUE(TarnelIsOwner(&owner, first));
+    EXPECT_FALSE(TarnelIsOwner(&owner, second));
+    TarnelCloseOwner(&owner, second);  // a handle that does not own the device frees nothing
+    EXPECT_TRUE(TarnelIsOwner(&owner, first));
+    TarnelCloseOwner(&owner, first);
+    ASSERT_EQ(TarnelOpenOwner(&owner, second, &params_), TARNEL_STATUS_SUCCESS);
+    EXPECT_EQ(params_.port_base, 0);
+    ExpectRefused(IOCTL_TARNEL_READ_BYTE, Bytes(TARNEL_READ_BYTE_LENGTH, 0));
 }
 
 }  // namespace

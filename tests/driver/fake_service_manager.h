@@ -16,11 +16,13 @@ namespace velkor::test {
 class FakeServiceManager : public ServiceManager {
   public:
     // Scripted failures: the named call fails with this error ("OpenManager", "Create",
-    // "Open", "Start", "Stop", "Delete").
+    // "Open", "Start", "Stop", "Delete", "QueryPath", "SetPath").
     std::map<std::string, std::uint32_t> failures;
     std::vector<std::string> log;
     std::vector<ServiceRegistration> registrations;
     int openHandles = 0;
+    // The file an existing registration names.
+    std::string registeredPath = "C:\\VelkorISP\\\\Tarnel.sys";
 
     Handle OpenManager(std::uint32_t access) override {
         log.push_back("OpenManager " + Hex(access));
@@ -41,6 +43,16 @@ class FakeServiceManager : public ServiceManager {
     void Close(Handle handle) override {
         log.push_back("Close " + names_[handle]);
         --openHandles;
+    }
+    bool QueryBinaryPath(Handle service, std::string* path) override {
+        if (!Call("QueryPath", service)) return false;
+        *path = registeredPath;
+        return true;
+    }
+    bool SetBinaryPath(Handle service, const std::string& path) override {
+        if (!Call("SetPath", service)) return false;
+        registeredPath = path;
+        return true;
     }
     bool SetValue(const std::string& name, const std::string& valueName,
                   std::uint32_t value) override {

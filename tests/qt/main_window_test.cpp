@@ -3,6 +3,7 @@
 // laid out without overlapping or clipping.
 #include "app/qt/main_window.h"
 
+#include <QAbstractItemView>
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
@@ -167,6 +168,12 @@ class MainWindowTest : public QObject {
         QCOMPARE(Find<QAbstractButton>(window, kFirstFuseBoxId + 1)->isChecked(),
                  (station.Options().fuseLow & 0x02) == 0);
         QVERIFY(clock->currentIndex() != source);
+        // Every entry shows whole, those written with a tab too.
+        const QFontMetrics metrics(clock->view()->font());
+        for (int i = 0; i < clock->count(); ++i) {
+            QVERIFY(!clock->itemText(i).contains(QLatin1Char('\t')));
+            QVERIFY(metrics.horizontalAdvance(clock->itemText(i)) < clock->view()->minimumWidth());
+        }
 
         // Enter starts nothing.
         QTest::keyClick(&window, Qt::Key_Return);

@@ -6,7 +6,10 @@
 # stops and deletes the service. Checked after every run: no registration is left behind.
 # Also: an earlier run's leftover registration is reused, a driver already running serves, a
 # program in a Chinese-named folder finds and registers its driver, and a missing driver file
-# gets the one explaining line. A port card's base given to the program is served by the
+# gets the one line naming where it was looked for (also when the program chose its path
+# itself: no simulator stands in). A driver file that is not the one the program was built
+# with is refused before it is registered. A leftover registration that names another file
+# is pointed at the program's own. A port card's base given to the program is served by the
 # driver, and another card base is refused.
 #
 # Usage: driver_end_to_end.sh velkorisp-cli.exe TarnelTest.sys
@@ -25,12 +28,19 @@ remove_service() {
 }
 trap 'remove_service; rm -rf "$work"' EXIT
 
-mkdir "$work/app" "$work/bare" "$work/程序"
+mkdir "$work/app" "$work/bare" "$work/程序" "$work/changed" "$work/elsewhere"
 cp "$cli" "$work/app/velkorisp-cli.exe"
 cp "$driver" "$work/app/Tarnel.sys"
 cp "$cli" "$work/程序/velkorisp-cli.exe"
 cp "$driver" "$work/程序/Tarnel.sys"
 cp "$cli" "$work/bare/velkorisp-cli.exe"
+cp "$cli" "$work/changed/velkorisp-cli.exe"
+cp "$driver" "$work/changed/Tarnel.sys"
+# One byte of the image changed, its last: the file still loads, but it is not ours.
+printf '\x01' | dd of="$work/changed/Tarnel.sys" bs=1 seek=$(($(stat -c %s "$driver") - 1)) \
+    conv=notrunc status=none
+cp "$driver" "$work/elsewhere/Tarnel.sys"
+elsewhere_path="$(wine winepath -w "$work/elsewhere/Tarnel.sys" 2>/dev/null)"
 driver_path="$(wine winepath -w "$work/app/Tarnel.sys" 2>/dev/null)"
 
 check() {  # check NAME CONDITION...
@@ -108,10 +118,33 @@ check "the Chinese-named folder's run leaves no registration" no_registration
 
 run_cli "$work/bare" detect --backend driver
 echo "$out"
-check "a missing driver file is explained once" \
-    test "$(grep -c '驱动程序 Tarnel 未能打开.*管理员身份运行.*Tarnel.sys' <<<"$out")" -eq 1
+check "a missing driver file is explained once, with where it was looked for" \
+    test "$(grep -c '找不到驱动文件 .*bare\\\\Tarnel.sys, 驱动程序 Tarnel 未启动' <<<"$out")" -eq 1
 check "a missing driver file fails the run" test "$status" -eq 1
 check "a driver that never started is not left registered" no_registration
+
+run_cli "$work/bare" detect
+check "without a driver file auto stays on the driver path" \
+    grep -q '找不到驱动文件 .*Tarnel.sys' <<<"$out"
+check "without a driver file auto does not simulate" \
+    test "$(grep -c 'simulat' <<<"$out")" -eq 0
+check "without a driver file auto fails the run" test "$status" -eq 1
+
+run_cli "$work/changed" driver-check --backend driver
+echo "$out"
+check "a changed driver file is refused" \
+    grep -q '驱动文件 .*changed\\\\Tarnel.sys 不是本程序所带的 Tarnel.sys (SHA-256 [0-9a-f]\{64\})' \
+    <<<"$out"
+check "a changed driver file fails the check" test "$status" -ne 0
+check "a changed driver file is never registered" no_registration
+
+# Registered by someone else, naming another file: the program points it at its own checked
+# file before it starts it (wine runs everything with the rights to do so).
+wine sc create Tarnel type= kernel start= demand binPath= "$elsewhere_path" >/dev/null
+run_cli "$work/app" driver-check --backend driver
+check "a registration naming another file is re-registered and serves" \
+    every_code_answered "$out"
+check "the re-registered service is removed" no_registration
 
 echo "$passes passed, $failures failed"
 [ "$failures" -eq 0 ]
