@@ -613,7 +613,8 @@ void MainWindowPresenter::OpenFlash() {
     std::optional<std::string> path;
     {
         ModalScope modal(*this);
-        path = view_.ChooseFile({std::string(kFlashFilterTitle), "*.hex", "hex"});
+        // avr-gcc's ELF output is offered beside HEX files: the station reads both.
+        path = view_.ChooseFile({std::string(kFlashFilterTitle), "*.hex;*.elf", "hex"});
     }
     if (path) {
         station_.LoadFlash(*path);
@@ -625,6 +626,7 @@ void MainWindowPresenter::OpenFlash() {
                 watch_->Unwatch();
             }
         }
+        ShowFuseBoxes();  // an ELF file's .fuse section sets the panel's bytes
     }
     ShowLog();
 }

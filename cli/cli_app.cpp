@@ -293,7 +293,12 @@ bool Configure(Options& o, Session& s, std::ostream& err) {
     } else if (fromIni) {
         s.request.verifyFileOnly = station.Desktop().extra.verifyScope == VerifyScope::kFile;
     }
-    return LoadImages(o, s, err);
+    if (!LoadImages(o, s, err)) return false;
+    // An ELF flash file's fuse bytes count as chosen; bytes given on the line stay as given.
+    const std::size_t fileFuses = station.FlashFileFuses().size();
+    for (std::size_t k = 0; k < 3 && k < fileFuses; ++k) s.request.fuseChosen[k] = true;
+    if (fileFuses != 0) ApplyValueOptions(o, station);
+    return true;
 }
 
 // The station's rules: a refused run logs its lines, prints its reasons and touches no port.

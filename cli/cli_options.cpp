@@ -301,9 +301,9 @@ constexpr OptionRow kOptions[] = {
     Heading("Files and chip:"),
     {"--chip", "-p", "NAME", "chip name as listed by 'chips' (mega8, tiny13, 89S52, ...)",
      SetText<&Options::chip>},
-    {"--flash", "-f", "FILE", "flash image: Intel HEX or Motorola S-record",
+    {"--flash", "-f", "FILE", "flash image: Intel HEX, Motorola S-record or ELF",
      SetText<&Options::flashFile>},
-    {"--eeprom", "-e", "FILE", "EEPROM image: Intel HEX or Motorola S-record",
+    {"--eeprom", "-e", "FILE", "EEPROM image: Intel HEX, S-record or ELF (its .eeprom)",
      SetText<&Options::eepromFile>},
     {"--ini", "", "FILE",
      "take everything the command line does not say from this\n"

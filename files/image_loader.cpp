@@ -1,11 +1,13 @@
 #include "files/image_loader.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <span>
 #include <utility>
 #include <vector>
 
 #include "devices/programmer_settings.h"
+#include "files/elf_image.h"
 #include "files/safe_file.h"
 
 namespace velkor {
@@ -49,10 +51,52 @@ LoadedImage ReadImageFile(const std::string& path, bool flash, std::uint32_t loa
     return image;
 }
 
+namespace {
+
+LoadedImage ReadElfText(const std::string& path, std::span<const std::uint8_t> bytes, bool flash,
+                        std::uint32_t loadedLength) {
+    const ElfImage elf = ReadElfImage(bytes, kFlashImageSize, kEepromImageSize);
+    LoadedImage image;
+    image.result = kHexLoadOpenFailed;
+    switch (elf.problem) {
+        case ElfProblem::kNone:
+            break;
+        case ElfProblem::kOtherMachine:
+            image.lines.push_back({Msg::kElfOtherMachine, {path, Num(elf.machine)}});
+            return image;
+        case ElfProblem::kNoElfSupport:
+            image.lines.push_back({Msg::kElfNotSupported, {path}});
+            return image;
+        case ElfProblem::kNotElf:
+        case ElfProblem::kDamaged:
+            image.lines.push_back({Msg::kElfDamaged, {path, elf.detail}});
+            return image;
+    }
+    image = LoadedFromMemory(flash ? elf.flash : elf.eeprom, flash, loadedLength);
+    if (!image.HasData()) {
+        image.lines.push_back({Msg::kElfNoData, {path, std::string(flash ? "Flash" : "EEPROM")}});
+        return image;
+    }
+    if (flash) {
+        if (elf.eeprom.HasData()) {
+            image.elfEeprom =
+                std::make_shared<const LoadedImage>(LoadedFromMemory(elf.eeprom, false, 0));
+        }
+        image.elfFuses = elf.fuses;
+        image.elfLock = elf.lock;
+    }
+    return image;
+}
+
+}  // namespace
+
 LoadedImage ReadImageText(const std::string& path, std::string_view text, bool flash,
                           std::uint32_t loadedLength) {
     LoadedImage image;
     if (path.empty()) return image;
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                              text.size());
+    if (LooksLikeElf(bytes)) return ReadElfText(path, bytes, flash, loadedLength);
     // Read into a copy first: a file without any data (a binary, a text, an empty file, or one
     // caught half-written by a build tool) must not replace the image with an erased one.
     std::vector<std::uint8_t> scratch(flash ? kFlashImageSize : kEepromImageSize, 0xFF);
@@ -78,6 +122,23 @@ LoadedImage ReadImageText(const std::string& path, std::string_view text, bool f
     if (faultyLine != 0) {
         image.lines.push_back({Msg::kHexFaultyStopped, {std::string(path), Num(faultyLine)}});
     }
+    return image;
+}
+
+LoadedImage LoadedFromMemory(const MemoryImage& memory, bool flash, std::uint32_t loadedLength) {
+    LoadedImage image;
+    if (!memory.HasData()) {
+        image.result = kHexLoadNoData;
+        return image;
+    }
+    const std::size_t size = flash ? kFlashImageSize : kEepromImageSize;
+    image.result = 0;
+    image.bytes.assign(size, 0xFF);
+    std::copy_n(memory.bytes.begin(), std::min(size, memory.bytes.size()), image.bytes.begin());
+    image.extent = memory.extent;
+    image.extent.stored.resize(size, false);
+    image.length = std::min<std::uint32_t>(std::max(loadedLength, memory.Length()),
+                                           static_cast<std::uint32_t>(size));
     return image;
 }
 

@@ -4,11 +4,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "files/hex_reader.h"
+#include "files/raw_image.h"
 #include "messages/log_messages.h"
 
 namespace velkor {
@@ -59,6 +62,12 @@ struct LoadedImage {
     HexDataExtent extent;        // where the file's data went
     std::vector<LogLine> lines;  // what went wrong, for the log
     bool notAFile = false;       // the path names a folder or a device
+    // An ELF file read as the flash file: its .eeprom section as an EEPROM load (null: none),
+    // its .fuse bytes (low, high, extended; empty: none) and its .lock byte, which the station
+    // takes along with the flash image.
+    std::shared_ptr<const LoadedImage> elfEeprom;
+    std::vector<std::uint8_t> elfFuses;
+    std::optional<std::uint8_t> elfLock;
 
     bool HasData() const { return !bytes.empty(); }
 };
@@ -67,13 +76,21 @@ struct LoadedImage {
 // kMaxHexFileBytes; only if that succeeded and the file holds at least one data byte does the
 // value carry an image: 0xFF filled and the data stored, its loaded length `loadedLength` or
 // raised to the data's end. A file that cannot be read, is no file of data (a directory, a
-// device, an ELF or text file, an empty file), or holds a faulty line gives a line saying so;
+// device, a text file, an empty file), or holds a faulty line gives a line saying so;
 // the bytes stored before a faulty line stay in the image. `flash` chooses the image's size.
+// An ELF file (avr-gcc's output, told by its first bytes) gives its flash sections, or its
+// .eeprom section for the EEPROM; one for another processor, or damaged, gives a line.
 LoadedImage ReadImageFile(const std::string& path, bool flash, std::uint32_t loadedLength);
 // The same over bytes already read from `path` (with ReadWholeFile): a caller that also judges
 // the file (is it whole?) loads exactly the bytes it judged, though the file may be rewritten
 // meanwhile.
 LoadedImage ReadImageText(const std::string& path, std::string_view text, bool flash,
                           std::uint32_t loadedLength);
+
+// An image read in another format (raw binary, ELF, values given on a command line) as a load
+// of an image of one kind: the image's size, its loaded length `loadedLength` or raised to the
+// data's end. Without data it carries no image and gives kHexLoadNoData, with no line (the
+// reader has said what was wrong).
+LoadedImage LoadedFromMemory(const MemoryImage& memory, bool flash, std::uint32_t loadedLength);
 
 }  // namespace velkor

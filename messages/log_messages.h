@@ -175,6 +175,13 @@ enum class Msg : std::uint16_t {
     // a watch whose folder went away
     kWatchFolderGone,
 
+    // ELF files (avr-gcc's output) as the flash or EEPROM file
+    kElfOtherMachine,
+    kElfDamaged,
+    kElfNoData,
+    kElfConfigBytes,
+    kElfNotSupported,
+
     kCount
 };
 
@@ -438,6 +445,19 @@ inline constexpr MsgText kMessages[] = {
      "hex文件所在的文件夹 %s 已被删除; 正在监视 %s, 文件夹重新建立后继续监视该文件.\r\n",
      "The folder %s of the hex file was removed; watching %s, and the file again once the "
      "folder is back.\r\n"},
+    {Msg::kElfOtherMachine,
+     "%s 是另一种处理器的ELF文件 (机器号 %u), 不是AVR程序, 映像保持不变.\r\n",
+     "%s is an ELF file for another processor (machine %u), not an AVR program; the image is "
+     "unchanged.\r\n"},
+    {Msg::kElfDamaged, "ELF文件 %s 已损坏 (%s), 映像保持不变.\r\n",
+     "The ELF file %s is damaged (%s); the image is unchanged.\r\n"},
+    {Msg::kElfNoData, "ELF文件 %s 中没有%s数据, 映像保持不变.\r\n",
+     "The ELF file %s holds no %s data; the image is unchanged.\r\n"},
+    {Msg::kElfConfigBytes, "ELF文件 %s 给出的字节:%s, 只在选中FUSE或LOCK步骤时写入.\r\n",
+     "The ELF file %s gives these bytes:%s; they are written only with the FUSE or LOCK "
+     "step.\r\n"},
+    {Msg::kElfNotSupported, "%s: 本版本不能读取ELF文件, 请用 avr-objcopy -O ihex 转换.\r\n",
+     "%s: this build reads no ELF files; convert it with avr-objcopy -O ihex.\r\n"},
 };
 
 constexpr bool MessagesInOrder() {

@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake ninja-build ccache pkg-config
+  build-essential cmake ninja-build ccache pkg-config libelf-dev
   libgtest-dev libgmock-dev
   clang libclang-rt-14-dev
   srecord gcc-avr binutils-avr avr-libc avrdude

@@ -17,15 +17,16 @@ if ! { dpkg -i velkorisp_*.deb || apt-get -y -q -f --no-install-recommends insta
 fi
 status=$(dpkg-query -W -f='${Status}' velkorisp)
 [ "$status" = "install ok installed" ] || fail "package state: $status"
-for f in /usr/bin/velkorisp /usr/bin/velkorisp-cli \
+for f in /usr/bin/velkorisp /usr/bin/velkorisp-cli /usr/bin/velkorisp-dude \
          /usr/share/man/man1/velkorisp-cli.1.gz /usr/share/man/man1/velkorisp.1.gz \
+         /usr/share/man/man1/velkorisp-dude.1.gz \
          /usr/share/applications/velkorisp.desktop \
          /usr/share/icons/hicolor/scalable/apps/velkorisp.svg \
          /usr/share/doc/velkorisp/README.Debian /usr/share/doc/velkorisp/copyright; do
   [ -f "$f" ] || fail "missing $f"
 done
 # Every library the programs need came in through the package's dependencies.
-for p in /usr/bin/velkorisp /usr/bin/velkorisp-cli; do
+for p in /usr/bin/velkorisp /usr/bin/velkorisp-cli /usr/bin/velkorisp-dude; do
   if ldd "$p" | grep -q 'not found'; then ldd "$p" >&2; fail "$p lacks a library"; fi
 done
 
@@ -41,6 +42,10 @@ grep -q 'mega8 on STK200/STK300: .*: ok$' program.err || fail "no ok outcome: $(
 # Read the kept chip back; test-package.sh compares the files with the originals.
 velkorisp-cli read --backend sim --chip mega8 --sim-load chip --flash-out back.hex \
   --eeprom-out back.eep --no-progress >read.out 2>&1 || fail "read exited with $?"
+# avrdude's command line under the second name, on the same simulated chip.
+velkorisp-dude -p m8 -c stk200 -q -U flash:w:blink.hex:i -U flash:v:blink.hex:i \
+  -U lfuse:r:-:h >dude.out 2>dude.err || fail "velkorisp-dude exited with $?: $(tail -n 1 dude.err)"
+grep -qx '0x[0-9a-f][0-9a-f]' dude.out || fail "velkorisp-dude printed no fuse byte: $(cat dude.out)"
 # A refusal keeps its status when installed, too.
 set +e
 velkorisp-cli --chip mega8 --flash missing.hex >/dev/null 2>&1

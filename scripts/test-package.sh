@@ -16,18 +16,19 @@ fail() { echo "test-package: $*" >&2; exit 1; }
 deb="$(realpath "$deb")"
 start=$SECONDS
 
-# The control fields: dpkg-shlibdeps declared the Qt libraries and the C++ runtime.
+# The control fields: dpkg-shlibdeps declared the Qt libraries, libelf and the C++ runtime.
 depends="$(dpkg-deb -f "$deb" Depends)"
-for lib in libqt6widgets6 libqt6svg6 libqt6core6 libstdc++6 libc6; do
+for lib in libqt6widgets6 libqt6svg6 libqt6core6 libelf1 libstdc++6 libc6; do
   [[ "$depends" == *"$lib"* ]] || fail "Depends lacks $lib: $depends"
 done
 contents="$(dpkg-deb -c "$deb")"
 for f in ./usr/bin/velkorisp ./usr/bin/velkorisp-cli ./usr/share/man/man1/velkorisp-cli.1.gz \
+         ./usr/bin/velkorisp-dude ./usr/share/man/man1/velkorisp-dude.1.gz \
          ./usr/share/applications/velkorisp.desktop ./usr/share/doc/velkorisp/README.Debian; do
   grep -q " $f\$" <<<"$contents" || fail "the package lacks $f"
 done
 # The manual pages render without a warning; the menu entry is valid.
-for page in packaging/velkorisp-cli.1 packaging/velkorisp.1; do
+for page in packaging/velkorisp-cli.1 packaging/velkorisp-dude.1 packaging/velkorisp.1; do
   warnings="$(LC_ALL=C.UTF-8 groff -man -ww -z -Tutf8 "$page" 2>&1)"
   [ -z "$warnings" ] || fail "$page: $warnings"
 done

@@ -1,5 +1,7 @@
 #include "station/station.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <utility>
 
 #include "devices/chip_table.h"
@@ -245,9 +247,7 @@ void Station::SetCalibration(std::uint8_t select, bool toEeprom, std::uint32_t a
 // ---- images ----
 
 int Station::LoadFlash(const std::string& path) {
-    const int result = LoadFlashImage(engine_, flashFile_, path);
-    if (result != kHexLoadNoPath) flashLoad_ = result;
-    return result;
+    return TakeFlash(path, ReadImageFile(path, true, engine_.FlashImageLength()));
 }
 
 int Station::LoadEeprom(const std::string& path) {
@@ -257,8 +257,56 @@ int Station::LoadEeprom(const std::string& path) {
 }
 
 int Station::LoadFlashText(const std::string& path, std::string_view text) {
-    const int result = LoadHexText(engine_, flashFile_, path, text, true);
+    return TakeFlash(path, ReadImageText(path, text, true, engine_.FlashImageLength()));
+}
+
+int Station::TakeFlash(const std::string& path, LoadedImage image) {
+    // An ELF flash file brings its other memories along: they belong to the same build.
+    const std::shared_ptr<const LoadedImage> eeprom = std::move(image.elfEeprom);
+    const std::vector<std::uint8_t> fuses = std::move(image.elfFuses);
+    const std::optional<std::uint8_t> lock = image.elfLock;
+    const int result = PutImage(engine_, flashFile_, path, true, std::move(image));
     if (result != kHexLoadNoPath) flashLoad_ = result;
+    if (!path.empty()) flashFileFuses_ = fuses;
+    if (eeprom != nullptr) {
+        LoadedImage copy = *eeprom;
+        copy.length = std::max(copy.length, engine_.EepromImageLength());
+        eepromLoad_ = PutImage(engine_, eepromFile_, path, false, std::move(copy));
+    }
+    if (fuses.empty() && !lock) return result;
+    // The bytes stand in the fuse panel and the lock setting, where only the FUSE and LOCK
+    // steps use them.
+    StationFuses panel = Fuses();
+    std::uint8_t* bytes[3] = {&panel.low, &panel.high, &panel.extended};
+    static const char* const kNames[3] = {" low", " high", " extended"};
+    std::string listed;
+    char hex[8];
+    for (std::size_t k = 0; k < 3 && k < fuses.size(); ++k) {
+        *bytes[k] = fuses[k];
+        std::snprintf(hex, sizeof hex, " %02X", fuses[k]);
+        listed += kNames[k] + std::string(hex);
+    }
+    SetFuses(panel);
+    if (lock) {
+        SetLockByte(*lock);
+        std::snprintf(hex, sizeof hex, " %02X", *lock);
+        listed += " lock" + std::string(hex);
+    }
+    engine_.Log({Msg::kElfConfigBytes, {path, listed}});
+    return result;
+}
+
+int Station::SetFlashImage(const std::string& path, const MemoryImage& image) {
+    const int result = PutImage(engine_, flashFile_, path, true,
+                                LoadedFromMemory(image, true, engine_.FlashImageLength()));
+    if (result != kHexLoadNoPath) flashLoad_ = result;
+    return result;
+}
+
+int Station::SetEepromImage(const std::string& path, const MemoryImage& image) {
+    const int result = PutImage(engine_, eepromFile_, path, false,
+                                LoadedFromMemory(image, false, engine_.EepromImageLength()));
+    if (result != kHexLoadNoPath) eepromLoad_ = result;
     return result;
 }
 

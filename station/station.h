@@ -112,12 +112,21 @@ class Station final : private EngineReports {
     const IspProgrammer& Engine() const { return engine_; }
 
     // ---- images ----
-    // Each loads a HEX or S-record file; the result is the loader's (0 loaded, >0 the first
-    // faulty line, kHexLoad*). Lines saying what went wrong are logged.
+    // Each loads a HEX, S-record or ELF file (an ELF flash file also gives the EEPROM image
+    // its .eeprom section, and the fuse and lock bytes its .fuse and .lock sections); the result is
+    // the loader's (0 loaded, >0 the first faulty line, kHexLoad*). Lines saying what went wrong
+    // are logged.
     int LoadFlash(const std::string& path);
     int LoadEeprom(const std::string& path);
     // The flash file from bytes read already (the watcher judged exactly these).
     int LoadFlashText(const std::string& path, std::string_view text);
+    // An image read from `path` by a reader of another format (raw binary, ELF, values given
+    // on a command line); the same results as the loads above.
+    int SetFlashImage(const std::string& path, const MemoryImage& image);
+    int SetEepromImage(const std::string& path, const MemoryImage& image);
+    // The fuse bytes the flash file gave (an ELF file's .fuse section: low, high, extended);
+    // empty when it gave none.
+    const std::vector<std::uint8_t>& FlashFileFuses() const { return flashFileFuses_; }
     const HexFile& FlashFile() const { return flashFile_; }
     const HexFile& EepromFile() const { return eepromFile_; }
     int FlashLoadResult() const { return flashLoad_; }
@@ -152,6 +161,8 @@ class Station final : private EngineReports {
     RunReport LastReport() const;
 
   private:
+    // Puts a flash load into the engine, with an ELF file's EEPROM section, fuse and lock bytes.
+    int TakeFlash(const std::string& path, LoadedImage image);
     void OnLog() override;
     void OnProgress(int percent) override;
     // Logs the refusals, or on none prepares the engine for the run; false when refused.
@@ -176,6 +187,7 @@ class Station final : private EngineReports {
     std::unique_ptr<PortPath> port_;
     HexFile flashFile_;
     HexFile eepromFile_;
+    std::vector<std::uint8_t> flashFileFuses_;
     int flashLoad_ = kHexLoadNoPath;
     int eepromLoad_ = kHexLoadNoPath;
     DesktopSettings desktop_;

@@ -1,8 +1,10 @@
 #include "watch/auto_program.h"
 
+#include <span>
 #include <vector>
 
 #include "engine/engine_types.h"
+#include "files/elf_image.h"
 #include "files/hex_reader.h"
 #include "files/safe_file.h"
 
@@ -27,6 +29,16 @@ HexFileCheck CheckHexFile(const std::string& path) {
 
 HexFileCheck CheckHexText(std::string_view text) {
     HexFileCheck check;
+    // An ELF file (avr-gcc's output) is whole when it reads whole: a linker that has written
+    // only part of it leaves its tables or sections beyond the end.
+    const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(text.data()),
+                                              text.size());
+    if (LooksLikeElf(bytes)) {
+        check.state = ReadElfImage(bytes, kFlashImageSize, kEepromImageSize).Ok()
+                          ? HexFileState::kComplete
+                          : HexFileState::kUnfinished;
+        return check;
+    }
     // The whole flash image's worth of addresses, so that a fault anywhere in the file shows.
     std::vector<std::uint8_t> scratch(kFlashImageSize);
     std::uint32_t length = 0;

@@ -16,6 +16,7 @@ namespace velkor {
 // A HEX file as a build tool leaves it: complete only when every line reads and its last record
 // ends the file (Intel type 01, S7/S8/S9). A tool that has written part of the file so far
 // leaves it unfinished, or faulty when it stopped inside a line.
+// An ELF file is complete when it reads as one.
 enum class HexFileState { kComplete, kUnfinished, kFaulty, kUnreadable };
 struct HexFileCheck {
     HexFileState state = HexFileState::kUnreadable;

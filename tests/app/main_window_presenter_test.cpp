@@ -537,7 +537,7 @@ TEST_F(MainWindowTest, DamagedFilesAndNonsenseSettingsLeaveAWorkingWindow) {
     // A file that is not there, chosen from the menu: said in the log, nothing else changes.
     view_.nextFile = (dir_ / "missing.hex").string();
     p.OnCommand(kMenuOpenFlash);
-    EXPECT_EQ(view_.lastChoice->initialName, "*.hex");
+    EXPECT_EQ(view_.lastChoice->initialName, "*.hex;*.elf");
     EXPECT_EQ(watch_.calls.back(), "watch " + *view_.nextFile);
     EXPECT_NE(view_.log, "");
     // The file that failed to load is not programmed: the old image would be.
