@@ -239,7 +239,18 @@ bool LoadImages(const Options& o, Session& s, std::ostream& err) {
         }
         return true;
     };
-    return load(true, o.flashFile) && load(false, o.eepromFile);
+    if (!load(true, o.flashFile) || !load(false, o.eepromFile)) return false;
+    // A line that is no record may be a record mangled (a blank before it, a lower-case 's'):
+    // programming the file without it would lose its data without a word. The window only says
+    // it; here, where nobody may read the log, the file is refused.
+    for (const HexFile* file : {&s.station->FlashFile(), &s.station->EepromFile()}) {
+        if (!file->IsOpen() || file->Extent().otherLines == 0) continue;
+        err << "velkorisp-cli: " << file->Path() << ": " << file->Extent().otherLines
+            << " line(s) that are not records, the first at line " << file->Extent().firstOtherLine
+            << "; refusing the file\n";
+        return false;
+    }
+    return true;
 }
 
 RunKind RunKindOf(Command command) {

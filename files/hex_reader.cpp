@@ -160,11 +160,20 @@ bool ReadSRecord(const char* text, ImageSink& sink) {
     return cursor.Sum() == 0xFF;
 }
 
-// One piece of text as the stream reader takes it, terminated by a zero. Returns false when
-// it holds a faulty record.
-bool ReadLine(const char* line, IntelBase& base, ImageSink& sink) {
+// One piece of text as the stream reader takes it, terminated by a zero, and its number.
+// Returns false when it holds a faulty record.
+bool ReadLine(const char* line, int number, IntelBase& base, ImageSink& sink) {
+    // An editor's UTF-8 byte order mark is no part of the first record.
+    if (number == 1 && line[0] == '\xEF' && line[1] == '\xBB' && line[2] == '\xBF') line += 3;
     if (line[0] == ':') return ReadIntelRecord(line + 1, base, sink);
     if (line[0] == 'S') return ReadSRecord(line + 1, sink);
+    for (const char* c = line; *c != '\0'; ++c) {
+        if (*c == ' ' || *c == '\t' || *c == '\r' || *c == '\n') continue;
+        if (sink.extent != nullptr) {
+            if (sink.extent->otherLines++ == 0) sink.extent->firstOtherLine = number;
+        }
+        break;
+    }
     return true;
 }
 
@@ -180,7 +189,7 @@ int ReadHexImage(std::FILE* file, std::span<std::uint8_t> image, std::uint32_t& 
     while (std::fgets(line, sizeof line, file) != nullptr) {
         // Saturates rather than overflows on a file of more than two thousand million lines.
         if (lineNumber < INT_MAX) ++lineNumber;
-        if (!ReadLine(line, base, sink)) return lineNumber;
+        if (!ReadLine(line, lineNumber, base, sink)) return lineNumber;
     }
     return 0;
 }
@@ -207,7 +216,7 @@ int ReadHexText(std::string_view text, std::span<std::uint8_t> image, std::uint3
         }
         line[length] = '\0';
         if (lineNumber < INT_MAX) ++lineNumber;
-        if (!ReadLine(line, base, sink)) return lineNumber;
+        if (!ReadLine(line, lineNumber, base, sink)) return lineNumber;
     }
     return 0;
 }

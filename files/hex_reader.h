@@ -43,11 +43,17 @@ struct HexDataExtent {
     std::uint64_t dataBytes = 0;     // data bytes read, stored or dropped
     std::uint64_t droppedBytes = 0;  // at or beyond the image's end
     std::uint64_t firstDropped = std::numeric_limits<std::uint64_t>::max();
+    // Lines with text that are no record (a record starting with a blank, a lower-case 's',
+    // notes): skipped as ever, but counted, since a record mangled that way is data lost.
+    std::uint64_t otherLines = 0;
+    int firstOtherLine = 0;
 
     void Reset(std::size_t imageSize) {
         stored.assign(imageSize, false);
         dataBytes = droppedBytes = 0;
         firstDropped = std::numeric_limits<std::uint64_t>::max();
+        otherLines = 0;
+        firstOtherLine = 0;
     }
 };
 

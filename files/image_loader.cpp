@@ -116,6 +116,11 @@ LoadedImage ReadImageText(const std::string& path, std::string_view text, bool f
     image.result = faultyLine;
     image.bytes = std::move(scratch);
     image.length = length;
+    if (extent.otherLines > 0) {
+        image.lines.push_back(
+            {Msg::kHexOtherLines,
+             {std::string(path), Num(extent.otherLines), Num(extent.firstOtherLine)}});
+    }
     image.extent = std::move(extent);
     // The image keeps what was read before the fault, as it always has; the line makes sure
     // a damaged file is never programmed without the user being told.

@@ -182,6 +182,8 @@ enum class Msg : std::uint16_t {
     kElfConfigBytes,
     kElfNotSupported,
 
+    // lines of a HEX file that are no record
+    kHexOtherLines,
     kCount
 };
 
@@ -458,6 +460,9 @@ inline constexpr MsgText kMessages[] = {
      "step.\r\n"},
     {Msg::kElfNotSupported, "%s: 本版本不能读取ELF文件, 请用 avr-objcopy -O ihex 转换.\r\n",
      "%s: this build reads no ELF files; convert it with avr-objcopy -O ihex.\r\n"},
+    // The path, how many lines and the number of the first.
+    {Msg::kHexOtherLines, "HEX文件 %s 中有 %u 行不是记录 (第一处在第 %d 行), 已跳过.\r\n",
+     "%s has %u lines that are not records (the first at line %d); they were skipped.\r\n"},
 };
 
 constexpr bool MessagesInOrder() {

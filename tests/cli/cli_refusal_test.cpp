@@ -220,6 +220,12 @@ TEST_F(CliRefusal, SmallerTruths) {
                              "--sim-dump", file + "/sub"});
     EXPECT_EQ(dump.status, 2);
     EXPECT_EQ(dump.out, "");
+    // A record with a blank before it is no record: the command line refuses the file.
+    const CliRun mangled =
+        Cli(Sim({"-p", "mega8", "-f", Write("m.hex", ":0300300002337A1E\n :0100000001FE\n")}));
+    EXPECT_EQ(mangled.status, 2);
+    EXPECT_NE(mangled.err.find("not records, the first at line 2"), std::string::npos)
+        << mangled.err;
     // A stored delay beyond what --speed allows is clamped, and the log says so.
     const CliRun slow = Cli(
         {"reset", "--ini", Write("slow.ini", "[PROGOPTION]\r\nSpeedSel=1\r\nUserPortDly=70000\r\n"),

@@ -81,6 +81,26 @@ TEST_F(ImageLoaderTest, FlashLimitIsTheWholeFlashImage) {
     EXPECT_EQ(programmer.EepromImageLength(), 0u);
 }
 
+// A byte order mark is skipped, not the record behind it; a line that is no record is skipped
+// as ever, but counted and said, since it may be a record mangled.
+TEST_F(ImageLoaderTest, AByteOrderMarkIsSkippedAndLinesThatAreNoRecordAreTold) {
+    const LoadedImage marked =
+        ReadImageText("a.hex", "\xEF\xBB\xBF:0300300002337A1E\n:00000001FF\n", true, 0);
+    EXPECT_EQ(marked.result, 0);
+    EXPECT_EQ(marked.bytes[0x30], 0x02);
+    EXPECT_TRUE(marked.lines.empty());
+
+    const LoadedImage mangled = ReadImageText(
+        "b.hex", ":0300300002337A1E\n\n  \r\n :0100000001FE\nnotes\n:00000001FF\n", true, 0);
+    EXPECT_EQ(mangled.result, 0);
+    EXPECT_EQ(mangled.extent.otherLines, 2u);
+    EXPECT_EQ(mangled.extent.firstOtherLine, 4);
+    ASSERT_EQ(mangled.lines.size(), 1u);
+    EXPECT_EQ(Render(mangled.lines[0], Language::kEn),
+              "b.hex has 2 lines that are not records (the first at line 4); they were "
+              "skipped.\r\n");
+}
+
 TEST_F(ImageLoaderTest, FaultyFileIsLoggedWithItsLineAndKeepsTheBytesBefore) {
     const std::string path = Make("bad.hex", ":0300300002337A1E\n:00000003FD\n:01000000AA55\n");
     EXPECT_EQ(LoadFlashImage(programmer, flashFile, path), 2);
