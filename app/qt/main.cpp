@@ -4,7 +4,9 @@
 #include <QApplication>
 #include <QStringList>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "app/qt/main_window.h"
 #include "files/settings.h"
@@ -35,9 +37,44 @@ class WindowWatchSink : public velkor::WatchNotifySink {
     velkor::qt::MainWindow* window = nullptr;
 };
 
+constexpr const char* kUsage =
+    "usage: velkorisp [--ini SETTINGS_FILE]\n"
+    "The desktop window of VelkorISP. --ini: the settings file to use instead of velkor.ini\n"
+    "beside the program (or in ~/.config/velkorisp when installed). For the command line, see\n"
+    "velkorisp-cli --help.\n";
+
+// A window needs a display; without one Qt aborts with a core dump. Told in words instead,
+// unless a Qt platform was chosen (offscreen, say) that needs none.
+bool DisplayAvailable(int argc, char** argv) {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        const char* value = std::getenv(name);
+        if (value != nullptr && value[0] != '\0') return true;
+    }
+    for (int i = 1; i < argc; ++i) {
+        if (std::string_view(argv[i]) == "-platform") return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        const std::string_view arg = argv[i];
+        if (arg == "--help" || arg == "-h") {
+            std::fputs(kUsage, stdout);
+            return 0;
+        }
+    }
+#ifndef _WIN32
+    if (!DisplayAvailable(argc, argv)) {
+        std::fputs(
+            "velkorisp: no display to open the window on (DISPLAY and WAYLAND_DISPLAY are "
+            "not set); velkorisp-cli programs without one\n",
+            stderr);
+        return 1;
+    }
+#endif
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("VelkorISP"));
 
@@ -47,7 +84,7 @@ int main(int argc, char** argv) {
         if (args[i] == QLatin1String("--ini") && i + 1 < args.size()) {
             settingsPath = args[++i].toStdString();
         } else {
-            std::fprintf(stderr, "usage: velkorisp [--ini SETTINGS_FILE]\n");
+            std::fputs(kUsage, stderr);
             return 2;
         }
     }
