@@ -69,6 +69,26 @@ TEST(ProfileFile, ValuesComeThroughA300CharacterBuffer) {
     EXPECT_EQ(file.GetString("S", "A", ""), std::string(299, 'a'));
     // 149 characters fill 298 bytes; the 150th would need bytes 299 and 300.
     EXPECT_EQ(file.GetString("S", "C", ""), chinese.substr(0, 149 * 3));
+
+    // The cut never splits a character, whichever lead byte it has and whether the
+    // double-byte run starts at an even or an odd offset: the value keeps the longest run of
+    // whole characters within 299 bytes.
+    for (const unsigned char lead : {0x81, 0xB0, 0xD7, 0xFE}) {
+        std::string character;  // the first character of this lead byte that GBK has
+        for (unsigned trail = 0x40; trail <= 0xFE && character.empty(); ++trail) {
+            const char pair[2] = {static_cast<char>(lead), static_cast<char>(trail)};
+            if (trail != 0x7F) character = GbkToUtf8(std::string(pair, 2)).value_or("");
+        }
+        ASSERT_FALSE(character.empty()) << int(lead);
+        for (const std::size_t ascii : {0u, 1u, 2u, 3u}) {
+            std::string value(ascii, 'a');
+            for (int i = 0; i < 200; ++i) value += character;
+            file.SetString("S", "G", value);
+            std::string expected(ascii, 'a');
+            for (std::size_t i = 0; i < (299 - ascii) / 2; ++i) expected += character;
+            EXPECT_EQ(file.GetString("S", "G", ""), expected) << int(lead) << " after " << ascii;
+        }
+    }
 }
 
 TEST(ProfileFile, WritesKeepEverythingElseInPlace) {

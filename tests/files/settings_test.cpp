@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <filesystem>
 #include <memory>
 
@@ -111,6 +113,71 @@ TEST_F(SettingsTest, ValuesAreCutAndNormalisedAsTheyLoad) {
     EXPECT_EQ(saved.GetInt("PROGCMD", "ReadFlash"), 1);
     EXPECT_EQ(saved.GetInt("PROGCMD", "ReadFuse"), 5);  // no box: written back unchanged
     EXPECT_EQ(saved.GetInt("PROGCMD", "AutoSelchip"), 6);
+}
+
+// Every option and command key at -1, 0, its largest value and one beyond, against the rule
+// for its kind: a flag is 0 or 1, a byte keeps its low 8 bits, CalSel takes 0..3 and else 0,
+// CalsaveAddr and UserPortDly keep the number as read (the station clamps the delay later).
+// InitPort is left out: ReadFlash names the same byte and, read last, always wins.
+TEST_F(SettingsTest, EveryOptionAndCommandKeyAtItsEdges) {
+    enum Kind { kFlag, kByte, kCalSel, kWord };
+    using Get = long long (*)(const SettingsRead&);
+    struct Key {
+        const char* section;
+        const char* name;
+        Kind kind;
+        Get get;
+    };
+#define FIELD(expr) [](const SettingsRead& r) -> long long { return expr; }
+    const Key keys[] = {
+        {"PROGOPTION", "AutoISP", kFlag, FIELD(r.values.autoProgram ? 1 : 0)},
+        {"PROGOPTION", "LockByte", kByte, FIELD(r.values.programmer.customLockByte)},
+        {"PROGOPTION", "CalSel", kCalSel, FIELD(r.values.programmer.calibrationSelect)},
+        {"PROGOPTION", "CalsaveSel", kFlag, FIELD(r.values.programmer.calibrationSaveLocation)},
+        {"PROGOPTION", "CalsaveAddr", kWord,
+         FIELD(static_cast<std::int32_t>(r.values.programmer.calibrationAddress))},
+        {"PROGOPTION", "LockSel", kFlag, FIELD(r.values.programmer.lockSelect)},
+        {"PROGOPTION", "SpeedSel", kFlag, FIELD(r.values.programmer.speedSelection)},
+        {"PROGOPTION", "UserPortDly", kWord, FIELD(r.userPortDelay)},
+        {"PROGCMD", "ReadFlash", kByte, FIELD(r.values.programmer.commands.readFlash)},
+        {"PROGCMD", "WriteFlash", kFlag, FIELD(r.values.programmer.commands.writeFlash)},
+        {"PROGCMD", "WriteEEPROM", kFlag, FIELD(r.values.programmer.commands.writeEeprom)},
+        {"PROGCMD", "ReadFuse", kByte, FIELD(r.values.programmer.commands.readFuse)},
+        {"PROGCMD", "WriteFuse", kByte, FIELD(r.values.programmer.commands.writeFuse)},
+        {"PROGCMD", "Lock", kFlag, FIELD(r.values.programmer.commands.lock)},
+        {"PROGCMD", "Erase", kFlag, FIELD(r.values.programmer.commands.erase)},
+        {"PROGCMD", "CheckId", kFlag, FIELD(r.values.programmer.commands.checkId)},
+        {"PROGCMD", "AutoSelchip", kByte, FIELD(r.values.programmer.commands.autoSelchip)},
+        {"PROGCMD", "Verify", kFlag, FIELD(r.values.programmer.commands.verify)},
+        {"PROGCMD", "CopyCal", kFlag, FIELD(r.values.programmer.commands.copyCal)},
+    };
+#undef FIELD
+    for (const Key& key : keys) {
+        const long long largest = key.kind == kFlag     ? 1
+                                  : key.kind == kByte   ? 255
+                                  : key.kind == kCalSel ? 3
+                                                        : INT_MAX;
+        for (const long long stored : {-1LL, 0LL, largest, largest + 1}) {
+            long long expected = 0;
+            switch (key.kind) {
+                case kFlag:
+                    expected = stored != 0 ? 1 : 0;
+                    break;
+                case kByte:
+                    expected = stored & 0xFF;
+                    break;
+                case kCalSel:
+                    expected = stored >= 0 && stored <= 3 ? stored : 0;
+                    break;
+                case kWord:
+                    expected = std::min<long long>(stored, INT_MAX);  // atoi saturates
+                    break;
+            }
+            WriteIni(std::string("[") + key.section + "]\n" + key.name + "=" +
+                     std::to_string(stored) + "\n");
+            EXPECT_EQ(key.get(Load()), expected) << key.name << "=" << stored;
+        }
+    }
 }
 
 TEST_F(SettingsTest, FamilyAndChipOutsideTheTablesAreReplacedAndLogged) {
