@@ -161,6 +161,10 @@ bool AnyStep(const ProgramCommandSet& c) {
 
 }  // namespace
 
+bool Station::ChipSelected() const {
+    return ListedChip(settings_);
+}
+
 std::vector<Refusal> Station::Check(const RunRequest& r) const {
     std::vector<Refusal> out;
     const ProgrammerSettings& settings = settings_;

@@ -95,7 +95,9 @@ class Station final : private EngineReports {
     void SelectChip(std::uint32_t index, bool loadFuseDefaults);
     // The selected chip's name; null when no valid chip is selected.
     const char* SelectedChipName() const { return settings_.SelectedChipName(); }
-    bool ChipSelected() const { return SelectedChipName() != nullptr; }
+    // A chip of the family's list is selected: not the "locked" or "no chip" rows behind it,
+    // which a run refuses.
+    bool ChipSelected() const;
     StationFuses Fuses() const;
     void SetFuses(const StationFuses& fuses);
     void SetLockByte(std::uint8_t value);  // a custom lock byte for the LOCK step

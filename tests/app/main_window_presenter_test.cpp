@@ -129,9 +129,16 @@ TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheCh
 
     p.OnCommand(kProgramButtonId);
     EXPECT_EQ(view_.icon, kIconRunning);
-    EXPECT_TRUE(view_.Disabled(kProgramButtonId));
-    EXPECT_TRUE(view_.Disabled(kReadButtonId));
-    EXPECT_TRUE(view_.Disabled(kMenuOscCal));
+    // Every control that starts a run or changes what a run reads waits for its end, each of
+    // the 24 fuse boxes too.
+    for (int id :
+         {kProgramButtonId, kResetButtonId, kDefaultButtonId, kReadButtonId, kWriteButtonId,
+          kChipListId, kAvrRadioId, kAt89RadioId, kClockListId, kStartupListId, kMenuOpenFlash,
+          kMenuOpenEeprom, kMenuOscCal, kMenuLockByte, kMenuSetupSpeed, kMenuSimulator,
+          kMenuCableTest, kMenuSaveFlash, kMenuSaveEeprom}) {
+        EXPECT_TRUE(view_.Disabled(id)) << id;
+    }
+    for (int k = 0; k < 24; ++k) EXPECT_TRUE(view_.Disabled(kFirstFuseBoxId + k)) << k;
     // A storm of clicks while the run goes starts nothing.
     p.OnCommand(kProgramButtonId);
     p.OnCommand(kResetButtonId);
@@ -254,6 +261,51 @@ TEST_F(MainWindowTest, AFileChangeWaitsForTheRunOrADialogThenProgramsTheNewImage
     EXPECT_EQ(engine_.FlashImage()[0], 50);
     view_.whileModal = nullptr;
     notes_.FinishRun(p);
+}
+
+// Automatic programming starts only on a whole file: complete lines without the end record,
+// or a line cut short, are what a build tool leaves half-way.
+TEST_F(MainWindowTest, OnlyAWholeRewrittenFileStartsAnAutomaticRun) {
+    Settings("mega8", kFamilyAvr, mega8_, "[PROGOPTION]\nAutoISP=1\n");
+    MainWindowPresenter& p = Start();
+    const std::string whole = HexImage(64, 100);
+    const std::string noEnd = whole.substr(0, whole.rfind(":00000001FF"));
+    const std::string cut = noEnd.substr(0, noEnd.size() - 7);
+    for (const std::string& text : {noEnd, cut}) {
+        Write(hex_, text);
+        p.OnFlashFileChanged();
+        EXPECT_FALSE(p.RunGoing()) << text.size();
+    }
+    EXPECT_NE(view_.log.find("没有结束记录, 未自动编程"), std::string::npos) << view_.log;
+    Write(hex_, whole);
+    p.OnFlashFileChanged();
+    EXPECT_TRUE(p.RunGoing());
+    notes_.FinishRun(p);
+    EXPECT_EQ(p.Port()->Bench()->Avr()->Flash()[1], 107);
+}
+
+// A stored chip row at the list's last entry, just past it (the "locked" row) and past that
+// (the table's end): the last is selected, the others select nothing and refuse a run.
+TEST_F(MainWindowTest, AStoredChipRowAtTheEndsOfEachList) {
+    for (const std::uint32_t family : {kFamilyAvr, kFamily89S5x}) {
+        const int length = static_cast<int>(ChipList(family).size());
+        for (const int row : {length - 1, length, length + 1}) {
+            SCOPED_TRACE(std::to_string(family) + "/" + std::to_string(row));
+            Settings(family == kFamilyAvr ? "mega8" : "89S52", static_cast<int>(family), row);
+            Station station;
+            test::FakeMainWindowView view;
+            MainWindowPresenter p(station, view, ini_, &watch_);
+            p.Initialise();
+            EXPECT_EQ(view.lists[kChipListId].selection, row < length ? row : -1);
+            EXPECT_EQ(station.ChipSelected(), row < length);
+            if (row >= length) {
+                p.OnCommand(kProgramButtonId);
+                EXPECT_FALSE(p.RunGoing());
+                EXPECT_NE(view.log.find(MsgZh(Msg::kRefusedNoChip)), std::string::npos) << view.log;
+            }
+            p.OnEscape();
+        }
+    }
 }
 
 TEST_F(MainWindowTest, FamilySwitchHidesAndShowsTheFusePanel) {
