@@ -119,11 +119,14 @@ void MainWindowPresenter::BindPortPath() {
     if (!station_.BindPort(PortPathFor(desktop), &problem)) {
         // A settings file naming a chip the simulator does not know still gets a window
         // that works: the simulated bench with its default chip.
-        AppendNote(problem + "; using the simulated bench with its default chip");
+        // (The settings give only the chip; the bench's cable is always one it knows.)
+        const bool listed = FindChipByName(kFamilyAvr, desktop.simChip) >= 0 ||
+                            FindChipByName(kFamily89S5x, desktop.simChip) >= 0;
+        station_.Log({listed ? Msg::kSimPartMissing : Msg::kSimChipUnknown, {desktop.simChip}});
         desktop.simChip = DesktopSettings{}.simChip;
         station_.BindPort(PortPathFor(desktop), &problem);
     }
-    if (Port() != nullptr && !Port()->ChoiceNote().empty()) AppendNote(Port()->ChoiceNote());
+    if (Port() != nullptr && !Port()->ChoiceLine().Empty()) station_.Log(Port()->ChoiceLine());
     view_.SetChecked(kMenuSimulator, desktop.simulator);
     view_.SetChecked(kMenuVerifyFileScope, desktop.extra.verifyScope == VerifyScope::kFile);
     UpdateTitle();
@@ -156,10 +159,6 @@ void MainWindowPresenter::ShowLog() {
         }
         view_.AppendLog(delta.text);
     }
-}
-
-void MainWindowPresenter::AppendNote(const std::string& text) {
-    station_.Log({Msg::kNote, {text + "\r\n"}});
 }
 
 // ---- family, chip, fuse panel and wizard ----
@@ -574,7 +573,7 @@ void MainWindowPresenter::OnRunEnded() {
             SaveReadBack(kind == WindowRun::kSaveFlash);
             break;
         case WindowRun::kCableTest:
-            for (const std::string& line : report.cableTestLines) AppendNote(line);
+            for (const LogLine& line : report.cableTestLog) station_.Log(line);
             break;
         case WindowRun::kResetMcu:
         case WindowRun::kNone:

@@ -105,7 +105,6 @@ class MainWindowPresenter {
     // rendered again in another language.
     void ShowLog();
     void ShowStatus(const std::string& text, bool fromLog);
-    void AppendNote(const std::string& text);
 
     void ApplyFamily();
     void ShowFuseBoxes();

@@ -47,14 +47,6 @@ const char* PinName(int pin) {
     }
 }
 
-std::string InputText(int pin) {
-    return std::string(PinName(pin)) + " (pin " + std::to_string(pin) + ")";
-}
-
-std::string DataText(int bit) {
-    return "D" + std::to_string(bit) + " (pin " + std::to_string(bit + 2) + ")";
-}
-
 // The loopbacks by which each cable kind is recognised, in connector terms, in the order the
 // port search tests them.
 struct Signature {
@@ -124,27 +116,31 @@ PortProbe ProbePort(IspProgrammer& engine, std::uint16_t base) {
     return probe;
 }
 
-void Add(CableTestResult& result, Kind kind, int dataBit, int pin, int otherPin, std::string text) {
-    result.findings.push_back({kind, dataBit, pin, otherPin, std::move(text)});
+void Add(CableTestResult& result, Kind kind, int dataBit, int pin, int otherPin, LogLine line) {
+    result.findings.push_back({kind, dataBit, pin, otherPin, std::move(line)});
 }
 
 }  // namespace
 
-const char* CableTestKindName(std::uint8_t kind) {
+Msg CableTestKindTerm(std::uint8_t kind) {
     switch (kind) {
         case kCableStk200:
-            return "STK200/STK300";
+            return Msg::kTermCableStk200;
         case kCableXilinx:
-            return "Xilinx download cable";
+            return Msg::kTermCableXilinx;
         case kCableLattice:
-            return "Lattice download cable";
+            return Msg::kTermCableLattice;
         case kCableByteBlaster:
-            return "Altera ByteBlasterMV";
+            return Msg::kTermCableByteBlaster;
         case kCableUnnamed:
-            return "unnamed cable (kind 7, D7 looped to PAPER END)";
+            return Msg::kTermCableUnnamed;
         default:
-            return "none";
+            return Msg::kTermCableNone;
     }
+}
+
+const char* CableTestKindName(std::uint8_t kind) {
+    return MsgEn(CableTestKindTerm(kind));
 }
 
 bool CableTestResult::Has(CableTestFinding::Kind kind) const {
@@ -152,28 +148,39 @@ bool CableTestResult::Has(CableTestFinding::Kind kind) const {
                        [kind](const CableTestFinding& f) { return f.kind == kind; });
 }
 
-std::vector<std::string> CableTestResult::Lines() const {
-    std::vector<std::string> lines;
-    char text[64];
+std::vector<LogLine> CableTestResult::LogLines() const {
+    std::vector<LogLine> lines;
     if (portFound) {
-        std::snprintf(text, sizeof text, "port: %s (0x%X)", portName.c_str(), portBase);
-        lines.push_back(text);
+        lines.push_back({Msg::kCablePort, {portName, Num(portBase)}});
     } else {
-        lines.push_back("port: none");
+        lines.push_back(Msg::kCablePortNone);
     }
     for (const CableLink& link : links) {
-        lines.push_back("loopback: " + DataText(link.dataBit) + " -> " + InputText(link.pin) +
-                        (link.inverted ? ", inverted" : ""));
+        lines.push_back(
+            {Msg::kCableLoopback,
+             {Num(link.dataBit), Num(link.dataBit + 2), std::string(PinName(link.pin)),
+              Num(link.pin), link.inverted ? LogArg{Msg::kTermInverted} : LogArg{std::string()}}});
     }
     if (portFound) {
-        std::string cable = std::string("cable: ") + CableTestKindName(cableKind);
         if (cableKind == 0 && nearestKind != 0) {
-            cable += std::string(" (resembles ") + CableTestKindName(nearestKind) + ")";
+            lines.push_back({Msg::kCableKindResembles,
+                             {CableTestKindTerm(cableKind), CableTestKindTerm(nearestKind)}});
+        } else {
+            lines.push_back({Msg::kCableKind, {CableTestKindTerm(cableKind)}});
         }
-        lines.push_back(cable);
     }
-    for (const CableTestFinding& f : findings) lines.push_back("problem: " + f.text);
-    lines.push_back(Passed() ? "result: the cable is in order" : "result: fault found");
+    for (const CableTestFinding& f : findings) lines.push_back(f.line);
+    lines.push_back(Passed() ? Msg::kCableInOrder : Msg::kCableFault);
+    return lines;
+}
+
+std::vector<std::string> CableTestResult::Lines() const {
+    std::vector<std::string> lines;
+    for (const LogLine& line : LogLines()) {
+        std::string text = Render(line, Language::kEn);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r')) text.pop_back();
+        lines.push_back(std::move(text));
+    }
     return lines;
 }
 
@@ -204,11 +211,7 @@ void ReportNoPort(IspProgrammer& engine, CableTestResult& result) {
                       engine.PortCandidateAt(i).name, engine.PortCandidateAt(i).base);
         tried += one;
     }
-    Add(result, Kind::kNoPort, -1, 0, 0,
-        "no parallel port answers at " + tried +
-            ": check that the port is enabled in the BIOS setup and that this program may "
-            "use it; a PCI or PCIe card needs its base address in the settings or "
-            "--port-base");
+    Add(result, Kind::kNoPort, -1, 0, 0, {Msg::kCableNoPort, {tried}});
 }
 
 void ReportStuckDataLines(const PortProbe& probe, CableTestResult& result) {
@@ -217,9 +220,9 @@ void ReportStuckDataLines(const PortProbe& probe, CableTestResult& result) {
         const bool low = ((probe.stuckLow >> bit) & 1) != 0;
         if (!high && !low) continue;
         Add(result, Kind::kDataStuck, bit, bit + 2, 0,
-            "data line " + DataText(bit) + " stays " + (high ? "high" : "low") +
-                " whatever is written: the port is faulty, or something on pin " +
-                std::to_string(bit + 2) + " holds the line; try the cable on another port");
+            {Msg::kCableDataStuck,
+             {Num(bit), Num(bit + 2), high ? Msg::kTermLevelHigh : Msg::kTermLevelLow,
+              Num(bit + 2)}});
     }
 }
 
@@ -303,26 +306,26 @@ void ReportShorts(const Walk& walk, CableTestResult& result) {
             if (walk.dropped[bit][i] && !walk.raised[bit][i]) bits.push_back(bit);
         }
         if (bits.size() < 2) continue;
-        std::string names;
+        std::vector<LogLine> names;
         for (std::size_t k = 0; k < bits.size(); ++k) {
-            names += (k == 0 ? "" : k + 1 == bits.size() ? " and " : ", ") + DataText(bits[k]);
+            const Msg item = k == 0                 ? Msg::kCableListLine
+                             : k + 1 == bits.size() ? Msg::kCableListLastLine
+                                                    : Msg::kCableListNextLine;
+            names.push_back({item, {Num(bits[k]), Num(bits[k] + 2)}});
         }
         Add(result, Kind::kShort, bits[0], kInputPins[i], bits[1] + 2,
-            InputText(kInputPins[i]) + " goes low with " + names +
-                " alike: two of these wires touch (a short in the plug or a pinched cable); "
-                "open the plug and check the solder joints");
+            {Msg::kCableShort,
+             {std::string(PinName(kInputPins[i])), Num(kInputPins[i]), std::move(names)}});
     }
 }
 
-// Loopback inputs held low throughout.
+// Loopback inputs (ACK, BUSY, PAPER END: the first three of kInputPins) held low throughout.
 void ReportInputsStuckLow(const Walk& walk, CableTestResult& result) {
-    for (const int pin : {10, 11, 12}) {
-        if (walk.everHigh[InputIndex(pin)]) continue;
+    for (int i = 0; i < 3; ++i) {
+        const int pin = kInputPins[i];
+        if (walk.everHigh[i]) continue;
         Add(result, Kind::kStuckLow, -1, pin, 0,
-            InputText(pin) +
-                " stays low whatever the data lines do: it is shorted to ground or held low; "
-                "check the cable for a pinched wire and unplug the target to see if it is the "
-                "cause");
+            {Msg::kCableStuckLow, {std::string(PinName(pin)), Num(pin)}});
     }
 }
 
@@ -335,10 +338,9 @@ void ReportMissingLoopbacks(const Walk& walk, const Signature* expected, CableTe
         const int i = InputIndex(l.pin);
         if (!walk.everHigh[i] || walk.dropped[l.dataBit][i]) continue;  // reported above
         Add(result, Kind::kMissingLoopback, l.dataBit, l.pin, l.dataBit + 2,
-            std::string("this looks like a ") + CableTestKindName(expected->kind) + ", but " +
-                InputText(l.pin) + " does not follow " + DataText(l.dataBit) +
-                ": the loopback wire between pins " + std::to_string(l.dataBit + 2) + " and " +
-                std::to_string(l.pin) + " is broken");
+            {Msg::kCableMissingLoopback,
+             {CableTestKindTerm(expected->kind), std::string(PinName(l.pin)), Num(l.pin),
+              Num(l.dataBit), Num(l.dataBit + 2), Num(l.dataBit + 2), Num(l.pin)}});
     }
 }
 
@@ -347,9 +349,9 @@ void ReportUnknownLinks(const Signature* expected, CableTestResult& result) {
     for (const CableLink& link : result.links) {
         if (InSignature(expected, link)) continue;
         Add(result, Kind::kExtraLink, link.dataBit, link.pin, link.dataBit + 2,
-            InputText(link.pin) + " follows " + DataText(link.dataBit) +
-                ", which none of the known cables wires: the line touches another one (a "
-                "short) or the cable is of an unknown kind");
+            {Msg::kCableExtraLink,
+             {std::string(PinName(link.pin)), Num(link.pin), Num(link.dataBit),
+              Num(link.dataBit + 2)}});
     }
 }
 
@@ -359,10 +361,7 @@ void ReportNoLoopback(const Signature* expected, CableTestResult& result) {
         expected != nullptr) {
         return;
     }
-    Add(result, Kind::kNoLoopback, -1, 0, 0,
-        "no status line follows any data line: no cable is plugged in, the cable is not "
-        "one of the five kinds, or its loopback wire is broken (an STK200/STK300 loops "
-        "D0, pin 2, to PAPER END, pin 12)");
+    Add(result, Kind::kNoLoopback, -1, 0, 0, Msg::kCableNoLoopback);
 }
 
 // The supply sense: ERROR (pin 15) is high while the target is powered. The ByteBlasterMV has
@@ -372,9 +371,7 @@ void ReportNoSupply(const Walk& walk, CableTestResult& result) {
         result.nearestKind == kCableByteBlaster) {
         return;
     }
-    Add(result, Kind::kNoSupply, -1, 15, 0,
-        "the target's supply is not sensed (ERROR, pin 15, reads low): switch the target "
-        "board on, or check the cable's VCC wire to the target connector");
+    Add(result, Kind::kNoSupply, -1, 15, 0, Msg::kCableNoSupply);
 }
 
 // Leaves the lines as a run leaves them: released for a recognised cable, else all low.

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "messages/log_messages.h"
+
 namespace velkor {
 
 class IspProgrammer;
@@ -37,7 +39,7 @@ struct CableTestFinding {
     int dataBit = -1;  // the data line concerned (-1: none)
     int pin = 0;       // the connector pin concerned (0: none)
     int otherPin = 0;  // the second pin of a short or a missing loopback's source
-    std::string text;  // one English sentence saying what it means and what to do
+    LogLine line;      // the report's line: what it means and what to do
 };
 
 struct CableTestResult {
@@ -51,10 +53,15 @@ struct CableTestResult {
     // A cable was recognised and nothing is wrong with it.
     bool Passed() const { return cableKind != 0 && findings.empty(); }
     bool Has(CableTestFinding::Kind kind) const;
-    // The report: port, each loopback, the cable, each finding and a verdict.
+    // The report: port, each loopback, the cable, each finding and a verdict, one log line
+    // each.
+    std::vector<LogLine> LogLines() const;
+    // The same report in English without line ends, as the command line prints it.
     std::vector<std::string> Lines() const;
 };
 
+// The term naming a cable kind in the test's report (kTermCableNone for 0).
+Msg CableTestKindTerm(std::uint8_t kind);
 // English name of a cable kind as the test reports it ("STK200/STK300", ...).
 const char* CableTestKindName(std::uint8_t kind);
 

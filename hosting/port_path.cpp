@@ -55,16 +55,34 @@ std::filesystem::path DriverFile() {
     return PathFromUtf8(ProgramDirectory(CurrentExecutablePath()) + kDriverFileName);
 }
 
-// What keeps this program from its driver here (a 32-bit program on 64-bit Windows, a
-// driver file of the other architecture beside it); empty when nothing does.
-std::string DriverArchitectureProblemHere() {
+// The machine of the Tarnel.sys beside the program (kUnknown: none, or unreadable).
+ImageMachine DriverFileMachine() {
     ImageMachine driver = ImageMachine::kUnknown;
     std::ifstream file(DriverFile(), std::ios::binary);
     std::uint8_t head[1024];
     if (file.read(reinterpret_cast<char*>(head), sizeof head) || file.gcount() > 0) {
         driver = PeImageMachine(head, static_cast<std::size_t>(file.gcount()));
     }
-    return DriverArchitectureProblem(kProgramMachine, SystemIs64Bit(), driver);
+    return driver;
+}
+
+// What keeps this program from its driver here (a 32-bit program on 64-bit Windows, a
+// driver file of the other architecture beside it); empty when nothing does.
+std::string DriverArchitectureProblemHere() {
+    return DriverArchitectureProblem(kProgramMachine, SystemIs64Bit(), DriverFileMachine());
+}
+
+// The choice of the simulated bench when that problem stands in the way: the problem's
+// own sentence and the bench, one line, taken in the order DriverArchitectureProblem
+// tests them.
+LogLine SimChoiceForArchitecture(LogArg chip, const std::string& cable) {
+    if (kProgramMachine == ImageMachine::kX86 && SystemIs64Bit()) {
+        return {Msg::kPortChoiceSim32On64, {std::move(chip), cable}};
+    }
+    const std::string program = MachineName(kProgramMachine);
+    return {
+        Msg::kPortChoiceSimDriverOtherMachine,
+        {std::string(MachineName(DriverFileMachine())), program, program, std::move(chip), cable}};
 }
 #else
 bool AnyParportNode() {
@@ -108,6 +126,14 @@ PortPath::~PortPath() {
     engine_.SetUseDriver(false);
     owned_.reset();
     bench_.reset();
+}
+
+void PortPath::SetChoice(LogLine line) {
+    choiceLine_ = std::move(line);
+    choiceNote_ = Render(choiceLine_, Language::kEn);
+    while (!choiceNote_.empty() && (choiceNote_.back() == '\n' || choiceNote_.back() == '\r')) {
+        choiceNote_.pop_back();
+    }
 }
 
 std::string PortPath::Describe() const {
@@ -186,11 +212,13 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
             engine.SetUseDriver(true);
         }
         if (options.kind == PortPathKind::kAuto) {
-            path->choiceNote_ = (architectureProblem.empty() ? std::string("no parallel port found")
-                                                             : architectureProblem) +
-                                "; using the built-in simulated " +
-                                (bench.chip.empty() ? std::string("bench") : bench.chip) +
-                                " on a " + bench.cable + " cable";
+            const LogArg chip =
+                bench.chip.empty() ? LogArg{Msg::kTermSimBench} : LogArg{bench.chip};
+            LogLine choice{Msg::kPortChoiceSim, {chip, bench.cable}};
+#ifdef _WIN32
+            if (!architectureProblem.empty()) choice = SimChoiceForArchitecture(chip, bench.cable);
+#endif
+            path->SetChoice(std::move(choice));
         }
         return path;
     }
@@ -213,7 +241,7 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
         // Without the device every port reads as missing; say why before a run does.
         engine.Log(own.binding->TakeNotOpenNotice());
         if (options.kind == PortPathKind::kAuto && own.binding->IsOpen()) {
-            path->choiceNote_ = "using the port driver Tarnel beside the program";
+            path->SetChoice(Msg::kPortChoiceDriver);
         }
         return path;
 #else
@@ -232,7 +260,7 @@ std::unique_ptr<PortPath> PortPath::Bind(IspProgrammer& engine, const PortPathOp
         engine.Log(ppdev->FoundPortsLine());
         own.io = std::move(ppdev);
         if (options.kind == PortPathKind::kAuto) {
-            path->choiceNote_ = "using the parallel port through ppdev (/dev/parportN)";
+            path->SetChoice(Msg::kPortChoicePpdev);
         }
     } else {
         own.io = std::make_unique<LinuxDirectPortIo>();

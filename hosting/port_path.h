@@ -12,6 +12,7 @@
 #include "driverclient/driver_channel.h"
 #include "engine/isp_programmer.h"
 #include "hosting/sim_bench.h"
+#include "messages/log_messages.h"
 
 namespace velkor {
 
@@ -42,8 +43,11 @@ class PortPath {
     PortPath& operator=(const PortPath&) = delete;
 
     PortPathKind Kind() const { return kind_; }
-    // When the path was chosen automatically, one line (English) saying which and why;
-    // empty otherwise.
+    // When the path was chosen automatically, one log line saying which and why; kNone
+    // otherwise.
+    const LogLine& ChoiceLine() const { return choiceLine_; }
+    // The same line in English without its line end, as the command line prints it; empty
+    // when the path was not chosen automatically.
     const std::string& ChoiceNote() const { return choiceNote_; }
     // A short description for a window title: "ppdev", "simulator: mega8 on stk200", ...
     std::string Describe() const;
@@ -58,6 +62,9 @@ class PortPath {
 
     IspProgrammer& engine_;
     PortPathKind kind_ = PortPathKind::kAuto;
+    void SetChoice(LogLine line);
+
+    LogLine choiceLine_;
     std::string choiceNote_;
     std::string benchChip_;
     std::string benchCable_;

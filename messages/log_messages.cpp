@@ -71,6 +71,10 @@ std::string RenderFormat(const char* format, const std::vector<LogArg>& args, La
                 out += FormatText(c, *text);
             } else if (const auto* term = std::get_if<Msg>(&arg)) {
                 out += FormatText(c, MsgFormat(*term, language));
+            } else if (const auto* run = std::get_if<std::vector<LogLine>>(&arg)) {
+                std::string text;
+                for (const LogLine& part : *run) text += Render(part, language);
+                out += FormatText(c, text);
             } else {
                 out += std::to_string(std::get<long long>(arg));
             }

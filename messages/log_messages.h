@@ -184,6 +184,46 @@ enum class Msg : std::uint16_t {
 
     // lines of a HEX file that are no record
     kHexOtherLines,
+    // The port path chosen by the program itself, and the window's fallback for a simulated
+    // chip it does not know
+    kPortChoiceSim,
+    kPortChoiceSim32On64,
+    kPortChoiceSimDriverOtherMachine,
+    kPortChoiceDriver,
+    kPortChoicePpdev,
+    kTermSimBench,
+    kSimChipUnknown,
+    kSimPartMissing,
+
+    // the cable test's report
+    kCablePort,
+    kCablePortNone,
+    kCableLoopback,
+    kTermInverted,
+    kCableKind,
+    kCableKindResembles,
+    kTermCableNone,
+    kTermCableStk200,
+    kTermCableXilinx,
+    kTermCableLattice,
+    kTermCableByteBlaster,
+    kTermCableUnnamed,
+    kCableNoPort,
+    kCableDataStuck,
+    kTermLevelHigh,
+    kTermLevelLow,
+    kCableShort,
+    kCableListLine,
+    kCableListNextLine,
+    kCableListLastLine,
+    kCableStuckLow,
+    kCableMissingLoopback,
+    kCableExtraLink,
+    kCableNoLoopback,
+    kCableNoSupply,
+    kCableInOrder,
+    kCableFault,
+
     kCount
 };
 
@@ -463,6 +503,114 @@ inline constexpr MsgText kMessages[] = {
     // The path, how many lines and the number of the first.
     {Msg::kHexOtherLines, "HEX文件 %s 中有 %u 行不是记录 (第一处在第 %d 行), 已跳过.\r\n",
      "%s has %u lines that are not records (the first at line %d); they were skipped.\r\n"},
+
+    // The chip or kTermSimBench, and the cable's name.
+    {Msg::kPortChoiceSim, "未找到并口, 使用内置的模拟%s, 接在 %s 下载线上.\r\n",
+     "no parallel port found; using the built-in simulated %s on a %s cable\r\n"},
+    {Msg::kPortChoiceSim32On64,
+     "本32位程序无法在64位Windows上载入端口驱动, 请启动64位的 VelkorISP.exe (或 "
+     "velkorisp-cli.exe) 并把x64的 Tarnel.sys 放在旁边; 现在使用内置的模拟%s, 接在 %s "
+     "下载线上.\r\n",
+     "this 32-bit program cannot load its port driver on 64-bit Windows; start the 64-bit "
+     "VelkorISP.exe (or velkorisp-cli.exe) with the x64 Tarnel.sys beside it; using the "
+     "built-in simulated %s on a %s cable\r\n"},
+    // The driver file's machine ("x86", "x64"), the program's machine twice, the chip or
+    // kTermSimBench, and the cable's name.
+    {Msg::kPortChoiceSimDriverOtherMachine,
+     "程序旁的 Tarnel.sys 是 %s 驱动, 但本程序是 %s 版本, 请把 %s 的 Tarnel.sys 放在旁边; "
+     "现在使用内置的模拟%s, 接在 %s 下载线上.\r\n",
+     "the Tarnel.sys beside the program is the %s driver, but this program is %s; put the %s "
+     "Tarnel.sys beside it; using the built-in simulated %s on a %s cable\r\n"},
+    {Msg::kPortChoiceDriver, "使用程序所在目录中的端口驱动 Tarnel.\r\n",
+     "using the port driver Tarnel beside the program\r\n"},
+    {Msg::kPortChoicePpdev, "通过 ppdev (/dev/parportN) 使用并口.\r\n",
+     "using the parallel port through ppdev (/dev/parportN)\r\n"},
+    {Msg::kTermSimBench, "电路板", "bench"},
+    // The chip the settings name.
+    {Msg::kSimChipUnknown, "模拟器不认识芯片 '%s', 改用模拟电路板的默认芯片.\r\n",
+     "unknown chip '%s' for the simulated bench; using the simulated bench with its default "
+     "chip\r\n"},
+    {Msg::kSimPartMissing, "模拟器没有芯片 '%s' 的模型, 改用模拟电路板的默认芯片.\r\n",
+     "no simulated part '%s' for the simulated bench; using the simulated bench with its "
+     "default chip\r\n"},
+
+    // The port's name and base.
+    {Msg::kCablePort, "端口: %s (0x%X)\r\n", "port: %s (0x%X)\r\n"},
+    {Msg::kCablePortNone, "端口: 无\r\n", "port: none\r\n"},
+    // The data bit and its pin, the status line's name and pin, kTermInverted or "".
+    {Msg::kCableLoopback, "回环: D%d (引脚 %d) -> %s (引脚 %d)%s\r\n",
+     "loopback: D%d (pin %d) -> %s (pin %d)%s\r\n"},
+    {Msg::kTermInverted, ", 反相", ", inverted"},
+    // The cable kind (a kTermCable… term).
+    {Msg::kCableKind, "下载线: %s\r\n", "cable: %s\r\n"},
+    // The cable kind (kTermCableNone) and the kind it resembles.
+    {Msg::kCableKindResembles, "下载线: %s (类似 %s)\r\n", "cable: %s (resembles %s)\r\n"},
+    {Msg::kTermCableNone, "无", "none"},
+    {Msg::kTermCableStk200, "STK200/STK300", "STK200/STK300"},
+    {Msg::kTermCableXilinx, "Xilinx下载线", "Xilinx download cable"},
+    {Msg::kTermCableLattice, "Lattice下载线", "Lattice download cable"},
+    {Msg::kTermCableByteBlaster, "Altera ByteBlasterMV", "Altera ByteBlasterMV"},
+    {Msg::kTermCableUnnamed, "无名下载线 (类型 7, D7 回环到 PAPER END)",
+     "unnamed cable (kind 7, D7 looped to PAPER END)"},
+    // The ports tried, with their bases.
+    {Msg::kCableNoPort,
+     "问题: %s 都没有并口应答: 请在BIOS设置中确认并口已启用, 并且本程序有权使用; PCI或PCIe"
+     "并口卡需要在设置或 --port-base 中给出基地址\r\n",
+     "problem: no parallel port answers at %s: check that the port is enabled in the BIOS setup "
+     "and that this program may use it; a PCI or PCIe card needs its base address in the "
+     "settings or --port-base\r\n"},
+    // The data bit and its pin, kTermLevelHigh or kTermLevelLow, the pin again.
+    {Msg::kCableDataStuck,
+     "问题: 数据线 D%d (引脚 %d) 无论写入什么都保持%s: 端口有故障, 或引脚 %d 上有东西拉住了"
+     "这条线; 请把下载线换到另一个端口试试\r\n",
+     "problem: data line D%d (pin %d) stays %s whatever is written: the port is faulty, or "
+     "something on pin %d holds the line; try the cable on another port\r\n"},
+    {Msg::kTermLevelHigh, "高电平", "high"},
+    {Msg::kTermLevelLow, "低电平", "low"},
+    // The status line's name and pin, and the data lines: a kCableListLine, then
+    // kCableListNextLine for each but the last, which is a kCableListLastLine.
+    {Msg::kCableShort,
+     "问题: %s (引脚 %d) 随 %s 一起变低: 其中两根线碰在一起 (插头内短路或线缆被压伤); "
+     "请打开插头检查焊点\r\n",
+     "problem: %s (pin %d) goes low with %s alike: two of these wires touch (a short in the "
+     "plug or a pinched cable); open the plug and check the solder joints\r\n"},
+    // The data bit and its pin.
+    {Msg::kCableListLine, "D%d (引脚 %d)", "D%d (pin %d)"},
+    {Msg::kCableListNextLine, ", D%d (引脚 %d)", ", D%d (pin %d)"},
+    {Msg::kCableListLastLine, " 和 D%d (引脚 %d)", " and D%d (pin %d)"},
+    // The status line's name and pin.
+    {Msg::kCableStuckLow,
+     "问题: %s (引脚 %d) 无论数据线怎样变化都保持低电平: 它对地短路或被拉低; 请检查线缆是否"
+     "被压伤, 并拔下目标板看是否由它引起\r\n",
+     "problem: %s (pin %d) stays low whatever the data lines do: it is shorted to ground or "
+     "held low; check the cable for a pinched wire and unplug the target to see if it is the "
+     "cause\r\n"},
+    // The cable kind it looks like, the status line's name and pin, the data bit and its pin,
+    // and the two pins of the broken wire.
+    {Msg::kCableMissingLoopback,
+     "问题: 看起来是%s, 但 %s (引脚 %d) 不随 D%d (引脚 %d) 变化: 引脚 %d 和 %d 之间的回环线"
+     "断了\r\n",
+     "problem: this looks like a %s, but %s (pin %d) does not follow D%d (pin %d): the "
+     "loopback wire between pins %d and %d is broken\r\n"},
+    // The status line's name and pin, the data bit and its pin.
+    {Msg::kCableExtraLink,
+     "问题: %s (引脚 %d) 随 D%d (引脚 %d) 变化, 但已知的下载线都没有这样接: 这条线碰到了另一"
+     "根线 (短路), 或下载线是未知类型\r\n",
+     "problem: %s (pin %d) follows D%d (pin %d), which none of the known cables wires: the "
+     "line touches another one (a short) or the cable is of an unknown kind\r\n"},
+    {Msg::kCableNoLoopback,
+     "问题: 没有任何状态线随数据线变化: 没有插下载线, 下载线不是五种之一, 或其回环线断了 "
+     "(STK200/STK300 把 D0, 引脚 2, 接回 PAPER END, 引脚 12)\r\n",
+     "problem: no status line follows any data line: no cable is plugged in, the cable is not "
+     "one of the five kinds, or its loopback wire is broken (an STK200/STK300 loops D0, pin 2, "
+     "to PAPER END, pin 12)\r\n"},
+    {Msg::kCableNoSupply,
+     "问题: 检测不到目标板电源 (ERROR, 引脚 15, 为低电平): 请打开目标板电源, 或检查下载线到"
+     "目标板插座的 VCC 线\r\n",
+     "problem: the target's supply is not sensed (ERROR, pin 15, reads low): switch the target "
+     "board on, or check the cable's VCC wire to the target connector\r\n"},
+    {Msg::kCableInOrder, "结果: 下载线正常\r\n", "result: the cable is in order\r\n"},
+    {Msg::kCableFault, "结果: 发现故障\r\n", "result: fault found\r\n"},
 };
 
 constexpr bool MessagesInOrder() {
@@ -484,8 +632,12 @@ constexpr const char* MsgFormat(Msg id, Language language) {
     return language == Language::kEn ? MsgEn(id) : MsgZh(id);
 }
 
-// An argument of a line: a number for %d/%u/%X (any width), a text or a term for %s.
-using LogArg = std::variant<long long, std::string, Msg>;
+struct LogLine;
+
+// An argument of a line: a number for %d/%u/%X (any width), a text, a term or a run of
+// lines (rendered one after the other, in the line's language) for %s. The run lets a
+// list of any length take its words from the table.
+using LogArg = std::variant<long long, std::string, Msg, std::vector<LogLine>>;
 
 struct LogLine {
     Msg id = Msg::kNone;

@@ -106,7 +106,9 @@ struct RunReport {
     std::vector<std::uint8_t> readFlash;   // kReadChip: the whole flash, or empty
     std::vector<std::uint8_t> readEeprom;  // kReadChip: the whole EEPROM, or empty
     bool openCalibrationDialog = false;    // kCalibrationRead: bytes to show
-    std::vector<std::string> cableTestLines;
+    std::vector<std::string>
+        cableTestLines;                 // the report in English, as the command line prints it
+    std::vector<LogLine> cableTestLog;  // the same report for a log in either language
     bool cableTestPassed = false;
     bool Ok() const { return result == RunResult::kDone; }
 };

@@ -476,6 +476,7 @@ RunReport Station::Execute(const RunRequest& request) {
             }
             const CableTestResult test = RunCableTest(engine);
             report.cableTestLines = test.Lines();
+            report.cableTestLog = test.LogLines();
             report.cableTestPassed = test.Passed();
             report.result = test.Passed() ? RunResult::kDone : RunResult::kFlashFailed;
             break;

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -15,6 +16,8 @@
 #include "files/image_fit.h"
 #include "files/profile_file.h"
 #include "files/safe_file.h"
+#include "hosting/port_path.h"
+#include "sim/cable_wiring.h"
 #include "station/engine_images.h"
 #include "tests/app/fake_main_window_view.h"
 #include "watch/flash_file_watch.h"
@@ -116,8 +119,57 @@ TEST_F(MainWindowTest, CableTestNamesTheCableInTheLog) {
     notes_.FinishRun(p);
     EXPECT_EQ(notes_.RunsEnded(), 1);
     EXPECT_FALSE(view_.Disabled(kMenuCableTest));
-    EXPECT_NE(view_.log.find("cable: STK200/STK300\r\n"), std::string::npos) << view_.log;
-    EXPECT_NE(view_.log.find("result: the cable is in order\r\n"), std::string::npos);
+    EXPECT_NE(view_.log.find("下载线: STK200/STK300\r\n"), std::string::npos) << view_.log;
+    EXPECT_NE(view_.log.find("结果: 下载线正常\r\n"), std::string::npos);
+}
+
+// The window's own notes and the cable test's report come from the message table: a Chinese
+// log holds no English sentence, whatever the bench's damage, and English shows them again
+// as the command line prints them.
+TEST_F(MainWindowTest, CableTestAndBenchNotesFollowTheLogLanguage) {
+    Settings("no-such-chip", kFamilyAvr, mega8_);
+    MainWindowPresenter& p = Start();
+    sim::SimMachine& bench = p.Port()->Bench()->Machine();
+    struct Damage {
+        const char* cable;
+        sim::CableFaults faults;
+        bool power;
+    };
+    // Two wires touching without supply; a data line on BUSY (a cable resembled, a loopback
+    // missing, a link no cable has); a loopback grounded; the loopback cut.
+    for (const Damage& d :
+         {Damage{"stk200", {0, {2, 3}}, false}, Damage{"lattice", {0, {2, 11}}, true},
+          Damage{"lattice", {0, {12, 25}}, true}, Damage{"stk200", {12, {0, 0}}, true}}) {
+        bench.PlugCable(sim::WiringByName(d.cable));
+        bench.SetCableFaults(d.faults);
+        bench.SetTargetPower(d.power);
+        p.OnCommand(kMenuCableTest);
+        notes_.FinishRun(p);
+    }
+    std::size_t problems = 0;
+    for (std::size_t at = 0; at < view_.log.size();) {
+        std::size_t end = view_.log.find('\n', at);
+        if (end == std::string::npos) end = view_.log.size();
+        const std::string line = view_.log.substr(at, end - at);
+        at = end + 1;
+        if (line.find("问题: ") == 0) ++problems;
+        const bool english =
+            std::all_of(line.begin(), line.end(), [](char c) { return (c & 0x80) == 0; }) &&
+            line.find(' ') != std::string::npos;
+        EXPECT_FALSE(english) << line;
+    }
+    EXPECT_EQ(problems, 6u) << view_.log;
+    EXPECT_NE(view_.log.find("问题: PAPER END (引脚 12) 随 D0 (引脚 2) 和 D1 (引脚 3) 一起变低"),
+              std::string::npos);
+
+    p.OnCommand(kMenuLogEnglish);
+    EXPECT_NE(view_.log.find("unknown chip 'no-such-chip' for the simulated bench; using the "
+                             "simulated bench with its default chip\r\n"),
+              std::string::npos)
+        << view_.log;
+    EXPECT_NE(view_.log.find("problem: PAPER END (pin 12) goes low with D0 (pin 2) and D1 (pin "
+                             "3) alike"),
+              std::string::npos);
 }
 
 TEST_F(MainWindowTest, ProgramRunsOnTheWorkerShowsItsLogAndLeavesTheImageInTheChip) {
@@ -584,7 +636,7 @@ TEST_F(MainWindowTest, DamagedFilesAndNonsenseSettingsLeaveAWorkingWindow) {
     EXPECT_NE(p.Port(), nullptr);
     EXPECT_NE(view_.title.find("simulator: mega8"), std::string::npos) << view_.title;
     EXPECT_EQ(station_.Options().targetFamily, kFamilyAvr);
-    EXPECT_NE(view_.log.find("unknown chip 'no-such-chip'"), std::string::npos) << view_.log;
+    EXPECT_NE(view_.log.find("模拟器不认识芯片 'no-such-chip'"), std::string::npos) << view_.log;
 
     // A file that is not there, chosen from the menu: said in the log, nothing else changes.
     view_.nextFile = (dir_ / "missing.hex").string();
