@@ -45,7 +45,8 @@ flags=(-g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=all -I"$
 sources_of() {
   case "$1" in
     hex_reader) echo files/hex_reader.cpp ;;
-    settings_reader) echo files/*.cpp devices/*.cpp messages/*.cpp protocol/*.c ;;
+    settings_reader) echo files/settings.cpp files/profile_file.cpp files/safe_file.cpp \
+      files/utf8_path.cpp files/gbk_text.cpp devices/*.cpp messages/*.cpp protocol/*.c ;;
     driver_dispatch) echo driver/*.c protocol/*.c ;;
     cli_options) echo cli/cli_options.cpp messages/*.cpp protocol/*.c ;;
     *) echo "fuzz: unknown target $1" >&2; return 1 ;;
